@@ -1,0 +1,104 @@
+// tolvan-cli entry point: dispatches to the subcommands listed in kCommands.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include "cli.h"
+#include "version.h"
+
+namespace cli {
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "tolvan-cli: %s\n", message.c_str());
+  return 2;
+}
+
+std::string readAll(const std::string& path) {
+  std::string out;
+  if (path.empty() || path == "-") {
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) out.append(buf, n);
+    if (std::ferror(stdin)) throw std::runtime_error("cannot read standard input");
+    return out;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("cannot read " + path);
+  return ss.str();
+}
+
+}  // namespace cli
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const cli::Args&);
+  const char* usage;
+};
+
+const Command kCommands[] = {
+    {"type", cli::cmdType, "type --layout anjal|mylai|typewriter|roman [FILE]\n"
+                           "      Feed key bytes through a keyboard layout; print the typed TSCII text."},
+    {"convert", cli::cmdConvert, "convert --from FROM --to TO [FILE]\n"
+                                 "      Convert text: mylai->tscii, anjal->tscii, roman->tscii, tscii->tab,\n"
+                                 "      tscii->unicode, unicode->tscii."},
+    {"fontmap", cli::cmdFontmap, "fontmap apply MAP.tol [FILE]\n"
+                                 "      Re-code text with a font-map file."},
+    {"encrypt", cli::cmdEncrypt, "encrypt [--password-file PATH] FILE\n"
+                                 "      Encrypt a file in place (the original is kept as FILE.org)."},
+    {"decrypt", cli::cmdDecrypt, "decrypt [--password-file PATH] FILE\n"
+                                 "      Decrypt a file in place (the encrypted file is kept as FILE.enc)."},
+    {"encrypt-text", cli::cmdEncryptText, "encrypt-text [--password-file PATH]\n"
+                                          "      Encrypt standard input to one line of Base64."},
+    {"decrypt-text", cli::cmdDecryptText, "decrypt-text [--password-file PATH]\n"
+                                          "      Decrypt Base64 text from standard input."},
+    {"crc", cli::cmdCrc, "crc FILE\n"
+                         "      Print the CRC-32 of a file."},
+    {"rtf", cli::cmdRtf, "rtf --to text FILE.rtf | rtf --to rtf FILE.txt\n"
+                         "      Read an RTF document as plain bytes, or write text as RTF."},
+};
+
+void printHelp(std::FILE* to) {
+  std::fprintf(to, "tolvan-cli %s - Tamil typing, conversion and encryption from the command line\n\n",
+               tolvan::kVersion);
+  std::fprintf(to, "Usage: tolvan-cli COMMAND [OPTIONS]\n\nCommands:\n");
+  for (const auto& c : kCommands) std::fprintf(to, "  %s\n", c.usage);
+  std::fprintf(to, "\n  --help   Show this help.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    printHelp(stderr);
+    return 2;
+  }
+  std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    printHelp(stdout);
+    return 0;
+  }
+  if (name == "--version") {
+    std::printf("tolvan-cli %s\n", tolvan::kVersion);
+    return 0;
+  }
+  cli::Args args(argv + 2, argv + argc);
+  for (const auto& c : kCommands) {
+    if (name == c.name) {
+      try {
+        return c.run(args);
+      } catch (const std::exception& e) {
+        return cli::fail(e.what());
+      }
+    }
+  }
+  return cli::fail("unknown command '" + name + "' (try --help)");
+}
