@@ -24,9 +24,4 @@ enum class Unmappable {
 std::string UnicodeToTscii(std::string_view utf8, const BridgeWarning& warn = {},
                            Unmappable policy = Unmappable::KeepUtf8);
 
-// One Unicode code point to TSCII bytes for callers that walk a QString
-// themselves (paste, RTF \u escapes): converts a whole run of Tamil code
-// points. Returns false for a character TSCII cannot hold.
-bool UnicodeTamilRunToTscii(const char32_t* cps, size_t n, std::string& out);
-
 }  // namespace tolvan

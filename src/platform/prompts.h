@@ -1,0 +1,66 @@
+// Every message box, question, input query and file/colour/font dialog of the
+// program goes through Prompts, so window tests can answer them from a script
+// (ScriptedPrompts) instead of blocking on a modal box.
+#pragma once
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+class QWidget;
+
+namespace tolvan {
+
+class Prompts {
+ public:
+  enum class Answer { Ok, Yes, No, Cancel };
+  virtual ~Prompts() = default;
+
+  virtual void information(QWidget* parent, const QString& text) = 0;  // OK box
+  virtual void error(QWidget* parent, const QString& text) = 0;        // error box, OK
+  virtual Answer yesNo(QWidget* parent, const QString& text) = 0;
+  virtual Answer yesNoCancel(QWidget* parent, const QString& text) = 0;
+  // Returns false when cancelled; value holds the initial text and the result.
+  virtual bool inputQuery(QWidget* parent, const QString& caption, const QString& prompt,
+                          QString& value, bool password = false) = 0;
+  // Empty result (or list) when cancelled.
+  virtual QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
+                                    const QString& filter) = 0;
+  virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                               const QString& filter) = 0;
+  virtual bool chooseColor(QWidget* parent, QColor& color) = 0;
+  virtual bool chooseFont(QWidget* parent, QFont& font) = 0;
+
+  // The program's prompts; QtPrompts (real dialogs) unless a test set others.
+  static Prompts& instance();
+  // Not owned; nullptr restores the real dialogs.
+  static void setInstance(Prompts* p);
+};
+
+// Answers from a script, for tests. Each call takes the next queued reply of
+// its kind (a missing reply counts as Cancel / empty) and records the text.
+class ScriptedPrompts : public Prompts {
+ public:
+  std::deque<Answer> answers;        // yesNo / yesNoCancel
+  std::deque<QString> inputs;        // inputQuery (a null QString means cancel)
+  std::deque<QStringList> files;     // openFileNames / saveFileName (first entry)
+  std::deque<QColor> colors;
+  std::deque<QFont> fonts;
+  QStringList shown;                 // every text shown, in order
+
+  void information(QWidget*, const QString& text) override;
+  void error(QWidget*, const QString& text) override;
+  Answer yesNo(QWidget*, const QString& text) override;
+  Answer yesNoCancel(QWidget*, const QString& text) override;
+  bool inputQuery(QWidget*, const QString& caption, const QString& prompt, QString& value,
+                  bool password) override;
+  QStringList openFileNames(QWidget*, const QString& caption, const QString& dir,
+                            const QString& filter) override;
+  QString saveFileName(QWidget*, const QString& caption, const QString& dir,
+                       const QString& filter) override;
+  bool chooseColor(QWidget*, QColor& color) override;
+  bool chooseFont(QWidget*, QFont& font) override;
+};
+
+}  // namespace tolvan
