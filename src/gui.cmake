@@ -3,3 +3,8 @@
 # logic and goes into tolvan_core.
 set(TOLVAN_GUI_WINDOW_SOURCES
 )
+
+# frame
+list(APPEND TOLVAN_GUI_WINDOW_SOURCES
+  src/shell/main_form.h
+)

@@ -1,0 +1,240 @@
+// The main frame window: it owns the settings store, the menus, the toolbar,
+// the selector bar, the format bar, the status bar and the MDI area in which
+// the document windows (TEditForm) live. One instance per run, reachable
+// through the global MainForm.
+#pragma once
+#include <QColor>
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "shell/profile_file.h"
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QSpinBox;
+class QStatusBar;
+class QTextEdit;
+class QToolBar;
+class QToolButton;
+class QDockWidget;
+
+class TEditForm;
+class TLed;
+class TFrameMdiArea;
+
+namespace tolvan {
+class Settings;
+class RecentFiles;
+}  // namespace tolvan
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // programDir: the folder of the executable (the settings file lives there
+  // unless TOLVAN_INI or the fallback folder says otherwise); empty means
+  // QCoreApplication::applicationDirPath().
+  explicit TMainForm(const QString& programDir = QString(), QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // ---- Settings store (section [Tolvan]; every access opens and closes the file)
+  tolvan::ProfileFile& profile() { return *Place1; }
+  tolvan::Settings& settings() { return *Settings_; }
+  // The recently-used list; AddRecentFile also refreshes the ReOpen submenu.
+  tolvan::RecentFiles& recentFiles() { return *RecentFiles_; }
+  void AddRecentFile(const QString& path);
+  QString ProgramDir() const { return ProgramDir_; }
+
+  // ---- Program-wide defaults (read at start-up, written at exit)
+  QString ForeColor = QStringLiteral("clBlack");
+  QString BackColor = QStringLiteral("clWhite");
+  QString FontDef;                                   // empty: the TSCII font is used
+  QString Viewer = QStringLiteral("11110");
+  QString WorkDir;                                   // with a trailing '/'
+  QString BannerText;
+  int UntitledCounter = 0;
+  // True while the format bar is refreshed from the editor; format commands
+  // do nothing while it is set.
+  bool FormatBarUpdating = false;
+
+  // "clBlack", "clRed", ... or a decimal/hex number in 0x00BBGGRR form.
+  // An unreadable text gives an invalid QColor.
+  static QColor StringToColor(const QString& text);
+  static QString ColorToString(const QColor& c);
+  // The font family a document uses for FontDef (the TSCII font when empty).
+  QString DocumentFontFamily() const;
+  // The format bar's size box value (8..100, initially 10).
+  int FontSizeValue() const;
+
+  // ---- Document windows
+  QMdiArea* MdiArea() const;
+  // Creates a document window owned by the frame, adds it to the MDI area and
+  // shows it maximised (TEditForm's constructor makes its selector button).
+  TEditForm* CreateEditForm();
+  TEditForm* ActiveEditForm() const;       // nullptr when none
+  QList<TEditForm*> EditForms() const;     // in creation order
+  // Opens each path in a new document window (command line, hand-over, drops).
+  void OpenFiles(const QStringList& paths, bool addToRecent = false);
+
+  // ---- Selector bar: TEditForm puts one 80x20 button per document into it
+  // at x = k * 80, y = 2.
+  QWidget* FileTab = nullptr;
+
+  // ---- Toolbar buttons (QActions in ToolBar). UpdateDocumentCommands of the
+  // active document enables the edit ones; BtnTamil is checkable.
+  QToolBar* ToolBar = nullptr;
+  QAction *BtnNew = nullptr, *BtnOpen = nullptr, *BtnSave = nullptr, *BtnPrint = nullptr,
+          *BtnEmail = nullptr, *BtnCut = nullptr, *BtnCopy = nullptr, *BtnPaste = nullptr,
+          *BtnDelete = nullptr, *BtnUndo = nullptr, *BtnRedo = nullptr, *BtnFind = nullptr,
+          *BtnReplace = nullptr, *BtnTamil = nullptr, *BtnKeyboard = nullptr, *BtnDir = nullptr,
+          *BtnPen = nullptr, *BtnPaper = nullptr, *BtnFont = nullptr, *BtnEncrypt = nullptr,
+          *BtnDecrypt = nullptr, *BtnHelp = nullptr;
+
+  // ---- Frame menu items
+  QMenu *File1 = nullptr, *View1 = nullptr, *Window1 = nullptr, *Help1 = nullptr;
+  QAction *New1 = nullptr, *Open1 = nullptr, *ReOpen1 = nullptr, *Exit1 = nullptr;
+  QAction *mmToolBar = nullptr, *mmFormatBar = nullptr, *mmStatusBar = nullptr,
+          *mmSelectorBar = nullptr, *mmDirPanel = nullptr, *mmASCIIMap = nullptr,
+          *Preferences1 = nullptr;
+  QAction *Tile1 = nullptr, *Cascade1 = nullptr, *ArrangeIcons1 = nullptr;
+  QAction *Contents1 = nullptr, *Email1 = nullptr, *Tolvanwebsite1 = nullptr, *About1 = nullptr;
+  // The recently-used submenu, attached to the ReOpen item of whichever File
+  // menu is showing (the frame's or the active document's).
+  QMenu* RecentMenu = nullptr;
+  QMenu *PenMenu = nullptr, *PaperMenu = nullptr;
+
+  // ---- Format bar
+  QWidget* FormatPanel = nullptr;
+  QComboBox* FontName = nullptr;
+  QSpinBox* FontSize = nullptr;
+  QToolButton *BoldFlatButton = nullptr, *ItalicFlatButton = nullptr,
+              *UnderlineFlatButton = nullptr, *LeftAlignFlat = nullptr,
+              *CenterAlignFlat = nullptr, *RightAlignFlat = nullptr,
+              *FlatSpeedButton1 = nullptr, *BulletsFlatButton = nullptr;
+
+  // ---- Status bar: seven panels, 0 holds the LED
+  QStatusBar* SB = nullptr;
+  TLed* Light = nullptr;
+  QString PanelText(int index) const;
+  void SetPanelText(int index, const QString& text);
+  // LED on (red) while a file is loaded or saved or text converted.
+  void SetBusy(bool on);
+
+  QDockWidget* DirPanel = nullptr;  // placeholder until the directory panel exists
+
+  // ---- Refreshes
+  // Panels 3..5 (Insert/Overwrite, CAP, NUM). Called with every key-down the
+  // frame or a document window previews; the event lets the frame follow the
+  // Insert, Caps Lock and Num Lock toggles.
+  void UpdateKeyStatePanels(const QKeyEvent* keyDown = nullptr);
+  void UpdateControls();
+  void UpdateActiveSettings();
+  // Format bar from the active editor (never writes back into it).
+  void SelectionChange();
+  // Panels 1 and 2 from the active editor's caret.
+  void UpdatePositionPanels();
+  // Menu bar: the frame's menus, or with a document active its File, Edit,
+  // Search, Keyboard, Convert and Tools menus merged in before View.
+  void RebuildMenuBar();
+  void ApplyViewerFlags();
+  // The icon of the application (about box, banner, window).
+  static QIcon AppIcon();
+
+  // ---- Commands
+ public slots:
+  void New1Click();
+  void Open1Click();
+  void Exit1Click();
+  void RecentFilesClick(const QString& path);
+  void Tile1Click();
+  void Cascade1Click();
+  void ArrangeIcons1Click();
+  void Contents1Click();
+  void Email1Click();
+  void Tolvanwebsite1Click();
+  void About1Click();
+  void mmToolBarClick();
+  void mmFormatBarClick();
+  void mmStatusBarClick();
+  void mmSelectorBarClick();
+  void mmDirPanelClick();
+  // Routed toolbar commands: act on the active document window, or do nothing.
+  void ButtonSaveClick();
+  void ButtonCutClick();
+  void ButtonCopyClick();
+  void ButtonPasteClick();
+  void ButtonDeleteClick();
+  void ButtonUndoClick();
+  void ButtonRedoClick();
+  void BtnTamilClick();
+  void BtnPenClick();
+  void BtnPaperClick();
+  void mmSetFontClick();
+  // Format commands
+  void FontNameChange();
+  void FontSizeChange();
+  void BoldFlatButtonClick();
+  void ItalicFlatButtonClick();
+  void UnderlineFlatButtonClick();
+  void LeftAlignFlatClick(int tag);
+  void BulletsFlatButtonClick();
+  void PenItemClick(QAction* item);
+  void PaperItemClick(QAction* item);
+
+ signals:
+  // The active document window changed (nullptr: none).
+  void activeEditFormChanged(TEditForm* form);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  QMenu* createPopupMenu() override { return nullptr; }
+
+ private:
+  void FormCreate();
+  void FormClose();
+  void buildActions();
+  void buildMenus();
+  void buildToolBar();
+  void buildFormatBar();
+  void buildStatusBar();
+  void buildColorMenus();
+  void refreshRecentMenu();
+  void populateFontNames();
+  void setViewerFlag(int position, bool on);
+  QTextEdit* activeEditor() const;
+  void PenMenuPopup();
+  void PaperMenuPopup();
+  void ShowHint(const QString& text);
+  void onSubWindowActivated(QMdiSubWindow* w);
+
+  QString ProgramDir_;
+  std::unique_ptr<tolvan::ProfileFile> Place1;
+  std::unique_ptr<tolvan::Settings> Settings_;
+  std::unique_ptr<tolvan::RecentFiles> RecentFiles_;
+  TFrameMdiArea* Mdi_ = nullptr;
+  QLabel* Panels_[7] = {};
+  QActionGroup* AlignGroup_ = nullptr;
+  QAction* ReOpenOwner_ = nullptr;     // the ReOpen item RecentMenu hangs on
+  TEditForm* ConnectedForm_ = nullptr; // whose editor signals feed the bars
+  QList<TEditForm*> Forms_;            // open document windows, creation order
+  bool fontNamesFilled_ = false;
+  bool insertOn_ = false, capsOn_ = false, numOn_ = false;
+  bool closing_ = false;
+};
+
+// The one frame of the run (nullptr before it is made and after it is gone).
+extern TMainForm* MainForm;
