@@ -1,0 +1,171 @@
+// A document window: one MDI child of the frame holding the rich-text editor
+// `Editor`, its own menus (merged into the frame's menu bar while it is
+// active), its button on the frame's selector bar and its Tamil typing state.
+// The window loads and saves plain-text and RTF files one byte per character,
+// watches its file's folder for outside changes, and sends every character
+// key through the Tamil keyboard engines while Tamil mode is on.
+#pragma once
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "input/keyboard.h"
+
+class QAction;
+class QActionGroup;
+class QMdiSubWindow;
+class QMenu;
+class QToolButton;
+class TMainForm;
+class TEditor;
+
+namespace tolvan {
+class FolderMonitor;
+}
+
+class TEditForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Makes the window's selector button on frame->FileTab (x = k * 80, y = 2),
+  // reads its keyboard settings ("KeyBoard", "TamilMode") and builds its
+  // menus. The frame adds the window to its MDI area. frame may be null (the
+  // window then works alone: no button, settings from $TOLVAN_INI).
+  explicit TEditForm(TMainForm* frame, QWidget* parent = nullptr);
+  ~TEditForm() override;
+
+  // The document. Its formatting is read and set directly by the format bar.
+  TEditor* Editor = nullptr;
+
+  // ---- Life cycle
+  // An empty document named "Tolvan<UntitledCounter>" (the frame has already
+  // counted it).
+  void InitNewDocument();
+  // Loads fileName ("txt" plain text, "rtf" RTF, others in the current mode).
+  // On failure shows the error, keeps the editor's content and returns false;
+  // a window that held no document yet then closes itself.
+  bool OpenDocumentFile(const QString& fileName);
+  // Writes the editor to Title. False (document still modified) when the
+  // file could not be written or the user declined.
+  bool SaveDocument();
+
+  // ---- File menu commands
+ public slots:
+  void Save1Click();
+  void Saveas1Click();
+  void SaveAsText1Click();
+  void SaveAll1Click();
+  void Close1Click();
+  void CloseAll1Click();
+
+  // ---- Edit menu commands (also the toolbar's)
+  void UnDo1Click();
+  void Redo1Click();
+  void mmCutClick();
+  void mmCopyClick();
+  void mmPasteClick();
+  void mmDeleteClick();
+  void Selectall1Click();
+  void Wordwrap1Click();
+
+  // ---- Keyboard menu
+  void mmTamilKBClick();
+  void mmAnjalKBClick();
+  void mmMylaiKBClick();
+  void mmTypeKBClick();
+  void mmRomanKBClick();
+
+  // Shows (activates) this window; the selector button's click.
+  void BtnSpeedClick();
+
+ public:
+  // Enables the edit commands of this window's menu and of the frame's
+  // toolbar; colours the selector button (red while modified).
+  void UpdateDocumentCommands();
+  void SetEditorMargins();
+  // Last-write time of the file as a packed DOS date (high 16 bits) and time
+  // (low 16 bits); -1 when the file cannot be opened for reading.
+  static int GetFileStamp(const QString& fileName);
+
+  // ---- Tamil typing
+  bool isTamilMode() const;
+  tolvan::Layout layout() const;
+  // The key dispatch: the byte the editor should insert for a typed byte
+  // (0 for nothing). Runs the layout's engine while Tamil mode is on.
+  unsigned char EditorKeyPress(unsigned char key);
+  // Delivers ch to the editor as one complete keystroke (press and release,
+  // synchronously), through the key preview and EditorKeyPress like a typed
+  // key; 0x08 deletes the character before the caret or the selection.
+  void SendKeyToEditor(unsigned char ch);
+
+  // ---- What the frame shows
+  QString Title() const { return Title_; }   // full path, or "Tolvan<n>"
+  QString fileName() const { return Title_; }
+  bool isModified() const;
+  int Tag() const { return Tag_; }            // file stamp at load/save
+  bool isPlainTextMode() const { return PlainTextMode_; }
+  QToolButton* BtnSpeed = nullptr;            // this window's selector button
+  // The MDI sub-window holding this form (nullptr before the frame adds it).
+  QMdiSubWindow* subWindow() const;
+
+  // Menus merged into the frame's bar: group 0 is File (replaces the frame's
+  // File menu); group 1 is Edit, Search, Keyboard, Convert, Tools (inserted
+  // before View), in that order.
+  QList<QMenu*> MergeMenus(int group) const;
+  QMenu *File1 = nullptr, *Edit1 = nullptr, *Search1 = nullptr, *Keyboard1 = nullptr,
+        *Convert1 = nullptr, *Tools1 = nullptr;
+  // File menu items. ReOpen1 carries the frame's recently-used submenu while
+  // this window is active.
+  QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *Saveas1 = nullptr,
+          *SaveAsText1 = nullptr, *Email1 = nullptr, *Close1 = nullptr, *CloseAll1 = nullptr,
+          *Print1 = nullptr, *Printersetup1 = nullptr, *ReOpen1 = nullptr, *Exit1 = nullptr;
+  // Edit menu items.
+  QAction *UnDo1 = nullptr, *Redo1 = nullptr, *mmCut = nullptr, *mmCopy = nullptr,
+          *mmPaste = nullptr, *mmDelete = nullptr, *Selectall1 = nullptr, *WordWrap1 = nullptr;
+  // Keyboard menu items.
+  QAction *mmTamilKB = nullptr, *mmAnjalKB = nullptr, *mmMylaiKB = nullptr, *mmTypeKB = nullptr,
+          *mmRomanKB = nullptr;
+
+ signals:
+  // Title, caption or modified state changed (selector bar, Window menu).
+  void documentChanged(TEditForm* form);
+  // The window passed its close query and is going away.
+  void documentClosed(TEditForm* form);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class TEditor;
+  void FormCreate();
+  void buildMenus();
+  void readKeyboardSettings();
+  void writeKeyboardSettings();
+  bool FormCloseQuery();
+  void FormClose();
+  void FileMonitorChange();
+  void startMonitor();
+  void stopMonitor();
+  void applyDefaultAttributes();
+  void removeSelectorButton();
+  void setButtonIcon(const QString& path);
+  bool writeFile(const QString& path, bool plain);
+  void EditorChange();
+  void EditorSelectionChange();
+  QList<TEditForm*> siblingForms() const;
+
+  TMainForm* Frame_ = nullptr;
+  QString Title_;
+  int Tag_ = -1;
+  bool PlainTextMode_ = false;     // set by Save As Text until the next save
+  QByteArray LineEnding_ = "\n";   // line ending of the loaded plain-text file
+  QString SaveDefaultSuffix_;      // the save dialog's settings (Save As Text
+  QString SaveFilter_;             // changes them for later Save As)
+  std::unique_ptr<tolvan::FolderMonitor> FileMonitor;
+  QActionGroup* LayoutGroup_ = nullptr;
+  bool closed_ = false;
+};
