@@ -3,6 +3,7 @@
 // text only through a KeySink (the editor's SendKeyToEditor), whose bytes go
 // through the dispatch again exactly like typed keys.
 #pragma once
+#include <span>
 #include <string>
 
 namespace tolvan {
@@ -63,5 +64,20 @@ class TextBufferSink : public KeySink {
 
 // "anjal", "mylai", "typewriter", "roman" (case-insensitive); false if unknown.
 bool parseLayout(const std::string& name, Layout& out);
+
+// The "KeyBoard" setting: 1..4 give a layout; any other value leaves
+// `fallback` (the window's initial choice, Anjal).
+Layout layoutFromSetting(int value, Layout fallback = Layout::Anjal);
+// The value written back for a layout, 1..4.
+int settingOfLayout(Layout layout);
+
+// One row of a layout's key table: the typed key and the byte it maps to.
+struct KeyMapping {
+  unsigned char key;
+  unsigned char byte;
+};
+// The layout's key table, in the order of the user manual (keys outside it,
+// including the rule keys, map to themselves).
+std::span<const KeyMapping> layoutKeyTable(Layout layout);
 
 }  // namespace tolvan
