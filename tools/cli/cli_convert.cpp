@@ -1,6 +1,169 @@
-// Placeholder until this subcommand group is built.
+// tolvan-cli convert and fontmap: the built-in converters and font maps over a
+// file or standard input, streamed in pieces so that memory stays small
+// whatever the size of the text.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
 #include "cli.h"
+#include "convert/converters.h"
+#include "convert/fontmap.h"
+
 namespace cli {
-int cmdConvert(const Args&) { return fail("not available yet"); }
-int cmdFontmap(const Args&) { return fail("not available yet"); }
+namespace {
+
+constexpr size_t kPiece = 1 << 16;
+
+// An input file (or standard input), read in pieces.
+class Input {
+ public:
+  explicit Input(const std::string& path) : name_(path.empty() || path == "-" ? "standard input" : path) {
+    if (path.empty() || path == "-") {
+      fd_ = 0;
+      return;
+    }
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+    own_ = true;
+  }
+  ~Input() {
+    if (own_) ::close(fd_);
+  }
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+
+  // Fills buf with the next piece; an empty piece is the end of the input.
+  void next(std::string& buf) {
+    buf.resize(kPiece);
+    for (;;) {
+      const ssize_t n = ::read(fd_, buf.data(), buf.size());
+      if (n >= 0) {
+        buf.resize(size_t(n));
+        return;
+      }
+      if (errno != EINTR) throw std::runtime_error("cannot read " + name_ + ": " + std::strerror(errno));
+    }
+  }
+
+ private:
+  std::string name_;
+  int fd_ = -1;
+  bool own_ = false;
+};
+
+void writeOut(std::string& out) {
+  if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size())
+    throw std::runtime_error(std::string("cannot write standard output: ") + std::strerror(errno));
+  out.clear();
+}
+
+void finishOut() {
+  if (std::fflush(stdout) != 0)
+    throw std::runtime_error(std::string("cannot write standard output: ") + std::strerror(errno));
+}
+
+bool builtIn(const std::string& from, const std::string& to, tolvan::Converter& which) {
+  struct Pair {
+    const char* from;
+    const char* to;
+    tolvan::Converter which;
+  };
+  static const Pair kPairs[] = {
+      {"mylai", "tscii", tolvan::Converter::MylaiToTscii},
+      {"anjal", "tscii", tolvan::Converter::AnjalToTscii},
+      {"roman", "tscii", tolvan::Converter::RomanToTscii},
+      {"tscii", "tab", tolvan::Converter::TsciiToTab},
+  };
+  for (const auto& p : kPairs)
+    if (from == p.from && to == p.to) {
+      which = p.which;
+      return true;
+    }
+  return false;
+}
+
+const char* kConvertUsage = "usage: tolvan-cli convert --from FROM --to TO [FILE]";
+const char* kPairsList = "mylai->tscii, anjal->tscii, roman->tscii, tscii->tab, tscii->unicode, unicode->tscii";
+
+}  // namespace
+
+int cmdConvert(const Args& args) {
+  std::string from, to, file;
+  bool haveFile = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const char* opt, std::string& into) {
+      const std::string eq = std::string(opt) + "=";
+      if (a == opt) {
+        if (i + 1 >= args.size()) throw std::runtime_error(std::string(opt) + " needs a value; " + kConvertUsage);
+        into = args[++i];
+        return true;
+      }
+      if (a.rfind(eq, 0) == 0) {
+        into = a.substr(eq.size());
+        return true;
+      }
+      return false;
+    };
+    if (value("--from", from) || value("--to", to)) continue;
+    if (a.size() > 1 && a[0] == '-' && a != "-") return fail("unknown option '" + a + "'; " + kConvertUsage);
+    if (haveFile) return fail(std::string("more than one input file; ") + kConvertUsage);
+    file = a;
+    haveFile = true;
+  }
+  if (from.empty() || to.empty()) return fail(kConvertUsage);
+
+  tolvan::Converter which;
+  if (!builtIn(from, to, which)) {
+    if ((from == "tscii" && to == "unicode") || (from == "unicode" && to == "tscii"))
+      return convertUnicode(from, to, file);
+    return fail("cannot convert " + from + " to " + to + " (supported: " + kPairsList + ")");
+  }
+
+  Input input(file);
+  tolvan::ConvertStream stream(which, [](size_t offset, unsigned char byte) {
+    std::fprintf(stderr, "tolvan-cli: byte %u (0x%02X) at offset %zu has no Anjal mapping; wrote X\n",
+                 unsigned(byte), unsigned(byte), offset);
+  });
+  std::string piece, out;
+  for (;;) {
+    input.next(piece);
+    if (piece.empty()) break;
+    stream.feed(piece, out);
+    writeOut(out);
+  }
+  stream.finish(out);
+  writeOut(out);
+  finishOut();
+  return 0;
+}
+
+int cmdFontmap(const Args& args) {
+  const char* usage = "usage: tolvan-cli fontmap apply MAP.tol [FILE]";
+  if (args.empty() || args[0] != "apply") return fail(usage);
+  if (args.size() < 2 || args.size() > 3) return fail(usage);
+  const std::string& mapPath = args[1];
+  const std::string map = tolvan::ReadFileBytes(mapPath);
+  if (!tolvan::LooksLikeFontMap(map))
+    return fail(mapPath + " is not a font map (its first line is not \"" + std::string(tolvan::kFontMapTitleLine) +
+                "\")");
+  const tolvan::FontMapApplier applier(map);
+
+  Input input(args.size() == 3 ? args[2] : std::string());
+  std::string piece, out;
+  for (;;) {
+    input.next(piece);
+    if (piece.empty()) break;
+    applier.applyAppend(piece, out);
+    writeOut(out);
+  }
+  finishOut();
+  return 0;
+}
+
 }  // namespace cli

@@ -1,0 +1,343 @@
+// Roman transliteration to TSCII: greedy longest match over a table of keys
+// of one to four characters (letter case matters). At each position the
+// longest key that starts there is replaced by its TSCII bytes; a byte that
+// starts no key is copied.
+//
+// The table is data (kRomanTable, built at compile time from the consonant
+// rows and the vowel suffixes). Matching walks a trie made from it, which
+// finds the same longest key as trying the key lengths 4, 3, 2, 1 in turn.
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include "convert/converters.h"
+
+namespace tolvan {
+namespace {
+
+constexpr int kMaxKey = 4;
+
+struct RomanEntry {
+  char key[kMaxKey] = {};
+  uint8_t klen = 0;
+  uint8_t val[3] = {};
+  uint8_t vlen = 0;
+};
+
+// Independent vowels and the other keys that stand alone.
+struct Standalone {
+  const char* key;
+  uint8_t tscii;
+};
+constexpr Standalone kStandalone[] = {
+    {"a", 0xAB}, {"A", 0xAC}, {"i", 0xAD}, {"I", 0xAE}, {"u", 0xAF}, {"U", 0xB0}, {"e", 0xB1},
+    {"E", 0xB2}, {"ai", 0xB3}, {"o", 0xB4}, {"O", 0xB5}, {"au", 0xB6}, {"SRI", 0x82}, {"H", 0xB7},
+};
+
+// A consonant: its key, live form, pulli form, and the single-byte u and uu
+// letters (0 for the grantha consonants, which take the u and uu signs).
+struct Consonant {
+  const char* key;
+  uint8_t live, dead, u, uu;
+};
+constexpr Consonant kConsonants[] = {
+    {"k", 0xB8, 0xEC, 0xCC, 0xDC},  {"g", 0xB9, 0xED, 0x99, 0x9B},  {"c", 0xBA, 0xEE, 0xCD, 0xDD},
+    {"jn", 0xBB, 0xEF, 0x9A, 0x9C}, {"T", 0xBC, 0xF0, 0xCE, 0xDE},  {"N", 0xBD, 0xF1, 0xCF, 0xDF},
+    {"t", 0xBE, 0xF2, 0xD0, 0xE0},  {"n", 0xBF, 0xF3, 0xD1, 0xE1},  {"p", 0xC0, 0xF4, 0xD2, 0xE2},
+    {"m", 0xC1, 0xF5, 0xD3, 0xE3},  {"y", 0xC2, 0xF6, 0xD4, 0xE4},  {"r", 0xC3, 0xF7, 0xD5, 0xE5},
+    {"l", 0xC4, 0xF8, 0xD6, 0xE6},  {"v", 0xC5, 0xF9, 0xD7, 0xE7},  {"z", 0xC6, 0xFA, 0xD8, 0xE8},
+    {"L", 0xC7, 0xFB, 0xD9, 0xE9},  {"R", 0xC8, 0xFC, 0xDA, 0xEA},  {"n2", 0xC9, 0xFD, 0xDB, 0xEB},
+    {"j", 0x83, 0x88, 0, 0},        {"S", 0x85, 0x8A, 0, 0},        {"s", 0x84, 0x89, 0, 0},
+    {"h", 0x86, 0x8B, 0, 0},        {"kS", 0x87, 0x8C, 0, 0},
+};
+
+// The ligatures tti and ttii replace T with the i and ii signs.
+constexpr char kTti = 'T';
+constexpr uint8_t kTtiByte = 0xCA, kTtiiByte = 0xCB;
+
+constexpr uint8_t kAa = 0xA1, kI = 0xA2, kII = 0xA3, kU = 0xA4, kUU = 0xA5, kE = 0xA6, kEE = 0xA7, kAI = 0xA8,
+                  kAuMark = 0xAA;
+
+// Vowel suffixes after a consonant key, "" being the bare consonant (pulli).
+enum class Form { Dead, A, AA, I, II, U, UU, E, EE, O, OO, AI, AU };
+struct Suffix {
+  const char* text;
+  Form form;
+};
+constexpr Suffix kSuffixes[] = {
+    {"", Form::Dead}, {"a", Form::A},   {"A", Form::AA},  {"i", Form::I},   {"I", Form::II},
+    {"u", Form::U},   {"U", Form::UU},  {"e", Form::E},   {"E", Form::EE},  {"o", Form::O},
+    {"O", Form::OO},  {"ai", Form::AI}, {"au", Form::AU},
+};
+
+constexpr int cstrlen(const char* s) {
+  int n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+
+constexpr RomanEntry makeEntry(const char* a, const char* b, std::initializer_list<uint8_t> val) {
+  RomanEntry e{};
+  for (const char* s : {a, b})
+    for (int i = 0; s[i]; ++i) e.key[e.klen++] = s[i];
+  for (uint8_t v : val) e.val[e.vlen++] = v;
+  return e;
+}
+
+constexpr RomanEntry consonantEntry(const Consonant& c, const Suffix& s) {
+  const uint8_t L = c.live;
+  const bool grantha = c.u == 0;
+  const bool tti = cstrlen(c.key) == 1 && c.key[0] == kTti;
+  switch (s.form) {
+    case Form::Dead: return makeEntry(c.key, s.text, {c.dead});
+    case Form::A: return makeEntry(c.key, s.text, {L});
+    case Form::AA: return makeEntry(c.key, s.text, {L, kAa});
+    case Form::I: return tti ? makeEntry(c.key, s.text, {kTtiByte}) : makeEntry(c.key, s.text, {L, kI});
+    case Form::II: return tti ? makeEntry(c.key, s.text, {kTtiiByte}) : makeEntry(c.key, s.text, {L, kII});
+    case Form::U: return grantha ? makeEntry(c.key, s.text, {L, kU}) : makeEntry(c.key, s.text, {c.u});
+    case Form::UU: return grantha ? makeEntry(c.key, s.text, {L, kUU}) : makeEntry(c.key, s.text, {c.uu});
+    // e, ee and ai signs stand before the consonant, as TSCII stores them.
+    case Form::E: return makeEntry(c.key, s.text, {kE, L});
+    case Form::EE: return makeEntry(c.key, s.text, {kEE, L});
+    case Form::O: return makeEntry(c.key, s.text, {kE, L, kAa});
+    case Form::OO: return makeEntry(c.key, s.text, {kEE, L, kAa});
+    case Form::AI: return makeEntry(c.key, s.text, {kAI, L});
+    case Form::AU: return makeEntry(c.key, s.text, {kE, L, kAuMark});
+  }
+  return {};
+}
+
+constexpr int kTableSize = int(std::size(kStandalone) + std::size(kConsonants) * std::size(kSuffixes));
+
+constexpr std::array<RomanEntry, kTableSize> makeRomanTable() {
+  std::array<RomanEntry, kTableSize> t{};
+  int n = 0;
+  for (auto s : kStandalone) {
+    RomanEntry e{};
+    for (int i = 0; s.key[i]; ++i) e.key[e.klen++] = s.key[i];
+    e.val[e.vlen++] = s.tscii;
+    t[n++] = e;
+  }
+  for (const auto& c : kConsonants)
+    for (const auto& s : kSuffixes) t[n++] = consonantEntry(c, s);
+  return t;
+}
+
+constexpr auto kRomanTable = makeRomanTable();
+
+constexpr bool sameKey(const RomanEntry& a, const RomanEntry& b) {
+  if (a.klen != b.klen) return false;
+  for (int i = 0; i < a.klen; ++i)
+    if (a.key[i] != b.key[i]) return false;
+  return true;
+}
+
+constexpr bool keysUnique() {
+  for (int i = 0; i < kTableSize; ++i)
+    for (int j = i + 1; j < kTableSize; ++j)
+      if (sameKey(kRomanTable[i], kRomanTable[j])) return false;
+  return true;
+}
+
+constexpr int countKeys(int len) {
+  int n = 0;
+  for (const auto& e : kRomanTable) n += e.klen == len;
+  return n;
+}
+
+static_assert(kTableSize == 313);
+static_assert(countKeys(1) == 31 && countKeys(2) == 205 && countKeys(3) == 71 && countKeys(4) == 6);
+// With every key distinct, "first entry wins" never has to choose.
+static_assert(keysUnique());
+
+// ---- Trie over the keys -------------------------------------------------
+
+// Characters that occur in keys get classes 1..; every other byte is class 0.
+struct Alphabet {
+  std::array<uint8_t, 256> cls{};
+  int count = 1;
+};
+
+constexpr Alphabet makeAlphabet() {
+  Alphabet a{};
+  for (const auto& e : kRomanTable)
+    for (int i = 0; i < e.klen; ++i)
+      if (!a.cls[uint8_t(e.key[i])]) a.cls[uint8_t(e.key[i])] = uint8_t(a.count++);
+  return a;
+}
+constexpr Alphabet kAlphabet = makeAlphabet();
+constexpr int kClasses = kAlphabet.count;
+
+struct Prefix {
+  char c[kMaxKey] = {};
+  int len = 0;
+};
+
+constexpr bool isPrefixOf(const Prefix& p, const RomanEntry& e, bool proper) {
+  if (p.len > e.klen || (proper && p.len == e.klen)) return false;
+  for (int i = 0; i < p.len; ++i)
+    if (p.c[i] != e.key[i]) return false;
+  return true;
+}
+
+constexpr bool isInterior(const Prefix& p) {
+  for (const auto& e : kRomanTable)
+    if (isPrefixOf(p, e, true)) return true;
+  return false;
+}
+
+// All distinct key prefixes, the empty one (the root) first, then the other
+// interior nodes, then the leaves, so that only interior nodes need a row.
+struct PrefixList {
+  std::array<Prefix, kTableSize * kMaxKey + 1> items{};
+  int count = 0;
+  int interior = 0;
+};
+
+constexpr bool samePrefix(const Prefix& a, const Prefix& b) {
+  if (a.len != b.len) return false;
+  for (int i = 0; i < a.len; ++i)
+    if (a.c[i] != b.c[i]) return false;
+  return true;
+}
+
+constexpr PrefixList makePrefixes() {
+  PrefixList all{};
+  all.items[all.count++] = Prefix{};
+  for (const auto& e : kRomanTable)
+    for (int len = 1; len <= e.klen; ++len) {
+      Prefix p{};
+      for (int i = 0; i < len; ++i) p.c[i] = e.key[i];
+      p.len = len;
+      bool seen = false;
+      for (int k = 0; k < all.count && !seen; ++k) seen = samePrefix(all.items[k], p);
+      if (!seen) all.items[all.count++] = p;
+    }
+  PrefixList sorted{};
+  for (int pass = 0; pass < 2; ++pass)
+    for (int k = 0; k < all.count; ++k)
+      if (isInterior(all.items[k]) == (pass == 0)) sorted.items[sorted.count++] = all.items[k];
+  for (int k = 0; k < sorted.count; ++k) sorted.interior += isInterior(sorted.items[k]);
+  return sorted;
+}
+constexpr PrefixList kPrefixes = makePrefixes();
+constexpr int kNodes = kPrefixes.count;
+constexpr int kInterior = kPrefixes.interior;
+static_assert(kNodes < 65536);
+
+struct Trie {
+  // child[node * kClasses + class]: the node one character further, 0 = none
+  // (the root is never anybody's child).
+  std::array<uint16_t, kInterior * kClasses> child{};
+  // The key's TSCII bytes in the low three bytes and their count in the top
+  // byte; 0 for a prefix that is not itself a key.
+  std::array<uint32_t, kNodes> value{};
+};
+
+constexpr int findPrefix(const Prefix& p) {
+  for (int k = 0; k < kNodes; ++k)
+    if (samePrefix(kPrefixes.items[k], p)) return k;
+  return -1;
+}
+
+constexpr Trie makeTrie() {
+  Trie t{};
+  for (int k = 1; k < kNodes; ++k) {
+    const Prefix& p = kPrefixes.items[k];
+    Prefix parent = p;
+    parent.c[--parent.len] = 0;
+    t.child[findPrefix(parent) * kClasses + kAlphabet.cls[uint8_t(p.c[p.len - 1])]] = uint16_t(k);
+  }
+  for (const auto& e : kRomanTable) {
+    Prefix p{};
+    for (int i = 0; i < e.klen; ++i) p.c[i] = e.key[i];
+    p.len = e.klen;
+    uint32_t v = uint32_t(e.vlen) << 24;
+    for (int i = 0; i < e.vlen; ++i) v |= uint32_t(e.val[i]) << (8 * i);
+    t.value[findPrefix(p)] = v;
+  }
+  return t;
+}
+constexpr Trie kTrie = makeTrie();
+
+// Longest key starting at p[0], looking at no more than `avail` bytes.
+// Returns the packed value (0 when no key starts here) and its key length.
+template <bool Bounded>
+inline uint32_t longestKey(const uint8_t* p, size_t avail, unsigned& keyLen) {
+  uint32_t best = 0;
+  unsigned node = 0;
+  keyLen = 0;
+  for (unsigned k = 0; k < unsigned(kMaxKey); ++k) {
+    if constexpr (Bounded) {
+      if (k >= avail) break;
+    }
+    if (node >= unsigned(kInterior)) break;
+    const unsigned next = kTrie.child[node * kClasses + kAlphabet.cls[p[k]]];
+    if (!next) break;
+    node = next;
+    const uint32_t v = kTrie.value[node];
+    if (v) {
+      best = v;
+      keyLen = k + 1;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+// Packed values are stored with one 4-byte copy, low byte first.
+static_assert(std::endian::native == std::endian::little);
+
+namespace convert_detail {
+
+size_t romanToTsciiAppend(std::string_view in, bool atEnd, std::string& out) {
+  const size_t n = in.size();
+  const size_t base = out.size();
+  // No key gives more than 1.5 output bytes per input byte (two-letter keys
+  // such as "ko" give three bytes); four spare bytes let every match store
+  // its packed value whole.
+  out.resize(base + n + n / 2 + 8);
+  auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
+  const auto* p = reinterpret_cast<const uint8_t*>(in.data());
+  size_t i = 0, j = 0;
+  unsigned keyLen;
+  // Where four bytes remain, the match needs no end-of-input checks.
+  while (i + kMaxKey <= n) {
+    const uint32_t v = longestKey<false>(p + i, kMaxKey, keyLen);
+    if (v) {
+      std::memcpy(o + j, &v, 4);
+      j += v >> 24;
+      i += keyLen;
+    } else {
+      o[j++] = p[i++];
+    }
+  }
+  // The last three bytes or fewer: a key here may go on into bytes not yet
+  // seen, so they wait unless the text ends here.
+  if (atEnd) {
+    while (i < n) {
+      const uint32_t v = longestKey<true>(p + i, n - i, keyLen);
+      if (v) {
+        std::memcpy(o + j, &v, 4);
+        j += v >> 24;
+        i += keyLen;
+      } else {
+        o[j++] = p[i++];
+      }
+    }
+  }
+  out.resize(base + j);
+  return i;
+}
+
+}  // namespace convert_detail
+
+std::string RomanToTscii(std::string_view in) {
+  std::string out;
+  convert_detail::romanToTsciiAppend(in, true, out);
+  return out;
+}
+
+}  // namespace tolvan
