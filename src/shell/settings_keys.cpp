@@ -79,13 +79,21 @@ bool Settings::writePlacement(Key key, int screenWidth, int screenHeight, std::s
 bool Settings::dirPanelSwitchOn() const { return readString(Key::DirPanelSwitch) == kDirPanelSwitchValue; }
 
 int Settings::addFontConversionMenu(std::string_view path) {
-  int count = readInteger(Key::FontConversionMenus);
+  // One file replacement for both keys, so a failure never leaves a count
+  // that points at a missing entry.
+  std::optional<ProfileText> text = file_.Load();
+  if (!text) return 0;
+  const KeySpec& countKey = keySpec(Key::FontConversionMenus);
+  const KeySpec& entryKey = keySpec(Key::FontConversionMenu);
+  int count = countKey.defaultInteger;
+  if (auto v = text->get(countKey.section, countKey.readName)) count = parseProfileInt(*v).value_or(count);
   if (count == INT_MAX) return 0;
   // A broken negative count must not hide the new entry.
   int n = count < 0 ? 1 : count + 1;
-  if (!writeInteger(Key::FontConversionMenus, n)) return 0;
-  if (!writeString(Key::FontConversionMenu, n, path)) return 0;
-  return n;
+  if (!text->set(countKey.section, countKey.writeName, std::to_string(n)) ||
+      !text->set(entryKey.section, std::string(entryKey.writeName) + std::to_string(n), path))
+    return 0;
+  return file_.Store(*text) ? n : 0;
 }
 
 }  // namespace tolvan
