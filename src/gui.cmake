@@ -7,4 +7,24 @@ set(TOLVAN_GUI_WINDOW_SOURCES
 # frame
 list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/main_form.h
+  src/shell/main_form.cpp
+  src/shell/main_form_bars.cpp
+  src/shell/frame_mdi_area.h
+  src/shell/frame_mdi_area.cpp
+  src/shell/color_menu.h
+  src/shell/color_menu.cpp
+  src/shell/led.h
+  src/shell/led.cpp
+  src/prefs/about_box.h
+  src/prefs/about_box.cpp
+)
+
+# document
+list(APPEND TOLVAN_GUI_WINDOW_SOURCES
+  src/document/edit_form.h
+  src/document/edit_form.cpp
+  src/document/edit_form_files.cpp
+  src/document/edit_form_support.h
+  src/document/editor.h
+  src/document/editor.cpp
 )

@@ -6,7 +6,9 @@
 // key through the Tamil keyboard engines while Tamil mode is on.
 #pragma once
 #include <QList>
+#include <QPointer>
 #include <QString>
+#include <QToolButton>
 #include <QWidget>
 #include <memory>
 
@@ -16,7 +18,6 @@ class QAction;
 class QActionGroup;
 class QMdiSubWindow;
 class QMenu;
-class QToolButton;
 class TMainForm;
 class TEditor;
 
@@ -68,6 +69,11 @@ class TEditForm : public QWidget {
   void mmDeleteClick();
   void Selectall1Click();
   void Wordwrap1Click();
+
+  // ---- Tools menu: font and colours of the document
+  void Font1Click();          // the selection's font (name, size, style, colour)
+  void SetPenColor1Click();   // the editor's default text colour
+  void SetPaperColor1Click(); // the whole editor's background
 
   // ---- Keyboard menu
   void mmTamilKBClick();
@@ -126,6 +132,12 @@ class TEditForm : public QWidget {
   // Keyboard menu items.
   QAction *mmTamilKB = nullptr, *mmAnjalKB = nullptr, *mmMylaiKB = nullptr, *mmTypeKB = nullptr,
           *mmRomanKB = nullptr;
+  // Search, Convert and Tools items (the ones other commands will fill in are
+  // present but disabled).
+  QAction *Find1 = nullptr, *Replace1 = nullptr, *FindAgain1 = nullptr;
+  QAction *mmSetFont = nullptr, *mmPenClr = nullptr, *mmPaperClr = nullptr, *mmEncrypt = nullptr,
+          *mmDecrypt = nullptr, *FontConversion1 = nullptr, *mmRecKey = nullptr,
+          *mmPlayKey = nullptr;
 
  signals:
   // Title, caption or modified state changed (selector bar, Window menu).
@@ -153,14 +165,19 @@ class TEditForm : public QWidget {
   void applyDefaultAttributes();
   void removeSelectorButton();
   void setButtonIcon(const QString& path);
-  bool writeFile(const QString& path, bool plain);
+  enum class WriteResult { Ok, Failed, NeedsRtf };
+  WriteResult writeFile(const QString& path, bool plain);
+  bool saveAsWithProposal(const QString& proposal);
+  bool handleWriteResult(WriteResult r);
   void EditorChange();
   void EditorSelectionChange();
   QList<TEditForm*> siblingForms() const;
+  QString proposedName() const;
 
   TMainForm* Frame_ = nullptr;
   QString Title_;
   int Tag_ = -1;
+  bool HasFile_ = false;           // a file was loaded or saved (monitor may run)
   bool PlainTextMode_ = false;     // set by Save As Text until the next save
   QByteArray LineEnding_ = "\n";   // line ending of the loaded plain-text file
   QString SaveDefaultSuffix_;      // the save dialog's settings (Save As Text
@@ -168,4 +185,7 @@ class TEditForm : public QWidget {
   std::unique_ptr<tolvan::FolderMonitor> FileMonitor;
   QActionGroup* LayoutGroup_ = nullptr;
   bool closed_ = false;
+  bool asking_ = false;                // the reload question is showing
+  bool LastReportedModified_ = false;
+  QPointer<QToolButton> BtnSpeedGuard_;
 };

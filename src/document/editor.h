@@ -16,6 +16,12 @@ class TEditor : public QTextEdit {
   // Inserts text at the caret (replacing the selection), converting Unicode
   // Tamil to TSCII first.
   void insertPlainBytesText(const QString& text);
+  // True while a key (and the keys its engine sends back) is being handled.
+  bool inKey() const { return depth_ > 0; }
+
+ signals:
+  // A typed key has been handled completely (after all the keys it sent).
+  void keyHandled();
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;

@@ -1,0 +1,551 @@
+// The document window: creation, menus, the selector button, edit commands
+// and Tamil typing. Loading, saving and closing live in edit_form_files.cpp.
+#include "document/edit_form.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QTextFrame>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "document/editor.h"
+#include "document/edit_form_support.h"
+#include "platform/folder_monitor.h"
+#include "platform/fonts.h"
+#include "platform/key_sender.h"
+#include "platform/prompts.h"
+#include "shell/main_form.h"
+#include "shell/settings_keys.h"
+
+namespace {
+
+// The engines reach the editor through this sink; every byte goes through the
+// editor's own key handling.
+class FormKeySink final : public tolvan::KeySink {
+ public:
+  explicit FormKeySink(TEditForm* form) : form_(form) {}
+  void SendKeyToEditor(unsigned char ch) override { form_->SendKeyToEditor(ch); }
+
+ private:
+  TEditForm* form_;
+};
+
+// Whether the clipboard holds text, kept up to date from the clipboard's own
+// change signal: asking the system clipboard on every keystroke can stall on
+// X11.
+bool& clipboardHasTextFlag() {
+  static bool flag = false;
+  static bool hooked = false;
+  if (!hooked) {
+    hooked = true;
+    QClipboard* cb = QGuiApplication::clipboard();
+    auto refresh = [cb] {
+      const QMimeData* md = cb->mimeData();
+      clipboardHasTextFlag() = md && md->hasText();
+    };
+    QObject::connect(cb, &QClipboard::dataChanged, cb, refresh);
+    refresh();
+  }
+  return flag;
+}
+
+QAction* addItem(QMenu* menu, const QString& caption, const QKeySequence& key = {}) {
+  QAction* a = menu->addAction(caption);
+  if (!key.isEmpty()) a->setShortcut(key);
+  return a;
+}
+
+}  // namespace
+
+namespace tolvan::document {
+
+QString applicationTitle() { return QStringLiteral("Tolvan"); }
+
+Settings& settingsFor(TMainForm* frame) {
+  if (frame) return frame->settings();
+  // A window without a frame (tests, tools): the settings file on its own.
+  static ProfileFile file(settingsFilePath(QCoreApplication::applicationDirPath().toStdString()));
+  static Settings settings(file, QCoreApplication::applicationDirPath().toStdString());
+  return settings;
+}
+
+bool clipboardHasText() { return clipboardHasTextFlag(); }
+
+}  // namespace tolvan::document
+
+using namespace tolvan::document;
+
+TEditForm::TEditForm(TMainForm* frame, QWidget* parent) : QWidget(parent), Frame_(frame) {
+  setAttribute(Qt::WA_KeyCompression, false);
+  Editor = new TEditor(this, this);
+  Editor->setObjectName(QStringLiteral("Editor"));
+  Editor->setFrameShape(QFrame::NoFrame);
+  Editor->setLineWrapMode(QTextEdit::WidgetWidth);
+  Editor->setTabChangesFocus(false);
+  Editor->setUndoRedoEnabled(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(Editor);
+  setFocusProxy(Editor);
+  // The window previews every key before the editor sees it, typed or sent.
+  Editor->installEventFilter(this);
+
+  FileMonitor = std::make_unique<tolvan::FolderMonitor>();
+  connect(FileMonitor.get(), &tolvan::FolderMonitor::changed, this,
+          &TEditForm::FileMonitorChange);
+
+  QTextDocument* doc = Editor->document();
+  connect(doc, &QTextDocument::modificationChanged, this, [this] {
+    if (!Editor->inKey()) EditorChange();
+  });
+  connect(Editor, &QTextEdit::textChanged, this, [this] {
+    if (!Editor->inKey()) EditorChange();
+  });
+  connect(Editor, &QTextEdit::cursorPositionChanged, this, [this] {
+    if (!Editor->inKey()) EditorSelectionChange();
+  });
+  connect(Editor, &QTextEdit::selectionChanged, this, [this] {
+    if (!Editor->inKey()) EditorSelectionChange();
+  });
+  // The edits of one key are reported once, when the key is done.
+  connect(Editor, &TEditor::keyHandled, this, [this] {
+    EditorChange();
+    EditorSelectionChange();
+  });
+
+  buildMenus();
+  FormCreate();
+}
+
+TEditForm::~TEditForm() {
+  if (FileMonitor) FileMonitor->deactivate();
+  if (!closed_) removeSelectorButton();
+}
+
+void TEditForm::FormCreate() {
+  // The selector button goes after the buttons of the windows already open.
+  if (Frame_ && Frame_->FileTab) {
+    const auto existing =
+        Frame_->FileTab->findChildren<QToolButton*>(QStringLiteral("BtnSpeed"),
+                                                    Qt::FindDirectChildrenOnly);
+    BtnSpeed = new QToolButton(Frame_->FileTab);
+    BtnSpeed->setObjectName(QStringLiteral("BtnSpeed"));
+    BtnSpeed->setGeometry(static_cast<int>(existing.size()) * 80, 2, 80, 20);
+    BtnSpeed->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    BtnSpeed->setAutoRaise(true);
+    BtnSpeed->setCheckable(true);
+    BtnSpeed->setIconSize(QSize(16, 16));
+    if (Frame_->BtnNew) BtnSpeed->setIcon(Frame_->BtnNew->icon());
+    setButtonTextColor(BtnSpeed, Qt::white);
+    connect(BtnSpeed, &QToolButton::clicked, this, &TEditForm::BtnSpeedClick);
+    BtnSpeed->show();
+    BtnSpeedGuard_ = BtnSpeed;
+  }
+  readKeyboardSettings();
+  // The format bar shows with a document when its menu item is checked.
+  if (Frame_ && Frame_->FormatPanel && Frame_->mmFormatBar)
+    Frame_->FormatPanel->setVisible(Frame_->mmFormatBar->isChecked());
+}
+
+void TEditForm::buildMenus() {
+  const QFont menuFont(tolvan::tamilUiFontName());
+
+  File1 = new QMenu(QStringLiteral("&File"), this);
+  New1 = addItem(File1, QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N));
+  Open1 = addItem(File1, QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+  Save1 = addItem(File1, QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
+  Saveas1 = addItem(File1, QStringLiteral("Save &As..."));
+  SaveAsText1 = addItem(File1, QStringLiteral("Save As &Text"));
+  File1->addSeparator();
+  Email1 = addItem(File1, QStringLiteral("&Email"), QKeySequence(Qt::CTRL | Qt::Key_E));
+  File1->addSeparator();
+  Close1 = addItem(File1, QStringLiteral("&Close"));
+  CloseAll1 = addItem(File1, QStringLiteral("Close All"));
+  File1->addSeparator();
+  Print1 = addItem(File1, QStringLiteral("&Print"), QKeySequence(Qt::CTRL | Qt::Key_P));
+  Printersetup1 = addItem(File1, QStringLiteral("Printer setup..."));
+  File1->addSeparator();
+  ReOpen1 = addItem(File1, QStringLiteral("&ReOpen"));
+  File1->addSeparator();
+  Exit1 = addItem(File1, QStringLiteral("E&xit"));
+  Email1->setEnabled(false);
+  Print1->setEnabled(false);
+  Printersetup1->setEnabled(false);
+  {
+    QFont bold = ReOpen1->font();
+    bold.setBold(true);
+    ReOpen1->setFont(bold);
+  }
+
+  Edit1 = new QMenu(QStringLiteral("&Edit"), this);
+  UnDo1 = addItem(Edit1, QStringLiteral("&UnDo"), QKeySequence(Qt::CTRL | Qt::Key_Z));
+  Redo1 = addItem(Edit1, QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  Edit1->addSeparator();
+  mmCut = addItem(Edit1, QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X));
+  mmCopy = addItem(Edit1, QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C));
+  mmPaste = addItem(Edit1, QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V));
+  mmDelete = addItem(Edit1, QStringLiteral("De&lete"));
+  Edit1->addSeparator();
+  Selectall1 = addItem(Edit1, QStringLiteral("Select &all"), QKeySequence(Qt::CTRL | Qt::Key_A));
+  WordWrap1 = addItem(Edit1, QStringLiteral("&WordWrap"));
+  WordWrap1->setCheckable(true);
+  WordWrap1->setChecked(true);
+
+  Search1 = new QMenu(QStringLiteral("&Search"), this);
+  Find1 = addItem(Search1, QStringLiteral("&Find"), QKeySequence(Qt::CTRL | Qt::Key_F));
+  Replace1 = addItem(Search1, QStringLiteral("&Replace"), QKeySequence(Qt::CTRL | Qt::Key_R));
+  FindAgain1 = addItem(Search1, QStringLiteral("Find &Next"), QKeySequence(Qt::Key_F3));
+  for (QAction* a : {Find1, Replace1, FindAgain1}) a->setEnabled(false);
+
+  Keyboard1 = new QMenu(QStringLiteral("&Keyboard"), this);
+  mmTamilKB = addItem(Keyboard1, QStringLiteral("Tamil Mode ON"), QKeySequence(Qt::CTRL | Qt::Key_T));
+  mmTamilKB->setCheckable(true);
+  Keyboard1->addSeparator();
+  mmAnjalKB = addItem(Keyboard1, QStringLiteral("Anjal Keyboard"));
+  mmMylaiKB = addItem(Keyboard1, QStringLiteral("Mylai Keyboard"));
+  mmTypeKB = addItem(Keyboard1, QStringLiteral("Typewriter Keyboard"));
+  mmRomanKB = addItem(Keyboard1, QStringLiteral("Romanised Keyboard"));
+  LayoutGroup_ = new QActionGroup(this);
+  LayoutGroup_->setExclusive(true);
+  for (QAction* a : {mmAnjalKB, mmMylaiKB, mmTypeKB, mmRomanKB}) {
+    a->setCheckable(true);
+    LayoutGroup_->addAction(a);
+  }
+  mmAnjalKB->setChecked(true);
+
+  Convert1 = new QMenu(QStringLiteral("&Convert"), this);
+  for (const char* c : {"Mylai to TSCII", "Anjal to TSCII", "Roman to TSCII", "TSCII to TAB"})
+    addItem(Convert1, QString::fromLatin1(c))->setEnabled(false);
+
+  Tools1 = new QMenu(QStringLiteral("&Tools"), this);
+  mmSetFont = addItem(Tools1, QStringLiteral("Set Font"));
+  mmPenClr = addItem(Tools1, QStringLiteral("Set Pen Clolor"));
+  mmPaperClr = addItem(Tools1, QStringLiteral("Set Paper Color"));
+  Tools1->addSeparator();
+  mmEncrypt = addItem(Tools1, QStringLiteral("Encrypt"));
+  mmDecrypt = addItem(Tools1, QStringLiteral("Decrypt"));
+  Tools1->addSeparator();
+  FontConversion1 = addItem(Tools1, QStringLiteral("Font Conversion"));
+  mmRecKey = addItem(Tools1, QStringLiteral("Record KeyStrokes"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  mmPlayKey = addItem(Tools1, QStringLiteral("Play KeyStrokes"),
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
+  // Encryption and font conversion come with their own commands; recording
+  // and playing keystrokes are never enabled.
+  for (QAction* a : {mmEncrypt, mmDecrypt, FontConversion1, mmRecKey, mmPlayKey})
+    a->setEnabled(false);
+
+  for (QMenu* m : {File1, Edit1, Search1, Keyboard1, Convert1, Tools1}) m->setFont(menuFont);
+
+  // Pictures from the frame's toolbar.
+  if (Frame_) {
+    auto picture = [](QAction* item, QAction* button) {
+      if (button) item->setIcon(button->icon());
+    };
+    picture(New1, Frame_->BtnNew);
+    picture(Open1, Frame_->BtnOpen);
+    picture(mmCut, Frame_->BtnCut);
+    picture(mmCopy, Frame_->BtnCopy);
+    picture(mmPaste, Frame_->BtnPaste);
+    picture(mmDelete, Frame_->BtnDelete);
+  }
+
+  connect(New1, &QAction::triggered, this, [this] {
+    if (Frame_) Frame_->New1Click();
+  });
+  connect(Open1, &QAction::triggered, this, [this] {
+    if (Frame_) Frame_->Open1Click();
+  });
+  connect(Exit1, &QAction::triggered, this, [this] {
+    if (Frame_) Frame_->Exit1Click();
+  });
+  connect(Save1, &QAction::triggered, this, &TEditForm::Save1Click);
+  connect(Saveas1, &QAction::triggered, this, &TEditForm::Saveas1Click);
+  connect(SaveAsText1, &QAction::triggered, this, &TEditForm::SaveAsText1Click);
+  connect(Close1, &QAction::triggered, this, &TEditForm::Close1Click);
+  connect(CloseAll1, &QAction::triggered, this, &TEditForm::CloseAll1Click);
+  connect(Edit1, &QMenu::aboutToShow, this, [this] {
+    clipboardHasTextFlag() = [] {
+      const QMimeData* md = QGuiApplication::clipboard()->mimeData();
+      return md && md->hasText();
+    }();
+    UpdateDocumentCommands();
+  });
+  connect(UnDo1, &QAction::triggered, this, &TEditForm::UnDo1Click);
+  connect(Redo1, &QAction::triggered, this, &TEditForm::Redo1Click);
+  connect(mmCut, &QAction::triggered, this, &TEditForm::mmCutClick);
+  connect(mmCopy, &QAction::triggered, this, &TEditForm::mmCopyClick);
+  connect(mmPaste, &QAction::triggered, this, &TEditForm::mmPasteClick);
+  connect(mmDelete, &QAction::triggered, this, &TEditForm::mmDeleteClick);
+  connect(Selectall1, &QAction::triggered, this, &TEditForm::Selectall1Click);
+  connect(WordWrap1, &QAction::triggered, this, [this](bool checked) {
+    // The item flips its own check mark; the command flips the editor and
+    // sets the mark from the result.
+    WordWrap1->setChecked(!checked);
+    Wordwrap1Click();
+  });
+  connect(mmTamilKB, &QAction::triggered, this, [this](bool checked) {
+    mmTamilKB->setChecked(!checked);
+    mmTamilKBClick();
+  });
+  connect(mmAnjalKB, &QAction::triggered, this, &TEditForm::mmAnjalKBClick);
+  connect(mmMylaiKB, &QAction::triggered, this, &TEditForm::mmMylaiKBClick);
+  connect(mmTypeKB, &QAction::triggered, this, &TEditForm::mmTypeKBClick);
+  connect(mmRomanKB, &QAction::triggered, this, &TEditForm::mmRomanKBClick);
+  connect(mmSetFont, &QAction::triggered, this, &TEditForm::Font1Click);
+  connect(mmPenClr, &QAction::triggered, this, &TEditForm::SetPenColor1Click);
+  connect(mmPaperClr, &QAction::triggered, this, &TEditForm::SetPaperColor1Click);
+}
+
+QList<QMenu*> TEditForm::MergeMenus(int group) const {
+  if (group == 0) return {File1};
+  if (group == 1) return {Edit1, Search1, Keyboard1, Convert1, Tools1};
+  return {};
+}
+
+QMdiSubWindow* TEditForm::subWindow() const {
+  return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+// ---------------------------------------------------------------- selector bar
+
+void TEditForm::BtnSpeedClick() {
+  if (QMdiSubWindow* sub = subWindow()) {
+    if (QMdiArea* area = sub->mdiArea()) area->setActiveSubWindow(sub);
+    sub->showNormal();
+    sub->showMaximized();
+  } else {
+    show();
+    activateWindow();
+  }
+  Editor->setFocus();
+}
+
+void TEditForm::removeSelectorButton() {
+  QToolButton* btn = BtnSpeedGuard_.data();
+  if (!btn) return;
+  QWidget* bar = btn->parentWidget();
+  btn->hide();
+  btn->setParent(nullptr);
+  delete btn;
+  BtnSpeed = nullptr;
+  if (!bar) return;
+  // The remaining buttons close up, in their order on the bar.
+  const auto rest =
+      bar->findChildren<QToolButton*>(QStringLiteral("BtnSpeed"), Qt::FindDirectChildrenOnly);
+  int i = 0;
+  for (QToolButton* b : rest) b->move(i++ * 80, 2);
+}
+
+// ---------------------------------------------------------------- commands
+
+void TEditForm::UpdateDocumentCommands() {
+  const bool hasSel = Editor->textCursor().hasSelection();
+  const bool canPaste = clipboardHasText();
+  const QTextDocument* doc = Editor->document();
+  const bool canUndo = doc->isUndoAvailable();
+  const bool canRedo = doc->isRedoAvailable();
+  const bool modified = doc->isModified();
+  mmCut->setEnabled(hasSel);
+  mmCopy->setEnabled(hasSel);
+  mmDelete->setEnabled(hasSel);
+  mmPaste->setEnabled(canPaste);
+  UnDo1->setEnabled(canUndo);
+  Redo1->setEnabled(canRedo);
+  // The toolbar belongs to the active window only.
+  if (Frame_ && (Frame_->ActiveEditForm() == this || Frame_->ActiveEditForm() == nullptr)) {
+    auto set = [](QAction* a, bool on) {
+      if (a) a->setEnabled(on);
+    };
+    set(Frame_->BtnCut, hasSel);
+    set(Frame_->BtnCopy, hasSel);
+    set(Frame_->BtnDelete, hasSel);
+    set(Frame_->BtnPaste, canPaste);
+    set(Frame_->BtnUndo, canUndo);
+    set(Frame_->BtnRedo, canRedo);
+    set(Frame_->BtnSave, modified);
+  }
+  if (BtnSpeed) setButtonTextColor(BtnSpeed, modified ? QColor(0xFF, 0, 0) : QColor(Qt::black));
+}
+
+void TEditForm::SetEditorMargins() {
+  // The formatting rectangle: 10 pixels from the left, 3 from the top, the
+  // editor's full width and height otherwise. Set only when it differs, as a
+  // change lays out the whole document again.
+  QTextFrame* root = Editor->document()->rootFrame();
+  QTextFrameFormat f = root->frameFormat();
+  if (f.leftMargin() != 10 || f.topMargin() != 3 || f.rightMargin() != 0 ||
+      f.bottomMargin() != 0) {
+    f.setLeftMargin(10);
+    f.setTopMargin(3);
+    f.setRightMargin(0);
+    f.setBottomMargin(0);
+    root->setFrameFormat(f);
+  }
+}
+
+void TEditForm::EditorChange() {
+  UpdateDocumentCommands();
+  const bool modified = Editor->document()->isModified();
+  if (modified != LastReportedModified_) {
+    LastReportedModified_ = modified;
+    emit documentChanged(this);
+  }
+}
+
+void TEditForm::EditorSelectionChange() {
+  if (Frame_ && Frame_->ActiveEditForm() == this) {
+    Frame_->UpdatePositionPanels();
+    Frame_->SelectionChange();
+  }
+  UpdateDocumentCommands();
+}
+
+void TEditForm::UnDo1Click() {
+  if (Editor->document()->isUndoAvailable()) Editor->undo();
+}
+
+void TEditForm::Redo1Click() {
+  if (Editor->document()->isRedoAvailable()) Editor->redo();
+}
+
+void TEditForm::mmCutClick() { Editor->cut(); }
+void TEditForm::mmCopyClick() { Editor->copy(); }
+void TEditForm::mmPasteClick() { Editor->paste(); }
+
+void TEditForm::mmDeleteClick() {
+  QTextCursor c = Editor->textCursor();
+  if (!c.hasSelection()) return;
+  c.removeSelectedText();
+  Editor->setTextCursor(c);
+}
+
+void TEditForm::Selectall1Click() { Editor->selectAll(); }
+
+void TEditForm::Wordwrap1Click() {
+  const bool wrap = Editor->lineWrapMode() == QTextEdit::NoWrap;
+  Editor->setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+  // With wrapping only the vertical scroll bar is offered.
+  Editor->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+  WordWrap1->setChecked(wrap);
+}
+
+void TEditForm::Font1Click() {
+  QFont font = Editor->currentFont();
+  if (!tolvan::Prompts::instance().chooseFont(this, font)) return;
+  QTextCharFormat f;
+  f.setFont(font);
+  Editor->mergeCurrentCharFormat(f);
+}
+
+void TEditForm::SetPenColor1Click() {
+  QColor c = Editor->palette().color(QPalette::Text);
+  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
+  QPalette p = Editor->palette();
+  p.setColor(QPalette::Text, c);
+  Editor->setPalette(p);
+}
+
+void TEditForm::SetPaperColor1Click() {
+  QColor c = Editor->palette().color(QPalette::Base);
+  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
+  QPalette p = Editor->palette();
+  p.setColor(QPalette::Base, c);
+  Editor->setPalette(p);
+}
+
+// ---------------------------------------------------------------- Tamil typing
+
+bool TEditForm::isTamilMode() const { return mmTamilKB->isChecked(); }
+
+tolvan::Layout TEditForm::layout() const {
+  // The first checked item, in the dispatch's order.
+  if (mmTypeKB->isChecked()) return tolvan::Layout::Typewriter;
+  if (mmAnjalKB->isChecked()) return tolvan::Layout::Anjal;
+  if (mmMylaiKB->isChecked()) return tolvan::Layout::Mylai;
+  return tolvan::Layout::Roman;
+}
+
+unsigned char TEditForm::EditorKeyPress(unsigned char key) {
+  if (!mmTamilKB->isChecked()) return key;
+  if (!LayoutGroup_->checkedAction()) return key;
+  FormKeySink sink(this);
+  return tolvan::EditorKeyPress(true, layout(), key, tolvan::programTamilState(), sink);
+}
+
+void TEditForm::SendKeyToEditor(unsigned char ch) { tolvan::sendByteKey(Editor, ch); }
+
+void TEditForm::mmTamilKBClick() {
+  if (mmTamilKB->isChecked()) {
+    mmTamilKB->setChecked(false);
+    setWindowTitle(applicationTitle());
+    if (Frame_ && Frame_->BtnTamil) Frame_->BtnTamil->setChecked(false);
+    mmTamilKB->setText(QStringLiteral("Set Tamil Typewriter Mode ON"));
+  } else {
+    mmTamilKB->setChecked(true);
+    setWindowTitle(applicationTitle() + QStringLiteral(" TAMIL Keyboard ON"));
+    if (Frame_ && Frame_->BtnTamil) Frame_->BtnTamil->setChecked(true);
+    mmTamilKB->setText(QStringLiteral("Set Tamil Typewriter Mode OFF"));
+  }
+  emit documentChanged(this);
+}
+
+void TEditForm::mmAnjalKBClick() { mmAnjalKB->setChecked(true); }
+void TEditForm::mmMylaiKBClick() { mmMylaiKB->setChecked(true); }
+void TEditForm::mmTypeKBClick() { mmTypeKB->setChecked(true); }
+void TEditForm::mmRomanKBClick() { mmRomanKB->setChecked(true); }
+
+void TEditForm::readKeyboardSettings() {
+  tolvan::Settings& s = settingsFor(Frame_);
+  switch (s.readInteger(tolvan::Key::KeyBoard)) {
+    case 1: mmAnjalKB->setChecked(true); break;
+    case 2: mmMylaiKB->setChecked(true); break;
+    case 3: mmTypeKB->setChecked(true); break;
+    case 4: mmRomanKB->setChecked(true); break;
+    default: break;  // the initial choice (Anjal) stays
+  }
+  // Only the check mark: the caption, the title and the toolbar button stay.
+  mmTamilKB->setChecked(s.readInteger(tolvan::Key::TamilMode) == 1);
+}
+
+void TEditForm::writeKeyboardSettings() {
+  tolvan::Settings& s = settingsFor(Frame_);
+  const char* value = nullptr;
+  if (mmAnjalKB->isChecked())
+    value = "1";
+  else if (mmMylaiKB->isChecked())
+    value = "2";
+  else if (mmTypeKB->isChecked())
+    value = "3";
+  else if (mmRomanKB->isChecked())
+    value = "4";
+  if (value) s.writeString(tolvan::Key::KeyBoard, value);
+  s.writeInteger(tolvan::Key::TamilMode, mmTamilKB->isChecked() ? 1 : 0);
+}
+
+// ---------------------------------------------------------------- events
+
+bool TEditForm::eventFilter(QObject* watched, QEvent* event) {
+  // Key preview: every key-down, typed or sent, refreshes the frame's
+  // key-state panels.
+  if (watched == Editor && event->type() == QEvent::KeyPress && Frame_)
+    Frame_->UpdateKeyStatePanels(static_cast<QKeyEvent*>(event));
+  return QWidget::eventFilter(watched, event);
+}
+
+void TEditForm::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  SetEditorMargins();
+  if (Frame_ && Frame_->ActiveEditForm() == this) Frame_->SelectionChange();
+}
+
+void TEditForm::paintEvent(QPaintEvent* e) {
+  SetEditorMargins();
+  QWidget::paintEvent(e);
+}

@@ -1,0 +1,449 @@
+// The document window's files: new document, open, save, save as, save as
+// text, closing with its save question, and the reload question when another
+// program changes the file. Files are read and written one byte per
+// character (plain text) or as RTF; a save never leaves a truncated file.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QSaveFile>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolButton>
+
+#include "document/edit_form.h"
+#include "document/edit_form_support.h"
+#include "document/editor.h"
+#include "platform/byte_text.h"
+#include "platform/folder_monitor.h"
+#include "platform/fonts.h"
+#include "platform/prompts.h"
+#include "platform/rtf/rtf.h"
+#include "shell/main_form.h"
+
+using namespace tolvan::document;
+
+namespace {
+
+// Busy cursor and the status-bar LED for the length of a load or save; both
+// are restored on every way out.
+class BusyScope {
+ public:
+  explicit BusyScope(TMainForm* frame) : frame_(frame) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (frame_) frame_->SetBusy(true);
+  }
+  ~BusyScope() { end(); }
+  void end() {
+    if (done_) return;
+    done_ = true;
+    QApplication::restoreOverrideCursor();
+    if (frame_) frame_->SetBusy(false);
+  }
+
+ private:
+  TMainForm* frame_;
+  bool done_ = false;
+};
+
+enum class Format { Plain, Rtf, Current };
+
+// The format a file name asks for: "txt" plain text, "rtf" RTF, any other
+// extension the editor's current mode.
+Format formatOf(const QString& path) {
+  const QString ext = QFileInfo(path).suffix().toLower();
+  if (ext == QLatin1String("txt")) return Format::Plain;
+  if (ext == QLatin1String("rtf")) return Format::Rtf;
+  return Format::Current;
+}
+
+QString folderOf(const QString& path) {
+  QString dir = QFileInfo(path).absolutePath();
+  if (!dir.endsWith(u'/')) dir += u'/';
+  return dir;
+}
+
+const QString kDefaultSaveFilter =
+    QStringLiteral("Rich text files (*.rtf);;Plain text files (*.txt);;All files (*)");
+
+}  // namespace
+
+int TEditForm::GetFileStamp(const QString& fileName) {
+  QFile f(fileName);
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  const QDateTime t = f.fileTime(QFileDevice::FileModificationTime).toLocalTime();
+  f.close();
+  if (!t.isValid()) return -1;
+  const QDate d = t.date();
+  const QTime tm = t.time();
+  // Packed DOS form: date (years since 1980, month, day) in the high half,
+  // time (hours, minutes, seconds / 2) in the low half.
+  const int year = std::clamp(d.year() - 1980, 0, 127);
+  const quint32 date = (quint32(year) << 9) | (quint32(d.month()) << 5) | quint32(d.day());
+  const quint32 time =
+      (quint32(tm.hour()) << 11) | (quint32(tm.minute()) << 5) | quint32(tm.second() / 2);
+  return static_cast<int>((date << 16) | time);
+}
+
+bool TEditForm::isModified() const { return Editor->document()->isModified(); }
+
+QList<TEditForm*> TEditForm::siblingForms() const {
+  if (Frame_) return Frame_->EditForms();
+  return {const_cast<TEditForm*>(this)};
+}
+
+void TEditForm::applyDefaultAttributes() {
+  const QString foreText = Frame_ ? Frame_->ForeColor : QStringLiteral("clBlack");
+  const QString backText = Frame_ ? Frame_->BackColor : QStringLiteral("clWhite");
+  QColor fore = TMainForm::StringToColor(foreText);
+  QColor back = TMainForm::StringToColor(backText);
+  // An unreadable colour text falls back to the usual pen and paper.
+  if (!fore.isValid()) fore = Qt::black;
+  if (!back.isValid()) back = Qt::white;
+  QPalette p = Editor->palette();
+  p.setColor(QPalette::Base, back);
+  p.setColor(QPalette::Text, fore);
+  Editor->setPalette(p);
+
+  QString family = Frame_ ? Frame_->DocumentFontFamily() : tolvan::tsciiFamily();
+  if (family.isEmpty()) family = tolvan::tamilUiFontName();
+  const int size = Frame_ ? Frame_->FontSizeValue() : 10;
+  QFont font(family);
+  font.setPointSize(size);
+  Editor->document()->setDefaultFont(font);
+  Editor->setCurrentCharFormat(QTextCharFormat());
+}
+
+void TEditForm::setButtonIcon(const QString& path) {
+  if (!BtnSpeed) return;
+  static QFileIconProvider provider;
+  const QIcon icon = provider.icon(QFileInfo(path));
+  if (!icon.isNull()) BtnSpeed->setIcon(icon);
+}
+
+void TEditForm::startMonitor() {
+  if (!HasFile_ || closed_) return;
+  FileMonitor->setFolder(QFileInfo(Title_).absolutePath(), QFileInfo(Title_).absoluteFilePath());
+  FileMonitor->activate();
+}
+
+void TEditForm::stopMonitor() { FileMonitor->deactivate(); }
+
+// ---------------------------------------------------------------- new / open
+
+void TEditForm::InitNewDocument() {
+  const int n = Frame_ ? Frame_->UntitledCounter : 1;
+  const QString caption = QStringLiteral("Tolvan") + QString::number(n);
+  setWindowTitle(caption);
+  Title_.clear();
+  applyDefaultAttributes();
+  SetEditorMargins();
+  Editor->document()->setModified(false);
+  Title_ = caption;
+  HasFile_ = false;
+  LineEnding_ = "\n";
+  UpdateDocumentCommands();
+  if (BtnSpeed) {
+    BtnSpeed->setText(caption);
+    BtnSpeed->setToolTip(caption);
+  }
+  emit documentChanged(this);
+}
+
+bool TEditForm::OpenDocumentFile(const QString& fileName) {
+  const bool fresh = Title_.isEmpty();
+  if (Frame_) Frame_->WorkDir = folderOf(fileName);
+  setWindowTitle(fileName);
+  BusyScope busy(Frame_);
+
+  // Read the whole file before touching the editor, so a failed read keeps
+  // whatever the window showed.
+  QString error;
+  QByteArray bytes;
+  {
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly)) {
+      error = f.errorString();
+    } else {
+      bytes = f.readAll();
+      if (f.error() != QFileDevice::NoError) error = f.errorString();
+    }
+  }
+  QTextDocument* doc = Editor->document();
+  if (error.isEmpty()) {
+    applyDefaultAttributes();
+    const Format fmt = formatOf(fileName);
+    bool rtf = fmt == Format::Rtf || (fmt == Format::Current && !PlainTextMode_);
+    // Text that is not RTF at all is read as plain text, whatever its name.
+    if (rtf && !tolvan::rtf::canRead(bytes.left(16))) rtf = false;
+    if (rtf) {
+      QString rtfError;
+      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError)) error = rtfError;
+    } else {
+      LineEnding_ = tolvan::detectLineEnding(bytes);
+      Editor->setPlainText(tolvan::bytesToText(bytes));
+    }
+  }
+  if (!error.isEmpty()) {
+    busy.end();
+    setWindowTitle(fresh ? fileName : Title_);
+    tolvan::Prompts::instance().error(
+        this, QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), error));
+    // A window made for this file alone goes away again; a window that holds
+    // a document keeps it unchanged.
+    if (fresh) Close1Click();
+    else if (HasFile_) startMonitor();
+    return false;
+  }
+
+  doc->clearUndoRedoStacks();
+  SetEditorMargins();
+  QTextCursor start(doc);
+  start.movePosition(QTextCursor::Start);
+  Editor->setTextCursor(start);
+  doc->setModified(false);
+  Title_ = fileName;
+  HasFile_ = true;
+  Tag_ = GetFileStamp(Title_);
+  UpdateDocumentCommands();
+  if (BtnSpeed) {
+    BtnSpeed->setText(QFileInfo(fileName).fileName());
+    BtnSpeed->setToolTip(fileName);
+  }
+  if (Frame_) Frame_->AddRecentFile(fileName);
+  startMonitor();
+  setButtonIcon(Title_);
+  busy.end();
+  emit documentChanged(this);
+  return true;
+}
+
+// ---------------------------------------------------------------- save
+
+TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
+  QByteArray data;
+  if (plain) {
+    if (!tolvan::documentToBytes(Editor->document(), LineEnding_, &data)) return WriteResult::NeedsRtf;
+  } else {
+    data = tolvan::rtf::writeRtf(Editor->document());
+  }
+  QString error;
+  const QFileInfo fi(path);
+  if (fi.exists() && !fi.isWritable()) {
+    error = QStringLiteral("Permission denied");
+  } else {
+    // Written to a temporary file in the same folder and renamed over the
+    // document only when complete: a full disk or a crash never leaves a
+    // truncated document behind.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+      error = f.errorString();
+    } else if (f.write(data) != data.size()) {
+      error = f.errorString();
+      f.cancelWriting();
+    } else if (!f.commit()) {
+      error = f.errorString();
+    }
+  }
+  if (!error.isEmpty()) {
+    QApplication::restoreOverrideCursor();
+    tolvan::Prompts::instance().error(
+        this, QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(path), error));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return WriteResult::Failed;
+  }
+  return WriteResult::Ok;
+}
+
+bool TEditForm::handleWriteResult(WriteResult r) {
+  if (r != WriteResult::NeedsRtf) return r == WriteResult::Ok;
+  // A plain-text file holds one byte per character; rather than drop what
+  // does not fit, offer the same document as RTF.
+  const auto answer = tolvan::Prompts::instance().yesNo(
+      this, QStringLiteral("%1 holds characters that a plain-text file cannot store.\n"
+                           "Save it as a rich text (RTF) file instead?")
+                .arg(QDir::toNativeSeparators(Title_)));
+  if (answer != tolvan::Prompts::Answer::Yes) return false;
+  const QFileInfo fi(Title_);
+  return saveAsWithProposal(fi.absolutePath() + u'/' + fi.completeBaseName() +
+                            QStringLiteral(".rtf"));
+}
+
+bool TEditForm::SaveDocument() {
+  stopMonitor();
+  WriteResult r;
+  {
+    BusyScope busy(Frame_);
+    const Format fmt = formatOf(Title_);
+    const bool plain = fmt == Format::Plain || (fmt == Format::Current && PlainTextMode_);
+    r = writeFile(Title_, plain);
+    if (r == WriteResult::Ok) {
+      PlainTextMode_ = false;
+      HasFile_ = true;
+      Editor->document()->setModified(false);
+      UpdateDocumentCommands();
+      Tag_ = GetFileStamp(Title_);
+    }
+  }
+  // Tag and monitor follow the file as we wrote it, so our own save is never
+  // taken for an outside change.
+  startMonitor();
+  if (r == WriteResult::Ok) {
+    emit documentChanged(this);
+    return true;
+  }
+  return handleWriteResult(r);
+}
+
+bool TEditForm::saveAsWithProposal(const QString& proposal) {
+  const QString filter = SaveFilter_.isEmpty() ? kDefaultSaveFilter : SaveFilter_;
+  QString name = tolvan::Prompts::instance().saveFileName(this, QStringLiteral("Save As"),
+                                                          proposal, filter);
+  if (name.isEmpty()) return false;
+  if (!SaveDefaultSuffix_.isEmpty() && QFileInfo(name).suffix().isEmpty())
+    name += u'.' + SaveDefaultSuffix_;
+  if (QFileInfo::exists(name)) {
+    const auto answer = tolvan::Prompts::instance().yesNo(
+        this, QStringLiteral("File %1 already exists. Do you want to replace it ?")
+                  .arg(QDir::toNativeSeparators(name)));
+    if (answer != tolvan::Prompts::Answer::Yes) return false;
+  }
+  Title_ = name;
+  setWindowTitle(Title_);
+  return SaveDocument();
+}
+
+QString TEditForm::proposedName() const {
+  // A document never saved proposes its name in the last folder used.
+  if (QFileInfo(Title_).isAbsolute()) return Title_;
+  const QString dir = Frame_ ? Frame_->WorkDir : QDir::currentPath() + u'/';
+  return dir + Title_;
+}
+
+void TEditForm::Save1Click() {
+  const QFileInfo fi(Title_);
+  if (fi.isAbsolute() && fi.isFile())
+    SaveDocument();
+  else
+    Saveas1Click();
+}
+
+void TEditForm::Saveas1Click() { saveAsWithProposal(proposedName()); }
+
+void TEditForm::SaveAsText1Click() {
+  // The dialog keeps these for every later Save As of this window.
+  SaveDefaultSuffix_ = QStringLiteral("txt");
+  SaveFilter_ = QStringLiteral("*.txt");
+  QString name = tolvan::Prompts::instance().saveFileName(this, QStringLiteral("Save As Text"),
+                                                          proposedName(), SaveFilter_);
+  if (name.isEmpty()) return;
+  if (QFileInfo(name).suffix().isEmpty()) name += u'.' + SaveDefaultSuffix_;
+  Title_ = name;
+  setWindowTitle(Title_);
+  PlainTextMode_ = true;
+  stopMonitor();
+  WriteResult r;
+  {
+    BusyScope busy(Frame_);
+    r = writeFile(Title_, formatOf(Title_) != Format::Rtf);
+    if (r == WriteResult::Ok) {
+      HasFile_ = true;
+      Editor->document()->setModified(false);
+      Tag_ = GetFileStamp(Title_);
+    }
+  }
+  startMonitor();
+  if (r != WriteResult::Ok) {
+    handleWriteResult(r);
+    return;
+  }
+  if (BtnSpeed) {
+    BtnSpeed->setText(QFileInfo(Title_).fileName());
+    BtnSpeed->setToolTip(Title_);
+  }
+  UpdateDocumentCommands();
+  if (Frame_) Frame_->AddRecentFile(Title_);
+  setButtonIcon(Title_);
+  emit documentChanged(this);
+}
+
+void TEditForm::SaveAll1Click() {
+  const QList<TEditForm*> forms = siblingForms();
+  for (qsizetype i = forms.size() - 1; i >= 0; --i) forms[i]->Save1Click();
+}
+
+// ---------------------------------------------------------------- close
+
+void TEditForm::Close1Click() {
+  if (QMdiSubWindow* sub = subWindow())
+    sub->close();
+  else
+    close();
+}
+
+void TEditForm::CloseAll1Click() {
+  const QList<TEditForm*> forms = siblingForms();
+  for (qsizetype i = forms.size() - 1; i >= 0; --i) forms[i]->Close1Click();
+}
+
+void TEditForm::closeEvent(QCloseEvent* e) {
+  if (closed_) {
+    e->accept();
+    return;
+  }
+  if (!FormCloseQuery()) {
+    e->ignore();
+    return;
+  }
+  FormClose();
+  e->accept();
+}
+
+bool TEditForm::FormCloseQuery() {
+  stopMonitor();
+  bool canClose = true;
+  if (Editor->document()->isModified()) {
+    const auto answer = tolvan::Prompts::instance().yesNoCancel(
+        this, QStringLiteral("Save changes to %1?").arg(QDir::toNativeSeparators(Title_)));
+    if (answer == tolvan::Prompts::Answer::Yes) {
+      Save1Click();
+      // A save that was cancelled or failed keeps the window and its text.
+      if (Editor->document()->isModified()) canClose = false;
+    } else if (answer != tolvan::Prompts::Answer::No) {
+      canClose = false;
+    }
+  }
+  if (canClose) removeSelectorButton();
+  writeKeyboardSettings();
+  if (!canClose) startMonitor();
+  return canClose;
+}
+
+void TEditForm::FormClose() {
+  closed_ = true;
+  FileMonitor->deactivate();
+  emit documentClosed(this);
+}
+
+// ---------------------------------------------------------------- outside changes
+
+void TEditForm::FileMonitorChange() {
+  if (closed_ || asking_ || !HasFile_) return;
+  if (GetFileStamp(Title_) == Tag_) return;
+  // Changes made while the question is open belong to the same burst.
+  stopMonitor();
+  asking_ = true;
+  const auto answer = tolvan::Prompts::instance().yesNo(
+      this, QDir::toNativeSeparators(Title_) + QStringLiteral(" Changed, Reload the file ?"));
+  asking_ = false;
+  if (closed_) return;
+  if (answer == tolvan::Prompts::Answer::Yes || answer == tolvan::Prompts::Answer::Ok) {
+    OpenDocumentFile(Title_);
+  } else {
+    // The stamp we knew stays, so the next change asks again.
+    startMonitor();
+  }
+}

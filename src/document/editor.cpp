@@ -1,0 +1,213 @@
+// The document's editor: character keys through the key dispatch, Unicode
+// Tamil converted to TSCII where it enters.
+#include "document/editor.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include "convert/unicode_bridge.h"
+#include "document/edit_form.h"
+#include "platform/byte_text.h"
+
+namespace {
+
+// Converts the Tamil runs of text to TSCII, one byte per character. A run the
+// bridge cannot map completely is kept as it is, so no character is lost (a
+// plain-text save then asks what to do with it).
+QString tamilToTscii(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  qsizetype k = 0;
+  const qsizetype n = text.size();
+  while (k < n) {
+    // Zero-width joiners belong to the Tamil run around them.
+    auto inRun = [&](qsizetype i) {
+      const char16_t u = text[i].unicode();
+      return tolvan::isUnicodeTamil(text[i]) || u == 0x200C || u == 0x200D;
+    };
+    if (!tolvan::isUnicodeTamil(text[k])) {
+      out.append(text[k]);
+      ++k;
+      continue;
+    }
+    qsizetype e = k;
+    while (e < n && inRun(e)) ++e;
+    const QString run = text.mid(k, e - k);
+    bool lost = false;
+    const std::string tscii = tolvan::UnicodeToTscii(
+        run.toStdString(), [&](size_t, const std::string&) { lost = true; },
+        tolvan::Unmappable::Drop);
+    if (lost)
+      out.append(run);
+    else
+      out.append(QString::fromLatin1(tscii.data(), static_cast<qsizetype>(tscii.size())));
+    k = e;
+  }
+  return out;
+}
+
+// Dependent vowel signs and the pulli: they complete the consonant before them.
+bool isTamilSign(QChar c) {
+  const char16_t u = c.unicode();
+  return (u >= 0x0BBE && u <= 0x0BCD) || u == 0x0BD7;
+}
+
+// Consonants (live forms) in TSCII: what a sign arriving on its own attaches to.
+bool isTsciiConsonant(char16_t b) { return (b >= 0xB8 && b <= 0xC9) || (b >= 0x83 && b <= 0x87); }
+
+QString normaliseBreaks(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\r', u'\n');
+  return text;
+}
+
+}  // namespace
+
+TEditor::TEditor(TEditForm* form, QWidget* parent) : QTextEdit(parent), Form_(form) {}
+
+void TEditor::insertByte(unsigned char b, bool paragraph) {
+  QTextCursor c = textCursor();
+  if (paragraph) {
+    c.insertBlock();
+  } else {
+    if (overwriteMode() && !c.hasSelection() && !c.atBlockEnd()) c.deleteChar();
+    c.insertText(QString(QChar(b)));
+  }
+  setTextCursor(c);
+}
+
+void TEditor::keyPressEvent(QKeyEvent* e) {
+  const bool command = e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+  const int key = e->key();
+  const QString text = e->text();
+
+  unsigned char byte = 0;
+  bool isChar = false;
+  if (!command) {
+    if (key == Qt::Key_Backspace) {
+      byte = 0x08, isChar = true;
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      byte = 0x0D, isChar = true;
+    } else if (key == Qt::Key_Tab) {
+      byte = 0x09, isChar = true;
+    } else if (key == Qt::Key_Escape) {
+      byte = 0x1B, isChar = true;
+    } else if (text.size() == 1 && text[0].unicode() >= 0x20 && text[0].unicode() <= 0xFF &&
+               text[0].unicode() != 0x7F) {
+      byte = static_cast<unsigned char>(text[0].unicode()), isChar = true;
+    } else if (!text.isEmpty() && text[0].unicode() > 0xFF) {
+      // A system keyboard layout typing Unicode (a Tamil layout, say).
+      insertPlainBytesText(text);
+      e->accept();
+      return;
+    }
+  }
+  if (!isChar) {
+    QTextEdit::keyPressEvent(e);
+    return;
+  }
+
+  // One typed key is one undo step, however many characters its engine
+  // deletes and sends before the result is inserted.
+  QTextCursor block = textCursor();
+  block.beginEditBlock();
+  ++depth_;
+  if (byte == 0x08) {
+    // The key-down deletes. A keystroke sent by an engine deletes exactly the
+    // one character before the caret (or the selection); a typed one keeps
+    // the editor's own handling (it also takes a bullet off a paragraph).
+    if (e->spontaneous()) {
+      QTextEdit::keyPressEvent(e);
+    } else {
+      QTextCursor c = textCursor();
+      if (c.hasSelection())
+        c.removeSelectedText();
+      else
+        c.deletePreviousChar();
+      setTextCursor(c);
+    }
+  }
+  // The character message, through the dispatch (which may send keys back
+  // into this editor before returning).
+  const unsigned char out = Form_ ? Form_->EditorKeyPress(byte) : byte;
+  // Nothing is inserted for 0, for the backspace character (its key-down did
+  // the work) or for other control characters.
+  if (out == 0x0D)
+    insertByte(out, true);
+  else if (out == 0x09 || (out >= 0x20 && out != 0x7F))
+    insertByte(out, false);
+  --depth_;
+  block.endEditBlock();
+  if (depth_ == 0) {
+    ensureCursorVisible();
+    emit keyHandled();
+  }
+  e->accept();
+}
+
+void TEditor::insertPlainBytesText(const QString& text) {
+  QTextCursor c = textCursor();
+  c.beginEditBlock();
+  QString t = normaliseBreaks(text);
+  // A vowel sign or pulli arriving on its own (an input method sends the
+  // consonant and its sign one by one) is joined to the consonant before the
+  // caret, so the TSCII comes out in its visual order.
+  if (!t.isEmpty() && isTamilSign(t[0]) && !c.hasSelection() && c.position() > 0) {
+    const QChar prev = document()->characterAt(c.position() - 1);
+    if (isTsciiConsonant(prev.unicode())) {
+      const char p = static_cast<char>(prev.unicode());
+      const std::string u = tolvan::TsciiToUnicode(std::string_view(&p, 1));
+      c.deletePreviousChar();
+      t.prepend(QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size())));
+    }
+  }
+  c.insertText(tamilToTscii(t));
+  c.endEditBlock();
+  setTextCursor(c);
+  ensureCursorVisible();
+}
+
+void TEditor::inputMethodEvent(QInputMethodEvent* e) {
+  const QString commit = e->commitString();
+  bool tamil = false;
+  for (QChar ch : commit)
+    if (tolvan::isUnicodeTamil(ch)) tamil = true;
+  if (!tamil) {
+    QTextEdit::inputMethodEvent(e);
+    return;
+  }
+  // Let the editor handle the preedit part with an empty commit, then insert
+  // the converted text ourselves.
+  QInputMethodEvent rest(e->preeditString(), e->attributes());
+  rest.setCommitString(QString(), e->replacementStart(), e->replacementLength());
+  QTextEdit::inputMethodEvent(&rest);
+  insertPlainBytesText(commit);
+  e->accept();
+}
+
+bool TEditor::canInsertFromMimeData(const QMimeData* source) const {
+  return QTextEdit::canInsertFromMimeData(source);
+}
+
+void TEditor::insertFromMimeData(const QMimeData* source) {
+  if (!source) return;
+  if (source->hasText()) {
+    const QString text = source->text();
+    bool tamil = false;
+    for (QChar ch : text)
+      if (tolvan::isUnicodeTamil(ch)) {
+        tamil = true;
+        break;
+      }
+    // Unicode Tamil, or plain text only: insert it as plain text, converted
+    // and with its line breaks made paragraph breaks.
+    if (tamil || !source->hasHtml()) {
+      insertPlainBytesText(text);
+      return;
+    }
+  }
+  QTextEdit::insertFromMimeData(source);
+}

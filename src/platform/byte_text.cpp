@@ -1,0 +1,125 @@
+// Plain text between files and the editor, one character per byte.
+#include "platform/byte_text.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace tolvan {
+
+QByteArray detectLineEnding(const QByteArray& bytes) {
+  const qsizetype i = bytes.indexOf('\n');
+  const qsizetype r = bytes.indexOf('\r');
+  if (r < 0 && i < 0) return QByteArrayLiteral("\n");
+  if (r < 0) return QByteArrayLiteral("\n");
+  if (i < 0 || r < i) {
+    // A CR before any LF: CR LF when the LF follows at once, else a lone CR.
+    return (r + 1 < bytes.size() && bytes[r + 1] == '\n') ? QByteArrayLiteral("\r\n")
+                                                          : QByteArrayLiteral("\r");
+  }
+  return QByteArrayLiteral("\n");
+}
+
+QString bytesToText(const QByteArray& bytes) {
+  // fromLatin1 is exactly one byte to one QChar of the same value.
+  QString text = QString::fromLatin1(bytes);
+  if (bytes.indexOf('\r') < 0) return text;
+  // A QTextCursor takes both CR and LF as paragraph breaks, so CR LF must
+  // become one LF before the text reaches the document.
+  QString out;
+  out.reserve(text.size());
+  const QChar* p = text.constData();
+  const qsizetype n = text.size();
+  for (qsizetype k = 0; k < n; ++k) {
+    if (p[k] == u'\r') {
+      out.append(u'\n');
+      if (k + 1 < n && p[k + 1] == u'\n') ++k;
+    } else {
+      out.append(p[k]);
+    }
+  }
+  return out;
+}
+
+void setDocumentBytes(QTextDocument* doc, const QByteArray& bytes) {
+  doc->setPlainText(bytesToText(bytes));
+}
+
+namespace {
+
+// Walks the raw characters of every block (never toPlainText, which turns
+// U+00A0 into a space). U+2028 (a line break inside a paragraph) counts as a
+// line ending. Returns the index of the first character that one byte cannot
+// hold, or -1.
+template <class Sink>
+int walkDocument(const QTextDocument* doc, Sink&& sink, bool* more) {
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    const QString t = b.text();
+    const QChar* p = t.constData();
+    for (qsizetype k = 0; k < t.size(); ++k) {
+      const char16_t u = p[k].unicode();
+      if (u <= 0xFF) {
+        sink.byte(static_cast<char>(u));
+      } else if (u == 0x2028) {
+        sink.lineEnd();
+      } else {
+        return b.position() + static_cast<int>(k);
+      }
+    }
+    *more = b.next().isValid();
+    if (*more) sink.lineEnd();
+  }
+  return -1;
+}
+
+struct ByteSink {
+  QByteArray* out;
+  const QByteArray& eol;
+  void byte(char c) { out->append(c); }
+  void lineEnd() { out->append(eol); }
+};
+
+struct NullSink {
+  void byte(char) {}
+  void lineEnd() {}
+};
+
+}  // namespace
+
+bool documentToBytes(const QTextDocument* doc, const QByteArray& lineEnding, QByteArray* out,
+                     int* badIndex) {
+  out->clear();
+  out->reserve(doc->characterCount() + doc->blockCount() * (lineEnding.size() - 1));
+  bool more = false;
+  ByteSink sink{out, lineEnding};
+  const int bad = walkDocument(doc, sink, &more);
+  if (badIndex) *badIndex = bad;
+  return bad < 0;
+}
+
+bool documentFitsBytes(const QTextDocument* doc, int* badIndex) {
+  bool more = false;
+  const int bad = walkDocument(doc, NullSink{}, &more);
+  if (badIndex) *badIndex = bad;
+  return bad < 0;
+}
+
+bool selectionToBytes(const QTextCursor& cursor, QByteArray* out) {
+  // selectedText() keeps the raw characters; paragraph breaks come as U+2029
+  // and line breaks as U+2028.
+  const QString t = cursor.selectedText();
+  out->clear();
+  out->reserve(t.size());
+  for (QChar c : t) {
+    const char16_t u = c.unicode();
+    if (u == 0x2029 || u == 0x2028)
+      out->append('\r');
+    else if (u <= 0xFF)
+      out->append(static_cast<char>(u));
+    else
+      return false;
+  }
+  return true;
+}
+
+}  // namespace tolvan

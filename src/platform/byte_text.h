@@ -1,0 +1,41 @@
+// Plain text between files and the editor, one character per byte: byte b is
+// QChar(b) in the document and goes back to the same byte. Nothing here
+// decodes or encodes through a character set. Paragraph breaks are the only
+// translation: CR LF, LF or CR in a file become one break, and a save writes
+// the line ending the file had.
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+class QTextDocument;
+class QTextCursor;
+
+namespace tolvan {
+
+// The first line ending in bytes ("\r\n", "\n" or "\r"); "\n" when it has none.
+QByteArray detectLineEnding(const QByteArray& bytes);
+
+// Each byte to one QChar; every CR LF, LF or CR becomes '\n'.
+QString bytesToText(const QByteArray& bytes);
+
+// Replaces the document's text with the plain text in bytes.
+void setDocumentBytes(QTextDocument* doc, const QByteArray& bytes);
+
+// The document's text as bytes, paragraphs (and line breaks inside them)
+// joined by lineEnding. Returns false when the document holds a character
+// that one byte cannot hold (above U+00FF); *badIndex then gives the first
+// such character's index in the document and *out is left unspecified.
+bool documentToBytes(const QTextDocument* doc, const QByteArray& lineEnding, QByteArray* out,
+                     int* badIndex = nullptr);
+
+// True when every character of the document fits in one byte.
+bool documentFitsBytes(const QTextDocument* doc, int* badIndex = nullptr);
+
+// The selection as bytes: 0x0D for each paragraph break. Characters above
+// U+00FF make it return false (nothing is dropped silently).
+bool selectionToBytes(const QTextCursor& cursor, QByteArray* out);
+
+// True for a character of the Tamil Unicode block (U+0B80..U+0BFF).
+inline bool isUnicodeTamil(QChar c) { return c.unicode() >= 0x0B80 && c.unicode() <= 0x0BFF; }
+
+}  // namespace tolvan
