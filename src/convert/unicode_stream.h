@@ -1,0 +1,61 @@
+// Piecewise TSCII <-> Unicode conversion, for text that arrives in chunks
+// (tolvan-cli reads large files this way). The bytes appended to `out` by all
+// feed() calls plus finish() are exactly those TsciiToUnicode/UnicodeToTscii
+// give for the whole text, and warnings carry offsets into the whole text.
+// Between calls only a short tail is held back (a letter whose end has not
+// arrived yet: at most kMaxTail bytes), so memory does not grow with the text.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "convert/unicode_bridge.h"
+
+namespace tolvan {
+
+class TsciiToUnicodeStream {
+ public:
+  static constexpr size_t kMaxTail = 2;
+
+  explicit TsciiToUnicodeStream(BridgeWarning warn = {}) : warn_(std::move(warn)) {}
+  void feed(std::string_view in, std::string& out);
+  void finish(std::string& out);
+
+  // Context carried from one byte to the next; public so the codec's
+  // internal routine can be a free function.
+  struct State {
+    uint8_t bare = 0;        // live consonant byte the output ends with (no sign yet), else 0
+    uint8_t prev = 0;        // byte of the previous letter (first byte of a prefixed letter: its consonant)
+    uint8_t prev2 = 0;       // and of the one before it
+    bool saRa = false;       // the previous two letters were 0x8A 0xC3 (dead sa, ra)
+  };
+
+ private:
+  BridgeWarning warn_;
+  State st_;
+  std::string tail_;
+  uint64_t offset_ = 0;  // input offset of tail_[0] (or of the next byte)
+};
+
+class UnicodeToTsciiStream {
+ public:
+  static constexpr size_t kMaxTail = 24;
+
+  explicit UnicodeToTsciiStream(BridgeWarning warn = {}, Unmappable policy = Unmappable::KeepUtf8)
+      : warn_(std::move(warn)), policy_(policy) {}
+  void feed(std::string_view in, std::string& out);
+  void finish(std::string& out);
+
+  struct State {
+    uint8_t lonePrefix = 0;  // the output ends with this prefix sign byte, standing alone
+  };
+
+ private:
+  BridgeWarning warn_;
+  Unmappable policy_;
+  State st_;
+  std::string tail_;
+  uint64_t offset_ = 0;
+};
+
+}  // namespace tolvan
