@@ -1,5 +1,139 @@
-// Placeholder until this subcommand group is built.
+// tolvan-cli rtf: the editor's RTF reader and writer from the command line.
+//   rtf --to text FILE.rtf   the document's text, one byte per character
+//   rtf --to rtf FILE.txt    an RTF document holding the text's lines
+#include <QGuiApplication>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "cli.h"
+#include "platform/rtf/rtf.h"
+
 namespace cli {
-int cmdRtf(const Args&) { return fail("not available yet"); }
+
+namespace {
+
+// QTextDocument needs a GUI application for its fonts; the command line never
+// shows a window, so the offscreen platform does.
+void ensureGuiApp() {
+  if (QCoreApplication::instance()) return;
+  // Qt's start-up chatter (no XDG_RUNTIME_DIR and the like) is not our output.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(msg));
+  });
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "tolvan-cli";
+  static char* argv[] = {name, nullptr};
+  // Lives until the process exits; destroying it during static destruction
+  // would race Qt's own clean-up.
+  new QGuiApplication(argc, argv);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The document's text: each character up to U+00FF as its byte, anything
+// beyond as UTF-8; every paragraph and line break ends with "\n".
+std::string documentText(const QTextDocument& doc) {
+  std::string out;
+  out.reserve(static_cast<size_t>(doc.characterCount()));
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    const QString t = b.text();
+    for (qsizetype i = 0; i < t.size(); ++i) {
+      char32_t c = t[i].unicode();
+      if (c == 0x2028) {
+        out += '\n';
+      } else if (c < 0x100) {
+        out += static_cast<char>(c);
+      } else {
+        if (QChar::isHighSurrogate(c) && i + 1 < t.size() && t[i + 1].isLowSurrogate())
+          c = QChar::surrogateToUcs4(static_cast<char16_t>(c), t[++i].unicode());
+        appendUtf8(out, c);
+      }
+    }
+    // A document always has one block; an empty document has no text at all.
+    if (!(b == doc.begin() && !b.next().isValid() && t.isEmpty())) out += '\n';
+  }
+  return out;
+}
+
+// Each byte one character, each line (CR LF, LF or CR) one paragraph. The
+// text is TSCII, so the document's font is the TSCII display font.
+void textToDocument(const std::string& bytes, QTextDocument& doc) {
+  QFont f(QString::fromLatin1(tolvan::rtf::kTsciiFontFamily));
+  f.setPointSize(12);
+  doc.setDefaultFont(f);
+  QTextCursor cur(&doc);
+  cur.beginEditBlock();
+  QString line;
+  bool first = true;
+  auto flush = [&] {
+    if (!first) cur.insertBlock();
+    cur.insertText(line);
+    line.clear();
+    first = false;
+  };
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+      flush();
+    } else {
+      line.append(QChar(c));
+    }
+  }
+  if (!line.isEmpty() || first) flush();
+  cur.endEditBlock();
+}
+
+int usage() { return fail("usage: rtf --to text FILE.rtf | rtf --to rtf FILE.txt"); }
+
+}  // namespace
+
+int cmdRtf(const Args& args) {
+  std::string to, file;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--to" && i + 1 < args.size())
+      to = args[++i];
+    else if (file.empty())
+      file = args[i];
+    else
+      return usage();
+  }
+  if ((to != "text" && to != "rtf") || file.empty()) return usage();
+  const std::string bytes = readAll(file);
+  ensureGuiApp();
+  QTextDocument doc;
+  if (to == "text") {
+    QString error;
+    if (!tolvan::rtf::readRtf(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                              &doc, &error))
+      return fail(file + ": " + error.toStdString());
+    const std::string out = documentText(doc);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+  } else {
+    textToDocument(bytes, doc);
+    const QByteArray out = tolvan::rtf::writeRtf(&doc);
+    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+  }
+  return std::fflush(stdout) == 0 ? 0 : fail("cannot write standard output");
+}
+
 }  // namespace cli

@@ -1,12 +1,36 @@
 // RTF reader and writer for the editor's documents. One character is one
 // byte: a byte b is QChar(b); characters above U+00FF are kept as they are.
+//
+// How a document is held in the QTextDocument:
+// - character formats: font family, point size, bold, italic, underline,
+//   strike-out, foreground and background colour;
+// - block formats: alignment, left/right margin and first-line indent in
+//   pixels at 96 dpi (1 px = 15 twips);
+// - a bulleted paragraph is a block in a QTextList (ListDisc, indent 1). The
+//   list's own indentation (indent x the document's indentWidth) counts as part
+//   of the left indent, so such a block's leftMargin may be negative; its text
+//   starts at the left indent and the bullet hangs before it. The RTF first-line
+//   indent of a bulleted paragraph (the hanging offset, negative) travels in
+//   the block property kBulletHangProperty, in twips.
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <QTextFormat>
 
 class QTextDocument;
 
 namespace tolvan::rtf {
+
+// Font family given to text that arrived as Unicode Tamil and was turned into
+// TSCII bytes: a TSCII display font, so the bytes read as Tamil.
+inline constexpr char kTsciiFontFamily[] = "TSCu_Paranar";
+
+// Hanging offset of a bulleted paragraph in twips (see above).
+inline constexpr int kBulletHangProperty = QTextFormat::UserProperty + 0x7271;
+
+// Bounds on what the reader accepts (larger input is refused with an error).
+inline constexpr qsizetype kMaxInputBytes = qsizetype(512) << 20;  // 512 MiB
+inline constexpr int kMaxGroupDepth = 1000;  // nesting of { } groups
 
 // Replaces doc's content with the RTF document in bytes. On error leaves doc
 // untouched, sets *error to a one-line message and returns false.

@@ -1,0 +1,74 @@
+// The reader's intermediate document model, shared by the reader and its
+// tests: what a parsed RTF file holds before it becomes a QTextDocument.
+#pragma once
+#include <QColor>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+class QTextDocument;
+
+namespace tolvan::rtf {
+
+// Paragraph properties; indents in twips.
+struct ParaProps {
+  uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
+  int li = 0, ri = 0, fi = 0;
+  int ls = 0;  // \ls list number (0: none)
+  bool bullet = false;
+};
+
+// A run's character format: font table number, size in half points, flags
+// (bold 1, italic 2, underline 4, strike-out 8), colour table indexes, and
+// whether the run is TSCII converted from Unicode Tamil (shown in the TSCII
+// display font).
+struct RunFormat {
+  int font = -1;
+  int halfPoints = 24;
+  uint8_t flags = 0;
+  int fg = 0, bg = 0;
+  bool tscii = false;
+};
+
+struct Run {
+  int fmt;          // index into Model::formats
+  qsizetype start;  // offset into Model::text
+};
+
+struct Paragraph {
+  size_t runBegin = 0, runEnd = 0;
+  qsizetype textBegin = 0, textEnd = 0;
+  ParaProps props;
+  int endFmt = 0;  // format in effect at the paragraph mark
+};
+
+struct Model {
+  QString text;
+  std::vector<Run> runs;
+  std::vector<Paragraph> paras;
+  std::vector<RunFormat> formats;
+  QHash<int, QString> fonts;
+  QList<QColor> colors;  // invalid QColor: "automatic"
+
+  int formatIndex(const RunFormat& f);
+
+ private:
+  std::map<std::tuple<int, int, uint8_t, int, int, bool>, int> formatIds;
+};
+
+inline double twipsToPixels(int twips) { return twips / 15.0; }  // 96 dpi
+inline int pixelsToTwips(double px) { return static_cast<int>(px * 15.0 + (px < 0 ? -0.5 : 0.5)); }
+
+// Parses RTF bytes into model; false with a one-line message on bad input.
+bool parseRtf(std::string_view data, Model& model, std::string& error);
+// Replaces doc's content with model.
+void buildDocument(const Model& model, QTextDocument* doc);
+
+}  // namespace tolvan::rtf

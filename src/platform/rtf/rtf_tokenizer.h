@@ -1,0 +1,46 @@
+// Splits RTF bytes into tokens: group braces, control words with their
+// numeric parameter, control symbols, runs of text bytes and \bin data. It
+// knows nothing of what the words mean; the reader does.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tolvan::rtf {
+
+enum class TokenType : uint8_t {
+  GroupStart,     // {
+  GroupEnd,       // }
+  ControlWord,    // \word or \wordN: name in text, number in param
+  ControlSymbol,  // \x for a non-letter x in symbol; \'hh has symbol '\'' and the byte in param
+  Text,           // bytes that stand for themselves (never empty; no CR, LF or NUL)
+  Binary,         // the N bytes after \binN, in text
+  End,            // end of input
+};
+
+struct Token {
+  TokenType type = TokenType::End;
+  std::string_view text;
+  int32_t param = 0;
+  bool hasParam = false;
+  char symbol = 0;
+};
+
+class Tokenizer {
+ public:
+  explicit Tokenizer(std::string_view data) : data_(data) {}
+
+  // Reads the next token. Returns false on input that cannot be tokenized
+  // (a \bin length that is negative or runs past the end); error() says why.
+  bool next(Token& t);
+
+  const std::string& error() const { return error_; }
+  size_t offset() const { return pos_; }
+
+ private:
+  std::string_view data_;
+  size_t pos_ = 0;
+  std::string error_;
+};
+
+}  // namespace tolvan::rtf
