@@ -1,0 +1,235 @@
+// CRC-32 three ways, all giving the same register:
+//  - bytewise: the 256-entry table, one byte per step;
+//  - portable: eight tables, eight bytes per step;
+//  - clmul: 128-bit carry-less multiplication folding, chosen at run time on
+//    x86-64 processors that have PCLMULQDQ.
+//
+// Folding, in short: a 128-bit piece A of the message that is followed by D
+// more bits contributes A(x)*x^D to the message polynomial, and only its
+// residue mod P matters. Split A into its first and second 64 bits; each half
+// times a 32-bit constant (x^k mod P) is a polynomial below degree 96 that is
+// congruent to that half moved forward by D bits, so the two products XORed
+// with the 128-bit piece D bits later carry the whole state forward. At the
+// end the last 128 bits left over go through the table routine.
+#include "crypto/crc32.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TOLVAN_CRC_X86 1
+#endif
+
+namespace tolvan {
+namespace {
+
+using u32 = std::uint32_t;
+using u64 = std::uint64_t;
+
+constexpr u32 kReflectedPoly = 0xEDB88320;
+
+// kTables[0] is the standard table (entry i: the register after byte i from
+// a zero register); kTables[k][i] is byte i followed by k zero bytes.
+constexpr std::array<std::array<u32, 256>, 8> makeTables() {
+  std::array<std::array<u32, 256>, 8> t{};
+  for (u32 i = 0; i < 256; ++i) {
+    u32 c = i;
+    for (int b = 0; b < 8; ++b) c = (c & 1) ? (c >> 1) ^ kReflectedPoly : c >> 1;
+    t[0][i] = c;
+  }
+  for (int k = 1; k < 8; ++k)
+    for (u32 i = 0; i < 256; ++i) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
+  return t;
+}
+constexpr auto kTables = makeTables();
+static_assert(kTables[0][1] == 0x77073096 && kTables[0][255] == 0x2D02EF8D);
+
+inline u32 bytewise(u32 reg, const unsigned char* p, std::size_t n) {
+  for (; n > 0; --n) reg = (reg >> 8) ^ kTables[0][(reg ^ *p++) & 0xFF];
+  return reg;
+}
+
+inline u64 loadLE64(const unsigned char* p) {
+  u64 v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+
+u32 sliced(u32 reg, const unsigned char* p, std::size_t n) {
+  for (; n >= 8; n -= 8, p += 8) {
+    const u64 v = loadLE64(p) ^ reg;
+    reg = kTables[7][v & 0xFF] ^ kTables[6][(v >> 8) & 0xFF] ^ kTables[5][(v >> 16) & 0xFF] ^
+          kTables[4][(v >> 24) & 0xFF] ^ kTables[3][(v >> 32) & 0xFF] ^ kTables[2][(v >> 40) & 0xFF] ^
+          kTables[1][(v >> 48) & 0xFF] ^ kTables[0][v >> 56];
+  }
+  return bytewise(reg, p, n);
+}
+
+#ifdef TOLVAN_CRC_X86
+
+// x^n mod P for the (unreflected) polynomial 0x104C11DB7, then bit-reversed
+// so that bit i stands for x^(31-i), the order the reflected data uses.
+constexpr u64 xPowModReflected(int n) {
+  u32 r = 1;
+  for (int i = 0; i < n; ++i) r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
+  u32 out = 0;
+  for (int i = 0; i < 32; ++i)
+    if (r & (1u << i)) out |= 1u << (31 - i);
+  return out;
+}
+
+// Constants that move a 128-bit piece forward by d bits: the first 64 bits
+// need x^(d+64) and the second x^d; the 33-bit shift of a 64x32-bit
+// carry-less product read as a 128-bit piece takes the rest.
+struct FoldConstants {
+  u64 first, second;
+};
+constexpr FoldConstants foldBy(int d) { return {xPowModReflected(d + 31), xPowModReflected(d - 33)}; }
+constexpr FoldConstants kFold128 = foldBy(128);
+constexpr FoldConstants kFold1024 = foldBy(1024);
+
+#define TOLVAN_CLMUL_TARGET __attribute__((target("pclmul,sse4.1")))
+
+TOLVAN_CLMUL_TARGET inline __m128i fold(__m128i acc, __m128i k, __m128i next) {
+  return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(acc, k, 0x00), _mm_clmulepi64_si128(acc, k, 0x11)),
+                       next);
+}
+
+TOLVAN_CLMUL_TARGET inline __m128i load(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+TOLVAN_CLMUL_TARGET u32 clmul(u32 reg, const unsigned char* p, std::size_t n) {
+  if (n < 256) return sliced(reg, p, n);
+  const __m128i k1024 = _mm_set_epi64x(static_cast<long long>(kFold1024.second),
+                                       static_cast<long long>(kFold1024.first));
+  const __m128i k128 = _mm_set_epi64x(static_cast<long long>(kFold128.second),
+                                      static_cast<long long>(kFold128.first));
+  // Eight lanes of 16 bytes each fold over 128 bytes per step, so the
+  // multiplications of one step do not wait for each other. The register
+  // enters as an XOR into the first four message bytes.
+  __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
+  __m128i x1 = load(p + 16), x2 = load(p + 32), x3 = load(p + 48);
+  __m128i x4 = load(p + 64), x5 = load(p + 80), x6 = load(p + 96), x7 = load(p + 112);
+  p += 128;
+  n -= 128;
+  for (; n >= 128; n -= 128, p += 128) {
+    x0 = fold(x0, k1024, load(p));
+    x1 = fold(x1, k1024, load(p + 16));
+    x2 = fold(x2, k1024, load(p + 32));
+    x3 = fold(x3, k1024, load(p + 48));
+    x4 = fold(x4, k1024, load(p + 64));
+    x5 = fold(x5, k1024, load(p + 80));
+    x6 = fold(x6, k1024, load(p + 96));
+    x7 = fold(x7, k1024, load(p + 112));
+  }
+  __m128i acc = fold(x0, k128, x1);
+  acc = fold(acc, k128, x2);
+  acc = fold(acc, k128, x3);
+  acc = fold(acc, k128, x4);
+  acc = fold(acc, k128, x5);
+  acc = fold(acc, k128, x6);
+  acc = fold(acc, k128, x7);
+  for (; n >= 16; n -= 16, p += 16) acc = fold(acc, k128, load(p));
+  alignas(16) unsigned char rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(rest), acc);
+  // rest is congruent to everything so far, so its CRC from a zero register
+  // is the register after it.
+  return sliced(sliced(0, rest, 16), p, n);
+}
+
+bool cpuHasClmul() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+}
+
+#endif  // TOLVAN_CRC_X86
+
+using CrcFn = u32 (*)(u32, const unsigned char*, std::size_t);
+
+CrcFn chooseCrc() {
+#ifdef TOLVAN_CRC_X86
+  if (cpuHasClmul()) return clmul;
+#endif
+  return sliced;
+}
+
+// Chosen once, on first use (no dependence on static initialisation order).
+CrcFn crcRoutine() {
+  static const CrcFn fn = chooseCrc();
+  return fn;
+}
+
+}  // namespace
+
+std::uint32_t UpdateCRC32(std::uint32_t reg, const void* buf, std::size_t count) {
+  return crcRoutine()(reg, static_cast<const unsigned char*>(buf), count);
+}
+
+std::uint32_t UpdateCRC32Portable(std::uint32_t reg, const void* buf, std::size_t count) {
+  return sliced(reg, static_cast<const unsigned char*>(buf), count);
+}
+
+std::uint32_t UpdateCRC32Bytewise(std::uint32_t reg, const void* buf, std::size_t count) {
+  return bytewise(reg, static_cast<const unsigned char*>(buf), count);
+}
+
+bool Crc32UsesClmul() {
+#ifdef TOLVAN_CRC_X86
+  return crcRoutine() == clmul;
+#else
+  return false;
+#endif
+}
+
+bool FileCRC32(const std::string& name, std::uint32_t& crc) {
+  // Opened for reading and writing, as the encryption commands open their
+  // input, so a file the user may not change gives no CRC either. Root may
+  // write anything, so a file without any write permission bit counts as
+  // read-only explicitly.
+  const int fd = ::open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  bool ok = false;
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0) {
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    constexpr std::size_t kPiece = 256 * 1024;
+    std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[kPiece]);
+    if (buf) {
+      u32 reg = 0xFFFFFFFF;
+      for (;;) {
+        const ssize_t got = ::read(fd, buf.get(), kPiece);
+        if (got < 0) {
+          if (errno == EINTR) continue;
+          break;
+        }
+        if (got == 0) {
+          crc = ~reg;
+          ok = true;
+          break;
+        }
+        reg = UpdateCRC32(reg, buf.get(), static_cast<std::size_t>(got));
+      }
+    }
+  }
+  ::close(fd);
+  return ok;
+}
+
+std::string CrcMessage(const std::string& name, std::uint32_t crc) {
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08X", crc);
+  return "CRC of " + name + " is " + hex;
+}
+
+}  // namespace tolvan
