@@ -49,7 +49,10 @@ unsigned char EditorKeyPress(bool tamilMode, Layout layout, unsigned char key, T
 class TextBufferSink : public KeySink {
  public:
   TextBufferSink(Layout layout, TamilState& state, bool tamilMode = true);
-  // A typed key: key-down (0x08 deletes), dispatch, then insert the result.
+  // A typed key: key-down (0x08 deletes the byte before the caret, nothing at
+  // the start), then the character goes through EditorKeyPress, then the
+  // result is inserted unless it is 0 or 0x08 (a backspace's character
+  // inserts nothing). Any other byte, control bytes included, is inserted.
   void typeKey(unsigned char key);
   void SendKeyToEditor(unsigned char ch) override;  // same path as typeKey
   const std::string& text() const { return text_; }
