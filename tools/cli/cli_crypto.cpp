@@ -1,9 +1,192 @@
-// Placeholder until this subcommand group is built.
+// tolvan-cli encrypt, decrypt, encrypt-text, decrypt-text and crc: the file
+// and text encryption and the file checksum from the command line, with the
+// messages the program shows (success on standard output, failure on
+// standard error with a non-zero exit status).
+//
+// The password comes from --password-file PATH (its first line, without the
+// line ending) or, without that option, is asked on the terminal with echo
+// off. It is never read from standard input, which carries the text for the
+// text commands.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
 #include "cli.h"
+#include "crypto/blowfish.h"
+#include "crypto/crc32.h"
+#include "crypto/crypto_error.h"
+#include "crypto/file_crypt.h"
+#include "crypto/text_crypt.h"
+#include "crypto/wipe.h"
+
 namespace cli {
-int cmdEncrypt(const Args&) { return fail("not available yet"); }
-int cmdDecrypt(const Args&) { return fail("not available yet"); }
-int cmdEncryptText(const Args&) { return fail("not available yet"); }
-int cmdDecryptText(const Args&) { return fail("not available yet"); }
-int cmdCrc(const Args&) { return fail("not available yet"); }
+namespace {
+
+struct Options {
+  bool hasPasswordFile = false;
+  std::string passwordFile;
+  Args files;
+};
+
+Options parse(const Args& args, const char* command, size_t wantFiles) {
+  Options o;
+  bool optionsDone = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!optionsDone && a == "--") {
+      optionsDone = true;
+    } else if (!optionsDone && a == "--password-file") {
+      if (i + 1 >= args.size()) throw std::runtime_error("--password-file needs a file name");
+      o.hasPasswordFile = true;
+      o.passwordFile = args[++i];
+    } else if (!optionsDone && a.rfind("--password-file=", 0) == 0) {
+      o.hasPasswordFile = true;
+      o.passwordFile = a.substr(16);
+    } else if (!optionsDone && a.size() > 1 && a[0] == '-') {
+      throw std::runtime_error(std::string(command) + ": unknown option '" + a + "' (try --help)");
+    } else {
+      o.files.push_back(a);
+    }
+  }
+  if (o.files.size() != wantFiles)
+    throw std::runtime_error(std::string(command) + (wantFiles ? " needs one FILE" : " takes no file: it reads standard input") +
+                             " (try --help)");
+  return o;
+}
+
+// Holds the password and overwrites it when done.
+class Password {
+ public:
+  Password() = default;
+  ~Password() { tolvan::SecureFill(value_.data(), value_.size(), 0); }
+  Password(const Password&) = delete;
+  Password& operator=(const Password&) = delete;
+  std::string& value() { return value_; }
+
+ private:
+  std::string value_;
+};
+
+void stripLineEnd(std::string& s) {
+  if (!s.empty() && s.back() == '\n') s.pop_back();
+  if (!s.empty() && s.back() == '\r') s.pop_back();
+}
+
+void readPasswordFile(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open the password file " + path);
+  std::getline(in, out);  // the first line; an empty file gives the empty password
+  if (in.bad()) throw std::runtime_error("cannot read the password file " + path);
+  stripLineEnd(out);
+}
+
+void askPassword(std::string& out) {
+  std::FILE* tty = std::fopen("/dev/tty", "r+");
+  if (!tty) throw std::runtime_error("no terminal to ask for the password; use --password-file PATH");
+  const int fd = fileno(tty);
+  termios saved{};
+  const bool haveTermios = tcgetattr(fd, &saved) == 0;
+  if (haveTermios) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    tcsetattr(fd, TCSAFLUSH, &quiet);
+  }
+  std::fputs("Please enter the password: ", tty);
+  std::fflush(tty);
+  int c;
+  while ((c = std::fgetc(tty)) != EOF && c != '\n') out += static_cast<char>(c);
+  if (haveTermios) tcsetattr(fd, TCSAFLUSH, &saved);
+  std::fclose(tty);
+  stripLineEnd(out);
+}
+
+void getPassword(const Options& o, Password& pw) {
+  if (o.hasPasswordFile)
+    readPasswordFile(o.passwordFile, pw.value());
+  else
+    askPassword(pw.value());
+}
+
+int succeed(const std::string& message) {
+  std::printf("%s\n", message.c_str());
+  return 0;
+}
+
+int report(const std::string& message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  return 1;
+}
+
+void writeOut(const std::string& bytes) {
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0)
+    throw std::runtime_error("cannot write standard output");
+}
+
+using FileWorker = tolvan::FileCryptResult (*)(tolvan::TDCP_blockcipher&, const std::string&, const std::string&,
+                                               std::string_view, const tolvan::FileCryptProgress&);
+
+int fileCommand(const Args& args, const char* command, FileWorker worker, const char* tempSuffix) {
+  const Options o = parse(args, command, 1);
+  const std::string& f = o.files[0];
+  if (!tolvan::IsExistingFile(f)) return report(tolvan::NotAFileMessage(f));
+  Password pw;
+  getPassword(o, pw);
+  tolvan::TDCP_blowfish cipher;
+  const auto r = worker(cipher, f, f + tempSuffix, pw.value(), {});
+  return r.ok() ? succeed(r.message) : report(r.message);
+}
+
+}  // namespace
+
+int cmdEncrypt(const Args& args) { return fileCommand(args, "encrypt", tolvan::EncryptFile, ".enc"); }
+
+int cmdDecrypt(const Args& args) { return fileCommand(args, "decrypt", tolvan::DecryptFile, ".dec"); }
+
+int cmdEncryptText(const Args& args) {
+  const Options o = parse(args, "encrypt-text", 0);
+  Password pw;
+  getPassword(o, pw);
+  std::string text = readAll("");
+  tolvan::TDCP_blowfish cipher;
+  std::string line = tolvan::EncryptText(cipher, text, pw.value());
+  tolvan::SecureFill(text.data(), text.size(), 0);
+  // Exactly the Base64 line; a line break only for a person at a terminal.
+  if (isatty(STDOUT_FILENO)) line += '\n';
+  writeOut(line);
+  return 0;
+}
+
+int cmdDecryptText(const Args& args) {
+  const Options o = parse(args, "decrypt-text", 0);
+  Password pw;
+  getPassword(o, pw);
+  std::string text = readAll("");
+  // A line break after the Base64 (from echo, an editor or encrypt-text on a
+  // terminal) is not part of it.
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  tolvan::TDCP_blowfish cipher;
+  try {
+    std::string bytes = tolvan::DecryptText(cipher, text, pw.value());
+    writeOut(bytes);
+    tolvan::SecureFill(bytes.data(), bytes.size(), 0);
+  } catch (const tolvan::CryptoError& e) {
+    return report(e.what());
+  }
+  return 0;
+}
+
+int cmdCrc(const Args& args) {
+  const Options o = parse(args, "crc", 1);
+  const std::string& f = o.files[0];
+  if (!tolvan::IsExistingFile(f)) return report(tolvan::NotAFileMessage(f));
+  std::uint32_t crc = 0;
+  if (!tolvan::FileCRC32(f, crc)) return fail("cannot read " + f + " (the checksum needs a readable, writable file)");
+  return succeed(tolvan::CrcMessage(f, crc));
+}
+
 }  // namespace cli
