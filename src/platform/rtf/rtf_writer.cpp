@@ -2,8 +2,8 @@
 // our own reader open with the same text and formatting.
 //
 // Text is one byte per character: characters up to U+00FF are written as the
-// byte they are (0x80-0xFF always as \'hh, never as \~ or \-, so the bytes of
-// a TSCII font come back unchanged), anything beyond as \uN with a "?"
+// byte they are (0x80-0xFF as \'hh, never as \~ or \-, so the bytes of a
+// TSCII font come back unchanged), anything beyond as \uN with a "?"
 // fallback. Every font is declared \fcharset0 so no reader re-codes the bytes.
 #include <QTextBlock>
 #include <QTextDocument>
@@ -43,6 +43,8 @@ class Writer {
   }
   void raw(const char* s) { out_ += s; needSpace_ = false; }
   void newline() {
+    // A control word's delimiting space must come straight after it.
+    if (needSpace_) out_ += ' ';
     out_ += "\r\n";
     lineStart_ = out_.size();
     needSpace_ = false;
@@ -185,6 +187,16 @@ void Writer::text(const QString& s) {
       word("\\line");
     } else if (c == 0x2029 || c == QChar::ObjectReplacementCharacter) {
       // not text: paragraph separators are written as \par, objects are dropped
+    } else if (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D) {
+      // Windows-1252 has no character for these five bytes (Tamil digits in
+      // TSCII) and LibreOffice drops a bare \'81. Its own form is the
+      // private-use character U+F181 with the byte as fallback; readers
+      // without \u still get the byte.
+      word("\\u", 0xF100 + c - 0x10000);
+      out_ += "\\'";
+      out_ += kHex[c >> 4];
+      out_ += kHex[c & 15];
+      needSpace_ = false;
     } else if (c < 0x100) {
       out_ += "\\'";
       out_ += kHex[c >> 4];

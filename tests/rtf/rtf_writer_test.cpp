@@ -1,0 +1,170 @@
+// RTF writer: what it writes, and that our reader reads it back to the same
+// document.
+#include <gtest/gtest.h>
+
+#include <QTextList>
+
+#include "platform/rtf/rtf.h"
+#include "rtf_sample.h"
+#include "rtf_test_util.h"
+
+using tolvan::rtf::readRtf;
+using tolvan::rtf::writeRtf;
+
+namespace {
+
+// Everything the editor can hold about one character, resolved against the
+// document's defaults.
+struct CharProps {
+  QString family;
+  double size;
+  bool bold, italic, underline, strike;
+  QString fg, bg;
+  bool operator==(const CharProps&) const = default;
+};
+
+CharProps props(const QTextDocument& doc, const QTextCharFormat& f) {
+  CharProps p;
+  p.family = rtftest::family(f).isEmpty() ? doc.defaultFont().family() : rtftest::family(f);
+  p.size = f.fontPointSize() > 0 ? f.fontPointSize() : doc.defaultFont().pointSizeF();
+  p.bold = f.fontWeight() > QFont::Medium;
+  p.italic = f.fontItalic();
+  p.underline = f.fontUnderline();
+  p.strike = f.fontStrikeOut();
+  p.fg = f.foreground().style() == Qt::NoBrush ? QString() : f.foreground().color().name();
+  p.bg = f.background().style() == Qt::NoBrush ? QString() : f.background().color().name();
+  return p;
+}
+
+std::ostream& operator<<(std::ostream& os, const CharProps& p) {
+  return os << p.family.toStdString() << " " << p.size << (p.bold ? " b" : "") << (p.italic ? " i" : "")
+            << (p.underline ? " u" : "") << (p.strike ? " s" : "") << " fg=" << p.fg.toStdString()
+            << " bg=" << p.bg.toStdString();
+}
+
+// Compares two documents block by block and character by character.
+void expectSameDocument(const QTextDocument& a, const QTextDocument& b) {
+  ASSERT_EQ(rtftest::text(a), rtftest::text(b));
+  ASSERT_EQ(a.blockCount(), b.blockCount());
+  QTextBlock x = a.begin(), y = b.begin();
+  for (int n = 0; x.isValid(); x = x.next(), y = y.next(), ++n) {
+    const QTextBlockFormat fx = x.blockFormat(), fy = y.blockFormat();
+    EXPECT_EQ(fx.alignment() & Qt::AlignHorizontal_Mask, fy.alignment() & Qt::AlignHorizontal_Mask) << n;
+    EXPECT_EQ(x.textList() != nullptr, y.textList() != nullptr) << "bullet of block " << n;
+    EXPECT_NEAR(fx.leftMargin(), fy.leftMargin(), 0.1) << n;
+    EXPECT_NEAR(fx.rightMargin(), fy.rightMargin(), 0.1) << n;
+    if (!x.textList()) {
+      EXPECT_NEAR(fx.textIndent(), fy.textIndent(), 0.1) << n;
+    }
+    for (int i = 0; i < x.length() - 1; ++i) {
+      const int pa = x.position() + i, pb = y.position() + i;
+      EXPECT_EQ(props(a, rtftest::formatAt(a, pa)), props(b, rtftest::formatAt(b, pb)))
+          << "block " << n << " char " << i;
+    }
+  }
+}
+
+QByteArray roundTrip(const QTextDocument& doc, QTextDocument& back) {
+  const QByteArray rtf = writeRtf(&doc);
+  QString err;
+  EXPECT_TRUE(readRtf(rtf, &back, &err)) << err.toStdString();
+  return rtf;
+}
+
+TEST(Writer, SampleRoundTripsThroughOurReader) {
+  rtftest::ensureApp();
+  QTextDocument doc, back;
+  rtftest::buildSample(doc);
+  roundTrip(doc, back);
+  expectSameDocument(doc, back);
+  // Writing what was read gives the same bytes again.
+  QTextDocument again;
+  const QByteArray second = roundTrip(back, again);
+  EXPECT_EQ(second, writeRtf(&back));
+}
+
+TEST(Writer, EveryByteValueRoundTrips) {
+  rtftest::ensureApp();
+  QTextDocument doc;
+  QString all;
+  for (int b = 1; b < 256; ++b)
+    if (b != '\r' && b != '\n') all.append(QChar(b));
+  QTextCursor(&doc).insertText(all);
+  QTextDocument back;
+  const QByteArray rtf = roundTrip(doc, back);
+  EXPECT_EQ(back.toRawText(), all);
+  EXPECT_EQ(back.blockCount(), 1);
+  // Bytes 0x80-0xFF are \'hh, never \~ or \-.
+  EXPECT_FALSE(rtf.contains("\\~"));
+  EXPECT_FALSE(rtf.contains("\\-"));
+  EXPECT_TRUE(rtf.contains("\\'a0"));
+  EXPECT_TRUE(rtf.contains("\\'ad"));
+  EXPECT_TRUE(rtf.contains("\\'82"));
+}
+
+TEST(Writer, WritesWhatOtherProgramsNeed) {
+  rtftest::ensureApp();
+  QTextDocument doc;
+  rtftest::buildSample(doc);
+  const QByteArray rtf = writeRtf(&doc);
+  struct Want {
+    const char* what;
+    const char* bytes;
+  };
+  const Want wants[] = {
+      {"RTF 1, ANSI, code page 1252", "{\\rtf1\\ansi\\ansicpg1252"},
+      {"a generator group", "{\\*\\generator Tolvan "},
+      {"the TSCII font as charset 0", "\\fcharset0 TSCu_Paranar;"},
+      {"a colour table of what is used", "{\\colortbl;\\red255\\green0\\blue0;\\red255\\green255\\blue0;}"},
+      {"escaped braces and backslash", "\\{brace\\} back\\\\slash"},
+      {"characters beyond U+00FF as \\u with a ? fallback", "\\u1046?\\u945?"},
+      {"undefined Windows-1252 bytes as LibreOffice writes them", "\\u-3711\\'81"},
+      {"WordPad's bullet form", "{\\pntext\\f"},
+      {"the \\pn bullet", "{\\*\\pn\\pnlvlblt"},
+      {"the list table bullet", "\\ls1"},
+      {"a list table", "{\\*\\listtable"},
+      {"runs of spaces kept", "  two  spaces   three"},
+      {"alignment", "\\qc"},
+      {"justification", "\\qj"},
+      {"indents", "\\fi-360\\li720\\ri360"},
+      {"line break", "\\line"},
+      {"tab", "\\tab"},
+  };
+  for (const Want& w : wants) EXPECT_TRUE(rtf.contains(w.bytes)) << w.what;
+  EXPECT_TRUE(rtf.endsWith("}\r\n"));
+}
+
+TEST(Writer, EmptyDocument) {
+  rtftest::ensureApp();
+  QTextDocument doc, back;
+  back.setPlainText("old");
+  roundTrip(doc, back);
+  EXPECT_EQ(back.toRawText(), QString());
+  EXPECT_EQ(back.blockCount(), 1);
+}
+
+TEST(Writer, EmptyParagraphsAtTheEndSurvive) {
+  rtftest::ensureApp();
+  QTextDocument doc, back;
+  QTextCursor c(&doc);
+  c.insertText("a");
+  c.insertBlock();
+  c.insertBlock();
+  roundTrip(doc, back);
+  EXPECT_EQ(back.blockCount(), 3);
+  EXPECT_EQ(rtftest::text(back), "a\n\n");
+}
+
+TEST(Writer, BulletsMadeInTheEditorGetAHangingIndent) {
+  rtftest::ensureApp();
+  QTextDocument doc, back;
+  QTextCursor c(&doc);
+  c.insertText("item");
+  c.createList(QTextListFormat::ListDisc);
+  const QByteArray rtf = roundTrip(doc, back);
+  EXPECT_TRUE(rtf.contains("\\fi-360\\li600")) << rtf.constData();
+  ASSERT_NE(back.begin().textList(), nullptr);
+  EXPECT_NEAR(back.begin().blockFormat().leftMargin(), doc.begin().blockFormat().leftMargin(), 0.1);
+}
+
+}  // namespace
