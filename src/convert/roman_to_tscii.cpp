@@ -4,8 +4,9 @@
 // starts no key is copied.
 //
 // The table is data (kRomanTable, built at compile time from the consonant
-// rows and the vowel suffixes). Matching walks a trie made from it, which
-// finds the same longest key as trying the key lengths 4, 3, 2, 1 in turn.
+// rows and the vowel suffixes). From it a trie is made, and from the trie a
+// matching machine that reads each byte once and gives the same result as
+// trying the key lengths 4, 3, 2, 1 at every position.
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -228,10 +229,10 @@ static_assert(kNodes < 65536);
 
 struct Trie {
   // child[node * kClasses + class]: the node one character further, 0 = none
-  // (the root is never anybody's child).
+  // (the root is never anybody's child). Only interior nodes have a row.
   std::array<uint16_t, kInterior * kClasses> child{};
-  // The key's TSCII bytes in the low three bytes and their count in the top
-  // byte; 0 for a prefix that is not itself a key.
+  // Per node: the key's TSCII bytes in the low three bytes and their count
+  // above them; 0 for a prefix that is not itself a key.
   std::array<uint32_t, kNodes> value{};
 };
 
@@ -239,6 +240,12 @@ constexpr int findPrefix(const Prefix& p) {
   for (int k = 0; k < kNodes; ++k)
     if (samePrefix(kPrefixes.items[k], p)) return k;
   return -1;
+}
+
+constexpr uint32_t pack(const uint8_t* bytes, unsigned count) {
+  uint32_t v = uint32_t(count) << 24;
+  for (unsigned i = 0; i < count; ++i) v |= uint32_t(bytes[i]) << (8 * i);
+  return v;
 }
 
 constexpr Trie makeTrie() {
@@ -253,41 +260,150 @@ constexpr Trie makeTrie() {
     Prefix p{};
     for (int i = 0; i < e.klen; ++i) p.c[i] = e.key[i];
     p.len = e.klen;
-    uint32_t v = uint32_t(e.vlen) << 24;
-    for (int i = 0; i < e.vlen; ++i) v |= uint32_t(e.val[i]) << (8 * i);
-    t.value[findPrefix(p)] = v;
+    t.value[findPrefix(p)] = pack(e.val, e.vlen);
   }
   return t;
 }
 constexpr Trie kTrie = makeTrie();
 
-// Longest key starting at p[0], looking at no more than `avail` bytes.
-// Returns the packed value (0 when no key starts here) and its key length.
-template <bool Bounded>
-inline uint32_t longestKey(const uint8_t* p, size_t avail, unsigned& keyLen) {
-  uint32_t best = 0;
-  unsigned node = 0;
-  keyLen = 0;
-  for (unsigned k = 0; k < unsigned(kMaxKey); ++k) {
-    if constexpr (Bounded) {
-      if (k >= avail) break;
+constexpr unsigned outCount(uint32_t v) { return (v >> 24) & 15; }
+
+// ---- Matching machine --------------------------------------------------
+//
+// Greedy longest match needs to look ahead at most three characters. The
+// machine below reads the text once, byte by byte; its state is the trie node
+// whose characters have been read but not yet converted (always the root or
+// an interior node, so at most three characters). Each step emits whatever
+// the new byte settles: for example in state "SR" the byte "a" settles that
+// no "SRI" follows, so "S" is emitted as a key, then "R" and "a" are read
+// again from the root (giving "Ra"). All of this is worked out at compile
+// time, so a step is two table loads.
+
+struct Pending {
+  char c[kMaxKey + 1] = {};
+  int len = 0;
+};
+
+struct Emitted {
+  uint8_t bytes[16] = {};
+  int count = 0;
+  int state = 0;  // node holding what is still pending
+};
+
+// The node for the first len characters of t, or -1 when they are no prefix
+// of any key (walks the finished trie).
+constexpr int nodeOf(const Pending& t, int len) {
+  int node = 0;
+  for (int i = 0; i < len; ++i) {
+    const int c = kAlphabet.cls[uint8_t(t.c[i])];
+    if (c == 0 || node >= kInterior) return -1;
+    node = kTrie.child[node * kClasses + c];
+    if (node == 0) return -1;
+  }
+  return node;
+}
+
+// Converts what can be settled of t. With atEnd, everything is settled;
+// otherwise a t that some longer key could still complete stays pending.
+constexpr Emitted settle(Pending t, bool atEnd) {
+  Emitted e{};
+  while (t.len > 0) {
+    if (!atEnd && t.len <= kMaxKey) {
+      const int node = nodeOf(t, t.len);
+      if (node >= 0 && node < kInterior) {
+        e.state = node;
+        return e;
+      }
     }
-    if (node >= unsigned(kInterior)) break;
-    const unsigned next = kTrie.child[node * kClasses + kAlphabet.cls[p[k]]];
-    if (!next) break;
-    node = next;
-    const uint32_t v = kTrie.value[node];
-    if (v) {
-      best = v;
-      keyLen = k + 1;
+    int keyLen = 0;
+    uint32_t v = 0;
+    for (int len = t.len < kMaxKey ? t.len : kMaxKey; len >= 1 && !keyLen; --len) {
+      const int node = nodeOf(t, len);
+      if (node >= 0 && kTrie.value[node]) {
+        keyLen = len;
+        v = kTrie.value[node];
+      }
+    }
+    if (keyLen) {
+      for (unsigned i = 0; i < outCount(v); ++i) e.bytes[e.count++] = uint8_t(v >> (8 * i));
+    } else {
+      keyLen = 1;
+      e.bytes[e.count++] = uint8_t(t.c[0]);
+    }
+    for (int i = keyLen; i < t.len; ++i) t.c[i - keyLen] = t.c[i];
+    t.len -= keyLen;
+  }
+  return e;
+}
+
+constexpr Pending pendingOf(int node) {
+  Pending t{};
+  const Prefix& p = kPrefixes.items[node];
+  for (int i = 0; i < p.len; ++i) t.c[i] = p.c[i];
+  t.len = p.len;
+  return t;
+}
+
+// One character per class (class 0 stands for every byte that is in no key).
+constexpr std::array<char, kClasses> makeClassChars() {
+  std::array<char, kClasses> ch{};
+  for (int b = 0; b < 256; ++b)
+    if (kAlphabet.cls[b]) ch[kAlphabet.cls[b]] = char(b);
+  return ch;
+}
+constexpr auto kClassChar = makeClassChars();
+
+// Step tables, indexed by state * kClasses + class:
+//   out: up to seven emitted bytes in the low 56 bits, their count in bits
+//     60-63, and in bit 56 "then copy the byte itself" (class 0: a byte that
+//     is in no key settles everything pending and passes through);
+//   next: the next state, times kClasses.
+// flush[state]: what the pending characters give when the text ends.
+struct Machine {
+  std::array<uint64_t, kInterior * kClasses> out{};
+  std::array<uint16_t, kInterior * kClasses> next{};
+  std::array<uint64_t, kInterior> flush{};
+  std::array<uint8_t, kInterior> depth{};
+  int longest = 0;  // most bytes any single step or flush emits
+};
+
+constexpr uint64_t packEmitted(const Emitted& e, bool copyByte) {
+  uint64_t v = uint64_t(e.count) << 60 | uint64_t(copyByte) << 56;
+  for (int i = 0; i < e.count; ++i) v |= uint64_t(e.bytes[i]) << (8 * i);
+  return v;
+}
+
+constexpr Machine makeMachine() {
+  Machine m{};
+  for (int s = 0; s < kInterior; ++s) {
+    const Pending pending = pendingOf(s);
+    m.depth[s] = uint8_t(pending.len);
+    const Emitted f = settle(pending, true);
+    m.flush[s] = packEmitted(f, false);
+    m.longest = f.count > m.longest ? f.count : m.longest;
+    for (int c = 0; c < kClasses; ++c) {
+      Emitted e{};
+      if (c == 0) {
+        e = settle(pending, true);
+      } else {
+        Pending t = pending;
+        t.c[t.len++] = kClassChar[c];
+        e = settle(t, false);
+      }
+      m.out[s * kClasses + c] = packEmitted(e, c == 0);
+      m.next[s * kClasses + c] = uint16_t(e.state * kClasses);
+      m.longest = e.count > m.longest ? e.count : m.longest;
     }
   }
-  return best;
+  return m;
 }
+constexpr Machine kMachine = makeMachine();
+static_assert(kMachine.longest <= 7, "a step's output must fit its 56 bits");
+static_assert(kInterior * kClasses < 65536);
 
 }  // namespace
 
-// Packed values are stored with one 4-byte copy, low byte first.
+// Emitted bytes are stored with one 8-byte copy, low byte first.
 static_assert(std::endian::native == std::endian::little);
 
 namespace convert_detail {
@@ -295,41 +411,36 @@ namespace convert_detail {
 size_t romanToTsciiAppend(std::string_view in, bool atEnd, std::string& out) {
   const size_t n = in.size();
   const size_t base = out.size();
-  // No key gives more than 1.5 output bytes per input byte (two-letter keys
-  // such as "ko" give three bytes); four spare bytes let every match store
-  // its packed value whole.
-  out.resize(base + n + n / 2 + 8);
+  // The result is never more than 1.5 bytes per input byte (two-letter keys
+  // such as "ko" give three bytes); spare bytes let every step store its
+  // eight bytes and the copied byte whole.
+  out.resize(base + n + n / 2 + 16);
   auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
-  size_t i = 0, j = 0;
-  unsigned keyLen;
-  // Where four bytes remain, the match needs no end-of-input checks.
-  while (i + kMaxKey <= n) {
-    const uint32_t v = longestKey<false>(p + i, kMaxKey, keyLen);
-    if (v) {
-      std::memcpy(o + j, &v, 4);
-      j += v >> 24;
-      i += keyLen;
-    } else {
-      o[j++] = p[i++];
-    }
+  size_t j = 0;
+  unsigned state = 0;  // times kClasses; 0 is the root
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t b = p[i];
+    const unsigned idx = state + kAlphabet.cls[b];
+    const uint64_t e = kMachine.out[idx];
+    state = kMachine.next[idx];
+    std::memcpy(o + j, &e, 8);
+    j += e >> 60;
+    o[j] = b;
+    j += (e >> 56) & 1;
   }
-  // The last three bytes or fewer: a key here may go on into bytes not yet
-  // seen, so they wait unless the text ends here.
+  size_t consumed = n;
+  const unsigned node = state / kClasses;
   if (atEnd) {
-    while (i < n) {
-      const uint32_t v = longestKey<true>(p + i, n - i, keyLen);
-      if (v) {
-        std::memcpy(o + j, &v, 4);
-        j += v >> 24;
-        i += keyLen;
-      } else {
-        o[j++] = p[i++];
-      }
-    }
+    const uint64_t e = kMachine.flush[node];
+    std::memcpy(o + j, &e, 8);
+    j += e >> 60;
+  } else {
+    // The pending characters (at most three) are left for the next call.
+    consumed -= kMachine.depth[node];
   }
   out.resize(base + j);
-  return i;
+  return consumed;
 }
 
 }  // namespace convert_detail

@@ -1,6 +1,7 @@
 // TSCII to TAB: one table lookup per byte, each TSCII byte giving zero, one
 // or two TAB bytes. Bytes are never reordered.
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -60,6 +61,16 @@ constexpr std::array<TabOut, 256> makeTable() {
 
 constexpr std::array<TabOut, 256> kTable = makeTable();
 
+// The same entries packed for the conversion loop: the two bytes in the low
+// 16 bits (first byte lowest), the count above them.
+constexpr std::array<uint32_t, 256> makePacked() {
+  std::array<uint32_t, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = kTable[c].b0 | kTable[c].b1 << 8 | uint32_t(kTable[c].len) << 16;
+  return t;
+}
+constexpr std::array<uint32_t, 256> kPacked = makePacked();
+static_assert(std::endian::native == std::endian::little);
+
 }  // namespace
 
 namespace convert_detail {
@@ -73,10 +84,10 @@ void tsciiToTabAppend(std::string_view in, std::string& out) {
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t j = 0;
   for (size_t i = 0; i < in.size(); ++i) {
-    const TabOut e = kTable[p[i]];
-    o[j] = e.b0;
-    o[j + 1] = e.b1;
-    j += e.len;
+    const uint32_t e = kPacked[p[i]];
+    const uint16_t two = uint16_t(e);
+    std::memcpy(o + j, &two, 2);
+    j += e >> 16;
   }
   out.resize(base + j);
 }
