@@ -39,30 +39,31 @@ namespace {
 using namespace unicode_tables;
 
 // ---------------------------------------------------------------------------
-// Output buffer: writes through a raw pointer into a std::string that grows
-// geometrically; ensure(k) before writing up to k bytes.
-class Out {
- public:
-  explicit Out(std::string& s) : s_(s), pos_(s.size()) { s_.resize(pos_); }
-  ~Out() { s_.resize(pos_); }
-  Out(const Out&) = delete;
-  Out& operator=(const Out&) = delete;
+// Output: the hot loops write through a local pointer (kept in a register),
+// growing the string only when fewer than kSlack bytes are left.
 
-  void ensure(size_t k) {
-    if (s_.size() - pos_ < k) s_.resize(std::max(s_.size() * 2, pos_ + k + 4096));
-  }
-  char* ptr() { return s_.data() + pos_; }
-  void advance(size_t k) { pos_ += k; }
-  void put(uint8_t b) { s_[pos_++] = static_cast<char>(b); }
-  void put(const char* p, size_t k) {
-    std::memcpy(s_.data() + pos_, p, k);
-    pos_ += k;
-  }
+// Room the decoder keeps ahead of its write pointer: one step writes at most
+// eight table entries (12 bytes each, 16 with the overhang of the vector
+// copy) or one prefix-sign letter with a lone sign after it.
+constexpr size_t kSlack = 192;
 
- private:
-  std::string& s_;
-  size_t pos_;
+struct Cursor {
+  char* w;
+  char* end;
 };
+
+// Makes room for at least `need` more bytes after w.
+[[gnu::noinline]] Cursor grow(std::string& s, char* w, size_t need) {
+  const size_t pos = static_cast<size_t>(w - s.data());
+  s.resize(std::max(s.size() * 2, pos + need + 4096));
+  return {s.data() + pos, s.data() + s.size()};
+}
+
+Cursor begin(std::string& s, size_t need) {
+  const size_t pos = s.size();
+  s.resize(pos + need + kSlack);
+  return {s.data() + pos, s.data() + s.size()};
+}
 
 constexpr int utf8Encode(char32_t cp, char* out) {
   if (cp < 0x80) {
@@ -99,17 +100,34 @@ std::string hexByte(uint8_t b) {
 }
 
 // ---------------------------------------------------------------------------
-// TSCII -> Unicode table: per byte its UTF-8 and how it joins its neighbours.
+// TSCII -> Unicode tables. A post sign joins the live consonant right before
+// it; anywhere else it has no consonant and is written on a dotted circle.
+// So the table for a byte is chosen by the class of the byte before it
+// (kPrevClass); the tables differ only in the post signs. The choice depends
+// on the input bytes alone (the prefix signs, which take their consonant with
+// them, are handled off the fast path), so the loop carries no chain of loads
+// from one byte to the next.
 
 enum DecKind : uint8_t {
   kDecPlain,    // a whole letter or symbol
-  kDecLive,     // live consonant: a following post sign attaches to it
-  kDecPost,     // vowel sign written after the consonant
   kDecPrefix,   // vowel sign written before the consonant
   kDecSpecial,  // needs a look at its neighbour or a warning (0xB4, 0xFE, unassigned)
 };
-// Flag: the letter begins with ssa (a dead ka before it spells k.ssa).
-constexpr uint8_t kStartsSsa = 1;
+// Flags: reasons to leave the fast path.
+constexpr uint8_t kSlow = 1;         // any of the below, or kind != kDecPlain
+constexpr uint8_t kStartsSsa = 2;    // begins with ssa: a dead ka before it spells k.ssa
+constexpr uint8_t kLoneSign = 4;     // a post sign with no consonant
+constexpr uint8_t kSecondCheck = 8;  // consonant + sign that may have a one-byte form
+
+// Classes of the byte before: what a post sign after it becomes.
+enum PrevClass : uint8_t {
+  kAfterOther,    // no consonant: the sign stands alone
+  kAfterGrantha,  // a grantha consonant: every sign simply joins it
+  kAfterNative,   // a native consonant: u and uu have one-byte forms
+  kAfterTta,      // tta: also i and ii (0xCA, 0xCB)
+  kAfterRa,       // ra: ii after a dead sa is the ligature sri
+  kNumPrevClasses
+};
 
 struct DecEntry {
   char u8[12];
@@ -121,33 +139,52 @@ struct DecEntry {
 static_assert(sizeof(DecEntry) == 16);
 
 constexpr void append(DecEntry& e, char32_t cp) { e.len += utf8Encode(cp, e.u8 + e.len); }
+constexpr DecEntry entryOf(char32_t cp) {
+  DecEntry e{};
+  append(e, cp);
+  return e;
+}
 
-constexpr std::array<DecEntry, 256> makeDecodeTable() {
+// A consonant's own code points (the conjunct k.ssa is three).
+constexpr void appendConsonant(DecEntry& e, int i) {
+  if (i == kKssa) {
+    append(e, kConsonants[kKa].cp);
+    append(e, kPulli);
+    append(e, kConsonants[kSsa].cp);
+  } else {
+    append(e, kConsonants[i].cp);
+  }
+}
+
+constexpr bool isPostSign(int b) { return (b >= kByteAa && b <= kByteUu) || b == kByteAuLength; }
+
+constexpr std::array<DecEntry, 256> makeDecodeTable(PrevClass after) {
   std::array<DecEntry, 256> t{};
   for (int b = 0; b < 0x80; ++b) append(t[b], static_cast<char32_t>(b));
-  for (const Single& s : kSingles) append(t[s.byte], s.cp);
-  for (int b = kByteAa; b <= kByteUu; ++b) t[b].kind = kDecPost;
-  t[kByteAuLength].kind = kDecPost;
   for (int b = kByteE; b <= kByteAi; ++b) t[b].kind = kDecPrefix;
+  for (int b = 0x80; b < 0x100; ++b) {
+    if (!isPostSign(b)) continue;
+    if (after == kAfterOther) {
+      append(t[b], kDottedCircle);
+      t[b].flags = kLoneSign;
+    }
+  }
+  if (after == kAfterNative || after == kAfterTta || after == kAfterRa) {
+    t[kByteU].flags = kSecondCheck;
+    t[kByteUu].flags = kSecondCheck;
+  }
+  if (after == kAfterTta) t[kByteI].flags = t[kByteIi].flags = kSecondCheck;
+  if (after == kAfterRa) t[kByteIi].flags = kSecondCheck;
+  for (const Single& s : kSingles) append(t[s.byte], s.cp);
   for (int i = 0; i < kNumConsonants; ++i) {
     const Consonant& c = kConsonants[i];
-    auto base = [&](DecEntry& e) {
-      if (i == kKssa) {
-        append(e, kConsonants[kKa].cp);
-        append(e, kPulli);
-        append(e, kConsonants[kSsa].cp);
-      } else {
-        append(e, c.cp);
-      }
-    };
-    base(t[c.live]);
-    t[c.live].kind = kDecLive;
-    base(t[c.dead]);
+    appendConsonant(t[c.live], i);
+    appendConsonant(t[c.dead], i);
     append(t[c.dead], kPulli);
     if (c.u) {
-      base(t[c.u]);
+      appendConsonant(t[c.u], i);
       append(t[c.u], kSignU);
-      base(t[c.uu]);
+      appendConsonant(t[c.uu], i);
       append(t[c.uu], kSignUu);
     }
   }
@@ -168,24 +205,41 @@ constexpr std::array<DecEntry, 256> makeDecodeTable() {
     append(t[b], kPuaBase + b);
     t[b].kind = kDecSpecial;
   }
+  for (DecEntry& e : t)
+    if (e.flags || e.kind != kDecPlain) e.flags |= kSlow;
   return t;
 }
-constexpr std::array<DecEntry, 256> kDec = makeDecodeTable();
+constexpr std::array<DecEntry, 256> kDecTables[kNumPrevClasses] = {
+    makeDecodeTable(kAfterOther), makeDecodeTable(kAfterGrantha), makeDecodeTable(kAfterNative),
+    makeDecodeTable(kAfterTta), makeDecodeTable(kAfterRa)};
+constexpr const std::array<DecEntry, 256>& kDec = kDecTables[0];
 
-constexpr bool decodeTableComplete() {
-  for (const DecEntry& e : kDec)
-    if (e.len == 0) return false;
+constexpr bool decodeTablesComplete() {
+  for (const auto& t : kDecTables)
+    for (const DecEntry& e : t)
+      if (e.len == 0) return false;
   return true;
 }
-static_assert(decodeTableComplete(), "every TSCII byte decodes to something");
+static_assert(decodeTablesComplete(), "every TSCII byte decodes to something");
+
+constexpr std::array<uint8_t, 256> makePrevClasses() {
+  std::array<uint8_t, 256> t{};
+  for (int i = 0; i < kNumConsonants; ++i)
+    t[kConsonants[i].live] = kConsonants[i].u ? kAfterNative : kAfterGrantha;
+  t[kConsonants[kTta].live] = kAfterTta;
+  t[kConsonants[kRa].live] = kAfterRa;
+  return t;
+}
+constexpr std::array<uint8_t, 256> kPrevClass = makePrevClasses();
 
 constexpr uint8_t kDeadKa = kConsonants[kKa].dead;
 constexpr uint8_t kDeadSa = kConsonants[kSa].dead;
 constexpr uint8_t kLiveRa = kConsonants[kRa].live;
 constexpr uint8_t kLiveTta = kConsonants[kTta].live;
+constexpr uint8_t kLiveSsa = kConsonants[kSsa].live;
 
-// The one-byte form that a bare live consonant + post sign would convert back
-// as, or 0 when the pair is itself canonical.
+// The one-byte form that a live consonant + post sign converts back as, or 0
+// when the pair is itself canonical.
 constexpr uint8_t canonicalLigature(uint8_t live, uint8_t sign) {
   for (const Consonant& c : kConsonants) {
     if (c.live != live) continue;
@@ -197,146 +251,169 @@ constexpr uint8_t canonicalLigature(uint8_t live, uint8_t sign) {
   return 0;
 }
 
+constexpr DecEntry kEntryDotted = entryOf(kDottedCircle);
+constexpr DecEntry kEntryO = entryOf(kSignO);
+constexpr DecEntry kEntryOo = entryOf(kSignOo);
+constexpr DecEntry kEntryAu = entryOf(kSignAu);
+constexpr DecEntry kEntryVowelAu = entryOf(0x0B94);
+
+// Copies the whole entry (16 bytes, one vector move) and keeps its UTF-8;
+// kSlack leaves room for the bytes past it, which the next write covers.
+inline char* put(char* w, const DecEntry& e) {
+  std::memcpy(w, &e, sizeof e);
+  return w + e.len;
+}
+
 struct Decoder {
   TsciiToUnicodeStream::State& st;
   const BridgeWarning& warn;
   uint64_t base;
 
-  void emit(Out& o, const DecEntry& e) {
-    std::memcpy(o.ptr(), e.u8, sizeof e.u8);
-    o.advance(e.len);
-  }
-  void emitCp(Out& o, char32_t cp) { o.advance(utf8Encode(cp, o.ptr())); }
-
-  void lone(Out& o, size_t i, uint8_t b) {
-    emitCp(o, kDottedCircle);
-    emit(o, kDec[b]);
-    if (warn) warn(base + i, hexByte(b) + ": vowel sign without a consonant, written on " + hexCp(kDottedCircle));
-  }
   // `at` is the offset of the spelling's first byte, which may lie in an
   // earlier piece of a streamed text.
-  void secondSpelling(uint64_t at, const std::string& bytes, uint8_t canonical) {
-    if (warn)
-      warn(at, bytes + ": second spelling of a letter, converts back as " + hexByte(canonical));
+  [[gnu::noinline]] void secondSpelling(uint64_t at, const std::string& bytes, uint8_t canonical) const {
+    if (warn) warn(at, bytes + ": second spelling of a letter, converts back as " + hexByte(canonical));
   }
-  // `bareSsa`: ssa without a prefix sign of its own.
-  void checkSsa(size_t i, uint8_t b, bool bareSsa) {
-    // Dead ka followed by ssa reads, in Unicode, exactly like the conjunct;
-    // only after a lone prefix sign, and when the conjunct would begin with
-    // its live byte, does it stay split (see Encoder::consonant).
-    const bool staysSplit = bareSsa && b == kConsonants[kSsa].live && st.prev2 >= kByteE && st.prev2 <= kByteAi;
-    if (st.prev == kDeadKa && !staysSplit)
+  [[gnu::noinline]] void loneSign(size_t i, uint8_t b) const {
+    if (warn) warn(base + i, hexByte(b) + ": vowel sign without a consonant, written on " + hexCp(kDottedCircle));
+  }
+  // Dead ka followed by ssa reads, in Unicode, exactly like the conjunct;
+  // only after a lone prefix sign, and when ssa has no prefix sign of its own
+  // (`bareSsa`), does it stay split (see Encoder::consonant). pb and pb2 are
+  // the two bytes before ssa's letter.
+  [[gnu::noinline]] void checkSsa(size_t i, uint8_t b, bool bareSsa, uint8_t pb, uint8_t pb2) const {
+    const bool staysSplit = bareSsa && b == kLiveSsa && pb2 >= kByteE && pb2 <= kByteAi;
+    if (pb == kDeadKa && !staysSplit)
       secondSpelling(base + i - 1, hexByte(kDeadKa) + " " + hexByte(b),
                      b == kConsonants[kSsa].dead ? kConsonants[kKssa].dead : kConsonants[kKssa].live);
   }
+  // Warnings for a byte the tables write as it is.
+  [[gnu::noinline]] void look(size_t i, uint8_t b, const DecEntry& e, uint8_t pb, uint8_t pb2) const {
+    if (e.flags & kStartsSsa) checkSsa(i, b, true, pb, pb2);
+    if (e.flags & kLoneSign) loneSign(i, b);
+    if (e.flags & kSecondCheck) {
+      if (uint8_t lig = canonicalLigature(pb, b))
+        secondSpelling(base + i - 1, hexByte(pb) + " " + hexByte(b), lig);
+      else if (pb == kLiveRa && pb2 == kDeadSa)
+        secondSpelling(base + i - 2, hexByte(kDeadSa) + " " + hexByte(kLiveRa) + " " + hexByte(b), kByteSri);
+    }
+  }
 
-  // Converts p[0, n). When `final` is false, stops before a letter whose
-  // neighbour has not arrived yet; returns the count of bytes consumed.
-  size_t run(const uint8_t* p, size_t n, bool final, Out& o) {
+  // Converts p[0, n), appending to s. When `final` is false, stops before a
+  // letter whose neighbours have not arrived yet; returns the bytes consumed.
+  size_t run(const uint8_t* p, size_t n, bool final, std::string& s) {
     const size_t limit = final ? n : (n > TsciiToUnicodeStream::kMaxTail ? n - TsciiToUnicodeStream::kMaxTail : 0);
+    Cursor c = begin(s, limit * 3);
+    char* w = c.w;
+    char* wend = c.end;
+    // pb is the byte before p[i] (from the previous piece at first), kept in
+    // a local so that writes through w cannot force reloads; pb2, the one
+    // before it, is only needed off the fast path. A prefix sign's letter
+    // takes a post sign after it along, so whatever follows such a letter is
+    // never a post sign and pb is simply its last byte.
+    uint8_t pb = st.prev, pb2 = st.prev2;
     size_t i = 0;
     while (i < limit) {
-      o.ensure(64);
-      const uint8_t b = p[i];
-      if (b < 0x80) {
-        // ASCII run, eight bytes at a time while no high bit shows.
-        const size_t stop = std::min(limit, i + 48);
-        size_t j = i;
-        while (j + 8 <= stop) {
-          uint64_t w;
-          std::memcpy(&w, p + j, 8);
-          if (w & 0x8080808080808080ull) break;
-          j += 8;
+      if (static_cast<size_t>(wend - w) < kSlack) {
+        c = grow(s, w, (limit - i) * 3 + kSlack);
+        w = c.w;
+        wend = c.end;
+      }
+      // Eight bytes at a time: all ASCII is copied (with the run that
+      // follows), otherwise they go through the tables until a byte needs
+      // more than its table entry. kSlack covers eight entries.
+      const size_t stop = std::min(limit, i + 8);
+      if (i + 8 <= limit) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (!(word & 0x8080808080808080ull)) {
+          const size_t runStop = std::min(limit, i + (kSlack - 8));
+          size_t j = i;
+          do {
+            std::memcpy(w + (j - i), &word, 8);
+            j += 8;
+            if (j + 8 > runStop) break;
+            std::memcpy(&word, p + j, 8);
+          } while (!(word & 0x8080808080808080ull));
+          w += j - i;
+          i = j;
+          pb = p[i - 1];
+          continue;
         }
-        while (j < stop && p[j] < 0x80) ++j;
-        o.put(reinterpret_cast<const char*>(p + i), j - i);
-        i = j;
-        st = {};
+      }
+      for (; i < stop; ++i) {
+        const uint8_t b = p[i];
+        const DecEntry& e = kDecTables[kPrevClass[pb]][b];
+        if (e.flags) break;
+        w = put(w, e);
+        pb = b;
+      }
+      if (i == stop) continue;
+      pb2 = i >= 2 ? p[i - 2] : i == 1 ? st.prev : st.prev2;
+      const uint8_t b = p[i];
+      const DecEntry& e = kDecTables[kPrevClass[pb]][b];
+      if (e.kind == kDecPlain) {
+        look(i, b, e, pb, pb2);
+        w = put(w, e);
+        pb = b;
+        ++i;
         continue;
       }
-      const DecEntry& e = kDec[b];
-      switch (e.kind) {
-        case kDecPlain:
-          if (e.flags & kStartsSsa) checkSsa(i, b, true);
-          emit(o, e);
-          st.bare = 0;
-          st.saRa = false;
-          st.prev2 = st.prev;
-          st.prev = b;
+      const uint8_t next = i + 1 < n ? p[i + 1] : 0;
+      if (e.kind == kDecPrefix) {
+        if (kPrevClass[next] == kAfterOther) {
+          w = put(put(w, kEntryDotted), e);
+          loneSign(i, b);
+          pb = b;
           ++i;
-          break;
-        case kDecLive:
-          if (e.flags & kStartsSsa) checkSsa(i, b, true);
-          emit(o, e);
-          st.saRa = (b == kLiveRa && st.prev == kDeadSa);
-          st.bare = b;
-          st.prev2 = st.prev;
-          st.prev = b;
-          ++i;
-          break;
-        case kDecPost:
-          if (st.bare) {
-            if (uint8_t lig = canonicalLigature(st.bare, b))
-              secondSpelling(base + i - 1, hexByte(st.bare) + " " + hexByte(b), lig);
-            else if (st.saRa && b == kByteIi)
-              secondSpelling(base + i - 2, hexByte(kDeadSa) + " " + hexByte(kLiveRa) + " " + hexByte(b), kByteSri);
-            emit(o, e);
-          } else {
-            lone(o, i, b);
-          }
-          st.bare = 0;
-          st.saRa = false;
-          st.prev2 = st.prev;
-          st.prev = b;
-          ++i;
-          break;
-        case kDecPrefix: {
-          const uint8_t c = i + 1 < n ? p[i + 1] : 0;
-          if (kDec[c].kind != kDecLive) {
-            lone(o, i, b);
-            st = {.prev = b, .prev2 = st.prev};
-            ++i;
-            break;
-          }
-          if (kDec[c].flags & kStartsSsa) checkSsa(i, c, false);
-          emit(o, kDec[c]);
-          const uint8_t d = i + 2 < n ? p[i + 2] : 0;
-          size_t used = 2;
-          if (b == kByteE && d == kByteAa) {
-            emitCp(o, kSignO);
-            used = 3;
-          } else if (b == kByteE && d == kByteAuLength) {
-            emitCp(o, kSignAu);
-            used = 3;
-          } else if (b == kByteEe && d == kByteAa) {
-            emitCp(o, kSignOo);
-            used = 3;
-          } else {
-            emit(o, e);
-          }
-          st = {.prev = c, .prev2 = st.prev};
-          i += used;
-          break;
+          continue;
         }
-        case kDecSpecial:
-        default:
-          if (b == kByteO && i + 1 < n && p[i + 1] == kByteAuLength) {
-            // o + au length mark is the vowel au; Unicode composes the pair.
-            emitCp(o, 0x0B94);
-            secondSpelling(base + i, hexByte(b) + " " + hexByte(kByteAuLength), kByteAu);
-            ++i;
-          } else {
-            emit(o, e);
-            if (b == kSecondI && warn)
-              warn(base + i, hexByte(b) + ": second code for the vowel i, converts back as 0xAD");
-            else if (b != kByteO && warn)
-              warn(base + i, hexByte(b) + ": no character in TSCII, written as private-use " + hexCp(kPuaBase + b));
+        const DecEntry& ce = kDec[next];
+        if (ce.flags & kStartsSsa) checkSsa(i, next, false, pb, pb2);
+        w = put(w, ce);
+        const uint8_t d = i + 2 < n ? p[i + 2] : 0;
+        size_t used = 3;
+        if (b == kByteE && d == kByteAa) {
+          w = put(w, kEntryO);
+        } else if (b == kByteE && d == kByteAuLength) {
+          w = put(w, kEntryAu);
+        } else if (b == kByteEe && d == kByteAa) {
+          w = put(w, kEntryOo);
+        } else {
+          w = put(w, e);
+          used = 2;
+          if (isPostSign(d)) {
+            // A second sign on a consonant that has one already.
+            w = put(w, kDec[d]);
+            loneSign(i + 2, d);
+            used = 3;
           }
-          st = {.prev = b, .prev2 = st.prev};
-          ++i;
-          break;
+        }
+        pb = p[i + used - 1];
+        i += used;
+        continue;
       }
+      // kDecSpecial
+      if (b == kByteO && next == kByteAuLength && i + 1 < n) {
+        // o + au length mark is the vowel au; Unicode composes the pair.
+        w = put(w, kEntryVowelAu);
+        secondSpelling(base + i, hexByte(b) + " " + hexByte(kByteAuLength), kByteAu);
+        pb = next;
+        i += 2;
+        continue;
+      }
+      w = put(w, e);
+      if (b == kSecondI) {
+        if (warn) warn(base + i, hexByte(b) + ": second code for the vowel i, converts back as 0xAD");
+      } else if (b != kByteO) {
+        if (warn) warn(base + i, hexByte(b) + ": no character in TSCII, written as private-use " + hexCp(kPuaBase + b));
+      }
+      pb = b;
+      ++i;
     }
+    s.resize(static_cast<size_t>(w - s.data()));
+    st.prev2 = i >= 2 ? p[i - 2] : i == 1 ? st.prev : st.prev2;
+    st.prev = pb;
     return i;
   }
 };
@@ -442,89 +519,15 @@ struct Encoder {
   Unmappable policy;
   uint64_t base;
 
-  void unmappable(Out& o, size_t i, const uint8_t* p, int len, char32_t cp) {
-    if (policy == Unmappable::KeepUtf8) o.put(reinterpret_cast<const char*>(p + i), len);
+  [[gnu::noinline]] void warnUnmappable(size_t i, char32_t cp) const {
     if (warn)
-      warn(base + i, hexCp(cp) + ": not in TSCII, " +
-                         (policy == Unmappable::KeepUtf8 ? "kept as UTF-8" : "left out"));
+      warn(base + i, hexCp(cp) + ": not in TSCII, " + (policy == Unmappable::KeepUtf8 ? "kept as UTF-8" : "left out"));
   }
-
-  // A vowel sign with nothing to attach to: its own byte(s).
-  void loneSign(Out& o, const EncEntry& e) {
-    o.put(e.b1);
-    if (e.kind == kEncTwoPart) o.put(e.b2);
-    if (e.kind == kEncPrefix) st.lonePrefix = e.b1;
+  [[gnu::noinline]] void warnSignBefore(size_t i, uint8_t sign) const {
+    if (warn) warn(base + i, hexByte(sign) + " written before a consonant: TSCII reads it as that consonant's sign");
   }
-
-  // The consonant (or conjunct) at p[i] with the vowel sign after it, if any.
-  // `afterLone` is the lone prefix sign byte written just before, or 0: TSCII
-  // would read it as this consonant's sign, so the conjunct k.ssa is then
-  // written as dead ka + ssa, and any other live consonant gets a warning.
-  size_t consonant(const uint8_t* p, size_t i, size_t n, int ci, Out& o, uint8_t afterLone) {
-    size_t j = i + 3;
-    if (ci == kKa && tamilAt(p, j, n) == idx(kPulli) && tamilAt(p, j + 3, n) == idx(kConsonants[kSsa].cp)) {
-      if (afterLone && startsLive(tamilAt(p, j + 6, n), kKssa)) {
-        o.put(kConsonants[kKa].dead);
-        return j + 3;
-      }
-      ci = kKssa;
-      j += 6;
-    } else if (ci == kSa && tamilAt(p, j, n) == idx(kPulli) &&
-               tamilAt(p, j + 3, n) == idx(kConsonants[kRa].cp) && tamilAt(p, j + 6, n) == idx(kSignIi)) {
-      o.put(kByteSri);
-      return j + 9;
-    }
-    const Consonant& c = kConsonants[ci];
-    const int s = tamilAt(p, j, n);
-    if (afterLone && warn && startsLive(s, ci))
-      warn(base + i, hexByte(afterLone) + " written before a consonant: TSCII reads it as that consonant's sign");
-    if (s < 0) {
-      o.put(c.live);
-      return j;
-    }
-    const EncEntry& e = kEnc[s];
-    switch (e.kind) {
-      case kEncPulli:
-        o.put(c.dead);
-        return j + 3;
-      case kEncPost:
-        if (e.b1 == kByteU && c.u)
-          o.put(c.u);
-        else if (e.b1 == kByteUu && c.uu)
-          o.put(c.uu);
-        else if (ci == kTta && e.b1 == kByteI)
-          o.put(kByteTti);
-        else if (ci == kTta && e.b1 == kByteIi)
-          o.put(kByteTtii);
-        else {
-          o.put(c.live);
-          o.put(e.b1);
-        }
-        return j + 3;
-      case kEncPrefix: {
-        // Decomposed o, oo and au: e/ee sign followed by aa or the au length mark.
-        const int s2 = tamilAt(p, j + 3, n);
-        o.put(e.b1);
-        o.put(c.live);
-        if ((e.b1 == kByteE || e.b1 == kByteEe) && s2 == idx(kSignAa)) {
-          o.put(kByteAa);
-          return j + 6;
-        }
-        if (e.b1 == kByteE && s2 == idx(kAuLength)) {
-          o.put(kByteAuLength);
-          return j + 6;
-        }
-        return j + 3;
-      }
-      case kEncTwoPart:
-        o.put(e.b1);
-        o.put(c.live);
-        o.put(e.b2);
-        return j + 3;
-      default:
-        o.put(c.live);
-        return j;
-    }
+  [[gnu::noinline]] void warnInvalid(size_t i, uint8_t b) const {
+    if (warn) warn(base + i, hexByte(b) + ": not valid UTF-8, written as '?'");
   }
 
   // Whether the consonant's TSCII form starts with its live byte when sign
@@ -539,25 +542,105 @@ struct Encoder {
     return !(ci == kTta && (e.b1 == kByteI || e.b1 == kByteIi));
   }
 
-  size_t run(const uint8_t* p, size_t n, bool final, Out& o) {
+  // The consonant (or conjunct) at p[i] with the vowel sign after it, if any;
+  // returns the index after them. `afterLone` is the lone prefix sign byte
+  // written just before, or 0: TSCII would read it as this consonant's sign,
+  // so the conjunct k.ssa is then written as dead ka + ssa, and any other
+  // live consonant gets a warning.
+  [[gnu::always_inline]] size_t consonant(const uint8_t* p, size_t i, size_t n, int ci, char*& w,
+                                          uint8_t afterLone) const {
+    size_t j = i + 3;
+    if (ci == kKa && tamilAt(p, j, n) == idx(kPulli) && tamilAt(p, j + 3, n) == idx(kConsonants[kSsa].cp)) {
+      if (afterLone && startsLive(tamilAt(p, j + 6, n), kKssa)) {
+        *w++ = static_cast<char>(kConsonants[kKa].dead);
+        return j + 3;
+      }
+      ci = kKssa;
+      j += 6;
+    } else if (ci == kSa && tamilAt(p, j, n) == idx(kPulli) && tamilAt(p, j + 3, n) == idx(kConsonants[kRa].cp) &&
+               tamilAt(p, j + 6, n) == idx(kSignIi)) {
+      *w++ = static_cast<char>(kByteSri);
+      return j + 9;
+    }
+    const Consonant& c = kConsonants[ci];
+    const int s = tamilAt(p, j, n);
+    if (afterLone && startsLive(s, ci)) warnSignBefore(i, afterLone);
+    if (s < 0) {
+      *w++ = static_cast<char>(c.live);
+      return j;
+    }
+    const EncEntry& e = kEnc[s];
+    switch (e.kind) {
+      case kEncPulli:
+        *w++ = static_cast<char>(c.dead);
+        return j + 3;
+      case kEncPost:
+        if (e.b1 == kByteU && c.u) {
+          *w++ = static_cast<char>(c.u);
+        } else if (e.b1 == kByteUu && c.uu) {
+          *w++ = static_cast<char>(c.uu);
+        } else if (ci == kTta && (e.b1 == kByteI || e.b1 == kByteIi)) {
+          *w++ = static_cast<char>(e.b1 == kByteI ? kByteTti : kByteTtii);
+        } else {
+          w[0] = static_cast<char>(c.live);
+          w[1] = static_cast<char>(e.b1);
+          w += 2;
+        }
+        return j + 3;
+      case kEncPrefix: {
+        w[0] = static_cast<char>(e.b1);
+        w[1] = static_cast<char>(c.live);
+        w += 2;
+        // Decomposed o, oo and au: e/ee sign followed by aa or the au length mark.
+        const int s2 = tamilAt(p, j + 3, n);
+        if ((e.b1 == kByteE || e.b1 == kByteEe) && s2 == idx(kSignAa)) {
+          *w++ = static_cast<char>(kByteAa);
+          return j + 6;
+        }
+        if (e.b1 == kByteE && s2 == idx(kAuLength)) {
+          *w++ = static_cast<char>(kByteAuLength);
+          return j + 6;
+        }
+        return j + 3;
+      }
+      case kEncTwoPart:
+        w[0] = static_cast<char>(e.b1);
+        w[1] = static_cast<char>(c.live);
+        w[2] = static_cast<char>(e.b2);
+        w += 3;
+        return j + 3;
+      default:
+        *w++ = static_cast<char>(c.live);
+        return j;
+    }
+  }
+
+  // Converts p[0, n), appending to s. When `final` is false, stops before a
+  // character whose followers have not all arrived; returns the bytes consumed.
+  size_t run(const uint8_t* p, size_t n, bool final, std::string& s) {
     const size_t limit = final ? n : (n > UnicodeToTsciiStream::kMaxTail ? n - UnicodeToTsciiStream::kMaxTail : 0);
+    // TSCII is never longer than the UTF-8 it comes from.
+    char* w = begin(s, n).w;
+    uint8_t lonePrefix = st.lonePrefix;  // the last byte written is this lone prefix sign
     size_t i = 0;
     while (i < limit) {
-      o.ensure(64);
       const uint8_t b = p[i];
-      const uint8_t afterLone = st.lonePrefix;
-      st.lonePrefix = 0;
+      const uint8_t afterLone = lonePrefix;
+      lonePrefix = 0;
       if (b < 0x80) {
-        const size_t stop = std::min(limit, i + 48);
         size_t j = i;
-        while (j + 8 <= stop) {
-          uint64_t w;
-          std::memcpy(&w, p + j, 8);
-          if (w & 0x8080808080808080ull) break;
+        while (j + 8 <= limit) {
+          uint64_t word;
+          std::memcpy(&word, p + j, 8);
+          if (word & 0x8080808080808080ull) break;
+          std::memcpy(w + (j - i), &word, 8);
           j += 8;
         }
-        while (j < stop && p[j] < 0x80) ++j;
-        o.put(reinterpret_cast<const char*>(p + i), j - i);
+        while (j < limit && p[j] < 0x80) {
+          w[j - i] = static_cast<char>(p[j]);
+          ++j;
+        }
+        w += j - i;
         i = j;
         continue;
       }
@@ -566,26 +649,26 @@ struct Encoder {
         const EncEntry& e = kEnc[t];
         switch (e.kind) {
           case kEncConsonant:
-            i = consonant(p, i, n, e.b1, o, afterLone);
+            i = consonant(p, i, n, e.b1, w, afterLone);
             continue;
           case kEncByte:
             if (t == idx(0x0B92) && tamilAt(p, i + 3, n) == idx(kAuLength)) {
-              o.put(kByteAu);  // decomposed vowel au
+              *w++ = static_cast<char>(kByteAu);  // decomposed vowel au
               i += 6;
             } else {
-              o.put(e.b1);
+              *w++ = static_cast<char>(e.b1);
               i += 3;
             }
             continue;
           case kEncPost:
           case kEncPrefix:
           case kEncTwoPart:
-            loneSign(o, e);
+            w = loneSign(w, e, lonePrefix);
             i += 3;
             continue;
           default:
-            unmappable(o, i, p, 3, 0x0B80 + t);
-            if (policy == Unmappable::Drop) st.lonePrefix = afterLone;
+            w = unmappable(w, p, i, 3, 0x0B80 + t);
+            if (policy == Unmappable::Drop) lonePrefix = afterLone;  // nothing came between
             i += 3;
             continue;
         }
@@ -593,30 +676,48 @@ struct Encoder {
       char32_t cp = 0;
       const int len = utf8Decode(p + i, n - i, cp);
       if (len == 0) {
-        o.put('?');
-        if (warn) warn(base + i, hexByte(b) + ": not valid UTF-8, written as '?'");
+        *w++ = '?';
+        warnInvalid(i, b);
         ++i;
         continue;
       }
       if (cp == kDottedCircle) {
-        const int s = tamilAt(p, i + 3, n);
-        if (s >= 0 && (kEnc[s].kind == kEncPost || kEnc[s].kind == kEncPrefix || kEnc[s].kind == kEncTwoPart)) {
-          loneSign(o, kEnc[s]);
+        const int sg = tamilAt(p, i + 3, n);
+        if (sg >= 0 && (kEnc[sg].kind == kEncPost || kEnc[sg].kind == kEncPrefix || kEnc[sg].kind == kEncTwoPart)) {
+          w = loneSign(w, kEnc[sg], lonePrefix);
           i += 6;
           continue;
         }
       }
       if (uint8_t ob = otherByte(cp)) {
-        o.put(ob);
+        *w++ = static_cast<char>(ob);
       } else if (cp == 0xFEFF && base + i == 0) {
         if (warn) warn(0, "U+FEFF: byte order mark left out");
       } else {
-        unmappable(o, i, p, len, cp);
-        if (policy == Unmappable::Drop) st.lonePrefix = afterLone;  // nothing came between
+        w = unmappable(w, p, i, len, cp);
+        if (policy == Unmappable::Drop) lonePrefix = afterLone;
       }
       i += len;
     }
+    s.resize(static_cast<size_t>(w - s.data()));
+    st.lonePrefix = lonePrefix;
     return i;
+  }
+
+  // A vowel sign with nothing to attach to: its own byte(s).
+  static char* loneSign(char* w, const EncEntry& e, uint8_t& lonePrefix) {
+    *w++ = static_cast<char>(e.b1);
+    if (e.kind == kEncTwoPart) *w++ = static_cast<char>(e.b2);
+    if (e.kind == kEncPrefix) lonePrefix = e.b1;
+    return w;
+  }
+  char* unmappable(char* w, const uint8_t* p, size_t i, int len, char32_t cp) const {
+    if (policy == Unmappable::KeepUtf8) {
+      std::memcpy(w, p + i, static_cast<size_t>(len));
+      w += len;
+    }
+    warnUnmappable(i, cp);
+    return w;
   }
 };
 
@@ -625,10 +726,9 @@ struct Encoder {
 template <class Codec>
 void feedPieces(Codec& codec, std::string& tail, uint64_t& offset, size_t maxTail, std::string_view in,
                 bool final, std::string& out) {
-  Out o(out);
   auto run = [&](std::string_view buf, bool fin) {
     codec.base = offset;
-    const size_t used = codec.run(reinterpret_cast<const uint8_t*>(buf.data()), buf.size(), fin, o);
+    const size_t used = codec.run(reinterpret_cast<const uint8_t*>(buf.data()), buf.size(), fin, out);
     offset += used;
     return used;
   };
@@ -671,25 +771,17 @@ void UnicodeToTsciiStream::finish(std::string& out) {
 
 std::string TsciiToUnicode(std::string_view tscii, const BridgeWarning& warn) {
   std::string out;
-  out.reserve(tscii.size() * 3);
   TsciiToUnicodeStream::State st;
   Decoder d{st, warn, 0};
-  {
-    Out o(out);
-    d.run(reinterpret_cast<const uint8_t*>(tscii.data()), tscii.size(), true, o);
-  }
+  d.run(reinterpret_cast<const uint8_t*>(tscii.data()), tscii.size(), true, out);
   return out;
 }
 
 std::string UnicodeToTscii(std::string_view utf8, const BridgeWarning& warn, Unmappable policy) {
   std::string out;
-  out.reserve(utf8.size() / 2 + 16);
   UnicodeToTsciiStream::State st;
   Encoder e{st, warn, policy, 0};
-  {
-    Out o(out);
-    e.run(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), true, o);
-  }
+  e.run(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), true, out);
   return out;
 }
 

@@ -24,10 +24,8 @@ class TsciiToUnicodeStream {
   // Context carried from one byte to the next; public so the codec's
   // internal routine can be a free function.
   struct State {
-    uint8_t bare = 0;        // live consonant byte the output ends with (no sign yet), else 0
-    uint8_t prev = 0;        // byte of the previous letter (first byte of a prefixed letter: its consonant)
-    uint8_t prev2 = 0;       // and of the one before it
-    bool saRa = false;       // the previous two letters were 0x8A 0xC3 (dead sa, ra)
+    uint8_t prev = 0;   // the last byte converted
+    uint8_t prev2 = 0;  // and the one before it
   };
 
  private:
