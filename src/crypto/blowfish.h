@@ -86,4 +86,11 @@ class TDCP_blowfish final : public TDCP_blockcipher {
   unsigned char cv_[8];
 };
 
+namespace detail {
+// For tests: CBC encryption has a processor-specific variant (same bytes,
+// faster); these tell whether this processor has it and switch it off or on.
+bool BlowfishFastPathAvailable();
+void SetBlowfishFastPath(bool allowed);
+}  // namespace detail
+
 }  // namespace tolvan

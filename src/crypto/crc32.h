@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tolvan {
 
@@ -20,8 +21,20 @@ std::uint32_t UpdateCRC32Portable(std::uint32_t reg, const void* buf, std::size_
 // as the yardstick the faster routines are tested against.
 std::uint32_t UpdateCRC32Bytewise(std::uint32_t reg, const void* buf, std::size_t count);
 
-// True when UpdateCRC32 uses carry-less multiplication on this processor.
-bool Crc32UsesClmul();
+// The ways of computing the same CRC; UpdateCRC32 takes the fastest this
+// processor runs. Tests and benchmarks may call each one directly.
+enum class Crc32Method {
+  Tables,        // UpdateCRC32Portable
+  Clmul,         // 128-bit carry-less multiply (PCLMULQDQ)
+  Clmul512,      // 512-bit carry-less multiply (VPCLMULQDQ with AVX-512)
+};
+const char* Crc32MethodName(Crc32Method m);
+// The methods this processor can run, slowest first; Tables is always there.
+std::vector<Crc32Method> AvailableCrc32Methods();
+// The method UpdateCRC32 uses.
+Crc32Method ChosenCrc32Method();
+// Runs the given method (which must be available).
+std::uint32_t UpdateCRC32With(Crc32Method m, std::uint32_t reg, const void* buf, std::size_t count);
 
 // CRC-32 of a file's whole content, read in pieces so memory use does not
 // grow with the file. Returns false, silently, when the file cannot be opened
