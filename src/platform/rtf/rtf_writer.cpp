@@ -185,8 +185,6 @@ void Writer::text(const QString& s) {
       word("\\tab");
     } else if (c == 0x2028) {
       word("\\line");
-    } else if (c == 0x2029 || c == QChar::ObjectReplacementCharacter) {
-      // not text: paragraph separators are written as \par, objects are dropped
     } else if (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D) {
       // Windows-1252 has no character for these five bytes (Tamil digits in
       // TSCII) and LibreOffice drops a bare \'81. Its own form is the
