@@ -192,7 +192,9 @@ TEST(Dispatch, LayoutNamesAndSettings) {
   for (const auto& n : kNames) {
     Layout out = Layout::Anjal;
     EXPECT_EQ(tolvan::parseLayout(n.name, out), n.ok) << n.name;
-    if (n.ok) EXPECT_EQ(out, n.layout) << n.name;
+    if (n.ok) {
+      EXPECT_EQ(out, n.layout) << n.name;
+    }
   }
   for (Layout l : kLayouts) EXPECT_EQ(tolvan::layoutFromSetting(tolvan::settingOfLayout(l)), l);
   EXPECT_EQ(tolvan::settingOfLayout(Layout::Anjal), 1);
