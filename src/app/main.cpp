@@ -1,12 +1,58 @@
-// Program entry: placeholder window until the main frame is built.
+// Program entry: hand over to a running Tolvan if there is one; otherwise show
+// the about box as a splash, make the main frame, open the files named on the
+// command line and run until the frame closes.
 #include <QApplication>
-#include <QMainWindow>
+#include <QThread>
+
+#include "platform/fonts.h"
+#include "platform/single_instance.h"
+#include "prefs/about_box.h"
+#include "shell/main_form.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QMainWindow w;
-  w.setWindowTitle("Tolvan");
-  w.resize(800, 600);
-  w.show();
+  QApplication::setApplicationName(QStringLiteral("Tolvan"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Tolvan"));
+  QApplication::setDesktopFileName(QStringLiteral("tolvan"));
+
+  QStringList files = QApplication::arguments().mid(1);
+  for (QString& f : files) f = f.trimmed();
+  files.removeAll(QString());
+
+  // 1. A running instance takes the files and comes to the front.
+  tolvan::SingleInstance instance;
+  if (instance.handOver(files, 1000)) return 0;
+  instance.listen();
+
+  tolvan::registerTsciiFonts(QApplication::applicationDirPath());
+
+  // 2. The splash, painted at once, for a moment.
+  auto* splash = new TAboutBox();
+  TAboutBox::setSplash(splash);
+  splash->show();
+  splash->repaint();
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (qEnvironmentVariableIsEmpty("TOLVAN_NO_SPLASH_PAUSE")) QThread::msleep(200);
+
+  // 3. The frame; then the splash goes.
+  auto* frame = new TMainForm(QApplication::applicationDirPath());
+  frame->setAttribute(Qt::WA_DeleteOnClose);
+  frame->show();
+  TAboutBox::setSplash(nullptr);
+  splash->hide();
+  delete splash;
+
+  QObject::connect(&instance, &tolvan::SingleInstance::activated, frame,
+                   [frame](const QStringList& handed) {
+                     if (frame->isMinimized()) frame->showNormal();
+                     frame->raise();
+                     frame->activateWindow();
+                     frame->OpenFiles(handed, false);
+                   });
+
+  // 4. The files named on the command line.
+  frame->OpenFiles(files, false);
+
+  // 5.
   return app.exec();
 }

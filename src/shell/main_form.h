@@ -15,6 +15,7 @@
 
 class QAction;
 class QActionGroup;
+class QButtonGroup;
 class QComboBox;
 class QKeyEvent;
 class QLabel;
@@ -71,6 +72,8 @@ class TMainForm : public QMainWindow {
   // An unreadable text gives an invalid QColor.
   static QColor StringToColor(const QString& text);
   static QString ColorToString(const QColor& c);
+  // A 0x00BBGGRR number or system colour (colour tables) as a QColor.
+  static QColor ValueToColor(quint32 value);
   // The font family a document uses for FontDef (the TSCII font when empty).
   QString DocumentFontFamily() const;
   // The format bar's size box value (8..100, initially 10).
@@ -149,6 +152,24 @@ class TMainForm : public QMainWindow {
   void ApplyViewerFlags();
   // The icon of the application (about box, banner, window).
   static QIcon AppIcon();
+  // The banner for a default font: a Tamil line in TSCII for a TSCII font
+  // ("TSC" in its name), in TAB for a TAB font, else the English line.
+  static QString ChooseBannerText(const QString& fontDef);
+  // The open dialog's file types.
+  static QString OpenFilter();
+  // Tolvan.txt in the current folder, else beside the program; empty if none.
+  QString FindHelpFile() const;
+  // True when the settings switch lets the directory panel's file menu open.
+  bool EncMenuEnabled() const { return EncMenuEnabled_; }
+  bool viewerFlag(int position) const;
+  // Panel texts: "Line: 1,234 Col: 5" and "1,234" (digits grouped).
+  static QString FormatLineCol(int line, int col);
+  static QString FormatCharIndex(int index);
+  // The whole editor's paper colour.
+  static void SetEditorBackground(QTextEdit* editor, const QColor& color);
+  static quint32 colorValueOf(const QColor& c);
+  // A bulleted paragraph's following lines hang at least this far in.
+  static constexpr double kBulletHangPoints = 10.0;
 
   // ---- Commands
  public slots:
@@ -214,8 +235,16 @@ class TMainForm : public QMainWindow {
   void buildColorMenus();
   void refreshRecentMenu();
   void populateFontNames();
+  void RestorePlacement();
+  void SavePlacement();
+  void attachRecentMenu(QAction* owner);
+  void fillWindowMenu();
+  void connectEditor(TEditForm* form);
+  void onEditorCursorMoved();
   void setViewerFlag(int position, bool on);
   QTextEdit* activeEditor() const;
+  // The editor the format commands act on: none without a document window.
+  QTextEdit* formatTarget() const;
   void PenMenuPopup();
   void PaperMenuPopup();
   void ShowHint(const QString& text);
@@ -227,12 +256,17 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<tolvan::RecentFiles> RecentFiles_;
   TFrameMdiArea* Mdi_ = nullptr;
   QLabel* Panels_[7] = {};
-  QActionGroup* AlignGroup_ = nullptr;
+  QButtonGroup* AlignGroup_ = nullptr;
   QAction* ReOpenOwner_ = nullptr;     // the ReOpen item RecentMenu hangs on
   TEditForm* ConnectedForm_ = nullptr; // whose editor signals feed the bars
+  TEditForm* LastActive_ = nullptr;    // the form the menu bar was built for
+  bool EncMenuEnabled_ = false;
   QList<TEditForm*> Forms_;            // open document windows, creation order
   bool fontNamesFilled_ = false;
   bool insertOn_ = false, capsOn_ = false, numOn_ = false;
+  const QKeyEvent* lastKeyEvent_ = nullptr;  // the key-down last counted
+  quint64 lastKeyTime_ = 0;
+  QString HintFamily_;                        // tooltip font
   bool closing_ = false;
 };
 

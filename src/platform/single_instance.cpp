@@ -1,0 +1,121 @@
+// Local-socket hand-over between a second start and the running instance.
+// Message: a QDataStream with a magic number and a QStringList of absolute
+// paths; the reply is one byte once the running instance has opened them.
+#include "platform/single_instance.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <unistd.h>
+
+namespace tolvan {
+namespace {
+constexpr quint32 kMagic = 0x546f6c31;  // "Tol1"
+constexpr char kAck = 'K';
+}  // namespace
+
+SingleInstance::SingleInstance(QString serverName, QObject* parent)
+    : QObject(parent), name_(serverName.isEmpty() ? defaultServerName() : std::move(serverName)) {}
+
+SingleInstance::~SingleInstance() {
+  if (server_) server_->close();
+}
+
+QString SingleInstance::defaultServerName() {
+  QString base = QStringLiteral("tolvan-%1").arg(::getuid());
+  const QByteArray ini = qgetenv("TOLVAN_INI");
+  if (!ini.isEmpty()) {
+    const QByteArray abs = QFileInfo(QString::fromLocal8Bit(ini)).absoluteFilePath().toUtf8();
+    base += QLatin1Char('-') +
+            QString::fromLatin1(
+                QCryptographicHash::hash(abs, QCryptographicHash::Sha1).toHex().left(12));
+  }
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+    return QDir(runtime).filePath(base + QStringLiteral(".sock"));
+  return base;  // QLocalServer puts a bare name in the temp folder
+}
+
+bool SingleInstance::handOver(const QStringList& files, int timeoutMs) {
+  QLocalSocket sock;
+  sock.connectToServer(name_);
+  if (!sock.waitForConnected(timeoutMs)) return false;
+  QStringList abs;
+  for (const QString& f : files) {
+    const QString t = f.trimmed();
+    if (!t.isEmpty()) abs << QFileInfo(t).absoluteFilePath();
+  }
+  QByteArray msg;
+  {
+    QDataStream out(&msg, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << kMagic << abs;
+  }
+  QByteArray framed;
+  {
+    QDataStream out(&framed, QIODevice::WriteOnly);
+    out << quint32(msg.size());
+  }
+  framed += msg;
+  sock.write(framed);
+  if (!sock.waitForBytesWritten(timeoutMs)) return true;  // it is there, even if slow
+  // Wait until the running instance has opened the files (like a sent, not
+  // posted, message). Opening may show boxes, so give it time.
+  sock.waitForReadyRead(60000);
+  sock.disconnectFromServer();
+  return true;
+}
+
+bool SingleInstance::listen() {
+  if (!server_) {
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+  }
+  if (server_->listen(name_)) return true;
+  if (server_->serverError() == QAbstractSocket::AddressInUseError) {
+    // Nobody answered handOver, so the socket is left over from a crash.
+    QLocalServer::removeServer(name_);
+    return server_->listen(name_);
+  }
+  return false;
+}
+
+void SingleInstance::onNewConnection() {
+  while (QLocalSocket* sock = server_->nextPendingConnection()) {
+    connect(sock, &QLocalSocket::disconnected, sock, &QObject::deleteLater);
+    auto buffer = std::make_shared<QByteArray>();
+    connect(sock, &QLocalSocket::readyRead, this, [this, sock, buffer] {
+      *buffer += sock->readAll();
+      if (buffer->size() < 4) return;
+      quint32 len = 0;
+      {
+        QDataStream in(*buffer);
+        in >> len;
+      }
+      if (len > 16u * 1024 * 1024) {  // not one of ours
+        sock->abort();
+        return;
+      }
+      if (quint32(buffer->size()) < 4 + len) return;
+      QDataStream in(buffer->mid(4, len));
+      in.setVersion(QDataStream::Qt_6_0);
+      quint32 magic = 0;
+      QStringList files;
+      in >> magic >> files;
+      buffer->clear();
+      if (magic != kMagic || in.status() != QDataStream::Ok) {
+        sock->abort();
+        return;
+      }
+      emit activated(files);
+      sock->write(&kAck, 1);
+      sock->flush();
+    });
+  }
+}
+
+}  // namespace tolvan

@@ -1,0 +1,48 @@
+// One running Tolvan per user (and per settings file): the first start listens
+// on a local socket; a later start connects, hands over its file names (made
+// absolute against its own working folder) and exits once the running
+// instance has taken them.
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QLocalServer;
+
+namespace tolvan {
+
+class SingleInstance : public QObject {
+  Q_OBJECT
+
+ public:
+  // serverName empty: defaultServerName().
+  explicit SingleInstance(QString serverName = QString(), QObject* parent = nullptr);
+  ~SingleInstance() override;
+
+  // The socket for this user: in $XDG_RUNTIME_DIR when set, else in the temp
+  // folder named after the user id; a TOLVAN_INI setting gives its own
+  // instance (tests run beside a real session).
+  static QString defaultServerName();
+
+  // When another instance is listening, sends it the files (may be empty: it
+  // then only comes to the front), waits until it has handled them and
+  // returns true. Otherwise returns false.
+  bool handOver(const QStringList& files, int timeoutMs = 3000);
+
+  // Starts listening (removing a stale socket left by a crash). False when
+  // listening failed; the program then simply runs without hand-over.
+  bool listen();
+
+  QString serverName() const { return name_; }
+
+ signals:
+  // A later start asked us to come forward and open these files.
+  void activated(const QStringList& files);
+
+ private:
+  void onNewConnection();
+  QString name_;
+  QLocalServer* server_ = nullptr;
+};
+
+}  // namespace tolvan

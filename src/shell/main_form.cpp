@@ -1,0 +1,816 @@
+// The main frame: start-up and shutdown, the settings it keeps, document
+// window management, menus and the commands of the frame's own menus. The
+// bars (toolbar, format bar, status bar, colour menus) are in
+// main_form_bars.cpp.
+#include "shell/main_form.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QDesktopServices>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "convert/converters.h"
+#include "document/edit_form.h"
+#include "document/editor.h"
+#include "platform/fonts.h"
+#include "platform/icons.h"
+#include "platform/prompts.h"
+#include "prefs/about_box.h"
+#include "shell/color_table.h"
+#include "shell/frame_mdi_area.h"
+#include "shell/led.h"
+#include "shell/product_info.h"
+#include "shell/recent_files.h"
+#include "shell/settings_keys.h"
+
+TMainForm* MainForm = nullptr;
+
+using tolvan::Key;
+
+namespace {
+
+// Settings values are bytes; file names go through the file-name encoding,
+// everything else is Latin-1 (one byte, one character).
+QString fromBytes(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+std::string toBytes(const QString& s) {
+  const QByteArray b = s.toLatin1();
+  return std::string(b.constData(), size_t(b.size()));
+}
+QString pathFromBytes(const std::string& s) {
+  return QFile::decodeName(QByteArray(s.data(), qsizetype(s.size())));
+}
+std::string pathToBytes(const QString& s) {
+  const QByteArray b = QFile::encodeName(s);
+  return std::string(b.constData(), size_t(b.size()));
+}
+QString withSlash(QString dir) {
+  if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
+  return dir;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(const QString& programDir, QWidget* parent) : QMainWindow(parent) {
+  MainForm = this;
+  ProgramDir_ = withSlash(programDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                               : programDir);
+  setWindowTitle(QStringLiteral("Tolvan"));
+  setWindowIcon(AppIcon());
+  setObjectName(QStringLiteral("MainForm"));
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  qApp->removeEventFilter(this);
+  if (MainForm == this) MainForm = nullptr;
+}
+
+QIcon TMainForm::AppIcon() {
+  static const QIcon icon = tolvan::builtinIcon(tolvan::IconId::App);
+  return icon;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+void TMainForm::FormCreate() {
+  tolvan::initIconTheme();
+  // The window skeleton: MDI area with the format bar and the selector bar
+  // above it; toolbar, status bar and the directory panel's place around it.
+  Mdi_ = new TFrameMdiArea(this);
+  Mdi_->setObjectName(QStringLiteral("MdiArea"));
+  Mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  Mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  auto* central = new QWidget(this);
+  auto* vbox = new QVBoxLayout(central);
+  vbox->setContentsMargins(0, 0, 0, 0);
+  vbox->setSpacing(0);
+  buildActions();
+  buildFormatBar();
+  FileTab = new QWidget(central);
+  FileTab->setObjectName(QStringLiteral("FileTab"));
+  FileTab->setFixedHeight(24);
+  FileTab->setAutoFillBackground(true);
+  {
+    QPalette pal = FileTab->palette();
+    pal.setColor(QPalette::Window, QColor(128, 128, 128));
+    FileTab->setPalette(pal);
+  }
+  vbox->addWidget(FormatPanel);
+  vbox->addWidget(FileTab);
+  vbox->addWidget(Mdi_, 1);
+  setCentralWidget(central);
+  buildToolBar();
+  buildStatusBar();
+  DirPanel = new QDockWidget(QStringLiteral("Directory"), this);
+  DirPanel->setObjectName(QStringLiteral("DirPanel"));
+  DirPanel->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  DirPanel->setTitleBarWidget(new QWidget(DirPanel));
+  DirPanel->setWidget(new QWidget(DirPanel));
+  DirPanel->setMinimumWidth(153);
+  addDockWidget(Qt::LeftDockWidgetArea, DirPanel);
+  DirPanel->hide();
+  buildMenus();
+
+  // 2. Dropped files.
+  setAcceptDrops(true);
+
+  // 3. Settings file; window placement and the recently-used list.
+  Place1 = std::make_unique<tolvan::ProfileFile>(
+      tolvan::settingsFilePath(pathToBytes(ProgramDir_)));
+  Settings_ = std::make_unique<tolvan::Settings>(*Place1, pathToBytes(ProgramDir_));
+  RecentFiles_ = std::make_unique<tolvan::RecentFiles>();
+  RecentFiles_->load(*Place1);
+  RestorePlacement();
+  refreshRecentMenu();
+
+  // 4. The program-wide defaults.
+  ForeColor = fromBytes(Settings_->readString(Key::ForeColor));
+  BackColor = fromBytes(Settings_->readString(Key::BackColor));
+  FontDef = fromBytes(Settings_->readString(Key::FontDef));
+  Viewer = fromBytes(Settings_->readString(Key::Viewer));
+
+  // 5. The directory panel's popup menu switch (the panel comes later).
+  EncMenuEnabled_ = Settings_->dirPanelSwitchOn();
+
+  // 6.
+  ApplyViewerFlags();
+
+  // 7. Date of the first start; kept, never used.
+  if (Settings_->readString(Key::StartDate).empty())
+    Settings_->writeString(Key::StartDate,
+                           toBytes(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)));
+
+  // 8. The usage counter and the thank-you message every hundredth start.
+  const int times = Settings_->readInteger(Key::Times);
+  if (times % 100 == 0) {
+    TAboutBox::hideSplash();
+    tolvan::Prompts::instance().information(
+        this, QStringLiteral("Thank you for using Tolvan \" %1 \" times !").arg(times));
+  }
+  Settings_->writeInteger(Key::Times, times + 1);
+
+  // 9. The folder of the last opened document.
+  WorkDir = withSlash(pathFromBytes(Settings_->readString(Key::WorkDir)));
+
+  // 10.
+  if (FontDef.isEmpty()) {
+    TAboutBox::hideSplash();
+    tolvan::Prompts::instance().information(
+        this, QStringLiteral(
+                  "Please select your favorite font as default using the menu option View - > "
+                  "Preferences"));
+  }
+
+  // 11. The banner of the empty frame.
+  BannerText = ChooseBannerText(FontDef);
+
+  // 12. Font box (filled when first opened), character-map label, panel 6.
+  FontName->addItem(FontDef);
+  FontName->setCurrentText(FontDef);
+  SetPanelText(6, FontDef);
+
+  // 13.
+  UntitledCounter = 0;
+  qApp->installEventFilter(this);  // hints and key states
+  UpdateControls();
+  UpdateKeyStatePanels();
+  connect(Mdi_, &QMdiArea::subWindowActivated, this, &TMainForm::onSubWindowActivated);
+
+  // 15. The colour menus.
+  buildColorMenus();
+}
+
+QString TMainForm::ChooseBannerText(const QString& fontDef) {
+  const QString site = QString::fromLatin1(tolvan::kWebSite);
+  if (fontDef.contains(QLatin1String("TSC")))
+    return QLatin1Char('\r') + QString::fromLatin1(tolvan::kTamilBannerTscii) +
+           QLatin1Char('\r') + site;
+  if (fontDef.contains(QLatin1String("TAB")))
+    return QLatin1Char('\r') + fromBytes(tolvan::TsciiToTab(tolvan::kTamilBannerTscii)) +
+           QLatin1Char('\r') + site;
+  return QStringLiteral("\rTolvan by Veyran\r") + site;
+}
+
+void TMainForm::RestorePlacement() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize ss = screen ? screen->size() : QSize(1024, 768);
+  const QString norm =
+      fromBytes(Settings_->readPlacement(Key::NormPos, ss.width(), ss.height()));
+  const QStringList parts = norm.split(QLatin1Char(','));
+  bool placed = false;
+  if (parts.size() == 4) {
+    bool ok[4];
+    const int l = parts[0].trimmed().toInt(&ok[0]), t = parts[1].trimmed().toInt(&ok[1]),
+              r = parts[2].trimmed().toInt(&ok[2]), b = parts[3].trimmed().toInt(&ok[3]);
+    if (ok[0] && ok[1] && ok[2] && ok[3] && r - l >= 100 && b - t >= 100) {
+      setGeometry(l, t, r - l, b - t);
+      placed = true;
+    }
+  }
+  if (!placed) resize(800, 600);
+  // Show command 3 is "maximised"; minimised (2) restores as normal.
+  if (Settings_->readInteger(Key::ShowCmd) == 3) setWindowState(Qt::WindowMaximized);
+}
+
+void TMainForm::SavePlacement() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize ss = screen ? screen->size() : QSize(1024, 768);
+  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  Settings_->writeInteger(Key::FormVersion, 0);
+  Settings_->writeInteger(Key::Flags, 0);
+  int showCmd = 1;
+  if (isMinimized())
+    showCmd = 2;
+  else if (isMaximized())
+    showCmd = 3;
+  Settings_->writeInteger(Key::ShowCmd, showCmd);
+  Settings_->writeInteger(Key::PixelsPerInch, logicalDpiX());
+  Settings_->writePlacement(Key::MinMaxPos, ss.width(), ss.height(), "-1,-1,-1,-1");
+  const QString norm = QStringLiteral("%1,%2,%3,%4")
+                           .arg(g.left())
+                           .arg(g.top())
+                           .arg(g.left() + g.width())
+                           .arg(g.top() + g.height());
+  Settings_->writePlacement(Key::NormPos, ss.width(), ss.height(), toBytes(norm));
+}
+
+// ---------------------------------------------------------------------------
+// Shutdown
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  // Every document window gets its close query first, the active one first;
+  // one Cancel keeps the program running.
+  const auto subs = Mdi_->subWindowList(QMdiArea::ActivationHistoryOrder);
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+    QPointer<QMdiSubWindow> sub = *it;
+    if (!sub) continue;
+    if (!sub->close()) {
+      e->ignore();
+      return;
+    }
+  }
+  if (!EditForms().isEmpty()) {
+    e->ignore();
+    return;
+  }
+  FormClose();
+  e->accept();
+}
+
+void TMainForm::FormClose() {
+  if (closing_) return;
+  closing_ = true;
+  // 1. No more active-window or drop handling.
+  disconnect(Mdi_, &QMdiArea::subWindowActivated, this, &TMainForm::onSubWindowActivated);
+  setAcceptDrops(false);
+  // 2. Placement and the recently-used list.
+  SavePlacement();
+  RecentFiles_->save(*Place1);
+  // 3. The program-wide settings, in this order.
+  Settings_->writeString(Key::ForeColor, toBytes(ForeColor));
+  Settings_->writeString(Key::BackColor, toBytes(BackColor));
+  Settings_->writeString(Key::WorkDir, pathToBytes(WorkDir));
+  Settings_->writeInteger(Key::FontSize, FontSizeValue());
+  Settings_->writeString(Key::FontDef, toBytes(FontDef));
+  Settings_->writeString(Key::Viewer, toBytes(Viewer));
+}
+
+// ---------------------------------------------------------------------------
+// Colours and fonts
+
+QColor TMainForm::ValueToColor(quint32 value) {
+  if ((value & 0xFF000000u) == tolvan::kSystemColorFlag) {
+    const QPalette pal = QApplication::palette();
+    switch (value & 0xFF) {
+      case 4: return pal.color(QPalette::Button);          // menu
+      case 5: return pal.color(QPalette::Base);            // window
+      case 7: return pal.color(QPalette::ButtonText);      // menu text
+      case 8: return pal.color(QPalette::Text);            // window text
+      case 13: return pal.color(QPalette::Highlight);
+      case 14: return pal.color(QPalette::HighlightedText);
+      case 15: return pal.color(QPalette::Button);
+      case 17: return pal.color(QPalette::Disabled, QPalette::Text);
+      case 18: return pal.color(QPalette::ButtonText);
+      case 24: return pal.color(QPalette::ToolTipBase);
+      default: return pal.color(QPalette::Window);
+    }
+  }
+  if (value == tolvan::clNone || value == tolvan::clDefault) return QColor();
+  return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+QColor TMainForm::StringToColor(const QString& text) {
+  const auto v = tolvan::StringToColorValue(toBytes(text));
+  if (!v) return QColor();
+  return ValueToColor(*v);
+}
+
+QString TMainForm::ColorToString(const QColor& c) {
+  const quint32 v = quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
+  return QString::fromStdString(tolvan::ColorValueToString(v));
+}
+
+QString TMainForm::DocumentFontFamily() const {
+  return FontDef.isEmpty() ? tolvan::tamilUiFontName() : FontDef;
+}
+
+int TMainForm::FontSizeValue() const { return FontSize ? FontSize->value() : 10; }
+
+// ---------------------------------------------------------------------------
+// Document windows
+
+QMdiArea* TMainForm::MdiArea() const { return Mdi_; }
+
+TEditForm* TMainForm::CreateEditForm() {
+  auto* form = new TEditForm(this);
+  Forms_ << form;
+  connect(form, &QObject::destroyed, this, [this](QObject* o) {
+    Forms_.removeAll(static_cast<TEditForm*>(o));
+    if (ConnectedForm_ == o) ConnectedForm_ = nullptr;
+    if (LastActive_ == o) LastActive_ = nullptr;
+    if (!closing_) QMetaObject::invokeMethod(this, &TMainForm::UpdateActiveSettings,
+                                             Qt::QueuedConnection);
+  });
+  connect(form, &TEditForm::documentClosed, this, [this](TEditForm* f) {
+    Forms_.removeAll(f);
+    if (ConnectedForm_ == f) ConnectedForm_ = nullptr;
+    if (LastActive_ == f) LastActive_ = nullptr;
+    if (!closing_) UpdateActiveSettings();
+  });
+  QMdiSubWindow* sub = Mdi_->addSubWindow(form);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  sub->setWindowIcon(AppIcon());
+  sub->showMaximized();
+  Mdi_->setActiveSubWindow(sub);
+  UpdateActiveSettings();
+  return form;
+}
+
+TEditForm* TMainForm::ActiveEditForm() const {
+  // The current sub-window stays current while a dialog has the focus.
+  QMdiSubWindow* sub = Mdi_ ? Mdi_->currentSubWindow() : nullptr;
+  auto* form = sub ? qobject_cast<TEditForm*>(sub->widget()) : nullptr;
+  if (form && Forms_.contains(form)) return form;
+  return nullptr;
+}
+
+QList<TEditForm*> TMainForm::EditForms() const { return Forms_; }
+
+QTextEdit* TMainForm::activeEditor() const {
+  TEditForm* f = ActiveEditForm();
+  return f ? f->Editor : nullptr;
+}
+
+void TMainForm::OpenFiles(const QStringList& paths, bool addToRecent) {
+  for (const QString& p : paths) {
+    const QString name = p.trimmed();
+    if (name.isEmpty()) continue;
+    TEditForm* form = CreateEditForm();
+    const bool ok = form->OpenDocumentFile(name);
+    if (ok && addToRecent) AddRecentFile(name);
+  }
+}
+
+void TMainForm::AddRecentFile(const QString& path) {
+  RecentFiles_->add(pathToBytes(path), tolvan::RecentFiles::kProgramData);
+  refreshRecentMenu();
+}
+
+void TMainForm::refreshRecentMenu() {
+  RecentMenu->clear();
+  int n = 0;
+  for (const auto& e : RecentFiles_->entries()) {
+    ++n;
+    const QString path = pathFromBytes(e.path);
+    // "&1" .. "&9", then "&A" for the tenth.
+    const QChar accel = n < 10 ? QChar(u'0' + n) : QChar(u'A' + (n - 10));
+    QAction* a = RecentMenu->addAction(QStringLiteral("&") + accel + QLatin1Char('\t') + path);
+    a->setStatusTip(path);
+    a->setData(path);
+    connect(a, &QAction::triggered, this, [this, path] { RecentFilesClick(path); });
+  }
+  const bool any = !RecentFiles_->empty();
+  ReOpen1->setEnabled(any);
+  if (ReOpenOwner_) ReOpenOwner_->setEnabled(any);
+}
+
+void TMainForm::attachRecentMenu(QAction* owner) {
+  if (ReOpenOwner_ == owner) return;
+  if (ReOpenOwner_ && ReOpenOwner_ != owner) ReOpenOwner_->setMenu(static_cast<QMenu*>(nullptr));
+  ReOpenOwner_ = owner;
+  if (owner) {
+    owner->setMenu(RecentMenu);
+    QFont f = owner->font();
+    f.setBold(true);
+    owner->setFont(f);
+    owner->setEnabled(RecentFiles_ && !RecentFiles_->empty());
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Menus
+
+void TMainForm::buildMenus() {
+  File1 = new QMenu(QStringLiteral("&File"), this);
+  File1->setObjectName(QStringLiteral("File1"));
+  File1->addAction(New1);
+  File1->addAction(Open1);
+  File1->addSeparator();
+  File1->addAction(ReOpen1);
+  File1->addSeparator();
+  File1->addAction(Exit1);
+
+  View1 = new QMenu(QStringLiteral("&View"), this);
+  View1->setObjectName(QStringLiteral("View1"));
+  View1->addAction(mmToolBar);
+  View1->addAction(mmFormatBar);
+  View1->addAction(mmStatusBar);
+  View1->addAction(mmSelectorBar);
+  View1->addSeparator();
+  View1->addAction(mmDirPanel);
+  View1->addAction(mmASCIIMap);
+  View1->addSeparator();
+  View1->addAction(Preferences1);
+
+  Window1 = new QMenu(QStringLiteral("&Window"), this);
+  Window1->setObjectName(QStringLiteral("Window1"));
+  connect(Window1, &QMenu::aboutToShow, this, &TMainForm::fillWindowMenu);
+  fillWindowMenu();
+
+  Help1 = new QMenu(QStringLiteral("&Help"), this);
+  Help1->setObjectName(QStringLiteral("Help1"));
+  Help1->addAction(Contents1);
+  Help1->addSeparator();
+  Help1->addAction(Email1);
+  Help1->addAction(Tolvanwebsite1);
+  Help1->addAction(About1);
+
+  RecentMenu = new QMenu(QStringLiteral("&ReOpen"), this);
+  RecentMenu->setObjectName(QStringLiteral("RecentFiles"));
+  attachRecentMenu(ReOpen1);
+  RebuildMenuBar();
+}
+
+void TMainForm::fillWindowMenu() {
+  Window1->clear();
+  Window1->addAction(Tile1);
+  Window1->addAction(Cascade1);
+  Window1->addAction(ArrangeIcons1);
+  const auto forms = EditForms();
+  if (forms.isEmpty()) return;
+  Window1->addSeparator();
+  TEditForm* active = ActiveEditForm();
+  int n = 0;
+  for (TEditForm* f : forms) {
+    ++n;
+    QString caption = f->subWindow() ? f->subWindow()->windowTitle() : f->windowTitle();
+    caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+    QAction* a = Window1->addAction(
+        n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(caption) : caption);
+    a->setCheckable(true);
+    a->setChecked(f == active);
+    QPointer<TEditForm> guard(f);
+    connect(a, &QAction::triggered, this, [guard] {
+      if (guard) guard->BtnSpeedClick();
+    });
+  }
+}
+
+void TMainForm::RebuildMenuBar() {
+  QMenuBar* bar = menuBar();
+  bar->clear();
+  TEditForm* form = ActiveEditForm();
+  if (form) {
+    for (QMenu* m : form->MergeMenus(0)) bar->addMenu(m);
+    for (QMenu* m : form->MergeMenus(1)) bar->addMenu(m);
+  } else {
+    bar->addMenu(File1);
+  }
+  bar->addMenu(View1);
+  bar->addMenu(Window1);
+  bar->addMenu(Help1);
+}
+
+// ---------------------------------------------------------------------------
+// Active window
+
+void TMainForm::onSubWindowActivated(QMdiSubWindow*) {
+  if (closing_) return;
+  UpdateActiveSettings();
+}
+
+void TMainForm::UpdateActiveSettings() {
+  if (closing_) return;
+  // 1.
+  UpdateControls();
+  TEditForm* form = ActiveEditForm();
+  if (form != LastActive_) {
+    LastActive_ = form;
+    RebuildMenuBar();
+    connectEditor(form);
+  }
+  if (!form) {
+    // 2. The frame's own ReOpen item; no format bar without a document.
+    attachRecentMenu(ReOpen1);
+    FormatPanel->hide();
+    return;
+  }
+  // 3. The document's ReOpen item; its selector button alone shown pressed.
+  attachRecentMenu(form->ReOpen1);
+  for (TEditForm* f : EditForms()) {
+    if (!f->BtnSpeed) continue;
+    f->BtnSpeed->setCheckable(true);
+    f->BtnSpeed->setChecked(f == form);
+  }
+  FormatPanel->setVisible(mmFormatBar->isChecked());
+  SelectionChange();
+  UpdatePositionPanels();
+}
+
+void TMainForm::connectEditor(TEditForm* form) {
+  if (ConnectedForm_ && ConnectedForm_->Editor) disconnect(ConnectedForm_->Editor, nullptr, this, nullptr);
+  ConnectedForm_ = form;
+  if (!form || !form->Editor) return;
+  QTextEdit* ed = form->Editor;
+  connect(ed, &QTextEdit::cursorPositionChanged, this, &TMainForm::onEditorCursorMoved);
+  connect(ed, &QTextEdit::selectionChanged, this, &TMainForm::onEditorCursorMoved);
+  connect(ed, &QTextEdit::currentCharFormatChanged, this, [this] { SelectionChange(); });
+}
+
+void TMainForm::onEditorCursorMoved() {
+  UpdatePositionPanels();
+  SelectionChange();
+}
+
+void TMainForm::UpdateControls() {
+  const bool hasDoc = !EditForms().isEmpty();
+  BtnSave->setEnabled(false);
+  for (QAction* a : {BtnCut, BtnCopy, BtnDelete, BtnUndo, BtnRedo, BtnPen, BtnPaper, BtnFont,
+                     BtnTamil})
+    a->setEnabled(hasDoc);
+  // Commands whose windows come later stay off for now.
+  for (QAction* a : {BtnEmail, BtnPrint, BtnFind, BtnReplace, BtnEncrypt, BtnDecrypt, BtnKeyboard})
+    a->setEnabled(false);
+  const QMimeData* md = QApplication::clipboard()->mimeData();
+  BtnPaste->setEnabled(hasDoc && md && md->hasText());
+  if (!hasDoc) {
+    SetPanelText(1, QString());
+    SetPanelText(2, QString());
+    mmASCIIMap->setEnabled(false);
+  } else {
+    if (TEditForm* f = ActiveEditForm()) f->UpdateDocumentCommands();
+    mmASCIIMap->setEnabled(false);  // the character map comes later
+  }
+}
+
+// ---------------------------------------------------------------------------
+// View toggles
+
+void TMainForm::ApplyViewerFlags() {
+  while (Viewer.size() < 5) Viewer += QLatin1Char('0');
+  auto on = [this](int pos) { return Viewer.at(pos - 1) == QLatin1Char('1'); };
+  FileTab->setVisible(on(1));
+  mmSelectorBar->setChecked(on(1));
+  ToolBar->setVisible(on(2));
+  mmToolBar->setChecked(on(2));
+  mmFormatBar->setChecked(on(3));
+  SB->setVisible(on(4));
+  mmStatusBar->setChecked(on(4));
+  DirPanel->setVisible(on(5));
+  mmDirPanel->setChecked(on(5));
+  BtnDir->setChecked(on(5));
+}
+
+void TMainForm::setViewerFlag(int position, bool on) {
+  while (Viewer.size() < 5) Viewer += QLatin1Char('0');
+  Viewer[position - 1] = on ? QLatin1Char('1') : QLatin1Char('0');
+}
+
+bool TMainForm::viewerFlag(int position) const {
+  return Viewer.size() >= position && Viewer.at(position - 1) == QLatin1Char('1');
+}
+
+void TMainForm::mmSelectorBarClick() {
+  const bool on = !viewerFlag(1);
+  FileTab->setVisible(on);
+  mmSelectorBar->setChecked(on);
+  setViewerFlag(1, on);
+}
+
+void TMainForm::mmToolBarClick() {
+  const bool on = !viewerFlag(2);
+  ToolBar->setVisible(on);
+  mmToolBar->setChecked(on);
+  setViewerFlag(2, on);
+}
+
+void TMainForm::mmFormatBarClick() {
+  const bool on = !viewerFlag(3);
+  mmFormatBar->setChecked(on);
+  setViewerFlag(3, on);
+  // Without a document only the check mark changes; the bar shows with the
+  // next document.
+  if (!EditForms().isEmpty()) FormatPanel->setVisible(on);
+}
+
+void TMainForm::mmStatusBarClick() {
+  const bool on = !viewerFlag(4);
+  SB->setVisible(on);
+  mmStatusBar->setChecked(on);
+  setViewerFlag(4, on);
+}
+
+void TMainForm::mmDirPanelClick() {
+  const bool on = !viewerFlag(5);
+  DirPanel->setVisible(on);
+  mmDirPanel->setChecked(on);
+  BtnDir->setChecked(on);
+  setViewerFlag(5, on);
+}
+
+// ---------------------------------------------------------------------------
+// File, Window and Help commands
+
+void TMainForm::New1Click() {
+  ++UntitledCounter;
+  TEditForm* form = CreateEditForm();
+  form->InitNewDocument();
+  UpdateControls();
+}
+
+QString TMainForm::OpenFilter() {
+  return QStringLiteral(
+      "Plain text files (*.txt, *.csv) (*.txt *.csv *.log *.ini);;"
+      "Html Files (*.htm, *.html, *.asp) (*.htm *.html *.asp);;"
+      "Script Files (*.js, *.vbs, *.pl, *.pas.*.java, *.cpp) (*.js *.vbs *.pl *.pas *.cpp *.java);;"
+      "Rich text files (*.rtf, *.doc) (*.rtf *.doc);;"
+      "All files (*)");
+}
+
+void TMainForm::Open1Click() {
+  const QStringList names = tolvan::Prompts::instance().openFileNames(
+      this, QStringLiteral("Open"), WorkDir, OpenFilter());
+  if (names.isEmpty()) return;
+  // Several selected files: the first is opened.
+  TEditForm* form = CreateEditForm();
+  form->OpenDocumentFile(names.first());
+}
+
+void TMainForm::RecentFilesClick(const QString& path) {
+  TEditForm* form = CreateEditForm();
+  form->OpenDocumentFile(path);
+}
+
+void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::Tile1Click() {
+  // Side by side: equal-width columns filling the area.
+  const auto subs = Mdi_->subWindowList(QMdiArea::CreationOrder);
+  QList<QMdiSubWindow*> shown;
+  for (QMdiSubWindow* s : subs)
+    if (!s->isMinimized()) shown << s;
+  if (shown.isEmpty()) return;
+  const QRect area = Mdi_->viewport()->rect();
+  const int w = area.width() / int(shown.size());
+  int x = 0;
+  for (QMdiSubWindow* s : shown) {
+    s->showNormal();
+    s->setGeometry(x, 0, w, area.height());
+    x += w;
+  }
+}
+
+void TMainForm::Cascade1Click() {
+  for (QMdiSubWindow* s : Mdi_->subWindowList())
+    if (s->isMaximized()) s->showNormal();
+  Mdi_->cascadeSubWindows();
+}
+
+void TMainForm::ArrangeIcons1Click() {
+  // Minimised windows in a row along the bottom edge.
+  const QRect area = Mdi_->viewport()->rect();
+  int x = 0;
+  for (QMdiSubWindow* s : Mdi_->subWindowList(QMdiArea::CreationOrder)) {
+    if (!s->isMinimized()) continue;
+    const QSize sz = s->size();
+    if (x + sz.width() > area.width()) x = 0;
+    s->move(x, area.height() - sz.height());
+    x += sz.width();
+  }
+}
+
+QString TMainForm::FindHelpFile() const {
+  // The current folder first, as it always was; then beside the program.
+  for (const QString& dir : {QDir::currentPath(), ProgramDir_}) {
+    const QString path = QDir(dir).filePath(QStringLiteral("Tolvan.txt"));
+    if (QFileInfo(path).isFile()) return path;
+  }
+  return QString();
+}
+
+void TMainForm::Contents1Click() {
+  const QString help = FindHelpFile();
+  if (!help.isEmpty()) {
+    TEditForm* form = CreateEditForm();
+    form->OpenDocumentFile(help);
+    return;
+  }
+  // No help file: a new window (the untitled number is not counted again)
+  // telling where to get it.
+  TEditForm* form = CreateEditForm();
+  form->InitNewDocument();
+  const QString text =
+      QStringLiteral("Full Help is available in the \"tolvan.txt\" file, which seems to be missing.\n"
+                     "It is included in the tolvan.zip file which you can download from ") +
+      QString::fromLatin1(tolvan::kWebSite);
+  form->Editor->setPlainText(text);
+  form->Editor->document()->setModified(false);
+  form->UpdateDocumentCommands();
+  UpdateControls();
+}
+
+void TMainForm::Email1Click() {
+  QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QLatin1String(tolvan::kAuthorEmail)));
+}
+
+void TMainForm::Tolvanwebsite1Click() {
+  QDesktopServices::openUrl(QUrl(QString::fromLatin1(tolvan::kWebUrl)));
+}
+
+void TMainForm::About1Click() {
+  TAboutBox box(this);
+  box.exec();
+}
+
+// ---------------------------------------------------------------------------
+// Routed toolbar commands
+
+void TMainForm::ButtonSaveClick() {
+  if (TEditForm* f = ActiveEditForm()) f->Save1Click();
+}
+void TMainForm::ButtonCutClick() {
+  if (TEditForm* f = ActiveEditForm()) f->mmCutClick();
+}
+void TMainForm::ButtonCopyClick() {
+  if (TEditForm* f = ActiveEditForm()) f->mmCopyClick();
+}
+void TMainForm::ButtonPasteClick() {
+  if (TEditForm* f = ActiveEditForm()) f->mmPasteClick();
+}
+void TMainForm::ButtonDeleteClick() {
+  if (TEditForm* f = ActiveEditForm()) f->mmDeleteClick();
+}
+void TMainForm::ButtonUndoClick() {
+  if (TEditForm* f = ActiveEditForm()) f->UnDo1Click();
+}
+void TMainForm::ButtonRedoClick() {
+  if (TEditForm* f = ActiveEditForm()) f->Redo1Click();
+}
+void TMainForm::BtnTamilClick() {
+  if (TEditForm* f = ActiveEditForm())
+    f->mmTamilKBClick();
+  else
+    BtnTamil->setChecked(false);
+}
+
+// ---------------------------------------------------------------------------
+// Drops
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+  if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+  QStringList files;
+  for (const QUrl& u : e->mimeData()->urls())
+    if (u.isLocalFile()) files << u.toLocalFile();
+  if (files.isEmpty()) return;
+  e->acceptProposedAction();
+  // Each dropped file in its own window and at the top of the list, so the
+  // last one dropped ends up first.
+  OpenFiles(files, true);
+}

@@ -1,0 +1,17 @@
+// The program's fixed texts that several windows show: the web site, the
+// author's address and the banners of the empty frame.
+#pragma once
+
+namespace tolvan {
+
+inline constexpr const char kProductName[] = "Tolvan";
+inline constexpr const char kWebSite[] = "www.tolvan.org";
+inline constexpr const char kWebUrl[] = "http://www.tolvan.org/";
+inline constexpr const char kAuthorEmail[] = "veyran@tolvan.org";
+
+// The phrase "Tolvan, Tamil word processor" (தொல்வன் தமிழ் சொற்செயலி) in
+// TSCII, for the banner when the default font is a TSCII font.
+inline constexpr const char kTamilBannerTscii[] =
+    "\xA6\xBE\xA1\xF8\xC5\xFD \xBE\xC1\xA2\xFA \xA6\xBA\xA1\xFC\xA6\xBA\xC2\xC4\xA2";
+
+}  // namespace tolvan
