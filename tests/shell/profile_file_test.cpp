@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -418,7 +419,7 @@ TEST(ProfileFileTest, FailedWriteKeepsTheOldFile) {
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
   auto oldHandler = signal(SIGXFSZ, SIG_IGN);
   rlimit small = old;
-  small.rlim_cur = 4096;
+  small.rlim_cur = std::min<rlim_t>(4096, old.rlim_max);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   bool ok = f.WriteString("Tolvan", "WorkDir", std::string(10000, 'x'));
   setrlimit(RLIMIT_FSIZE, &old);
