@@ -400,10 +400,8 @@ void TEditForm::EditorChange() {
 }
 
 void TEditForm::EditorSelectionChange() {
-  if (Frame_ && Frame_->ActiveEditForm() == this) {
-    Frame_->UpdatePositionPanels();
-    Frame_->SelectionChange();
-  }
+  // The frame follows the active editor's caret for its position panels and
+  // format bar itself; the window keeps its commands current.
   UpdateDocumentCommands();
 }
 

@@ -1,0 +1,176 @@
+// Document window speed, each figure against a reference measured in the
+// same run:
+//  - a key typed in Tamil mode (the second o of "koo", which deletes three
+//    characters and sends two) in a 1 MiB document, against a plain key typed
+//    into the same document; both include the repaint;
+//  - opening a 10 MiB TSCII text file until the window is painted, against
+//    QTextEdit::setPlainText of the same text plus a paint.
+// Run: QT_QPA_PLATFORM=offscreen build/bench/document_bench
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QKeyEvent>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <algorithm>
+#include <vector>
+
+#include "document/edit_form.h"
+#include "document/editor.h"
+#include "platform/prompts.h"
+#include "shell/main_form.h"
+
+namespace {
+
+QTemporaryDir* g_dir = nullptr;
+TMainForm* g_frame = nullptr;
+
+// Ordinary paragraphs: Tamil (TSCII) words and spaces, about 400 bytes each.
+QByteArray paragraphs(qsizetype size) {
+  static const char* words[] = {"\xA7\xB8\xA1", "\xC5\xBD\xB8\xCD\xB8\xC1", "\xBE\xC1\xC6\xF5",
+                                "\xAB\xC1\xC1\xA1", "\xC0\xA1\xCE", "hello", "\xB8\xC6\xA2"};
+  QByteArray out;
+  out.reserve(size + 512);
+  int k = 0, inPara = 0;
+  while (out.size() < size) {
+    out.append(words[k++ % 7]);
+    inPara += 8;
+    if (inPara > 400) {
+      out.append('\n');
+      inPara = 0;
+    } else {
+      out.append(' ');
+    }
+  }
+  out.truncate(size);
+  return out;
+}
+
+// A typed key: press and release with its text, as the keyboard gives them.
+void typeKey(QWidget* w, char c) {
+  const int key = (c >= 'a' && c <= 'z') ? Qt::Key_A + (c - 'a') : c;
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(c)));
+  QCoreApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(QChar(c)));
+  QCoreApplication::sendEvent(w, &release);
+}
+
+double percentile(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * (v.size() - 1) + 0.5));
+  return v[i];
+}
+
+QString writeTemp(const QString& name, const QByteArray& bytes) {
+  const QString path = g_dir->filePath(name);
+  QFile f(path);
+  f.open(QIODevice::WriteOnly);
+  f.write(bytes);
+  return path;
+}
+
+void BM_TamilKeyVersusPlainKey(benchmark::State& state) {
+  const QString file = writeTemp(QStringLiteral("typing.txt"), paragraphs(1 << 20));
+  TEditForm* form = g_frame->CreateEditForm();
+  form->OpenDocumentFile(file);
+  form->mmAnjalKBClick();
+  if (!form->isTamilMode()) form->mmTamilKBClick();
+  QTextEdit* ed = form->Editor;
+  QTextCursor c = ed->textCursor();
+  c.setPosition(ed->document()->characterCount() / 2);
+  ed->setTextCursor(c);
+  QCoreApplication::processEvents();
+
+  std::vector<double> tamil, plain;
+  QElapsedTimer t;
+  for (auto _ : state) {
+    // Reference: a plain key (Tamil mode off) with its repaint.
+    form->mmTamilKBClick();
+    t.start();
+    typeKey(ed, 'x');
+    ed->viewport()->repaint();
+    plain.push_back(t.nsecsElapsed() / 1e6);
+    form->mmTamilKBClick();
+    // " ko" first, untimed; then the second o.
+    typeKey(ed, ' ');
+    typeKey(ed, 'k');
+    typeKey(ed, 'o');
+    t.start();
+    typeKey(ed, 'o');
+    ed->viewport()->repaint();
+    const double ms = t.nsecsElapsed() / 1e6;
+    tamil.push_back(ms);
+    state.SetIterationTime(ms / 1e3);
+  }
+  const double mt = percentile(tamil, 0.5), mp = percentile(plain, 0.5);
+  state.counters["tamil_median_ms"] = mt;
+  state.counters["tamil_p99_ms"] = percentile(tamil, 0.99);
+  state.counters["plain_median_ms"] = mp;
+  state.counters["ratio_median"] = mt / mp;
+  form->Editor->document()->setModified(false);
+  form->Close1Click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+BENCHMARK(BM_TamilKeyVersusPlainKey)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
+
+void BM_Open10MiBVersusSetPlainText(benchmark::State& state) {
+  const QByteArray bytes = paragraphs(10 << 20);
+  const QString file = writeTemp(QStringLiteral("big.txt"), bytes);
+  std::vector<double> ours, ref;
+  QElapsedTimer t;
+  for (auto _ : state) {
+    {
+      // Reference: the same text set into a bare QTextEdit of the same size,
+      // then painted.
+      QTextEdit edit;
+      edit.resize(g_frame->MdiArea()->size());
+      edit.show();
+      QCoreApplication::processEvents();
+      t.start();
+      edit.setPlainText(QString::fromLatin1(bytes));
+      edit.viewport()->repaint();
+      ref.push_back(t.nsecsElapsed() / 1e6);
+    }
+    t.start();
+    TEditForm* form = g_frame->CreateEditForm();
+    form->OpenDocumentFile(file);
+    form->subWindow()->repaint();
+    form->Editor->viewport()->repaint();
+    const double ms = t.nsecsElapsed() / 1e6;
+    ours.push_back(ms);
+    state.SetIterationTime(ms / 1e3);
+    form->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  const double mo = percentile(ours, 0.5), mr = percentile(ref, 0.5);
+  state.counters["open_median_ms"] = mo;
+  state.counters["setPlainText_median_ms"] = mr;
+  state.counters["ratio_median"] = mo / mr;
+}
+BENCHMARK(BM_Open10MiBVersusSetPlainText)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QTemporaryDir dir;
+  g_dir = &dir;
+  qputenv("TOLVAN_INI", dir.filePath(QStringLiteral("Tolvan.ini")).toLocal8Bit());
+  tolvan::ScriptedPrompts prompts;
+  tolvan::Prompts::setInstance(&prompts);
+  TMainForm frame(dir.path());
+  frame.resize(1024, 768);
+  frame.show();
+  QCoreApplication::processEvents();
+  g_frame = &frame;
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  tolvan::Prompts::setInstance(nullptr);
+  return 0;
+}

@@ -1,0 +1,87 @@
+// Plain text between bytes and the editor's document: every byte value
+// survives, line endings are kept, characters beyond one byte are reported.
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "platform/byte_text.h"
+
+class ByteTextTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void everyByteRoundTrips_data() {
+    QTest::addColumn<QByteArray>("eol");
+    QTest::newRow("LF") << QByteArray("\n");
+    QTest::newRow("CRLF") << QByteArray("\r\n");
+    QTest::newRow("CR") << QByteArray("\r");
+  }
+  void everyByteRoundTrips() {
+    QFETCH(QByteArray, eol);
+    // All 256 values except the two line-ending bytes, on lines of 16,
+    // joined by the file's own line ending.
+    QByteArray file;
+    for (int b = 0; b < 256; ++b) {
+      if (b == '\r' || b == '\n') continue;
+      file.append(static_cast<char>(b));
+      if (b % 16 == 15) file.append(eol);
+    }
+    file.append("last line without an ending");
+    QCOMPARE(tolvan::detectLineEnding(file), eol);
+    QTextDocument doc;
+    tolvan::setDocumentBytes(&doc, file);
+    QByteArray back;
+    QVERIFY(tolvan::documentToBytes(&doc, tolvan::detectLineEnding(file), &back));
+    QCOMPARE(back, file);
+    // U+00A0 (a Tamil letter in TSCII) stays itself, never a space.
+    QVERIFY(doc.toRawText().contains(QChar(0xA0)));
+  }
+
+  void lineEndingDetection_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("eol");
+    QTest::newRow("none") << QByteArray("abc") << QByteArray("\n");
+    QTest::newRow("empty") << QByteArray() << QByteArray("\n");
+    QTest::newRow("LF first") << QByteArray("a\nb\r\n") << QByteArray("\n");
+    QTest::newRow("CRLF first") << QByteArray("a\r\nb\n") << QByteArray("\r\n");
+    QTest::newRow("lone CR") << QByteArray("a\rb") << QByteArray("\r");
+    QTest::newRow("CR at end") << QByteArray("ab\r") << QByteArray("\r");
+  }
+  void lineEndingDetection() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, eol);
+    QCOMPARE(tolvan::detectLineEnding(bytes), eol);
+  }
+
+  void mixedEndingsAreOneBreakEach() {
+    QTextDocument doc;
+    tolvan::setDocumentBytes(&doc, QByteArray("a\r\nb\rc\nd"));
+    QCOMPARE(doc.blockCount(), 4);
+    QByteArray back;
+    QVERIFY(tolvan::documentToBytes(&doc, "\r\n", &back));
+    QCOMPARE(back, QByteArray("a\r\nb\r\nc\r\nd"));
+  }
+
+  void wideCharacterIsReportedNotDropped() {
+    QTextDocument doc;
+    doc.setPlainText(QStringLiteral("ab\ncd") + QChar(0x20AC) + QStringLiteral("e"));
+    QByteArray back;
+    int bad = -2;
+    QVERIFY(!tolvan::documentToBytes(&doc, "\n", &back, &bad));
+    QCOMPARE(bad, 5);
+    QVERIFY(!tolvan::documentFitsBytes(&doc));
+  }
+
+  void selectionBytesUseCarriageReturns() {
+    QTextDocument doc;
+    tolvan::setDocumentBytes(&doc, QByteArray("\xB8\xA1\n\xA0x"));
+    QTextCursor c(&doc);
+    c.select(QTextCursor::Document);
+    QByteArray sel;
+    QVERIFY(tolvan::selectionToBytes(c, &sel));
+    QCOMPARE(sel, QByteArray("\xB8\xA1\r\xA0x"));
+  }
+};
+
+QTEST_MAIN(ByteTextTest)
+#include "byte_text_test.moc"

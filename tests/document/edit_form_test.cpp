@@ -1,0 +1,622 @@
+// Document window tests: a real frame with real document windows on the
+// offscreen platform; every message box is answered from a script.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolButton>
+
+#include "document/edit_form.h"
+#include "document/editor.h"
+#include "input/keyboard.h"
+#include "platform/byte_text.h"
+#include "platform/prompts.h"
+#include "shell/main_form.h"
+#include "shell/profile_file.h"
+
+using tolvan::Prompts;
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
+  return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+// The editor's text as bytes, paragraphs joined by CR.
+QByteArray textOf(TEditForm* f) {
+  QByteArray out;
+  if (!tolvan::documentToBytes(f->Editor->document(), "\r", &out)) return "<wide>";
+  return out;
+}
+
+void typeKeys(TEditForm* f, const QByteArray& keys) {
+  for (char c : keys) QTest::keyClick(f->Editor, c);
+}
+
+int countShown(const tolvan::ScriptedPrompts& p, const QString& part) {
+  int n = 0;
+  for (const QString& s : p.shown)
+    if (s.contains(part)) ++n;
+  return n;
+}
+
+}  // namespace
+
+class EditFormTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  tolvan::ScriptedPrompts prompts_;
+  TMainForm* frame_ = nullptr;
+
+  QString path(const QString& name) const { return dir_.filePath(name); }
+  tolvan::ProfileFile ini() const { return tolvan::ProfileFile(path("Tolvan.ini").toStdString()); }
+
+  TEditForm* newDocument() {
+    frame_->New1Click();
+    return frame_->ActiveEditForm();
+  }
+  TEditForm* openDocument(const QString& file) {
+    TEditForm* f = frame_->CreateEditForm();
+    if (!f->OpenDocumentFile(file)) return nullptr;
+    return f;
+  }
+  void setLayout(TEditForm* f, tolvan::Layout layout, bool tamil) {
+    switch (layout) {
+      case tolvan::Layout::Anjal: f->mmAnjalKBClick(); break;
+      case tolvan::Layout::Mylai: f->mmMylaiKBClick(); break;
+      case tolvan::Layout::Typewriter: f->mmTypeKBClick(); break;
+      case tolvan::Layout::Roman: f->mmRomanKBClick(); break;
+    }
+    if (f->isTamilMode() != tamil) f->mmTamilKBClick();
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    qputenv("TOLVAN_INI", path("Tolvan.ini").toLocal8Bit());
+    Prompts::setInstance(&prompts_);
+    frame_ = new TMainForm(dir_.path());
+    frame_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame_));
+  }
+
+  void cleanupTestCase() {
+    cleanup();
+    delete frame_;
+    Prompts::setInstance(nullptr);
+  }
+
+  void cleanup() {
+    // Close every document without saving.
+    for (TEditForm* f : frame_->EditForms()) {
+      f->Editor->document()->setModified(false);
+      f->Close1Click();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    prompts_.answers.clear();
+    prompts_.files.clear();
+    prompts_.shown.clear();
+  }
+
+  // ---------------------------------------------------------------- typing
+
+  void typingLeavesTheWorkedBytes_data() {
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<QByteArray>("bytes");
+    const int anjal = int(tolvan::Layout::Anjal), roman = int(tolvan::Layout::Roman);
+    QTest::newRow("anjal k") << anjal << QByteArray("k") << QByteArray("\xEC");
+    QTest::newRow("anjal kaa") << anjal << QByteArray("kaa") << QByteArray("\xB8\xA1");
+    QTest::newRow("anjal ku") << anjal << QByteArray("ku") << QByteArray("\xCC");
+    QTest::newRow("anjal kee") << anjal << QByteArray("kee") << QByteArray("\xA7\xB8");
+    QTest::newRow("anjal kai") << anjal << QByteArray("kai") << QByteArray("\xA8\xB8");
+    QTest::newRow("anjal ko") << anjal << QByteArray("ko") << QByteArray("\xA6\xB8\xA1");
+    QTest::newRow("anjal koo") << anjal << QByteArray("koo") << QByteArray("\xA7\xB8\xA1");
+    QTest::newRow("anjal kau") << anjal << QByteArray("kau") << QByteArray("\xA6\xB8\xAA");
+    QTest::newRow("anjal ang") << anjal << QByteArray("ang") << QByteArray("\xAB\xED");
+    QTest::newRow("anjal ai au") << anjal << QByteArray("ai au") << QByteArray("\xB3 \xB6");
+    QTest::newRow("roman kO") << roman << QByteArray("kO") << QByteArray("\xA7\xB8\xA1");
+    QTest::newRow("roman kau") << roman << QByteArray("kau") << QByteArray("\xA6\xB8\xAA");
+    QTest::newRow("roman n2") << roman << QByteArray("n2") << QByteArray("\xFD");
+  }
+  void typingLeavesTheWorkedBytes() {
+    QFETCH(int, layout);
+    QFETCH(QByteArray, keys);
+    QFETCH(QByteArray, bytes);
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout(layout), true);
+    // Typed right after a space, as the worked tables are.
+    typeKeys(f, " " + keys);
+    QCOMPARE(textOf(f), " " + bytes);
+  }
+
+  // Every layout in the real editor gives what the engine gives in a text
+  // buffer, backspaces and Enter included.
+  void windowMatchesTheEngine_data() {
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<QByteArray>("keys");
+    const QByteArray samples[] = {"vanakkam nanbarkaLE", "thamizh koo kaa\rpaaddu",
+                                  "kiLi\bi moo\b\bzi", "sri ksha jaa haa 12.5!",
+                                  "amma appaa ^q`w[]{}", "ngnjnnyaa kuu kUU"};
+    for (int l = 1; l <= 4; ++l)
+      for (const QByteArray& s : samples)
+        QTest::addRow("%d %s", l, s.constData()) << l << s;
+  }
+  void windowMatchesTheEngine() {
+    QFETCH(int, layout);
+    QFETCH(QByteArray, keys);
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout(layout), true);
+    tolvan::TamilState ref;
+    tolvan::TextBufferSink buffer(tolvan::Layout(layout), ref);
+    tolvan::programTamilState() = {};
+    for (char c : " " + keys) {
+      buffer.typeKey(static_cast<unsigned char>(c));
+      if (c == '\b')
+        QTest::keyClick(f->Editor, Qt::Key_Backspace);
+      else if (c == '\r')
+        QTest::keyClick(f->Editor, Qt::Key_Return);
+      else
+        QTest::keyClick(f->Editor, c);
+    }
+    QCOMPARE(textOf(f), QByteArray::fromStdString(buffer.text()));
+    QCOMPARE(tolvan::programTamilState().LastTamilChar, ref.LastTamilChar);
+  }
+
+  void tamilModeOffTypesAsIsAndKeepsState() {
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    tolvan::programTamilState().LastTamilChar = 0xEC;
+    typeKeys(f, "koo");
+    QCOMPARE(textOf(f), QByteArray("koo"));
+    QCOMPARE(tolvan::programTamilState().LastTamilChar, 0xEC);
+  }
+
+  void twoWindowsShareTheLastTamilCharacter() {
+    TEditForm* a = newDocument();
+    TEditForm* b = newDocument();
+    setLayout(a, tolvan::Layout::Anjal, true);
+    setLayout(b, tolvan::Layout::Anjal, true);
+    typeKeys(b, "12");  // keys no layout maps
+    typeKeys(a, " k");  // leaves the dead consonant as the last Tamil character
+    QCOMPARE(textOf(a), QByteArray(" \xEC"));
+    // The 'a' in the other window turns "the consonant just typed" into its
+    // live form: it deletes the character before its own caret.
+    typeKeys(b, "a");
+    QCOMPARE(textOf(b), QByteArray("1\xB8"));
+    QCOMPARE(textOf(a), QByteArray(" \xEC"));
+  }
+
+  void oneUndoStepPerTypedKey() {
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, true);
+    typeKeys(f, " koo");
+    QCOMPARE(textOf(f), QByteArray(" \xA7\xB8\xA1"));
+    f->UnDo1Click();  // the second o: back to ko
+    QCOMPARE(textOf(f), QByteArray(" \xA6\xB8\xA1"));
+    f->UnDo1Click();  // the first o: back to k
+    QCOMPARE(textOf(f), QByteArray(" \xEC"));
+    f->Redo1Click();
+    QCOMPARE(textOf(f), QByteArray(" \xA6\xB8\xA1"));
+  }
+
+  void sendKeyBackspaceDeletesOneCharacterOrTheSelection() {
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "abc");
+    f->SendKeyToEditor(0x08);
+    QCOMPARE(textOf(f), QByteArray("ab"));
+    QTextCursor c = f->Editor->textCursor();
+    c.setPosition(0);
+    c.setPosition(2, QTextCursor::KeepAnchor);
+    f->Editor->setTextCursor(c);
+    f->SendKeyToEditor(0x08);
+    QCOMPARE(textOf(f), QByteArray(""));
+    f->SendKeyToEditor(0x08);  // at the start: nothing
+    QCOMPARE(textOf(f), QByteArray(""));
+    // Bytes from 0x80 up go in as themselves, C1 range and U+00AD included.
+    for (unsigned char b : {0x82, 0x99, 0xAD, 0xFF}) f->SendKeyToEditor(b);
+    QCOMPARE(textOf(f), QByteArray("\x82\x99\xAD\xFF"));
+  }
+
+  // ---------------------------------------------------------------- keyboard menu
+
+  void keyboardSettingsAtCreationAndClose() {
+    tolvan::ProfileFile file = ini();
+    file.WriteString("Tolvan", "KeyBoard", "3");
+    file.WriteString("Tolvan", "TamilMode", "0");
+    TEditForm* f = newDocument();
+    QVERIFY(f->mmTypeKB->isChecked());
+    QVERIFY(!f->isTamilMode());
+    QCOMPARE(f->mmTamilKB->text(), QStringLiteral("Tamil Mode ON"));
+
+    f->mmTamilKBClick();
+    QVERIFY(f->isTamilMode());
+    QCOMPARE(f->windowTitle(), QStringLiteral("Tolvan TAMIL Keyboard ON"));
+    QCOMPARE(f->mmTamilKB->text(), QStringLiteral("Set Tamil Typewriter Mode OFF"));
+    QVERIFY(frame_->BtnTamil->isChecked());
+    f->mmRomanKBClick();
+    QVERIFY(!f->mmTypeKB->isChecked());
+
+    f->Close1Click();
+    QCOMPARE(file.ReadString("Tolvan", "Keyboard", ""), std::string("4"));
+    QCOMPARE(file.ReadInteger("Tolvan", "TamilMode", -1), 1);
+
+    // The next window starts from what the last one stored.
+    TEditForm* g = newDocument();
+    QVERIFY(g->mmRomanKB->isChecked());
+    QVERIFY(g->isTamilMode());
+    g->mmTamilKBClick();
+    QCOMPARE(g->windowTitle(), QStringLiteral("Tolvan"));
+    QCOMPARE(g->mmTamilKB->text(), QStringLiteral("Set Tamil Typewriter Mode ON"));
+    QVERIFY(!frame_->BtnTamil->isChecked());
+    file.WriteString("Tolvan", "Keyboard", "1");
+    file.WriteString("Tolvan", "TamilMode", "1");
+  }
+
+  void unknownSettingValuesKeepTheDefaults() {
+    tolvan::ProfileFile file = ini();
+    file.WriteString("Tolvan", "Keyboard", "7");
+    file.WriteString("Tolvan", "TamilMode", "2");
+    TEditForm* f = newDocument();
+    QVERIFY(f->mmAnjalKB->isChecked());
+    QVERIFY(!f->isTamilMode());
+    file.WriteString("Tolvan", "Keyboard", "1");
+    file.WriteString("Tolvan", "TamilMode", "1");
+  }
+
+  // ---------------------------------------------------------------- windows and buttons
+
+  void newWindowsAndTheirButtons() {
+    const int base = frame_->UntitledCounter;
+    TEditForm* a = newDocument();
+    TEditForm* b = newDocument();
+    TEditForm* c = newDocument();
+    QCOMPARE(a->windowTitle(), QStringLiteral("Tolvan%1").arg(base + 1));
+    QCOMPARE(b->Title(), QStringLiteral("Tolvan%1").arg(base + 2));
+    QCOMPARE(c->BtnSpeed->text(), QStringLiteral("Tolvan%1").arg(base + 3));
+    QCOMPARE(a->BtnSpeed->geometry(), QRect(0, 2, 80, 20));
+    QCOMPARE(b->BtnSpeed->geometry(), QRect(80, 2, 80, 20));
+    QCOMPARE(c->BtnSpeed->geometry(), QRect(160, 2, 80, 20));
+    b->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(a->BtnSpeed->pos(), QPoint(0, 2));
+    QCOMPARE(c->BtnSpeed->pos(), QPoint(80, 2));
+    QCOMPARE(frame_->EditForms().size(), 2);
+  }
+
+  void typingTurnsTheButtonRedAndEnablesSave() {
+    TEditForm* f = newDocument();
+    QCOMPARE(f->BtnSpeed->palette().color(QPalette::ButtonText), QColor(Qt::black));
+    QVERIFY(!frame_->BtnSave->isEnabled());
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "x");
+    QCOMPARE(f->BtnSpeed->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
+    QVERIFY(frame_->BtnSave->isEnabled());
+    QVERIFY(f->UnDo1->isEnabled());
+    QVERIFY(!f->mmCut->isEnabled());
+    f->Selectall1Click();
+    QVERIFY(f->mmCut->isEnabled());
+    QVERIFY(frame_->BtnCopy->isEnabled());
+  }
+
+  // ---------------------------------------------------------------- files
+
+  void plainTextRoundTripKeepsEveryByte() {
+    QByteArray bytes;
+    for (int b = 0; b < 256; ++b)
+      if (b != '\r' && b != '\n') bytes.append(static_cast<char>(b));
+    bytes = bytes + "\r\nsecond line\r\n\xA0\xAD\x82\r\n";
+    writeFile(path("all.txt"), bytes);
+    TEditForm* f = openDocument(path("all.txt"));
+    QVERIFY(f);
+    QCOMPARE(f->Title(), path("all.txt"));
+    QCOMPARE(f->BtnSpeed->text(), QStringLiteral("all.txt"));
+    QVERIFY(!f->isModified());
+    QCOMPARE(f->Editor->textCursor().position(), 0);
+    f->Editor->document()->setModified(true);
+    f->Save1Click();
+    QCOMPARE(readFile(path("all.txt")), bytes);
+    QVERIFY(!f->isModified());
+    QCOMPARE(frame_->WorkDir, dir_.path() + u'/');
+  }
+
+  void rtfRoundTripKeepsTextAndFormatting() {
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, true);
+    typeKeys(f, " vaNakkam");
+    const QByteArray typed = textOf(f);
+    QTextCursor c = f->Editor->textCursor();
+    c.setPosition(1);
+    c.setPosition(3, QTextCursor::KeepAnchor);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    c.mergeCharFormat(bold);
+    prompts_.files.push_back({path("tamil.rtf")});
+    f->Save1Click();  // never saved: goes through Save As
+    QCOMPARE(f->Title(), path("tamil.rtf"));
+    QVERIFY(readFile(path("tamil.rtf")).startsWith("{\\rtf"));
+    TEditForm* g = openDocument(path("tamil.rtf"));
+    QVERIFY(g);
+    QCOMPARE(textOf(g), typed);
+    QTextCursor gc(g->Editor->document());
+    gc.setPosition(2);
+    QCOMPARE(gc.charFormat().fontWeight(), int(QFont::Bold));
+  }
+
+  void otherExtensionsFollowTheEditorsMode() {
+    // A .log opened (plain text, since it is no RTF) saves as RTF; after Save
+    // As Text the first Save writes plain text and the next one RTF again.
+    writeFile(path("notes.log"), "one\ntwo\n");
+    TEditForm* f = openDocument(path("notes.log"));
+    QVERIFY(f);
+    QCOMPARE(textOf(f), QByteArray("one\rtwo\r"));
+    f->Save1Click();
+    QVERIFY(readFile(path("notes.log")).startsWith("{\\rtf"));
+
+    prompts_.files.push_back({path("plain.log")});
+    f->SaveAsText1Click();
+    QCOMPARE(readFile(path("plain.log")), QByteArray("one\ntwo\n"));
+    QCOMPARE(f->BtnSpeed->text(), QStringLiteral("plain.log"));
+    QVERIFY(f->isPlainTextMode());
+    f->Save1Click();
+    QCOMPARE(readFile(path("plain.log")), QByteArray("one\ntwo\n"));
+    QVERIFY(!f->isPlainTextMode());
+    f->Save1Click();
+    QVERIFY(readFile(path("plain.log")).startsWith("{\\rtf"));
+  }
+
+  void saveAsAsksBeforeReplacing_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("yes") << int(Prompts::Answer::Yes) << true;
+    QTest::newRow("no") << int(Prompts::Answer::No) << false;
+  }
+  void saveAsAsksBeforeReplacing() {
+    QFETCH(int, answer);
+    QFETCH(bool, replaced);
+    writeFile(path("exists.txt"), "old");
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "new");
+    prompts_.files.push_back({path("exists.txt")});
+    prompts_.answers.push_back(Prompts::Answer(answer));
+    f->Saveas1Click();
+    QCOMPARE(countShown(prompts_, QStringLiteral("File %1 already exists. Do you want to replace it ?")
+                                      .arg(path("exists.txt"))),
+             1);
+    QCOMPARE(readFile(path("exists.txt")), replaced ? QByteArray("new") : QByteArray("old"));
+    QCOMPARE(f->isModified(), !replaced);
+  }
+
+  void plainSaveOfWideCharactersAsksInsteadOfDropping() {
+    writeFile(path("wide.txt"), "abc");
+    TEditForm* f = openDocument(path("wide.txt"));
+    QVERIFY(f);
+    QTextCursor c = f->Editor->textCursor();
+    c.movePosition(QTextCursor::End);
+    c.insertText(QString(QChar(0x263A)));
+    // No: nothing written, the document stays modified.
+    prompts_.answers.push_back(Prompts::Answer::No);
+    f->Save1Click();
+    QCOMPARE(readFile(path("wide.txt")), QByteArray("abc"));
+    QVERIFY(f->isModified());
+    // Yes: Save As with an RTF name proposed.
+    prompts_.answers.push_back(Prompts::Answer::Yes);
+    prompts_.files.push_back({path("wide.rtf")});
+    f->Save1Click();
+    QCOMPARE(f->Title(), path("wide.rtf"));
+    QVERIFY(!f->isModified());
+    TEditForm* g = openDocument(path("wide.rtf"));
+    QVERIFY(g);
+    QCOMPARE(g->Editor->document()->toRawText(), QStringLiteral("abc") + QChar(0x263A));
+  }
+
+  void failedSaveKeepsTheDocumentModified() {
+    QDir(dir_.path()).mkdir("gone");
+    writeFile(path("gone/doc.txt"), "text");
+    TEditForm* f = openDocument(path("gone/doc.txt"));
+    QVERIFY(f);
+    typeKeys(f, "x");
+    QVERIFY(QDir(path("gone")).removeRecursively());
+    QVERIFY(!f->SaveDocument());
+    QVERIFY(f->isModified());
+    QCOMPARE(countShown(prompts_, QStringLiteral("Cannot create file")), 1);
+    QVERIFY(!QApplication::overrideCursor());
+  }
+
+  void failedOpenRestoresCursorAndKeepsText() {
+    const int before = frame_->EditForms().size();
+    TEditForm* f = frame_->CreateEditForm();
+    QVERIFY(!f->OpenDocumentFile(path("no such file.txt")));
+    qDebug() << f->subWindow() << f->parentWidget();
+    QCOMPARE(countShown(prompts_, QStringLiteral("Cannot open file")), 1);
+    QVERIFY(!QApplication::overrideCursor());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(frame_->EditForms().size(), before);  // the empty window went away
+    // A window holding a document keeps it when a reload fails.
+    writeFile(path("keep.txt"), "kept");
+    TEditForm* g = openDocument(path("keep.txt"));
+    QVERIFY(g);
+    QFile::remove(path("keep.txt"));
+    QVERIFY(!g->OpenDocumentFile(path("keep.txt")));
+    QCOMPARE(textOf(g), QByteArray("kept"));
+    QCOMPARE(g->Title(), path("keep.txt"));
+  }
+
+  void fileStamp() {
+    QCOMPARE(TEditForm::GetFileStamp(path("missing")), -1);
+    writeFile(path("stamp.txt"), "x");
+    QFile f(path("stamp.txt"));
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(QDateTime(QDate(2020, 5, 17), QTime(13, 45, 21)),
+                          QFileDevice::FileModificationTime));
+    f.close();
+    // 2020-05-17 13:45:21 -> date 0x50B1, time 0x6DAA (seconds halved).
+    QCOMPARE(TEditForm::GetFileStamp(path("stamp.txt")), int(0x50B16DAA));
+  }
+
+  // ---------------------------------------------------------------- closing
+
+  void closeQuery_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("yes") << int(Prompts::Answer::Yes) << true << QByteArray("edited");
+    QTest::newRow("no") << int(Prompts::Answer::No) << true << QByteArray("orig");
+    QTest::newRow("cancel") << int(Prompts::Answer::Cancel) << false << QByteArray("orig");
+  }
+  void closeQuery() {
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    QFETCH(QByteArray, file);
+    writeFile(path("close.txt"), "orig");
+    TEditForm* f = openDocument(path("close.txt"));
+    QVERIFY(f);
+    QPointer<TEditForm> guard(f);
+    QPointer<QToolButton> button(f->BtnSpeed);
+    f->Selectall1Click();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "edited");
+    prompts_.answers.push_back(Prompts::Answer(answer));
+    f->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(countShown(prompts_, QStringLiteral("Save changes to %1?").arg(path("close.txt"))), 1);
+    QCOMPARE(guard.isNull(), closes);
+    QCOMPARE(button.isNull(), closes);
+    QCOMPARE(readFile(path("close.txt")), file);
+    if (!closes) {
+      QCOMPARE(textOf(f), QByteArray("edited"));
+      QVERIFY(f->isModified());
+    }
+  }
+
+  void cancelledSaveAsKeepsTheWindow() {
+    TEditForm* f = newDocument();
+    QPointer<TEditForm> guard(f);
+    typeKeys(f, "unsaved");
+    prompts_.answers.push_back(Prompts::Answer::Yes);  // save changes: yes
+    // ... but the Save As dialog is cancelled (no file queued).
+    f->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!guard.isNull());
+    QVERIFY(f->BtnSpeed);
+    QVERIFY(f->isModified());
+  }
+
+  void saveAllAndCloseAll() {
+    writeFile(path("s1.txt"), "1");
+    writeFile(path("s2.txt"), "2");
+    TEditForm* a = openDocument(path("s1.txt"));
+    TEditForm* b = openDocument(path("s2.txt"));
+    QVERIFY(a && b);
+    setLayout(a, tolvan::Layout::Anjal, false);
+    setLayout(b, tolvan::Layout::Anjal, false);
+    typeKeys(a, "a");
+    typeKeys(b, "b");
+    a->SaveAll1Click();
+    QCOMPARE(readFile(path("s1.txt")), QByteArray("a1"));
+    QCOMPARE(readFile(path("s2.txt")), QByteArray("b2"));
+    a->CloseAll1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(frame_->EditForms().isEmpty());
+    QCOMPARE(countShown(prompts_, QStringLiteral("Save changes")), 0);
+  }
+
+  // ---------------------------------------------------------------- outside changes
+
+  void outsideRewriteAsksOncePerBurst() {
+    writeFile(path("watched.txt"), "v1");
+    TEditForm* f = openDocument(path("watched.txt"));
+    QVERIFY(f);
+    const QString question = path("watched.txt") + QStringLiteral(" Changed, Reload the file ?");
+    // Our own save: no question.
+    typeKeys(f, "x");
+    f->Save1Click();
+    QTest::qWait(900);
+    QCOMPARE(countShown(prompts_, question), 0);
+
+    // Three quick writes by another program, with a new time stamp: one
+    // question; Cancel keeps the text.
+    auto rewrite = [&](const QByteArray& text, int secondsAhead) {
+      writeFile(path("watched.txt"), text);
+      QFile file(path("watched.txt"));
+      QVERIFY(file.open(QIODevice::ReadWrite));
+      file.setFileTime(QDateTime::currentDateTime().addSecs(secondsAhead),
+                       QFileDevice::FileModificationTime);
+    };
+    prompts_.answers.push_back(Prompts::Answer::No);
+    rewrite("v2", 10);
+    rewrite("v3", 10);
+    rewrite("v4", 10);
+    QTRY_COMPARE_WITH_TIMEOUT(countShown(prompts_, question), 1, 3000);
+    QTest::qWait(900);
+    QCOMPARE(countShown(prompts_, question), 1);
+    QCOMPARE(textOf(f), QByteArray("xv1"));
+
+    // The next change asks again; Yes reloads.
+    prompts_.answers.push_back(Prompts::Answer::Yes);
+    rewrite("v5", 20);
+    QTRY_COMPARE_WITH_TIMEOUT(countShown(prompts_, question), 2, 3000);
+    QCOMPARE(textOf(f), QByteArray("v5"));
+    QVERIFY(!f->isModified());
+  }
+
+  // ---------------------------------------------------------------- Unicode input
+
+  void unicodeTamilPasteBecomesTscii() {
+    TEditForm* f = newDocument();
+    QGuiApplication::clipboard()->setText(QStringLiteral("கோ a"));
+    f->mmPasteClick();
+    QCOMPARE(textOf(f), QByteArray("\xA7\xB8\xA1 a"));
+    // A vowel sign arriving on its own joins the consonant before it.
+    f->Editor->insertPlainBytesText(QStringLiteral("க"));
+    f->Editor->insertPlainBytesText(QString(QChar(0x0BCA)));
+    QCOMPARE(textOf(f), QByteArray("\xA7\xB8\xA1 a\xA6\xB8\xA1"));
+  }
+
+  void editCommands() {
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "abc");
+    f->Selectall1Click();
+    f->mmCutClick();
+    QCOMPARE(textOf(f), QByteArray(""));
+    f->mmPasteClick();
+    f->mmPasteClick();
+    QCOMPARE(textOf(f), QByteArray("abcabc"));
+    QTextCursor c = f->Editor->textCursor();
+    c.setPosition(1);
+    c.setPosition(4, QTextCursor::KeepAnchor);
+    f->Editor->setTextCursor(c);
+    f->mmDeleteClick();
+    QCOMPARE(textOf(f), QByteArray("abc"));
+    QVERIFY(f->WordWrap1->isChecked());
+    f->Wordwrap1Click();
+    QVERIFY(!f->WordWrap1->isChecked());
+    QCOMPARE(f->Editor->lineWrapMode(), QTextEdit::NoWrap);
+    f->Wordwrap1Click();
+    QCOMPARE(f->Editor->lineWrapMode(), QTextEdit::WidgetWidth);
+  }
+};
+
+QTEST_MAIN(EditFormTest)
+#include "edit_form_test.moc"
