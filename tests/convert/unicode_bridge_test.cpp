@@ -4,10 +4,13 @@
 // UTF-8, piecewise conversion, and tolvan-cli's two convert pairs.
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/wait.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -485,6 +488,82 @@ TEST(UnicodeBridge, PiecewiseEqualsWhole) {
     EXPECT_TRUE(warningsEqual(wt.list, wholeT.list)) << "round " << round;
     EXPECT_TRUE(warningsEqual(wu.list, wholeU.list)) << "round " << round;
   }
+}
+
+}  // namespace
+
+// tolvan-cli convert --from tscii --to unicode / --from unicode --to tscii.
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+// Runs tolvan-cli with `args`, standard input from `input`.
+CliRun runCli(const std::string& args, const std::string& input) {
+  const std::string dir = testing::TempDir();
+  const std::string in = dir + "unicode_cli_in", out = dir + "unicode_cli_out", err = dir + "unicode_cli_err";
+  writeFile(in, input);
+  const std::string cmd = std::string(TOLVAN_CLI_PATH) + " " + args + " < " + in + " > " + out + " 2> " + err;
+  const int rc = std::system(cmd.c_str());
+  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, readFile(out), readFile(err)};
+}
+
+TEST(UnicodeBridgeCli, ConvertsBothWaysAndWarnsWithOffsets) {
+  const std::string t = bytes({0xA6, 0xB8, 0xA1, ' ', 0xFE, 0xA0, '\n'});
+  CliRun r = runCli("convert --from tscii --to unicode", t);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, utf8(U"\u0B95\u0BCA \u0B87\uF0A0\n"));
+  EXPECT_NE(r.err.find("byte offset 4: 0xFE"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("byte offset 5: 0xA0"), std::string::npos) << r.err;
+
+  r = runCli("convert --from unicode --to tscii", utf8(U"\u0B95\u0BCA \u0BB6!") + "\xFF");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, bytes({0xA6, 0xB8, 0xA1, ' '}) + utf8(U"\u0BB6") + "!?");
+  EXPECT_NE(r.err.find("byte offset 7: U+0BB6"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("byte offset 11: 0xFF"), std::string::npos) << r.err;
+
+  r = runCli("convert --from tscii --to unicode /nonexistent/unicode-input", "");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("/nonexistent/unicode-input"), std::string::npos) << r.err;
+}
+
+// A text of several pieces goes through the CLI exactly as through one call,
+// and comes back unchanged; the flood of warnings is cut short with a count.
+TEST(UnicodeBridgeCli, LargeInputStreamsAndRoundTrips) {
+  std::string t;
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<int> pick(0, 5), live(0xB8, 0xC9);
+  while (t.size() < 300000) {
+    switch (pick(rng)) {
+      case 0: t += ' '; break;
+      case 1: t += bytes({0xA6, live(rng), 0xA1}); break;
+      case 2: t += bytes({0xA8, live(rng)}); break;
+      case 3: t += bytes({live(rng) | 1, 0xA2}); break;  // odd: never tta (0xBC)
+      default: t += static_cast<char>(live(rng)); break;
+    }
+  }
+  t += bytes({0xA6});  // a lone sign right at the end: one warning
+  const CliRun toU = runCli("convert --from tscii --to unicode", t);
+  EXPECT_EQ(toU.status, 0);
+  ASSERT_TRUE(toU.out == TsciiToUnicode(t)) << toU.out.size() << " bytes of output";
+  EXPECT_NE(toU.err.find("byte offset " + std::to_string(t.size() - 1)), std::string::npos) << toU.err;
+  const CliRun back = runCli("convert --from unicode --to tscii", toU.out);
+  EXPECT_EQ(back.status, 0);
+  EXPECT_TRUE(back.out == t) << back.out.size() << " bytes back from " << t.size();
+  EXPECT_TRUE(back.err.empty()) << back.err.substr(0, 500);
+
+  const CliRun many = runCli("convert --from tscii --to unicode", std::string(5000, '\xFE'));
+  EXPECT_EQ(many.status, 0);
+  EXPECT_NE(many.err.find("4800 more warnings not shown (5000 in all)"), std::string::npos) << many.err.substr(0, 200);
 }
 
 }  // namespace
