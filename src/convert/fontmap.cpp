@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -18,6 +19,11 @@
 
 namespace tolvan {
 namespace {
+
+// Replacements up to this long are applied with one 8-byte store per byte,
+// the length riding in the top byte.
+constexpr size_t kShortMax = 7;
+static_assert(std::endian::native == std::endian::little);
 
 constexpr std::string_view kCrLf = "\r\n";
 
@@ -156,10 +162,13 @@ FontMapApplier::FontMapApplier(std::string_view fileBytes) {
       length_[b] = 1;
       pool_ += static_cast<char>(b);
     }
-    if (length_[b] > sizeof(uint64_t)) short_ = false;
+    if (length_[b] > kShortMax) short_ = false;
   }
   if (short_)
-    for (unsigned b = 0; b < 256; ++b) std::memcpy(&padded_[b], pool_.data() + offset_[b], length_[b]);
+    for (unsigned b = 0; b < 256; ++b) {
+      std::memcpy(&padded_[b], pool_.data() + offset_[b], length_[b]);
+      padded_[b] |= uint64_t(length_[b]) << 56;
+    }
 }
 
 size_t FontMapApplier::entryCount() const { return size_t(std::count(has_.begin(), has_.end(), true)); }
@@ -175,8 +184,9 @@ void FontMapApplier::applyAppend(std::string_view text, std::string& out) const 
     char* o = out.data() + base;
     size_t j = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-      std::memcpy(o + j, &padded_[p[i]], sizeof(uint64_t));
-      j += length_[p[i]];
+      const uint64_t e = padded_[p[i]];
+      std::memcpy(o + j, &e, sizeof e);
+      j += e >> 56;
     }
     out.resize(base + j);
     return;

@@ -113,8 +113,9 @@ class FontMapApplier {
   std::array<size_t, 256> offset_{};
   std::array<size_t, 256> length_{};
   std::string pool_;  // the replacements, each byte without an entry as itself
-  // When every replacement is at most 8 bytes long, each byte's replacement
-  // padded to 8 bytes, so that applying is one 8-byte store per byte.
+  // When no replacement is longer than 7 bytes: each byte's replacement in
+  // the low bytes and its length in the top byte, so that applying is one
+  // load and one 8-byte store per byte.
   bool short_ = true;
   std::array<uint64_t, 256> padded_{};
 };

@@ -94,6 +94,38 @@ constexpr Tables makeTables() {
 
 constexpr Tables kT = makeTables();
 
+// The conversion loop looks at each byte together with the byte after it:
+// what the next byte is (an "f", one of the modifiers, or anything else)
+// picks the row, the byte itself the column. Each entry is the byte to write
+// in bits 0-7 and whether it counts in bit 8. A modifier acts on the byte
+// the key before it wrote, which is this key's own byte, so the modifier rows
+// hold the replaced bytes and the modifier itself writes nothing.
+enum NextKind : uint8_t { kNextOther, kNextF, kNextMod1 };
+
+constexpr std::array<uint8_t, 256> makeNextKind() {
+  std::array<uint8_t, 256> t{};
+  t[uint8_t(kPulliKey)] = kNextF;
+  for (int m = 0; m < 3; ++m) t[uint8_t(kModifiers[m])] = uint8_t(kNextMod1 + m);
+  return t;
+}
+constexpr std::array<uint8_t, 256> kNextKind = makeNextKind();
+
+constexpr std::array<uint16_t, 5 * 256> makeOut() {
+  std::array<uint16_t, 5 * 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    const Action a = kT.action[c];
+    const uint16_t emit = uint16_t(a.emit) << 8;
+    t[kNextOther * 256 + c] = a.value | emit;
+    t[kNextF * 256 + c] = uint8_t(a.value + (a.pulli ? kPulliOffset : 0)) | emit;
+    for (int m = 1; m <= 3; ++m) {
+      const uint8_t r = kT.replacement[m][c];
+      t[(kNextMod1 + m - 1) * 256 + c] = (r ? r : a.value) | emit;
+    }
+  }
+  return t;
+}
+constexpr std::array<uint16_t, 5 * 256> kOut = makeOut();
+
 }  // namespace
 
 namespace convert_detail {
@@ -108,21 +140,14 @@ void mylaiToTsciiAppend(std::string_view in, std::string& out) {
   auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t j = 0;
-  uint8_t prev = 0;  // preceding input byte; NUL acts on nothing
-  auto step = [&](uint8_t c, bool nextIsF) {
-    const Action a = kT.action[c];
-    o[j] = uint8_t(a.value + ((a.pulli & uint8_t(nextIsF)) ? kPulliOffset : 0));
-    j += a.emit;
-    if (a.mod) {
-      // A modifier only ever follows a key that wrote exactly one byte, so
-      // when it applies there is a last output byte to rewrite.
-      const uint8_t r = kT.replacement[a.mod][prev];
-      if (r) o[j - 1] = r;
-    }
-    prev = c;
-  };
-  for (size_t i = 0; i + 1 < n; ++i) step(p[i], p[i + 1] == kPulliKey);
-  step(p[n - 1], false);
+  for (size_t i = 0; i + 1 < n; ++i) {
+    const uint16_t e = kOut[kNextKind[p[i + 1]] * 256 + p[i]];
+    o[j] = uint8_t(e);
+    j += e >> 8;
+  }
+  const uint16_t last = kOut[p[n - 1]];  // nothing follows it
+  o[j] = uint8_t(last);
+  j += last >> 8;
   out.resize(base + j);
 }
 
