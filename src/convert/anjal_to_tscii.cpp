@@ -3,7 +3,9 @@
 // font holds as one glyph; 0x96 lengthens the u form written just before it.
 // Bytes the table does not cover are reported and written as "X".
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "convert/converters.h"
 
@@ -81,6 +83,20 @@ constexpr Tables makeTables() {
 
 constexpr Tables kT = makeTables();
 
+// The entries packed for the conversion loop: the two bytes in bits 0-15
+// (first byte lowest), the count in bits 16-17, and in bits 24-31 whether
+// the byte needs more than writing (the lengthener, an unmapped byte).
+constexpr std::array<uint32_t, 256> makePacked() {
+  std::array<uint32_t, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    const Out o = kT.out[c];
+    t[c] = o.b0 | uint32_t(o.b1) << 8 | uint32_t(o.len) << 16 | uint32_t(o.special) << 24;
+  }
+  return t;
+}
+constexpr std::array<uint32_t, 256> kPacked = makePacked();
+static_assert(std::endian::native == std::endian::little);
+
 // Only 0x7F and 0xA0 are left without an entry.
 constexpr int countUnmapped() {
   int n = 0;
@@ -103,12 +119,12 @@ void anjalToTsciiAppend(std::string_view in, size_t baseOffset,
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t j = 0;
   for (size_t i = 0; i < n; ++i) {
-    const Out e = kT.out[p[i]];
-    o[j] = e.b0;
-    o[j + 1] = e.b1;
-    j += e.len;
-    if (e.special) [[unlikely]] {
-      if (e.special == 1) {
+    const uint32_t e = kPacked[p[i]];
+    const uint16_t two = uint16_t(e);
+    std::memcpy(o + j, &two, 2);
+    j += (e >> 16) & 3;
+    if (e >> 24) [[unlikely]] {
+      if (p[i] == kLengthener) {
         // Each preceding byte in the table wrote exactly one byte.
         const uint8_t r = i ? kT.lengthened[p[i - 1]] : 0;
         if (r) o[j - 1] = r;
