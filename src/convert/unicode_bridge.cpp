@@ -481,6 +481,131 @@ inline int tamilAt(const uint8_t* p, size_t i, size_t n) {
 }
 constexpr int idx(char32_t cp) { return static_cast<int>(cp) - 0x0B80; }
 
+// Fast path of the encoder. It steps one Tamil character (three UTF-8 bytes)
+// at a time, so the position never waits for a table load. What a character
+// writes depends on a neighbour: a consonant writes, before anything else,
+// the prefix part of the sign after it and its own form for that sign (live,
+// dead, u/uu or tti/ttii form); a sign writes what is left of it, which
+// depends on the class of the character before it. Entries that need more
+// context are marked slow and go to the general path.
+constexpr int kFirstSign = idx(kSignAa), kLastSign = idx(kAuLength);
+constexpr int kSignCols = kLastSign - kFirstSign + 2;
+constexpr int kNoSign = kSignCols - 1;  // column for anything that is not a sign
+
+enum EncPrevClass : uint8_t { kPrevOther, kPrevNative, kPrevTta, kPrevGrantha, kNumEncPrev };
+
+struct EncFast {
+  uint8_t out[3] = {};
+  uint8_t len = 0xFF;  // 0xFF: general path
+};
+static_assert(sizeof(EncFast) == 4);
+
+constexpr EncFast fastOf(std::initializer_list<uint8_t> out) {
+  EncFast f{};
+  f.len = 0;
+  for (uint8_t b : out) f.out[f.len++] = b;
+  return f;
+}
+
+// Rows: kConsRows consonant rows of kSignCols columns (by the character
+// after), then kNumEncPrev rows of 128 (by the class of the one before).
+constexpr int kConsRows = kNumConsonants * kSignCols;
+constexpr std::array<EncFast, kConsRows + kNumEncPrev * 128> makeEncodeFast() {
+  std::array<EncFast, kConsRows + kNumEncPrev * 128> t{};
+  for (int ci = 0; ci < kNumConsonants; ++ci) {
+    if (ci == kKssa) continue;  // the conjunct is three characters: general path
+    const Consonant& c = kConsonants[ci];
+    for (int col = 0; col < kSignCols; ++col) {
+      EncFast& f = t[ci * kSignCols + col];
+      const EncEntry& e = kEnc[col == kNoSign ? 0 : kFirstSign + col];
+      if (col != kNoSign && e.kind == kEncPulli) {
+        // ka + pulli may start the conjunct k.ssa, sa + pulli the ligature sri.
+        if (ci != kKa && ci != kSa) f = fastOf({c.dead});
+      } else if (col != kNoSign && e.kind == kEncPost) {
+        if (e.b1 == kByteU && c.u)
+          f = fastOf({c.u});
+        else if (e.b1 == kByteUu && c.uu)
+          f = fastOf({c.uu});
+        else if (ci == kTta && e.b1 == kByteI)
+          f = fastOf({kByteTti});
+        else if (ci == kTta && e.b1 == kByteIi)
+          f = fastOf({kByteTtii});
+        else
+          f = fastOf({c.live});
+      } else if (col != kNoSign && (e.kind == kEncPrefix || e.kind == kEncTwoPart)) {
+        f = fastOf({e.b1, c.live});
+      } else {
+        f = fastOf({c.live});
+      }
+    }
+  }
+  for (int cls = 0; cls < kNumEncPrev; ++cls) {
+    for (int k = 0; k < 128; ++k) {
+      EncFast& f = t[kConsRows + cls * 128 + k];
+      const EncEntry& e = kEnc[k];
+      switch (e.kind) {
+        case kEncByte:
+          if (k != idx(0x0B92)) f = fastOf({e.b1});  // o may compose with the au length mark
+          break;
+        case kEncPost:
+          if (cls == kPrevOther)
+            f = fastOf({e.b1});  // lone sign
+          else if ((cls == kPrevNative || cls == kPrevTta) && (e.b1 == kByteU || e.b1 == kByteUu))
+            f = fastOf({});  // in the consonant's u/uu form
+          else if (cls == kPrevTta && (e.b1 == kByteI || e.b1 == kByteIi))
+            f = fastOf({});  // in tti/ttii
+          else
+            f = fastOf({e.b1});
+          break;
+        case kEncPrefix:
+          if (cls != kPrevOther) f = fastOf({});  // written before the consonant
+          break;                                   // a lone one: general path
+        case kEncTwoPart:
+          f = cls == kPrevOther ? fastOf({e.b1, e.b2}) : fastOf({e.b2});
+          break;
+        case kEncPulli:
+          if (cls != kPrevOther) f = fastOf({});  // in the dead form
+          break;
+        default:
+          break;  // consonants use their own rows; the rest is not in TSCII
+      }
+    }
+  }
+  return t;
+}
+constexpr auto kEncFast = makeEncodeFast();
+
+// Per Tamil character: its consonant index + 1 (0 for others), its column as
+// the character after a consonant, and its class as the character before a
+// sign. Index 128 stands for anything that is not a Tamil character.
+struct EncInfo {
+  std::array<uint8_t, 129> row{}, col{}, cls{};
+};
+constexpr EncInfo makeEncodeInfo() {
+  EncInfo t{};
+  for (int k = 0; k < 129; ++k) {
+    t.col[k] = static_cast<uint8_t>(k >= kFirstSign && k <= kLastSign ? k - kFirstSign : kNoSign);
+    if (k < 128 && kEnc[k].kind == kEncConsonant) {
+      const int ci = kEnc[k].b1;
+      t.row[k] = static_cast<uint8_t>(ci + 1);
+      t.cls[k] = ci == kTta ? kPrevTta : kConsonants[ci].u ? kPrevNative : kPrevGrantha;
+    }
+  }
+  return t;
+}
+constexpr EncInfo kEncInfo = makeEncodeInfo();
+
+// The Tamil index of the UTF-8 character starting at the low byte of x (four
+// bytes read little-endian), or 128 when it is not a Tamil character.
+inline unsigned tamilIndex(uint32_t x) {
+  return (x & 0xC0FEFFu) == 0x80AEE0u ? ((x >> 2) & 0x40) | ((x >> 16) & 0x3F) : 128u;
+}
+inline uint32_t load32(const uint8_t* p) {
+  uint32_t x;
+  std::memcpy(&x, p, 4);
+  return x;
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 // Returns the length of the sequence at p[0, n), or 0 when p[0] does not
 // start a valid one.
@@ -624,6 +749,31 @@ struct Encoder {
     uint8_t lonePrefix = st.lonePrefix;  // the last byte written is this lone prefix sign
     size_t i = 0;
     while (i < limit) {
+      // Fast path: a run of Tamil characters whose table entries need no
+      // further look (reads up to eight bytes ahead).
+      if (!lonePrefix) {
+        unsigned prevCls = kPrevOther;  // a run starts after a non-Tamil character or a whole letter
+        while (i + 8 <= n && i < limit) {
+          const unsigned t = tamilIndex(load32(p + i));
+          if (t == 128) break;
+          const unsigned row = kEncInfo.row[t];
+          // A consonant goes only with room for its sign to follow here too:
+          // the sign's entry assumes the consonant wrote its part.
+          if (row && (i + 11 > n || i + 3 >= limit)) break;
+          const unsigned consIdx = (row - 1) * kSignCols + kEncInfo.col[tamilIndex(load32(p + i + 3))];
+          const unsigned signIdx = kConsRows + prevCls * 128 + t;
+          const unsigned mask = 0u - (row != 0);
+          const EncFast& f = kEncFast[(signIdx & ~mask) | (consIdx & mask)];
+          if (f.len == 0xFF) break;
+          std::memcpy(w, f.out, 4);
+          w += f.len;
+          prevCls = kEncInfo.cls[t];
+          i += 3;
+        }
+        if (i >= limit) break;
+        // Whatever stopped the run starts afresh below: never a consonant's
+        // sign, whose entry after a consonant is always in the table.
+      }
       const uint8_t b = p[i];
       const uint8_t afterLone = lonePrefix;
       lonePrefix = 0;

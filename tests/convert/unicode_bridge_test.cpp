@@ -442,6 +442,34 @@ TEST(UnicodeBridge, MalformedUtf8BecomesQuestionMarks) {
   }
 }
 
+// A consonant and its sign are written together wherever the text ends and
+// wherever the pieces of a streamed text are cut.
+TEST(UnicodeBridge, ConsonantAndSignNearTheEnd) {
+  const std::pair<std::u32string, std::string> letters[] = {
+      {U"\u0B95\u0BC1", bytes({0xCC})},          {U"\u0B95\u0BC6", bytes({0xA6, 0xB8})},
+      {U"\u0B95\u0BCA", bytes({0xA6, 0xB8, 0xA1})}, {U"\u0B9F\u0BBF", bytes({0xCA})},
+      {U"\u0B95\u0BCD", bytes({0xEC})},          {U"\u0BA4\u0BCD", bytes({0xF2})},
+      {U"\u0B9C\u0BC1", bytes({0x83, 0xA4})},     {U"\u0B95\u0BCD\u0BB7\u0BC8", bytes({0xA8, 0x87})},
+  };
+  for (const auto& [uni, t] : letters) {
+    for (int before = 0; before < 4; ++before) {
+      for (int after = 0; after < 14; ++after) {
+        const std::string u = utf8(std::u32string(before, U'\u0BAE') + uni) + std::string(after, 'x');
+        const std::string want = std::string(before, '\xC1') + t + std::string(after, 'x');
+        ASSERT_EQ(UnicodeToTscii(u), want) << hex(u);
+        for (size_t cut = 1; cut < u.size(); ++cut) {
+          tolvan::UnicodeToTsciiStream enc;
+          std::string out;
+          enc.feed(std::string_view(u).substr(0, cut), out);
+          enc.feed(std::string_view(u).substr(cut), out);
+          enc.finish(out);
+          ASSERT_EQ(out, want) << hex(u) << "cut at " << cut;
+        }
+      }
+    }
+  }
+}
+
 // Converting in pieces gives the bytes and warnings of one whole conversion,
 // wherever the pieces are cut.
 TEST(UnicodeBridge, PiecewiseEqualsWhole) {
