@@ -754,7 +754,16 @@ struct Encoder {
       if (!lonePrefix) {
         unsigned prevCls = kPrevOther;  // a run starts after a non-Tamil character or a whole letter
         while (i + 8 <= n && i < limit) {
-          const unsigned t = tamilIndex(load32(p + i));
+          const uint32_t x = load32(p + i);
+          if (!(x & 0x80) && (x & 0x8000)) {
+            // One ASCII byte between Tamil words (a space, a comma) stays in
+            // the run; a longer ASCII stretch goes to the copy loop below.
+            *w++ = static_cast<char>(x);
+            prevCls = kPrevOther;
+            ++i;
+            continue;
+          }
+          const unsigned t = tamilIndex(x);
           if (t == 128) break;
           const unsigned row = kEncInfo.row[t];
           // A consonant goes only with room for its sign to follow here too:
