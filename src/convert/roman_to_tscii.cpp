@@ -127,20 +127,6 @@ constexpr std::array<RomanEntry, kTableSize> makeRomanTable() {
 
 constexpr auto kRomanTable = makeRomanTable();
 
-constexpr bool sameKey(const RomanEntry& a, const RomanEntry& b) {
-  if (a.klen != b.klen) return false;
-  for (int i = 0; i < a.klen; ++i)
-    if (a.key[i] != b.key[i]) return false;
-  return true;
-}
-
-constexpr bool keysUnique() {
-  for (int i = 0; i < kTableSize; ++i)
-    for (int j = i + 1; j < kTableSize; ++j)
-      if (sameKey(kRomanTable[i], kRomanTable[j])) return false;
-  return true;
-}
-
 constexpr int countKeys(int len) {
   int n = 0;
   for (const auto& e : kRomanTable) n += e.klen == len;
@@ -149,8 +135,6 @@ constexpr int countKeys(int len) {
 
 static_assert(kTableSize == 313);
 static_assert(countKeys(1) == 31 && countKeys(2) == 205 && countKeys(3) == 71 && countKeys(4) == 6);
-// With every key distinct, "first entry wins" never has to choose.
-static_assert(keysUnique());
 
 // ---- Trie over the keys -------------------------------------------------
 
@@ -170,77 +154,11 @@ constexpr Alphabet makeAlphabet() {
 constexpr Alphabet kAlphabet = makeAlphabet();
 constexpr int kClasses = kAlphabet.count;
 
+// The characters a trie node stands for.
 struct Prefix {
   char c[kMaxKey] = {};
   int len = 0;
 };
-
-constexpr bool isPrefixOf(const Prefix& p, const RomanEntry& e, bool proper) {
-  if (p.len > e.klen || (proper && p.len == e.klen)) return false;
-  for (int i = 0; i < p.len; ++i)
-    if (p.c[i] != e.key[i]) return false;
-  return true;
-}
-
-constexpr bool isInterior(const Prefix& p) {
-  for (const auto& e : kRomanTable)
-    if (isPrefixOf(p, e, true)) return true;
-  return false;
-}
-
-// All distinct key prefixes, the empty one (the root) first, then the other
-// interior nodes, then the leaves, so that only interior nodes need a row.
-struct PrefixList {
-  std::array<Prefix, kTableSize * kMaxKey + 1> items{};
-  int count = 0;
-  int interior = 0;
-};
-
-constexpr bool samePrefix(const Prefix& a, const Prefix& b) {
-  if (a.len != b.len) return false;
-  for (int i = 0; i < a.len; ++i)
-    if (a.c[i] != b.c[i]) return false;
-  return true;
-}
-
-constexpr PrefixList makePrefixes() {
-  PrefixList all{};
-  all.items[all.count++] = Prefix{};
-  for (const auto& e : kRomanTable)
-    for (int len = 1; len <= e.klen; ++len) {
-      Prefix p{};
-      for (int i = 0; i < len; ++i) p.c[i] = e.key[i];
-      p.len = len;
-      bool seen = false;
-      for (int k = 0; k < all.count && !seen; ++k) seen = samePrefix(all.items[k], p);
-      if (!seen) all.items[all.count++] = p;
-    }
-  PrefixList sorted{};
-  for (int pass = 0; pass < 2; ++pass)
-    for (int k = 0; k < all.count; ++k)
-      if (isInterior(all.items[k]) == (pass == 0)) sorted.items[sorted.count++] = all.items[k];
-  for (int k = 0; k < sorted.count; ++k) sorted.interior += isInterior(sorted.items[k]);
-  return sorted;
-}
-constexpr PrefixList kPrefixes = makePrefixes();
-constexpr int kNodes = kPrefixes.count;
-constexpr int kInterior = kPrefixes.interior;
-static_assert(kNodes < 65536);
-
-struct Trie {
-  // child[node * kClasses + class]: the node one character further, 0 = none
-  // (the root is never anybody's child). Only interior nodes have a row.
-  std::array<uint16_t, kInterior * kClasses> child{};
-  // Per node: the key's TSCII bytes in the low three bytes and their count
-  // above them; 0 for a prefix that is not itself a key.
-  std::array<uint32_t, kNodes> value{};
-};
-
-constexpr int findPrefix(const Prefix& p) {
-  for (int k = 0; k < kNodes; ++k)
-    if (samePrefix(kPrefixes.items[k], p)) return k;
-  return -1;
-}
 
 constexpr uint32_t pack(const uint8_t* bytes, unsigned count) {
   uint32_t v = uint32_t(count) << 24;
@@ -248,19 +166,75 @@ constexpr uint32_t pack(const uint8_t* bytes, unsigned count) {
   return v;
 }
 
-constexpr Trie makeTrie() {
-  Trie t{};
-  for (int k = 1; k < kNodes; ++k) {
-    const Prefix& p = kPrefixes.items[k];
-    Prefix parent = p;
-    parent.c[--parent.len] = 0;
-    t.child[findPrefix(parent) * kClasses + kAlphabet.cls[uint8_t(p.c[p.len - 1])]] = uint16_t(k);
-  }
+// The trie as the keys are inserted, nodes numbered in order of creation.
+constexpr int kMaxNodes = kTableSize * kMaxKey + 1;
+struct RawTrie {
+  std::array<uint16_t, kMaxNodes * kClasses> child{};
+  std::array<uint32_t, kMaxNodes> value{};
+  std::array<Prefix, kMaxNodes> str{};
+  std::array<bool, kMaxNodes> interior{};
+  int count = 1;  // node 0 is the root
+  bool duplicateKey = false;
+};
+
+constexpr RawTrie makeRawTrie() {
+  RawTrie t{};
   for (const auto& e : kRomanTable) {
-    Prefix p{};
-    for (int i = 0; i < e.klen; ++i) p.c[i] = e.key[i];
-    p.len = e.klen;
-    t.value[findPrefix(p)] = pack(e.val, e.vlen);
+    int node = 0;
+    for (int i = 0; i < e.klen; ++i) {
+      uint16_t& next = t.child[node * kClasses + kAlphabet.cls[uint8_t(e.key[i])]];
+      if (!next) {
+        next = uint16_t(t.count);
+        t.str[t.count] = t.str[node];
+        t.str[t.count].c[t.str[t.count].len++] = e.key[i];
+        ++t.count;
+      }
+      t.interior[node] = true;
+      node = next;
+    }
+    if (t.value[node]) t.duplicateKey = true;
+    t.value[node] = pack(e.val, e.vlen);
+  }
+  return t;
+}
+constexpr RawTrie kRawTrie = makeRawTrie();
+// With every key distinct, "first entry wins" never has to choose.
+static_assert(!kRawTrie.duplicateKey);
+
+constexpr int countInterior() {
+  int n = 0;
+  for (int k = 0; k < kRawTrie.count; ++k) n += kRawTrie.interior[k];
+  return n;
+}
+constexpr int kNodes = kRawTrie.count;
+constexpr int kInterior = countInterior();
+static_assert(kNodes < 65536);
+
+// The trie renumbered so that the interior nodes (the root first) come
+// before the leaves; only interior nodes need a row of children.
+struct Trie {
+  // child[node * kClasses + class]: the node one character further, 0 = none
+  // (the root is never anybody's child).
+  std::array<uint16_t, kInterior * kClasses> child{};
+  // Per node: the key's TSCII bytes in the low three bytes and their count
+  // above them; 0 for a prefix that is not itself a key.
+  std::array<uint32_t, kNodes> value{};
+  std::array<Prefix, kNodes> str{};
+};
+
+constexpr Trie makeTrie() {
+  std::array<uint16_t, kNodes> newId{};
+  int next = 0;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int k = 0; k < kNodes; ++k)
+      if (kRawTrie.interior[k] == (pass == 0)) newId[k] = uint16_t(next++);
+  Trie t{};
+  for (int k = 0; k < kNodes; ++k) {
+    t.value[newId[k]] = kRawTrie.value[k];
+    t.str[newId[k]] = kRawTrie.str[k];
+    if (!kRawTrie.interior[k]) continue;
+    for (int c = 0; c < kClasses; ++c)
+      if (const int child = kRawTrie.child[k * kClasses + c]) t.child[newId[k] * kClasses + c] = newId[child];
   }
   return t;
 }
@@ -338,7 +312,7 @@ constexpr Emitted settle(Pending t, bool atEnd) {
 
 constexpr Pending pendingOf(int node) {
   Pending t{};
-  const Prefix& p = kPrefixes.items[node];
+  const Prefix& p = kTrie.str[node];
   for (int i = 0; i < p.len; ++i) t.c[i] = p.c[i];
   t.len = p.len;
   return t;
