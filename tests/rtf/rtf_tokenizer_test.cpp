@@ -66,8 +66,8 @@ const Case kCases[] = {
     {"\\b0\\i-12 x", "\\b0 \\i-12 text:x"},
     {"\\fs24  two", "\\fs24 text: two"},               // one delimiting space only
     {"\\par\r\nnext", "\\par text:next"},              // line breaks are never text
-    {"ab\r\ncd", "text:ab text:cd"},
-    {"\\'e9\\'B7\\'4", "'e9 'b7 '04"},                 // hex either case; short escape
+    {"ab\r\ncd", "text:abcd"},
+    {"\\'e9\\'B7x\\'4", "text:\xe9\xb7x '04"},         // decoded into the text; short escape
     {"\\'zz", "text:zz"},                              // no hex digits: nothing
     {"\\{\\}\\\\\\~\\-\\*", "sym:{ sym:} sym:\\ sym:~ sym:- sym:*"},
     {"a-b \\li-x", "text:a-b  \\li text:-x"},           // '-' without digits is text

@@ -17,6 +17,7 @@
 #include <QTextList>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
@@ -337,10 +338,14 @@ class Parser {
   void endParagraph();
   void finishLabel();
   int currentFormat();
+  int computeFormat(const CharState& c);
   void commitFont();
 
   Tokenizer tok_;
   Model* m_ = nullptr;
+  CharState cachedChr_;
+  int cachedDeff_ = 0;
+  int cachedFmt_ = -1;
   std::vector<GroupState> stack_;
   int deff_ = 0;
   int skip_ = 0;  // \uN fallback characters still to skip
@@ -368,6 +373,17 @@ class Parser {
 
 int Parser::currentFormat() {
   const CharState& c = st().chr;
+  // The format changes far less often than characters arrive.
+  if (cachedFmt_ >= 0 && c.font == cachedChr_.font && c.halfPoints == cachedChr_.halfPoints &&
+      c.flags == cachedChr_.flags && c.fg == cachedChr_.fg && c.bg == cachedChr_.bg && deff_ == cachedDeff_)
+    return cachedFmt_;
+  cachedChr_ = c;
+  cachedDeff_ = deff_;
+  cachedFmt_ = computeFormat(c);
+  return cachedFmt_;
+}
+
+int Parser::computeFormat(const CharState& c) {
   RunFormat f;
   f.font = c.font == kDefaultFont ? deff_ : c.font;
   f.halfPoints = c.halfPoints;
@@ -449,8 +465,22 @@ void Parser::emitChar(QChar c) {
       break;
   }
   if (st().chr.flags & kHidden) return;
+  // Characters the document treats as structure: CR, LF and U+2029 are
+  // paragraph breaks; U+FDD0/U+FDD1 would be read as frame marks.
+  const char16_t u = c.unicode();
+  if (u == '\r' || u == '\n' || u == 0x2029) {
+    if (labelDepth_ == 0) endParagraph();
+    return;
+  }
+  if (u == 0xFDD0 || u == 0xFDD1) c = QChar(QChar::ReplacementCharacter);
   flushTamil();
-  emitString(QString(c), currentFormat());
+  const int fmt = currentFormat();
+  if (labelDepth_ > 0 || pendingCellTab_) {
+    emitString(QString(c), fmt);
+    return;
+  }
+  if (m_->runs.size() == paraRunBegin_ || m_->runs.back().fmt != fmt) m_->runs.push_back({fmt, m_->text.size()});
+  m_->text.append(c);
 }
 
 void Parser::commitFont() {
@@ -503,14 +533,21 @@ void Parser::text(std::string_view bytes) {
   }
   const Dest d = st().dest;
   if (d == Dest::Skip || d == Dest::PnProps) return;
-  if (d == Dest::Body && labelDepth_ == 0 && !(st().chr.flags & kHidden) && i < bytes.size()) {
+  if (d == Dest::Body && labelDepth_ == 0 && !(st().chr.flags & kHidden) && i < bytes.size() &&
+      !std::memchr(bytes.data() + i, '\r', bytes.size() - i) &&
+      !std::memchr(bytes.data() + i, '\n', bytes.size() - i)) {
     // Fast path for the common case: a run of body text.
     flushTamil();
-    QString s;
-    s.resize(static_cast<qsizetype>(bytes.size() - i));
-    QChar* out = s.data();
+    const int fmt = currentFormat();
+    if (pendingCellTab_) {
+      pendingCellTab_ = false;
+      emitString(QStringLiteral("\t"), fmt);
+    }
+    if (m_->runs.size() == paraRunBegin_ || m_->runs.back().fmt != fmt) m_->runs.push_back({fmt, m_->text.size()});
+    const qsizetype at = m_->text.size();
+    m_->text.resize(at + static_cast<qsizetype>(bytes.size() - i));
+    QChar* out = m_->text.data() + at;
     for (size_t k = i; k < bytes.size(); ++k) *out++ = QChar(static_cast<unsigned char>(bytes[k]));
-    emitString(s, currentFormat());
     return;
   }
   for (; i < bytes.size(); ++i) emitByte(static_cast<unsigned char>(bytes[i]));
@@ -688,6 +725,8 @@ bool Parser::run(Model& model, std::string& error) {
     return false;
   }
   stack_.reserve(64);
+  // Text is at most one character per input byte; most files are mostly text.
+  m_->text.reserve(static_cast<qsizetype>(std::min<size_t>(tok_.size() / 2, size_t(64) << 20)));
   stack_.push_back(GroupState{});
   for (;;) {
     if (!tok_.next(t)) {
@@ -807,37 +846,68 @@ void buildDocument(const Model& m, QTextDocument* doc) {
   const bool undo = doc->isUndoRedoEnabled();
   doc->setUndoRedoEnabled(false);
   doc->clear();
-  QTextCursor cur(doc);
-  cur.beginEditBlock();
   std::vector<QTextCharFormat> cfs;
   cfs.reserve(m.formats.size());
   for (const RunFormat& f : m.formats) cfs.push_back(charFormat(m, f));
+
+  // Each QTextCursor call costs far more than a character, so the whole text
+  // goes in with one call in the most used format, and only the runs and
+  // paragraphs that differ from it are formatted afterwards.
+  std::vector<qsizetype> use(m.formats.size(), 0);
+  QString all;
+  all.reserve(m.text.size() + static_cast<qsizetype>(m.paras.size()));
+  for (size_t i = 0; i < m.paras.size(); ++i) {
+    const Paragraph& p = m.paras[i];
+    if (i > 0) all.append(QChar(QChar::ParagraphSeparator));
+    all.append(QStringView(m.text).mid(p.textBegin, p.textEnd - p.textBegin));
+    for (size_t r = p.runBegin; r < p.runEnd; ++r) {
+      const qsizetype end = r + 1 < p.runEnd ? m.runs[r + 1].start : p.textEnd;
+      use[m.runs[r].fmt] += end - m.runs[r].start;
+    }
+  }
+  int base = 0;
+  for (size_t f = 1; f < use.size(); ++f)
+    if (use[f] > use[base]) base = static_cast<int>(f);
+
+  QTextCursor cur(doc);
+  cur.beginEditBlock();
+  const QTextBlockFormat plainBlock = blockFormat(ParaProps{}, doc->indentWidth());
+  cur.setBlockFormat(plainBlock);
+  if (!cfs.empty()) cur.setBlockCharFormat(cfs[base]);
+  cur.insertText(all, cfs.empty() ? QTextCharFormat() : cfs[base]);
+
   QTextListFormat listFormat;
   listFormat.setStyle(QTextListFormat::ListDisc);
   listFormat.setIndent(1);
   QTextList* list = nullptr;
-  for (size_t i = 0; i < m.paras.size(); ++i) {
+  QTextBlock block = doc->begin();
+  for (size_t i = 0; i < m.paras.size() && block.isValid(); ++i, block = block.next()) {
     const Paragraph& p = m.paras[i];
-    const QTextBlockFormat bf = blockFormat(p.props, doc->indentWidth());
-    const QTextCharFormat& blockChar = cfs[p.runBegin < p.runEnd ? m.runs[p.runBegin].fmt : p.endFmt];
-    if (i == 0) {
-      cur.setBlockFormat(bf);
-      cur.setBlockCharFormat(blockChar);
-    } else {
-      cur.insertBlock(bf, blockChar);
+    const int blockFmt = p.runBegin < p.runEnd ? m.runs[p.runBegin].fmt : p.endFmt;
+    const bool plain = p.props.align == 0 && p.props.li == 0 && p.props.ri == 0 && p.props.fi == 0 &&
+                       !p.props.bullet;
+    if (!plain || blockFmt != base) {
+      cur.setPosition(block.position());
+      if (!plain) cur.setBlockFormat(blockFormat(p.props, doc->indentWidth()));
+      if (blockFmt != base) cur.setBlockCharFormat(cfs[blockFmt]);
     }
     if (p.props.bullet) {
+      cur.setPosition(block.position());
       if (list)
-        list->add(cur.block());
+        list->add(block);
       else
         list = cur.createList(listFormat);
     } else {
       list = nullptr;
     }
+    const qsizetype offset = block.position() - p.textBegin;
     for (size_t r = p.runBegin; r < p.runEnd; ++r) {
+      if (m.runs[r].fmt == base) continue;
       const qsizetype start = m.runs[r].start;
       const qsizetype end = r + 1 < p.runEnd ? m.runs[r + 1].start : p.textEnd;
-      cur.insertText(m.text.mid(start, end - start), cfs[m.runs[r].fmt]);
+      cur.setPosition(static_cast<int>(start + offset));
+      cur.setPosition(static_cast<int>(end + offset), QTextCursor::KeepAnchor);
+      cur.setCharFormat(cfs[m.runs[r].fmt]);
     }
   }
   cur.endEditBlock();

@@ -11,14 +11,29 @@ namespace {
 bool isLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
-int hexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+struct HexTable {
+  signed char v[256];
+  constexpr HexTable() : v() {
+    for (int i = 0; i < 256; ++i) v[i] = -1;
+    for (int i = 0; i < 10; ++i) v['0' + i] = static_cast<signed char>(i);
+    for (int i = 0; i < 6; ++i) {
+      v['a' + i] = static_cast<signed char>(10 + i);
+      v['A' + i] = static_cast<signed char>(10 + i);
+    }
+  }
+};
+constexpr HexTable kHex;
+
+inline int hexValue(unsigned char c) { return kHex.v[c]; }
 
 }  // namespace
+
+// True when a complete \'hh escape (two hex digits) starts at i.
+bool Tokenizer::hexEscapeAt(size_t i) const {
+  return i + 3 < data_.size() && data_[i] == '\\' && data_[i + 1] == '\'' &&
+         hexValue(static_cast<unsigned char>(data_[i + 2])) >= 0 &&
+         hexValue(static_cast<unsigned char>(data_[i + 3])) >= 0;
+}
 
 bool Tokenizer::next(Token& t) {
   t = Token{};
@@ -45,15 +60,44 @@ bool Tokenizer::next(Token& t) {
       t.type = TokenType::GroupEnd;
       return true;
     }
-    if (c != '\\') {
+    if (c != '\\' || hexEscapeAt(pos_)) {
+      // A run of text: plain bytes and \'hh escapes (decoded), across source
+      // line breaks. Most of a TSCII document is \'hh, so this is the hot path.
       const size_t start = pos_;
       while (pos_ < n) {
         const unsigned char d = static_cast<unsigned char>(data_[pos_]);
         if (d == '\\' || d == '{' || d == '}' || d == '\r' || d == '\n' || d == 0) break;
         ++pos_;
       }
+      if (pos_ >= n || data_[pos_] == '{' || data_[pos_] == '}' || (data_[pos_] == '\\' && !hexEscapeAt(pos_))) {
+        if (pos_ > start) {  // plain bytes only: no copy
+          t.type = TokenType::Text;
+          t.text = data_.substr(start, pos_ - start);
+          return true;
+        }
+      }
+      buffer_.assign(data_.data() + start, pos_ - start);
+      while (pos_ < n) {
+        const unsigned char d = static_cast<unsigned char>(data_[pos_]);
+        if (d == '\\') {
+          if (pos_ + 3 >= n || data_[pos_ + 1] != '\'') break;
+          const int hi = hexValue(static_cast<unsigned char>(data_[pos_ + 2]));
+          const int lo = hexValue(static_cast<unsigned char>(data_[pos_ + 3]));
+          if (hi < 0 || lo < 0) break;
+          buffer_ += static_cast<char>(hi * 16 + lo);
+          pos_ += 4;
+        } else if (d == '{' || d == '}') {
+          break;
+        } else if (d == '\r' || d == '\n' || d == 0) {
+          ++pos_;
+        } else {
+          buffer_ += static_cast<char>(d);
+          ++pos_;
+        }
+      }
+      if (buffer_.empty()) continue;  // only line breaks
       t.type = TokenType::Text;
-      t.text = data_.substr(start, pos_ - start);
+      t.text = buffer_;
       return true;
     }
     // Backslash.

@@ -12,8 +12,9 @@ enum class TokenType : uint8_t {
   GroupStart,     // {
   GroupEnd,       // }
   ControlWord,    // \word or \wordN: name in text, number in param
-  ControlSymbol,  // \x for a non-letter x in symbol; \'hh has symbol '\'' and the byte in param
-  Text,           // bytes that stand for themselves (never empty; no CR, LF or NUL)
+  ControlSymbol,  // \x for a non-letter x in symbol; a short \'h has symbol '\'' and the byte in param
+  Text,           // characters as bytes: raw bytes and decoded \'hh escapes (never empty;
+                  // source CR, LF and NUL left out); valid until the next call
   Binary,         // the N bytes after \binN, in text
   End,            // end of input
 };
@@ -36,10 +37,14 @@ class Tokenizer {
 
   const std::string& error() const { return error_; }
   size_t offset() const { return pos_; }
+  size_t size() const { return data_.size(); }
 
  private:
+  bool hexEscapeAt(size_t i) const;
+
   std::string_view data_;
   size_t pos_ = 0;
+  std::string buffer_;  // decoded text of the last Text token with escapes
   std::string error_;
 };
 
