@@ -84,7 +84,19 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent) : QMainWindow(p
 }
 
 TMainForm::~TMainForm() {
+  // The document windows go with the base class; nothing they signal on the
+  // way out may reach this half-destroyed frame.
+  closing_ = true;
   qApp->removeEventFilter(this);
+  if (Mdi_) Mdi_->disconnect(this);
+  for (TEditForm* f : Forms_) {
+    disconnect(f, nullptr, this, nullptr);
+    if (f->Editor) disconnect(f->Editor, nullptr, this, nullptr);
+  }
+  Forms_.clear();
+  ConnectedForm_ = LastActive_ = nullptr;
+  delete Mdi_;
+  Mdi_ = nullptr;
   if (MainForm == this) MainForm = nullptr;
 }
 
@@ -130,7 +142,7 @@ void TMainForm::FormCreate() {
   DirPanel->setFeatures(QDockWidget::NoDockWidgetFeatures);
   DirPanel->setTitleBarWidget(new QWidget(DirPanel));
   DirPanel->setWidget(new QWidget(DirPanel));
-  DirPanel->setMinimumWidth(153);
+  DirPanel->widget()->setMinimumWidth(153);
   addDockWidget(Qt::LeftDockWidgetArea, DirPanel);
   DirPanel->hide();
   buildMenus();
@@ -351,14 +363,14 @@ TEditForm* TMainForm::CreateEditForm() {
   connect(form, &QObject::destroyed, this, [this](QObject* o) {
     Forms_.removeAll(static_cast<TEditForm*>(o));
     if (ConnectedForm_ == o) ConnectedForm_ = nullptr;
-    if (LastActive_ == o) LastActive_ = nullptr;
+    if (LastActive_ == o) menuStale_ = true;
     if (!closing_) QMetaObject::invokeMethod(this, &TMainForm::UpdateActiveSettings,
                                              Qt::QueuedConnection);
   });
   connect(form, &TEditForm::documentClosed, this, [this](TEditForm* f) {
     Forms_.removeAll(f);
     if (ConnectedForm_ == f) ConnectedForm_ = nullptr;
-    if (LastActive_ == f) LastActive_ = nullptr;
+    if (LastActive_ == f) menuStale_ = true;
     if (!closing_) UpdateActiveSettings();
   });
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);
@@ -528,8 +540,9 @@ void TMainForm::UpdateActiveSettings() {
   // 1.
   UpdateControls();
   TEditForm* form = ActiveEditForm();
-  if (form != LastActive_) {
+  if (form != LastActive_ || menuStale_) {
     LastActive_ = form;
+    menuStale_ = false;
     RebuildMenuBar();
     connectEditor(form);
   }
@@ -810,6 +823,10 @@ void TMainForm::dropEvent(QDropEvent* e) {
     if (u.isLocalFile()) files << u.toLocalFile();
   if (files.isEmpty()) return;
   e->acceptProposedAction();
+  DropFiles(files);
+}
+
+void TMainForm::DropFiles(const QStringList& files) {
   // Each dropped file in its own window and at the top of the list, so the
   // last one dropped ends up first.
   OpenFiles(files, true);

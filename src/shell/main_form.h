@@ -88,6 +88,8 @@ class TMainForm : public QMainWindow {
   QList<TEditForm*> EditForms() const;     // in creation order
   // Opens each path in a new document window (command line, hand-over, drops).
   void OpenFiles(const QStringList& paths, bool addToRecent = false);
+  // Files dropped on the frame, in the order the drop gives them.
+  void DropFiles(const QStringList& files);
 
   // ---- Selector bar: TEditForm puts one 80x20 button per document into it
   // at x = k * 80, y = 2.
@@ -260,6 +262,7 @@ class TMainForm : public QMainWindow {
   QAction* ReOpenOwner_ = nullptr;     // the ReOpen item RecentMenu hangs on
   TEditForm* ConnectedForm_ = nullptr; // whose editor signals feed the bars
   TEditForm* LastActive_ = nullptr;    // the form the menu bar was built for
+  bool menuStale_ = false;             // that form is going: rebuild anyway
   bool EncMenuEnabled_ = false;
   QList<TEditForm*> Forms_;            // open document windows, creation order
   bool fontNamesFilled_ = false;

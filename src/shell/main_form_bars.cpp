@@ -621,13 +621,15 @@ void TMainForm::SetEditorBackground(QTextEdit* ed, const QColor& c) {
 }
 
 void TMainForm::BtnPenClick() {
+  // The editor's default text colour: every character without a colour of
+  // its own, not just the selection (the pen menu colours the selection).
   QTextEdit* ed = formatTarget();
   if (!ed) return;
-  QColor c = ed->textColor();
+  QColor c = ed->palette().color(QPalette::Text);
   if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
-  QTextCharFormat f;
-  f.setForeground(c);
-  ed->mergeCurrentCharFormat(f);
+  QPalette pal = ed->palette();
+  pal.setColor(QPalette::Text, c);
+  ed->setPalette(pal);
 }
 
 void TMainForm::BtnPaperClick() {
