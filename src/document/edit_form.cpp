@@ -11,7 +11,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
-#include <QTextFrame>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -90,6 +89,13 @@ TEditForm::TEditForm(TMainForm* frame, QWidget* parent) : QWidget(parent), Frame
   Editor->setLineWrapMode(QTextEdit::WidgetWidth);
   Editor->setTabChangesFocus(false);
   Editor->setUndoRedoEnabled(true);
+  // The margins live on the editor (SetEditorMargins), not in the document.
+  Editor->document()->setDocumentMargin(0);
+  Editor->document()->clearUndoRedoStacks();
+  Editor->document()->setModified(false);
+  // The margins around the text show the paper colour too.
+  Editor->setBackgroundRole(QPalette::Base);
+  Editor->setAutoFillBackground(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(Editor);
@@ -376,18 +382,9 @@ void TEditForm::UpdateDocumentCommands() {
 
 void TEditForm::SetEditorMargins() {
   // The formatting rectangle: 10 pixels from the left, 3 from the top, the
-  // editor's full width and height otherwise. Set only when it differs, as a
-  // change lays out the whole document again.
-  QTextFrame* root = Editor->document()->rootFrame();
-  QTextFrameFormat f = root->frameFormat();
-  if (f.leftMargin() != 10 || f.topMargin() != 3 || f.rightMargin() != 0 ||
-      f.bottomMargin() != 0) {
-    f.setLeftMargin(10);
-    f.setTopMargin(3);
-    f.setRightMargin(0);
-    f.setBottomMargin(0);
-    root->setFrameFormat(f);
-  }
+  // editor's full width and height otherwise. Kept on the editor rather than
+  // in the document, so it is no edit: no undo step, no modified flag.
+  Editor->setFormattingMargins(QMargins(10, 3, 0, 0));
 }
 
 void TEditForm::EditorChange() {

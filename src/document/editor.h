@@ -16,6 +16,10 @@ class TEditor : public QTextEdit {
   // Inserts text at the caret (replacing the selection), converting Unicode
   // Tamil to TSCII first.
   void insertPlainBytesText(const QString& text);
+  // Space between the editor's edges and the text (not part of the document).
+  void setFormattingMargins(const QMargins& m) {
+    if (viewportMargins() != m) setViewportMargins(m);
+  }
   // True while a key (and the keys its engine sends back) is being handled.
   bool inKey() const { return depth_ > 0; }
 

@@ -331,6 +331,9 @@ class EditFormTest : public QObject {
     QCOMPARE(f->Title(), path("all.txt"));
     QCOMPARE(f->BtnSpeed->text(), QStringLiteral("all.txt"));
     QVERIFY(!f->isModified());
+    QTest::qWait(50);  // painted: still not modified, nothing to undo
+    QVERIFY(!f->isModified());
+    QVERIFY(!f->UnDo1->isEnabled());
     QCOMPARE(f->Editor->textCursor().position(), 0);
     f->Editor->document()->setModified(true);
     f->Save1Click();
@@ -446,8 +449,9 @@ class EditFormTest : public QObject {
   void failedOpenRestoresCursorAndKeepsText() {
     const int before = frame_->EditForms().size();
     TEditForm* f = frame_->CreateEditForm();
+    QVERIFY(!f->isModified());
     QVERIFY(!f->OpenDocumentFile(path("no such file.txt")));
-    qDebug() << f->subWindow() << f->parentWidget();
+
     QCOMPARE(countShown(prompts_, QStringLiteral("Cannot open file")), 1);
     QVERIFY(!QApplication::overrideCursor());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
