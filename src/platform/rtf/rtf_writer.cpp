@@ -5,6 +5,7 @@
 // byte they are (0x80-0xFF as \'hh, never as \~ or \-, so the bytes of a
 // TSCII font come back unchanged), anything beyond as \uN with a "?"
 // fallback. Every font is declared \fcharset0 so no reader re-codes the bytes.
+#include <QHash>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextList>
@@ -57,7 +58,9 @@ class Writer {
   bool needSpace_ = false;  // the last control word still needs its delimiter
   qsizetype lineStart_ = 0;
   QStringList fonts_;
+  QHash<QString, int> fontIds_;
   QList<QColor> colors_;
+  QHash<QRgb, int> colorIds_;  // colour -> table index (1-based)
   bool bullets_ = false;
   int symbolFont_ = -1;
 };
@@ -75,18 +78,24 @@ double Writer::pointSize(const QTextCharFormat& f) const {
 }
 
 void Writer::collect() {
-  fonts_.append(doc_->defaultFont().family());
+  auto addFont = [this](const QString& fam) {
+    if (fontIds_.contains(fam)) return;
+    fontIds_.insert(fam, static_cast<int>(fonts_.size()));
+    fonts_.append(fam);
+  };
+  addFont(doc_->defaultFont().family());
   auto addColor = [this](const QBrush& b) {
     if (b.style() == Qt::NoBrush) return;
     const QColor c = b.color().toRgb();
     const QColor opaque(c.red(), c.green(), c.blue());
-    if (!colors_.contains(opaque)) colors_.append(opaque);
+    if (colorIds_.contains(opaque.rgb())) return;
+    colors_.append(opaque);
+    colorIds_.insert(opaque.rgb(), static_cast<int>(colors_.size()));
   };
   for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next()) {
     if (b.textList()) bullets_ = true;
     auto addFormat = [&](const QTextCharFormat& f) {
-      const QString fam = family(f);
-      if (!fonts_.contains(fam)) fonts_.append(fam);
+      addFont(family(f));
       addColor(f.foreground());
       addColor(f.background());
     };
@@ -94,20 +103,20 @@ void Writer::collect() {
     for (auto it = b.begin(); !it.atEnd(); ++it) addFormat(it.fragment().charFormat());
   }
   if (bullets_) {
+    // Its own entry even if the document uses a font named Symbol: this one
+    // is declared with the symbol charset.
     symbolFont_ = static_cast<int>(fonts_.size());
     fonts_.append(QStringLiteral("Symbol"));
   }
 }
 
-int Writer::fontIndex(const QTextCharFormat& f) const {
-  return static_cast<int>(fonts_.indexOf(family(f)));
-}
+int Writer::fontIndex(const QTextCharFormat& f) const { return fontIds_.value(family(f), 0); }
 
 // Colour table index (1-based; 0 is "automatic"), or 0 for no colour.
 int Writer::colorIndex(const QBrush& b) const {
   if (b.style() == Qt::NoBrush) return 0;
   const QColor c = b.color().toRgb();
-  return static_cast<int>(colors_.indexOf(QColor(c.red(), c.green(), c.blue()))) + 1;
+  return colorIds_.value(QColor(c.red(), c.green(), c.blue()).rgb(), 0);
 }
 
 void Writer::charProps(const QTextCharFormat& f) {
