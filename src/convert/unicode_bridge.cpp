@@ -43,9 +43,9 @@ using namespace unicode_tables;
 // growing the string only when fewer than kSlack bytes are left.
 
 // Room the decoder keeps ahead of its write pointer: one step writes at most
-// eight table entries (12 bytes each, 16 with the overhang of the vector
-// copy) or one prefix-sign letter with a lone sign after it.
-constexpr size_t kSlack = 192;
+// eight letters (up to 12 + 3 bytes each, 16 more for the overhang of the
+// vector copy) and then one general-path letter.
+constexpr size_t kSlack = 256;
 
 struct Cursor {
   char* w;
@@ -251,6 +251,44 @@ constexpr uint8_t canonicalLigature(uint8_t live, uint8_t sign) {
   return 0;
 }
 
+// The sign of a prefix-sign letter by the byte after its consonant (column
+// 0: not a post sign; 1 + position in kPostSigns otherwise): the sign alone
+// (the letter takes 2 bytes), the composed o, oo or au sign (3 bytes), or
+// kSlow for a second sign, which the general path writes with its warning.
+// `kind` holds the byte count here.
+constexpr uint8_t kPostSigns[] = {kByteAa, kByteI, kByteIi, kByteU, kByteUu, kByteAuLength};
+constexpr std::array<uint8_t, 256> makePostColumns() {
+  std::array<uint8_t, 256> t{};
+  for (int k = 0; k < 6; ++k) t[kPostSigns[k]] = static_cast<uint8_t>(k + 1);
+  return t;
+}
+constexpr std::array<uint8_t, 256> kPostColumn = makePostColumns();
+constexpr std::array<std::array<DecEntry, 7>, 3> makePrefixSigns() {
+  std::array<std::array<DecEntry, 7>, 3> t{};
+  for (int k = 0; k < 3; ++k) {
+    const uint8_t prefix = static_cast<uint8_t>(kByteE + k);
+    for (int col = 0; col < 7; ++col) {
+      DecEntry& e = t[k][col];
+      const uint8_t post = col ? kPostSigns[col - 1] : 0;
+      if (prefix == kByteE && post == kByteAa) {
+        e = entryOf(kSignO);
+      } else if (prefix == kByteE && post == kByteAuLength) {
+        e = entryOf(kSignAu);
+      } else if (prefix == kByteEe && post == kByteAa) {
+        e = entryOf(kSignOo);
+      } else {
+        e = entryOf(kSignE + k);
+        e.kind = 2;
+        if (col) e.flags = kSlow;
+        continue;
+      }
+      e.kind = 3;
+    }
+  }
+  return t;
+}
+constexpr auto kPrefixSign = makePrefixSigns();
+
 constexpr DecEntry kEntryDotted = entryOf(kDottedCircle);
 constexpr DecEntry kEntryO = entryOf(kSignO);
 constexpr DecEntry kEntryOo = entryOf(kSignOo);
@@ -303,7 +341,9 @@ struct Decoder {
   // letter whose neighbours have not arrived yet; returns the bytes consumed.
   size_t run(const uint8_t* p, size_t n, bool final, std::string& s) {
     const size_t limit = final ? n : (n > TsciiToUnicodeStream::kMaxTail ? n - TsciiToUnicodeStream::kMaxTail : 0);
-    Cursor c = begin(s, limit * 3);
+    // Tamil prose takes about 3.4 bytes of UTF-8 per TSCII byte; more grows
+    // the string (at most 12 per byte, for 0x82 and 0x8C).
+    Cursor c = begin(s, limit / 2 * 7);
     char* w = c.w;
     char* wend = c.end;
     // pb is the byte before p[i] (from the previous piece at first), kept in
@@ -315,7 +355,7 @@ struct Decoder {
     size_t i = 0;
     while (i < limit) {
       if (static_cast<size_t>(wend - w) < kSlack) {
-        c = grow(s, w, (limit - i) * 3 + kSlack);
+        c = grow(s, w, (limit - i) * 4 + kSlack);
         w = c.w;
         wend = c.end;
       }
@@ -341,14 +381,29 @@ struct Decoder {
           continue;
         }
       }
-      for (; i < stop; ++i) {
+      while (i < stop) {
         const uint8_t b = p[i];
         const DecEntry& e = kDecTables[kPrevClass[pb]][b];
-        if (e.flags) break;
+        if (e.flags) {
+          // A prefix sign with its live consonant (and aa or the au length
+          // mark that completes o, oo or au) stays here when nothing about
+          // it needs a warning; everything else goes to the general path.
+          if (e.kind != kDecPrefix || i + 2 >= n) break;
+          const uint8_t cb = p[i + 1];
+          const DecEntry& ce = kDec[cb];
+          if (kPrevClass[cb] == kAfterOther || ce.flags) break;
+          const DecEntry& se = kPrefixSign[b - kByteE][kPostColumn[p[i + 2]]];
+          if (se.flags) break;
+          w = put(put(w, ce), se);
+          i += se.kind;  // bytes the letter took
+          pb = p[i - 1];
+          continue;
+        }
         w = put(w, e);
         pb = b;
+        ++i;
       }
-      if (i == stop) continue;
+      if (i >= stop) continue;
       pb2 = i >= 2 ? p[i - 2] : i == 1 ? st.prev : st.prev2;
       const uint8_t b = p[i];
       const DecEntry& e = kDecTables[kPrevClass[pb]][b];
