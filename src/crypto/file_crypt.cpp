@@ -159,9 +159,12 @@ class Worker {
          const FileCryptProgress& progress)
       : dir_(dir), cipher_(cipher), in_(in), out_(out), progress_(progress) {}
 
+  // Also the way out when something throws (a progress callback, say): the
+  // cipher is wiped and an unfinished output removed.
   ~Worker() {
     cipher_.Wipe();
     if (buf_) SecureFill(buf_.get(), kPiece, 0);
+    if (removeOutput_) ::unlink(out_.c_str());
   }
 
   FileCryptResult run(std::string_view password);
@@ -172,6 +175,7 @@ class Worker {
     fout_.reset();
     cipher_.Wipe();
     if (removeOutput_) ::unlink(out_.c_str());
+    removeOutput_ = false;
     return {status, std::move(message)};
   }
   std::string unchanged() const { return ". " + in_ + " was not changed."; }
@@ -227,22 +231,22 @@ FileCryptResult Worker::run(std::string_view password) {
   removeOutput_ = true;
 
   // Key and password check.
-  unsigned char k32[kCheckBytes];
+  struct Key32 {
+    unsigned char b[kCheckBytes];
+    ~Key32() { SecureFill(b, sizeof b, 0xFF); }
+  } key;
+  auto& k32 = key.b;
   makeKey32(password, k32);
   cipher_.Init(k32, std::min(cipher_.MaxKeySize(), 256), nullptr);
   cipher_.EncryptCBC(k32, k32, kCheckBytes);
   cipher_.ResetChain();
   if (dir_ == Direction::Encrypt) {
-    const bool ok = writeFull(fout_.get(), k32, kCheckBytes, FileCryptStep::WriteCheck);
-    const int err = errno;
-    SecureFill(k32, sizeof k32, 0xFF);
-    if (!ok) return ioError("write", out_, err);
+    if (!writeFull(fout_.get(), k32, kCheckBytes, FileCryptStep::WriteCheck)) return ioError("write", out_, errno);
   } else {
     unsigned char stored[kCheckBytes];
     const ssize_t got = readFull(fin_.get(), stored, kCheckBytes);
     const int err = errno;
     const bool match = got == static_cast<ssize_t>(kCheckBytes) && std::memcmp(stored, k32, kCheckBytes) == 0;
-    SecureFill(k32, sizeof k32, 0xFF);
     if (got < 0) return ioError("read", in_, err);
     if (got < static_cast<ssize_t>(kCheckBytes))  // the file shrank since we looked
       return fail(FileCryptStatus::TooShort,

@@ -376,3 +376,17 @@ TEST(FileCrypt, CommandTexts) {
   EXPECT_STREQ(kFilePasswordCaption, "Password for encryption");
   EXPECT_STREQ(kFilePasswordPrompt, "Please enter the password");
 }
+
+// A progress callback that throws (the window's, say) leaves no temporary
+// output, the file as it was and the cipher wiped.
+TEST(FileCrypt, ThrowingProgressCleansUp) {
+  TempDir dir;
+  TDCP_blowfish bf;
+  const std::string f = dir.file("f.bin"), plain = crypto_test::pattern(700000);
+  writeFile(f, plain);
+  EXPECT_THROW(EncryptFile(bf, f, f + ".enc", "pw", [](std::uint64_t, std::uint64_t) { throw std::runtime_error("stop"); }),
+               std::runtime_error);
+  EXPECT_EQ(readFile(f), plain);
+  EXPECT_EQ(dir.names(), (Names{"f.bin"}));
+  EXPECT_FALSE(bf.Initialized());
+}
