@@ -805,26 +805,29 @@ struct Encoder {
     size_t i = 0;
     while (i < limit) {
       // Fast path: a run of Tamil characters whose table entries need no
-      // further look (reads up to eight bytes ahead).
-      if (!lonePrefix) {
+      // further look. It reads up to eight bytes ahead (runEnd), and takes a
+      // consonant only with room for its sign to follow here too (consEnd):
+      // the sign's entry assumes the consonant wrote its part.
+      if (!lonePrefix && n >= 11 && limit > 3) {
+        const size_t runEnd = std::min(n - 7, limit);
+        const size_t consEnd = std::min(n - 10, limit - 3);
         unsigned prevCls = kPrevOther;  // a run starts after a non-Tamil character or a whole letter
-        while (i + 8 <= n && i < limit) {
-          const uint32_t x = load32(p + i);
-          if (!(x & 0x80) && (x & 0x8000)) {
+        unsigned t = i < runEnd ? tamilIndex(load32(p + i)) : 128;
+        while (i < runEnd) {
+          if (t == 128) {
             // One ASCII byte between Tamil words (a space, a comma) stays in
             // the run; a longer ASCII stretch goes to the copy loop below.
-            *w++ = static_cast<char>(x);
+            if (p[i] >= 0x80 || p[i + 1] < 0x80) break;
+            *w++ = static_cast<char>(p[i]);
             prevCls = kPrevOther;
             ++i;
+            t = tamilIndex(load32(p + i));
             continue;
           }
-          const unsigned t = tamilIndex(x);
-          if (t == 128) break;
+          const unsigned next = tamilIndex(load32(p + i + 3));
           const unsigned row = kEncInfo.row[t];
-          // A consonant goes only with room for its sign to follow here too:
-          // the sign's entry assumes the consonant wrote its part.
-          if (row && (i + 11 > n || i + 3 >= limit)) break;
-          const unsigned consIdx = (row - 1) * kSignCols + kEncInfo.col[tamilIndex(load32(p + i + 3))];
+          if (row && i >= consEnd) break;
+          const unsigned consIdx = (row - 1) * kSignCols + kEncInfo.col[next];
           const unsigned signIdx = kConsRows + prevCls * 128 + t;
           const unsigned mask = 0u - (row != 0);
           const EncFast& f = kEncFast[(signIdx & ~mask) | (consIdx & mask)];
@@ -833,6 +836,7 @@ struct Encoder {
           w += f.len;
           prevCls = kEncInfo.cls[t];
           i += 3;
+          t = next;
         }
         if (i >= limit) break;
         // Whatever stopped the run starts afresh below: never a consonant's
