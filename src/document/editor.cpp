@@ -68,6 +68,9 @@ QString normaliseBreaks(QString text) {
 
 TEditor::TEditor(TEditForm* form, QWidget* parent) : QTextEdit(parent), Form_(form) {}
 
+// Edits go through a copy of the editor's cursor: the editor's own cursor
+// moves with the text, and nothing is laid out or scrolled until the whole key
+// is done (setTextCursor would do both for every character an engine sends).
 void TEditor::insertByte(unsigned char b, bool paragraph) {
   QTextCursor c = textCursor();
   if (paragraph) {
@@ -76,7 +79,6 @@ void TEditor::insertByte(unsigned char b, bool paragraph) {
     if (overwriteMode() && !c.hasSelection() && !c.atBlockEnd()) c.deleteChar();
     c.insertText(QString(QChar(b)));
   }
-  setTextCursor(c);
 }
 
 void TEditor::keyPressEvent(QKeyEvent* e) {
@@ -127,7 +129,6 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
         c.removeSelectedText();
       else
         c.deletePreviousChar();
-      setTextCursor(c);
     }
   }
   // The character message, through the dispatch (which may send keys back
