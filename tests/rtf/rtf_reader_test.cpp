@@ -135,17 +135,17 @@ TEST(Reader, ParagraphFormatting) {
   rtftest::ensureApp();
   const std::string rtf =
       "{\\rtf1 \\pard\\qc C\\par \\qr R\\par {\\pard\\qj J\\par}\\pard L\\par"
-      "\\pard\\li720\\ri360\\fi-360 I\\par}";
+      "\\pard\\li720\\ri360\\fi-360 I\\par\\pard\\qc last without a mark}";
   QTextDocument doc;
   QString err;
   ASSERT_TRUE(readRtf(rtftest::bytes(rtf), &doc, &err)) << err.toStdString();
-  ASSERT_EQ(doc.blockCount(), 5);
-  const Qt::Alignment want[] = {Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify, Qt::AlignLeft,
-                                Qt::AlignLeft};
+  ASSERT_EQ(doc.blockCount(), 6);
+  const Qt::Alignment want[] = {Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify,
+                                Qt::AlignLeft,    Qt::AlignLeft,  Qt::AlignHCenter};
   int i = 0;
   for (QTextBlock b = doc.begin(); b.isValid(); b = b.next(), ++i)
     EXPECT_EQ(b.blockFormat().alignment() & Qt::AlignHorizontal_Mask, want[i]) << i;
-  const QTextBlockFormat f = doc.lastBlock().blockFormat();
+  const QTextBlockFormat f = doc.lastBlock().previous().blockFormat();
   EXPECT_DOUBLE_EQ(f.leftMargin(), 48.0);  // 720 twips at 96 dpi
   EXPECT_DOUBLE_EQ(f.rightMargin(), 24.0);
   EXPECT_DOUBLE_EQ(f.textIndent(), -24.0);

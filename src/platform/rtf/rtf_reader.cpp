@@ -745,16 +745,15 @@ bool Parser::run(Model& model, std::string& error) {
         stack_.back().star = false;
         break;
       case TokenType::GroupEnd:
-        groupEnd();
-        if (stack_.empty()) {
-          // Whatever follows the document's closing brace is not part of it.
+        if (stack_.size() == 1) {
+          // The document's closing brace ends a last paragraph that has no
+          // \par, with the formatting in effect. Whatever follows the brace
+          // is not part of the document.
           flushTamil();
-          if (m_->text.size() > paraTextBegin_ || m_->paras.empty()) {
-            stack_.push_back(GroupState{});
-            endParagraph();
-          }
+          if (m_->text.size() > paraTextBegin_ || m_->paras.empty()) endParagraph();
           return true;
         }
+        groupEnd();
         break;
       case TokenType::ControlWord: controlWord(t); break;
       case TokenType::ControlSymbol: controlSymbol(t); break;
