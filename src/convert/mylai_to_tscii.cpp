@@ -104,19 +104,20 @@ constexpr Tables kT = makeTables();
 // hold the replaced bytes and the modifier itself writes nothing.
 enum NextKind : uint8_t { kNextOther, kNextF, kNextMod1 };
 
-constexpr std::array<uint8_t, 256> makeNextKind() {
-  std::array<uint8_t, 256> t{};
-  t[uint8_t(kPulliKey)] = kNextF;
-  for (int m = 0; m < 3; ++m) t[uint8_t(kModifiers[m])] = uint8_t(kNextMod1 + m);
+// Offset of the row for each possible next byte.
+constexpr std::array<uint16_t, 256> makeNextRow() {
+  std::array<uint16_t, 256> t{};
+  t[uint8_t(kPulliKey)] = kNextF * 256;
+  for (int m = 0; m < 3; ++m) t[uint8_t(kModifiers[m])] = uint16_t((kNextMod1 + m) * 256);
   return t;
 }
-constexpr std::array<uint8_t, 256> kNextKind = makeNextKind();
+constexpr std::array<uint16_t, 256> kNextRow = makeNextRow();
 
-constexpr std::array<uint16_t, 5 * 256> makeOut() {
-  std::array<uint16_t, 5 * 256> t{};
+constexpr std::array<uint32_t, 5 * 256> makeOut() {
+  std::array<uint32_t, 5 * 256> t{};
   for (int c = 0; c < 256; ++c) {
     const Action a = kT.action[c];
-    const uint16_t emit = uint16_t(a.emit) << 8;
+    const uint32_t emit = uint32_t(a.emit) << 8;
     t[kNextOther * 256 + c] = a.value | emit;
     t[kNextF * 256 + c] = uint8_t(a.value + (a.pulli ? kPulliOffset : 0)) | emit;
     for (int m = 1; m <= 3; ++m) {
@@ -126,7 +127,7 @@ constexpr std::array<uint16_t, 5 * 256> makeOut() {
   }
   return t;
 }
-constexpr std::array<uint16_t, 5 * 256> kOut = makeOut();
+constexpr std::array<uint32_t, 5 * 256> kOut = makeOut();
 
 // The loop reads eight input bytes with one load, first byte lowest.
 static_assert(std::endian::native == std::endian::little);
@@ -152,20 +153,21 @@ void mylaiToTsciiAppend(std::string_view in, std::string& out) {
     uint64_t w;
     std::memcpy(&w, p + i, 8);
     const unsigned ninth = p[i + 8];
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) {
       const unsigned c = unsigned(w >> (8 * k)) & 0xFF;
       const unsigned next = k < 7 ? unsigned(w >> (8 * k + 8)) & 0xFF : ninth;
-      const uint16_t e = kOut[kNextKind[next] * 256 + c];
+      const uint32_t e = kOut[kNextRow[next] + c];
       o[j] = uint8_t(e);
       j += e >> 8;
     }
   }
   for (; i + 1 < n; ++i) {
-    const uint16_t e = kOut[kNextKind[p[i + 1]] * 256 + p[i]];
+    const uint32_t e = kOut[kNextRow[p[i + 1]] + p[i]];
     o[j] = uint8_t(e);
     j += e >> 8;
   }
-  const uint16_t last = kOut[p[n - 1]];  // nothing follows it
+  const uint32_t last = kOut[p[n - 1]];  // nothing follows it
   o[j] = uint8_t(last);
   j += last >> 8;
   out.resize(base + j);

@@ -94,6 +94,7 @@ void tsciiToTabAppend(std::string_view in, std::string& out) {
   for (; i + 8 <= in.size(); i += 8) {
     uint64_t w;
     std::memcpy(&w, p + i, 8);
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) put(unsigned(w >> (8 * k)) & 0xFF);
   }
   for (; i < in.size(); ++i) put(p[i]);
