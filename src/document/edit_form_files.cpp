@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <memory>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -181,7 +182,10 @@ bool TEditForm::OpenDocumentFile(const QString& fileName) {
     if (rtf && !tolvan::rtf::canRead(bytes.left(16))) rtf = false;
     if (rtf) {
       QString rtfError;
-      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError)) error = rtfError;
+      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError))
+        error = rtfError;
+      else
+        tolvan::documentBytesToEditorChars(doc);
     } else {
       LineEnding_ = tolvan::detectLineEnding(bytes);
       Editor->setPlainText(tolvan::bytesToText(bytes));
@@ -227,8 +231,13 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
   QByteArray data;
   if (plain) {
     if (!tolvan::documentToBytes(Editor->document(), LineEnding_, &data)) return WriteResult::NeedsRtf;
-  } else {
+  } else if (Editor->document()->find(QString(QChar(tolvan::kDisplayedSoftHyphen))).isNull()) {
     data = tolvan::rtf::writeRtf(Editor->document());
+  } else {
+    // The file gets the byte, not the character the editor shows for it.
+    std::unique_ptr<QTextDocument> copy(Editor->document()->clone());
+    tolvan::documentEditorCharsToBytes(copy.get());
+    data = tolvan::rtf::writeRtf(copy.get());
   }
   QString error;
   const QFileInfo fi(path);

@@ -40,10 +40,13 @@ QString tamilToTscii(const QString& text) {
     const std::string tscii = tolvan::UnicodeToTscii(
         run.toStdString(), [&](size_t, const std::string&) { lost = true; },
         tolvan::Unmappable::Drop);
-    if (lost)
+    if (lost) {
       out.append(run);
-    else
-      out.append(QString::fromLatin1(tscii.data(), static_cast<qsizetype>(tscii.size())));
+    } else {
+      QString bytes = QString::fromLatin1(tscii.data(), static_cast<qsizetype>(tscii.size()));
+      tolvan::bytesToEditorChars(bytes);
+      out.append(bytes);
+    }
     k = e;
   }
   return out;
@@ -77,7 +80,7 @@ void TEditor::insertByte(unsigned char b, bool paragraph) {
     c.insertBlock();
   } else {
     if (overwriteMode() && !c.hasSelection() && !c.atBlockEnd()) c.deleteChar();
-    c.insertText(QString(QChar(b)));
+    c.insertText(QString(tolvan::byteToChar(b)));
   }
 }
 
@@ -165,7 +168,11 @@ void TEditor::insertPlainBytesText(const QString& text) {
       t.prepend(QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size())));
     }
   }
-  c.insertText(tamilToTscii(t));
+  QString converted = tamilToTscii(t);
+  // Characters that arrive as bytes (U+00AD from a Latin-1 source) take the
+  // editor's form too.
+  tolvan::bytesToEditorChars(converted);
+  c.insertText(converted);
   c.endEditBlock();
   setTextCursor(c);
   ensureCursorVisible();
@@ -203,9 +210,11 @@ void TEditor::insertFromMimeData(const QMimeData* source) {
         tamil = true;
         break;
       }
-    // Unicode Tamil, or plain text only: insert it as plain text, converted
-    // and with its line breaks made paragraph breaks.
-    if (tamil || !source->hasHtml()) {
+    // Our own copies keep their formatting (their Tamil is already in the
+    // editor's form). Unicode Tamil from elsewhere, or plain text only, goes in
+    // as plain text, converted, with its line breaks made paragraph breaks.
+    const bool ours = source->hasFormat(QStringLiteral("application/vnd.oasis.opendocument.text"));
+    if (!ours && (tamil || !source->hasHtml())) {
       insertPlainBytesText(text);
       return;
     }

@@ -2,6 +2,7 @@
 #include "platform/byte_text.h"
 
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -23,6 +24,7 @@ QByteArray detectLineEnding(const QByteArray& bytes) {
 QString bytesToText(const QByteArray& bytes) {
   // fromLatin1 is exactly one byte to one QChar of the same value.
   QString text = QString::fromLatin1(bytes);
+  bytesToEditorChars(text);
   if (bytes.indexOf('\r') < 0) return text;
   // A QTextCursor takes both CR and LF as paragraph breaks, so CR LF must
   // become one LF before the text reaches the document.
@@ -60,6 +62,8 @@ int walkDocument(const QTextDocument* doc, Sink&& sink, bool* more) {
       const char16_t u = p[k].unicode();
       if (u <= 0xFF) {
         sink.byte(static_cast<char>(u));
+      } else if (u == kDisplayedSoftHyphen) {
+        sink.byte('\xAD');
       } else if (u == 0x2028) {
         sink.lineEnd();
       } else {
@@ -112,14 +116,41 @@ bool selectionToBytes(const QTextCursor& cursor, QByteArray* out) {
   out->reserve(t.size());
   for (QChar c : t) {
     const char16_t u = c.unicode();
-    if (u == 0x2029 || u == 0x2028)
+    if (u == 0x2029 || u == 0x2028) {
       out->append('\r');
-    else if (u <= 0xFF)
-      out->append(static_cast<char>(u));
-    else
-      return false;
+    } else {
+      const int b = charToByte(c);
+      if (b < 0) return false;
+      out->append(static_cast<char>(b));
+    }
   }
   return true;
+}
+
+namespace {
+
+// Replaces every `from` character of doc by `to`, keeping each one's format.
+void replaceChar(QTextDocument* doc, QChar from, QChar to) {
+  const QString needle(from);
+  QTextCursor edit(doc);
+  edit.beginEditBlock();
+  QTextCursor hit = doc->find(needle, 0, QTextDocument::FindCaseSensitively);
+  while (!hit.isNull()) {
+    const QTextCharFormat fmt = hit.charFormat();
+    hit.insertText(QString(to), fmt);
+    hit = doc->find(needle, hit, QTextDocument::FindCaseSensitively);
+  }
+  edit.endEditBlock();
+}
+
+}  // namespace
+
+void documentBytesToEditorChars(QTextDocument* doc) {
+  replaceChar(doc, QChar(0xAD), QChar(kDisplayedSoftHyphen));
+}
+
+void documentEditorCharsToBytes(QTextDocument* doc) {
+  replaceChar(doc, QChar(kDisplayedSoftHyphen), QChar(0xAD));
 }
 
 }  // namespace tolvan

@@ -3,6 +3,13 @@
 // decodes or encodes through a character set. Paragraph breaks are the only
 // translation: CR LF, LF or CR in a file become one break, and a save writes
 // the line ending the file had.
+//
+// One exception, for display: byte 0xAD (the letter i in TSCII) is held as
+// U+0B87, the same letter in Unicode, because text layout hides U+00AD as a
+// soft hyphen. Every path between bytes and the editor goes through
+// byteToChar/charToByte, so the bytes themselves are never affected. (Unicode
+// Tamil entering the editor is always converted to TSCII first, so U+0B87 in
+// a document can only stand for byte 0xAD.)
 #pragma once
 #include <QByteArray>
 #include <QString>
@@ -11,6 +18,24 @@ class QTextDocument;
 class QTextCursor;
 
 namespace tolvan {
+
+// The editor's character for a byte, and the byte of an editor character (-1
+// when one byte cannot hold it).
+inline constexpr char16_t kDisplayedSoftHyphen = 0x0B87;
+inline QChar byteToChar(unsigned char b) { return b == 0xAD ? QChar(kDisplayedSoftHyphen) : QChar(b); }
+inline int charToByte(QChar c) {
+  const char16_t u = c.unicode();
+  if (u <= 0xFF) return u;
+  return u == kDisplayedSoftHyphen ? 0xAD : -1;
+}
+// Bytes (one QChar per byte, as QString::fromLatin1 gives them) to the
+// editor's characters, in place.
+inline void bytesToEditorChars(QString& s) { s.replace(QChar(0xAD), QChar(kDisplayedSoftHyphen)); }
+
+// The same exchange over a whole document (RTF loads and saves go through
+// it): U+00AD to the displayed form, and back.
+void documentBytesToEditorChars(QTextDocument* doc);
+void documentEditorCharsToBytes(QTextDocument* doc);
 
 // The first line ending in bytes ("\r\n", "\n" or "\r"); "\n" when it has none.
 QByteArray detectLineEnding(const QByteArray& bytes);

@@ -72,6 +72,21 @@ class ByteTextTest : public QObject {
     QVERIFY(!tolvan::documentFitsBytes(&doc));
   }
 
+  void letterIIsShownAsItsUnicodeForm() {
+    QTextDocument doc;
+    tolvan::setDocumentBytes(&doc, QByteArray("\xAD\xB8\xAD"));
+    QCOMPARE(doc.toRawText(), QString() + QChar(0x0B87) + QChar(0xB8) + QChar(0x0B87));
+    QByteArray back;
+    QVERIFY(tolvan::documentToBytes(&doc, "\n", &back));
+    QCOMPARE(back, QByteArray("\xAD\xB8\xAD"));
+    // The whole-document exchange used around RTF keeps formats and undoes.
+    tolvan::documentEditorCharsToBytes(&doc);
+    QCOMPARE(doc.toRawText(), QString() + QChar(0xAD) + QChar(0xB8) + QChar(0xAD));
+    tolvan::documentBytesToEditorChars(&doc);
+    QCOMPARE(doc.toRawText(), QString() + QChar(0x0B87) + QChar(0xB8) + QChar(0x0B87));
+    QCOMPARE(tolvan::charToByte(QChar(0x0B88)), -1);
+  }
+
   void selectionBytesUseCarriageReturns() {
     QTextDocument doc;
     tolvan::setDocumentBytes(&doc, QByteArray("\xB8\xA1\n\xA0x"));

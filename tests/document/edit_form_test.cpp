@@ -466,6 +466,33 @@ class EditFormTest : public QObject {
     QCOMPARE(g->Title(), path("keep.txt"));
   }
 
+  // Byte 0xAD (the letter i) is held as U+0B87 so it is drawn; files, the
+  // selection and RTF still carry the byte.
+  void letterIKeepsItsByteEverywhere() {
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, true);
+    typeKeys(f, " inimai");
+    QVERIFY(f->Editor->document()->toRawText().contains(QChar(0x0B87)));
+    QVERIFY(!f->Editor->document()->toRawText().contains(QChar(0xAD)));
+    const QByteArray typed = textOf(f);
+    QVERIFY(typed.startsWith(" \xAD"));
+    f->Selectall1Click();
+    QByteArray sel;
+    QVERIFY(tolvan::selectionToBytes(f->Editor->textCursor(), &sel));
+    QCOMPARE(sel, typed);
+    for (const char* name : {"i.txt", "i.rtf"}) {
+      prompts_.files.push_back({path(name)});
+      f->Saveas1Click();
+      const QByteArray file = readFile(path(name));
+      QVERIFY(file.contains('\xAD') || file.contains("\\'ad"));
+      QVERIFY(!file.contains("2951"));
+      TEditForm* g = openDocument(path(name));
+      QVERIFY(g);
+      QCOMPARE(textOf(g), typed);
+      QVERIFY(g->Editor->document()->toRawText().contains(QChar(0x0B87)));
+    }
+  }
+
   void fileStamp() {
     QCOMPARE(TEditForm::GetFileStamp(path("missing")), -1);
     writeFile(path("stamp.txt"), "x");
