@@ -390,3 +390,18 @@ TEST(FileCrypt, ThrowingProgressCleansUp) {
   EXPECT_EQ(dir.names(), (Names{"f.bin"}));
   EXPECT_FALSE(bf.Initialized());
 }
+
+// A real failure, not an injected one: a folder named like the companion
+// cannot be deleted, so the output must not be renamed onto F.
+TEST(FileCrypt, CompanionFolderBlocksTheReplacement) {
+  TempDir dir;
+  TDCP_blowfish bf;
+  const std::string f = dir.file("f.txt");
+  writeFile(f, "plain");
+  std::filesystem::create_directories(f + ".org/inside");
+  const auto r = EncryptFile(bf, f, f + ".enc", "pw");
+  EXPECT_EQ(r.status, FileCryptStatus::RenameFailed);
+  EXPECT_EQ(r.message.rfind("Unable to delete the file \"" + f + ".org\": ", 0), 0u) << r.message;
+  EXPECT_EQ(readFile(f), "plain");
+  EXPECT_EQ(dir.names(), (Names{"f.txt", "f.txt.org"}));
+}
