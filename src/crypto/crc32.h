@@ -13,7 +13,7 @@ namespace tolvan {
 // carry-less multiplication where the processor has it.
 std::uint32_t UpdateCRC32(std::uint32_t reg, const void* buf, std::size_t count);
 
-// The same result by table lookups only (eight bytes per step), on any
+// The same result by table lookups only (sixteen bytes per step), on any
 // processor. UpdateCRC32 falls back to it.
 std::uint32_t UpdateCRC32Portable(std::uint32_t reg, const void* buf, std::size_t count);
 
