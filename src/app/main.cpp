@@ -3,6 +3,7 @@
 // command line and run until the frame closes.
 #include <QApplication>
 #include <QThread>
+#include <QTimer>
 
 #include "platform/fonts.h"
 #include "platform/single_instance.h"
@@ -24,7 +25,9 @@ int main(int argc, char** argv) {
   if (instance.handOver(files, 1000)) return 0;
   instance.listen();
 
-  tolvan::registerTsciiFonts(QApplication::applicationDirPath());
+  // The Tamil font's name works at once; its files are registered once the
+  // window is up (or before the first document opens).
+  tolvan::installTsciiSubstitutions(QApplication::applicationDirPath());
 
   // 2. The splash, painted at once, for a moment.
   auto* splash = new TAboutBox();
@@ -52,6 +55,7 @@ int main(int argc, char** argv) {
 
   // 4. The files named on the command line.
   frame->OpenFiles(files, false);
+  QTimer::singleShot(0, frame, [] { tolvan::registerTsciiFonts(QApplication::applicationDirPath()); });
 
   // 5.
   return app.exec();

@@ -2,6 +2,7 @@
 #include "platform/fonts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 
@@ -46,10 +47,23 @@ QString registerTsciiFonts(const QString& programDir) {
   }
   if (g_family.isEmpty() && !families.isEmpty()) g_family = families.first();
   if (!g_family.isEmpty()) {
+    QFont::removeSubstitutions(tamilUiFontName());
+    QFont::removeSubstitutions(QStringLiteral("TAMILFIX"));
     QFont::insertSubstitution(tamilUiFontName(), g_family);
     QFont::insertSubstitution(QStringLiteral("TAMILFIX"), g_family);
   }
   return g_family;
+}
+
+void installTsciiSubstitutions(const QString& programDir) {
+  if (g_done) return;
+  for (const QString& d : tsciiFontDirs(programDir)) {
+    if (QFile::exists(QDir(d).filePath(QStringLiteral("TSCu_Paranar.ttf")))) {
+      QFont::insertSubstitution(tamilUiFontName(), QStringLiteral("TSCu_Paranar"));
+      QFont::insertSubstitution(QStringLiteral("TAMILFIX"), QStringLiteral("TSCu_Paranar"));
+      return;
+    }
+  }
 }
 
 QString tsciiFamily() { return g_family; }

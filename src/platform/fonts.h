@@ -18,6 +18,11 @@ QStringList tsciiFontDirs(const QString& programDir);
 // the default font).
 QString registerTsciiFonts(const QString& programDir);
 
+// Installs the substitutions alone, without loading any font file, when the
+// system's TSCII fonts are where Debian puts them; registerTsciiFonts can
+// then wait until after the first paint. Cheap.
+void installTsciiSubstitutions(const QString& programDir);
+
 // The family registered by registerTsciiFonts (empty before or when none).
 QString tsciiFamily();
 

@@ -2,7 +2,12 @@
 // pictograms on a 32x32 grid; they only have to be recognisable at 16 pixels.
 #include "platform/icons.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QIconEngine>
+#include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
 #include <QFile>
 #include <QFont>
 #include <QPainter>
@@ -312,21 +317,56 @@ void initIconTheme() {
   }
 }
 
-QIcon builtinIcon(IconId id) {
-  QIcon result;
-  for (int size : {16, 22, 32}) {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.scale(size / 32.0, size / 32.0);
-    drawPicture(id, p);
-    p.end();
-    result.addPixmap(pm);
+namespace {
+
+// Draws the picture when a size is first asked for, so making the toolbar
+// costs nothing until it paints, and only the sizes shown are drawn.
+class BuiltinIconEngine : public QIconEngine {
+ public:
+  explicit BuiltinIconEngine(IconId id) : id_(id) {}
+  QIconEngine* clone() const override { return new BuiltinIconEngine(id_); }
+  void paint(QPainter* p, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    p->drawPixmap(rect, pixmap(rect.size(), mode, state));
   }
-  return result;
-}
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+    const int side = qMin(size.width(), size.height());
+    return QSize(side, side);
+  }
+  QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+    return {QSize(16, 16), QSize(22, 22), QSize(32, 32)};
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+    const int side = qMax(1, qMin(size.width(), size.height()));
+    const QString key = QStringLiteral("tolvan-icon-%1-%2-%3")
+                            .arg(int(id_))
+                            .arg(side)
+                            .arg(int(mode));
+    QPixmap pm;
+    if (QPixmapCache::find(key, &pm)) return pm;
+    pm = QPixmap(side, side);
+    pm.fill(Qt::transparent);
+    {
+      QPainter p(&pm);
+      p.setRenderHint(QPainter::Antialiasing);
+      p.setRenderHint(QPainter::TextAntialiasing);
+      p.scale(side / 32.0, side / 32.0);
+      drawPicture(id_, p);
+    }
+    if (mode != QIcon::Normal && qApp) {
+      QStyleOption opt;
+      pm = QApplication::style()->generatedIconPixmap(mode, pm, &opt);
+    }
+    QPixmapCache::insert(key, pm);
+    return pm;
+  }
+
+ private:
+  IconId id_;
+};
+
+}  // namespace
+
+QIcon builtinIcon(IconId id) { return QIcon(new BuiltinIconEngine(id)); }
 
 QIcon icon(IconId id) {
   if (const char* name = themeName(id)) {

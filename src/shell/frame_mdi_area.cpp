@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include "shell/color_table.h"
 #include "shell/main_form.h"
@@ -45,4 +46,9 @@ void TFrameMdiArea::paintEvent(QPaintEvent*) {
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   p.drawText(r, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text);
   TMainForm::AppIcon().paint(&p, QRect(r.width() / 2, 100, 32, 32));
+  if (!painted_) {
+    // The window is up: now the start-up work that could wait.
+    painted_ = true;
+    QTimer::singleShot(0, frame_, &TMainForm::FinishStartup);
+  }
 }

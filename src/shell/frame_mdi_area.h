@@ -23,4 +23,5 @@ class TFrameMdiArea : public QMdiArea {
  private:
   TMainForm* frame_;
   QColor lastColor_;
+  bool painted_ = false;
 };

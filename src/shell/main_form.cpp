@@ -27,6 +27,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -171,19 +172,25 @@ void TMainForm::FormCreate() {
   // 6.
   ApplyViewerFlags();
 
-  // 7. Date of the first start; kept, never used.
-  if (Settings_->readString(Key::StartDate).empty())
-    Settings_->writeString(Key::StartDate,
-                           toBytes(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)));
-
-  // 8. The usage counter and the thank-you message every hundredth start.
+  // 7. and 8. Each settings write replaces the file durably, which costs more
+  // than the rest of start-up, so the two writes wait until the window has
+  // painted (FinishStartup); what they write is decided here.
+  const bool firstDate = Settings_->readString(Key::StartDate).empty();
+  const std::string today = toBytes(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+  // The usage counter and the thank-you message every hundredth start.
   const int times = Settings_->readInteger(Key::Times);
   if (times % 100 == 0) {
     TAboutBox::hideSplash();
     tolvan::Prompts::instance().information(
         this, QStringLiteral("Thank you for using Tolvan \" %1 \" times !").arg(times));
   }
-  Settings_->writeInteger(Key::Times, times + 1);
+  Deferred_.push_back([this, firstDate, today, times] {
+    if (firstDate) Settings_->writeString(Key::StartDate, today);  // kept, never used
+    Settings_->writeInteger(Key::Times, times + 1);
+  });
+  // The MDI area's first paint starts it; a frame never shown gets it soon
+  // anyway.
+  QTimer::singleShot(500, this, &TMainForm::FinishStartup);
 
   // 9. The folder of the last opened document.
   WorkDir = withSlash(pathFromBytes(Settings_->readString(Key::WorkDir)));
@@ -293,8 +300,15 @@ void TMainForm::closeEvent(QCloseEvent* e) {
   e->accept();
 }
 
+void TMainForm::FinishStartup() {
+  const auto work = std::move(Deferred_);
+  Deferred_.clear();
+  for (const auto& w : work) w();
+}
+
 void TMainForm::FormClose() {
   if (closing_) return;
+  FinishStartup();
   closing_ = true;
   // 1. No more active-window or drop handling.
   disconnect(Mdi_, &QMdiArea::subWindowActivated, this, &TMainForm::onSubWindowActivated);
@@ -358,6 +372,9 @@ int TMainForm::FontSizeValue() const { return FontSize ? FontSize->value() : 10;
 QMdiArea* TMainForm::MdiArea() const { return Mdi_; }
 
 TEditForm* TMainForm::CreateEditForm() {
+  // Documents need the Tamil font; start-up may have left registering it
+  // until after the first paint.
+  tolvan::registerTsciiFonts(ProgramDir_);
   auto* form = new TEditForm(this);
   Forms_ << form;
   connect(form, &QObject::destroyed, this, [this](QObject* o) {

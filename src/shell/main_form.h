@@ -9,7 +9,9 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "shell/profile_file.h"
 
@@ -152,6 +154,9 @@ class TMainForm : public QMainWindow {
   // Search, Keyboard, Convert and Tools menus merged in before View.
   void RebuildMenuBar();
   void ApplyViewerFlags();
+  // The start-up work that waits for the first paint (the start count and
+  // date writes). Runs once, from the event loop or at the latest at close.
+  void FinishStartup();
   // The icon of the application (about box, banner, window).
   static QIcon AppIcon();
   // The banner for a default font: a Tamil line in TSCII for a TSCII font
@@ -271,6 +276,7 @@ class TMainForm : public QMainWindow {
   quint64 lastKeyTime_ = 0;
   QString HintFamily_;                        // tooltip font
   bool closing_ = false;
+  std::vector<std::function<void()>> Deferred_;
 };
 
 // The one frame of the run (nullptr before it is made and after it is gone).

@@ -101,6 +101,7 @@ class SingleInstanceTest : public QObject {
     QCOMPARE(second.exitCode(), 0);
     // The second start never made a frame of its own: the start count is
     // still the first one's.
+    frame.FinishStartup();
     QCOMPARE(frame.settings().readInteger(tolvan::Key::Times), 1);
     for (TEditForm* f : frame.EditForms()) f->Editor->document()->setModified(false);
     tolvan::Prompts::setInstance(nullptr);
