@@ -154,7 +154,10 @@ void TEditForm::InitNewDocument() {
   emit documentChanged(this);
 }
 
-bool TEditForm::OpenDocumentFile(const QString& fileName) {
+bool TEditForm::OpenDocumentFile(const QString& name) {
+  // A name given relative to the current folder (the command line) is kept
+  // as a full path, so a later Save finds the same file.
+  const QString fileName = name.isEmpty() ? name : QFileInfo(name).absoluteFilePath();
   const bool fresh = Title_.isEmpty();
   if (Frame_) Frame_->WorkDir = folderOf(fileName);
   setWindowTitle(fileName);

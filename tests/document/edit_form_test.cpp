@@ -342,6 +342,20 @@ class EditFormTest : public QObject {
     QCOMPARE(frame_->WorkDir, dir_.path() + u'/');
   }
 
+  void relativeNameIsKeptAsAFullPath() {
+    writeFile(path("rel.txt"), "r");
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    TEditForm* f = openDocument(QStringLiteral("rel.txt"));
+    QDir::setCurrent(old);
+    QVERIFY(f);
+    QCOMPARE(f->Title(), path("rel.txt"));
+    typeKeys(f, "x");
+    f->Save1Click();  // no Save As dialog: nothing is queued for one
+    QVERIFY(!f->isModified());
+    QCOMPARE(readFile(path("rel.txt")).size(), 2);
+  }
+
   void rtfRoundTripKeepsTextAndFormatting() {
     TEditForm* f = newDocument();
     setLayout(f, tolvan::Layout::Anjal, true);
