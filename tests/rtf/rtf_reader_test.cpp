@@ -210,6 +210,13 @@ const BulletCase kBulletCases[] = {
      "first}\r\n\\par }",
      "one\n1.\tfirst",
      {true, false}},
+    {"a list paragraph without its label: the list table decides",
+     "{\\rtf1{\\*\\listtable{\\list\\listtemplateid1{\\listlevel\\levelnfc23{\\leveltext\\'01\\u8226 ?;}}"
+     "{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid7}{\\list{\\listlevel\\levelnfc0"
+     "{\\leveltext\\'02\\'00.;}}\\listid8}}{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}"
+     "{\\listoverride\\listid8\\ls2}}\\pard\\ls1 dot\\par\\pard\\ls2 number\\par\\pard plain\\par}",
+     "dot\nnumber\nplain",
+     {true, false, false}},
     {"pandoc writes bullets as ordinary text",
      "{\\rtf1{\\pard \\ql \\f0 \\sa0 \\li360 \\fi-360 \\bullet \\tx360\\tab one\\par}}",
      "\x95\tone",

@@ -50,9 +50,10 @@ enum class Kind : uint8_t {
   Red, Green, Blue,
   PnBullet, PnNumbered,
   DefaultFont,
+  ListStart, ListLevel, LevelNfc, ListIdDef,  // list table entries
 };
 
-enum class Dest : uint8_t { Body, Skip, FontTable, ColorTable, Label, PnProps };
+enum class Dest : uint8_t { Body, Skip, FontTable, ColorTable, Label, PnProps, ListTable, ListOverrides };
 
 enum Flag : uint8_t { kBold = 1, kItalic = 2, kUnderline = 4, kStrike = 8, kHidden = 16 };
 
@@ -95,8 +96,8 @@ constexpr Word kWords[] = {
     {"tc", Kind::Dest, D(Dest::Skip)},
     {"txe", Kind::Dest, D(Dest::Skip)},
     {"rxe", Kind::Dest, D(Dest::Skip)},
-    {"listtable", Kind::Dest, D(Dest::Skip)},
-    {"listoverridetable", Kind::Dest, D(Dest::Skip)},
+    {"listtable", Kind::Dest, D(Dest::ListTable)},
+    {"listoverridetable", Kind::Dest, D(Dest::ListOverrides)},
     {"revtbl", Kind::Dest, D(Dest::Skip)},
     {"rsidtbl", Kind::Dest, D(Dest::Skip)},
     {"generator", Kind::Dest, D(Dest::Skip)},
@@ -175,6 +176,11 @@ constexpr Word kWords[] = {
     {"ri", Kind::RightIndent, 0},
     {"fi", Kind::FirstIndent, 0},
     {"ls", Kind::ListId, 0},
+    {"list", Kind::ListStart, 0},
+    {"listlevel", Kind::ListLevel, 0},
+    {"levelnfc", Kind::LevelNfc, 0},
+    {"levelnfcn", Kind::LevelNfc, 0},
+    {"listid", Kind::ListIdDef, 0},
     {"pnlvlblt", Kind::PnBullet, 0},
     {"pnlvlbody", Kind::PnNumbered, 0},
     {"pnlvlcont", Kind::PnNumbered, 0},
@@ -365,6 +371,16 @@ class Parser {
   int labelFmt_ = -1;
   int labelDepth_ = 0;  // stack depth of the label group, 0 when none
 
+  // List table: the number format of each list's first level (23 is a
+  // bullet), and which list each \ls override names. Used for paragraphs
+  // with \ls but no list label.
+  std::map<int, int> listNfc_;
+  std::map<int, int> overrideList_;
+  int curListNfc_ = -1;
+  int curListLevels_ = 0;
+  int curOverrideList_ = 0;
+  bool paraLabelSeen_ = false;
+
   // Font and colour tables being read.
   int fontNum_ = -1;
   QString fontName_;
@@ -443,6 +459,8 @@ void Parser::emitChar(QChar c) {
   switch (st().dest) {
     case Dest::Skip:
     case Dest::PnProps:
+    case Dest::ListTable:
+    case Dest::ListOverrides:
       return;
     case Dest::FontTable:
       if (c == u';')
@@ -498,11 +516,18 @@ void Parser::endParagraph() {
   p.textEnd = m_->text.size();
   p.props = st().para;
   p.props.bullet = st().para.bullet || paraLabelBullet_;
+  if (!paraLabelSeen_ && p.props.ls > 0) {
+    // A list paragraph written without its label: the list table decides.
+    auto o = overrideList_.find(p.props.ls);
+    auto l = o == overrideList_.end() ? listNfc_.end() : listNfc_.find(o->second);
+    if (l != listNfc_.end() && l->second == 23) p.props.bullet = true;
+  }
   p.endFmt = currentFormat();
   m_->paras.push_back(p);
   paraRunBegin_ = m_->runs.size();
   paraTextBegin_ = m_->text.size();
   paraLabelBullet_ = false;
+  paraLabelSeen_ = false;
   pendingCellTab_ = false;
 }
 
@@ -513,6 +538,7 @@ void Parser::endParagraph() {
 void Parser::finishLabel() {
   flushTamil();
   labelDepth_ = 0;
+  paraLabelSeen_ = true;
   QString core = label_;
   core.remove(u'\t');
   core = core.trimmed();
@@ -532,7 +558,7 @@ void Parser::text(std::string_view bytes) {
     i = n;
   }
   const Dest d = st().dest;
-  if (d == Dest::Skip || d == Dest::PnProps) return;
+  if (d == Dest::Skip || d == Dest::PnProps || d == Dest::ListTable || d == Dest::ListOverrides) return;
   if (d == Dest::Body && labelDepth_ == 0 && !(st().chr.flags & kHidden) && i < bytes.size() &&
       !std::memchr(bytes.data() + i, '\r', bytes.size() - i) &&
       !std::memchr(bytes.data() + i, '\n', bytes.size() - i)) {
@@ -652,7 +678,30 @@ void Parser::controlWord(const Token& t) {
     case Kind::LeftIndent: s.para.li = p; break;
     case Kind::RightIndent: s.para.ri = p; break;
     case Kind::FirstIndent: s.para.fi = p; break;
-    case Kind::ListId: s.para.ls = p; break;
+    case Kind::ListId:
+      if (s.dest == Dest::ListOverrides)
+        overrideList_[p] = curOverrideList_;
+      else
+        s.para.ls = p;
+      break;
+    case Kind::ListStart:
+      if (s.dest == Dest::ListTable) {
+        curListNfc_ = -1;
+        curListLevels_ = 0;
+      }
+      break;
+    case Kind::ListLevel:
+      if (s.dest == Dest::ListTable) ++curListLevels_;
+      break;
+    case Kind::LevelNfc:
+      if (s.dest == Dest::ListTable && curListLevels_ == 1) curListNfc_ = p;
+      break;
+    case Kind::ListIdDef:
+      if (s.dest == Dest::ListTable)
+        listNfc_[p] = curListNfc_;
+      else if (s.dest == Dest::ListOverrides)
+        curOverrideList_ = p;
+      break;
     case Kind::PnBullet:
       if (s.dest == Dest::PnProps) s.para.bullet = true;
       break;
