@@ -104,9 +104,9 @@ std::string hexByte(uint8_t b) {
 // it; anywhere else it has no consonant and is written on a dotted circle.
 // So the table for a byte is chosen by the class of the byte before it
 // (kPrevClass); the tables differ only in the post signs. The choice depends
-// on the input bytes alone (the prefix signs, which take their consonant with
-// them, are handled off the fast path), so the loop carries no chain of loads
-// from one byte to the next.
+// on the input bytes alone (a prefix sign is taken together with its
+// consonant as one letter), so the loop carries no chain of loads from one
+// byte to the next.
 
 enum DecKind : uint8_t {
   kDecPlain,    // a whole letter or symbol
@@ -549,9 +549,12 @@ constexpr int kNoSign = kSignCols - 1;  // column for anything that is not a sig
 
 enum EncPrevClass : uint8_t { kPrevOther, kPrevNative, kPrevTta, kPrevGrantha, kNumEncPrev };
 
+constexpr uint8_t kEncGeneral = 0xFF;  // EncFast::len: take the general path
+constexpr uint8_t kEncDeadKa = 0xFE;   // ka + pulli: dead ka, unless ssa follows (the conjunct)
+
 struct EncFast {
   uint8_t out[3] = {};
-  uint8_t len = 0xFF;  // 0xFF: general path
+  uint8_t len = kEncGeneral;
 };
 static_assert(sizeof(EncFast) == 4);
 
@@ -574,8 +577,14 @@ constexpr std::array<EncFast, kConsRows + kNumEncPrev * 128> makeEncodeFast() {
       EncFast& f = t[ci * kSignCols + col];
       const EncEntry& e = kEnc[col == kNoSign ? 0 : kFirstSign + col];
       if (col != kNoSign && e.kind == kEncPulli) {
-        // ka + pulli may start the conjunct k.ssa, sa + pulli the ligature sri.
-        if (ci != kKa && ci != kSa) f = fastOf({c.dead});
+        // ka + pulli may start the conjunct k.ssa (looked at in the loop),
+        // sa + pulli the ligature sri (general path).
+        if (ci == kKa) {
+          f = fastOf({c.dead});
+          f.len = kEncDeadKa;
+        } else if (ci != kSa) {
+          f = fastOf({c.dead});
+        }
       } else if (col != kNoSign && e.kind == kEncPost) {
         if (e.b1 == kByteU && c.u)
           f = fastOf({c.u});
@@ -629,6 +638,7 @@ constexpr std::array<EncFast, kConsRows + kNumEncPrev * 128> makeEncodeFast() {
   return t;
 }
 constexpr auto kEncFast = makeEncodeFast();
+constexpr unsigned kSsaIndex = idx(kConsonants[kSsa].cp);
 
 // Per Tamil character: its consonant index + 1 (0 for others), its column as
 // the character after a consonant, and its class as the character before a
@@ -831,9 +841,13 @@ struct Encoder {
           const unsigned signIdx = kConsRows + prevCls * 128 + t;
           const unsigned mask = 0u - (row != 0);
           const EncFast& f = kEncFast[(signIdx & ~mask) | (consIdx & mask)];
-          if (f.len == 0xFF) break;
+          unsigned len = f.len;
+          if (len >= kEncDeadKa) {
+            if (len == kEncGeneral || tamilIndex(load32(p + i + 6)) == kSsaIndex) break;
+            len = 1;
+          }
           std::memcpy(w, f.out, 4);
-          w += f.len;
+          w += len;
           prevCls = kEncInfo.cls[t];
           i += 3;
           t = next;
