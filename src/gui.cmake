@@ -18,6 +18,8 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/prefs/about_box.h
   src/prefs/about_box.cpp
 )
+# The help text is opened from beside the program (Help > Contents).
+configure_file(${CMAKE_SOURCE_DIR}/Tolvan.txt ${CMAKE_BINARY_DIR}/bin/Tolvan.txt COPYONLY)
 
 # document
 list(APPEND TOLVAN_GUI_WINDOW_SOURCES
