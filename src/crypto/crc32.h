@@ -26,6 +26,7 @@ std::uint32_t UpdateCRC32Bytewise(std::uint32_t reg, const void* buf, std::size_
 enum class Crc32Method {
   Tables,        // UpdateCRC32Portable
   Clmul,         // 128-bit carry-less multiply (PCLMULQDQ)
+  ClmulAvx,      // the same in the AVX instruction encoding
   Clmul512,      // 512-bit carry-less multiply (VPCLMULQDQ with AVX-512)
 };
 const char* Crc32MethodName(Crc32Method m);
