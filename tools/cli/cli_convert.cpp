@@ -149,9 +149,13 @@ int cmdFontmap(const Args& args) {
   if (args.size() < 2 || args.size() > 3) return fail(usage);
   const std::string& mapPath = args[1];
   const std::string map = tolvan::ReadFileBytes(mapPath);
+  // Like the editor's menu command, any file is applied (only its mapping
+  // lines count); a file without the font-map title line is most likely the
+  // arguments swapped, so say so without refusing.
   if (!tolvan::LooksLikeFontMap(map))
-    return fail(mapPath + " is not a font map (its first line is not \"" + std::string(tolvan::kFontMapTitleLine) +
-                "\")");
+    std::fprintf(stderr, "tolvan-cli: warning: %s does not start with \"%.*s\"; applying its mapping lines anyway\n",
+                 mapPath.c_str(), static_cast<int>(tolvan::kFontMapTitleLine.size()),
+                 tolvan::kFontMapTitleLine.data());
   const tolvan::FontMapApplier applier(map);
 
   Input input(args.size() == 3 ? args[2] : std::string());
