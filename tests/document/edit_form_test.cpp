@@ -272,6 +272,28 @@ class EditFormTest : public QObject {
     file.WriteString("Tolvan", "TamilMode", "1");
   }
 
+  // The menu item (and its Ctrl+T) toggles once, in its own window only.
+  void menuItemTogglesOnlyItsWindow() {
+    TEditForm* a = newDocument();
+    TEditForm* b = newDocument();
+    setLayout(a, tolvan::Layout::Anjal, true);
+    setLayout(b, tolvan::Layout::Anjal, true);
+    QCOMPARE(b->mmTamilKB->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
+    b->mmTamilKB->trigger();
+    QVERIFY(!b->isTamilMode());
+    QVERIFY(!b->mmTamilKB->isChecked());
+    QVERIFY(a->isTamilMode());
+    QCOMPARE(b->windowTitle(), QStringLiteral("Tolvan"));
+    b->mmTamilKB->trigger();
+    QVERIFY(b->isTamilMode());
+    // A layout item checks itself and unchecks the others.
+    b->mmMylaiKB->trigger();
+    QVERIFY(b->mmMylaiKB->isChecked());
+    QVERIFY(!b->mmAnjalKB->isChecked());
+    QCOMPARE(b->layout(), tolvan::Layout::Mylai);
+    QCOMPARE(a->layout(), tolvan::Layout::Anjal);
+  }
+
   void unknownSettingValuesKeepTheDefaults() {
     tolvan::ProfileFile file = ini();
     file.WriteString("Tolvan", "Keyboard", "7");
