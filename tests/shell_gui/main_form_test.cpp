@@ -7,6 +7,7 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QSet>
 #include <QMenuBar>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -24,6 +25,7 @@
 #include "document/editor.h"
 #include "platform/prompts.h"
 #include "shell/color_table.h"
+#include "shell/frame_mdi_area.h"
 #include "shell/led.h"
 #include "shell/main_form.h"
 #include "shell/product_info.h"
@@ -181,6 +183,24 @@ class MainFormTest : public QObject {
     else
       QVERIFY(parts[1] != QString::fromLatin1(tolvan::kTamilBannerTscii));
     for (QChar c : parts[1]) QVERIFY(c.unicode() < 0x100);  // bytes of an 8-bit font
+  }
+
+  void bannerPaintsInAPenColour() {
+    TMainForm* f = makeFrame();
+    f->resize(640, 480);
+    auto* mdi = qobject_cast<TFrameMdiArea*>(f->MdiArea());
+    QVERIFY(mdi);
+    QSet<QRgb> seen;
+    for (int i = 0; i < 12; ++i) {
+      mdi->viewport()->grab();
+      const QColor c = mdi->lastBannerColor();
+      bool inTable = false;
+      for (int k = 0; k < 16; ++k)
+        inTable = inTable || TMainForm::ValueToColor(tolvan::kPenColors[k].value) == c;
+      QVERIFY2(inTable, qPrintable(c.name()));
+      seen.insert(c.rgb());
+    }
+    QVERIFY(seen.size() > 1);  // picked afresh at every repaint
   }
 
   // ---- View toggles
