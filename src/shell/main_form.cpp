@@ -390,6 +390,7 @@ TEditForm* TMainForm::CreateEditForm() {
     if (LastActive_ == f) menuStale_ = true;
     if (!closing_) UpdateActiveSettings();
   });
+  connect(form, &TEditForm::documentChanged, this, [this] { updateFrameTitle(); });
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->setWindowIcon(AppIcon());
@@ -563,6 +564,7 @@ void TMainForm::UpdateActiveSettings() {
     RebuildMenuBar();
     connectEditor(form);
   }
+  updateFrameTitle();
   if (!form) {
     // 2. The frame's own ReOpen item; no format bar without a document.
     attachRecentMenu(ReOpen1);
@@ -579,6 +581,17 @@ void TMainForm::UpdateActiveSettings() {
   FormatPanel->setVisible(mmFormatBar->isChecked());
   SelectionChange();
   UpdatePositionPanels();
+}
+
+void TMainForm::updateFrameTitle() {
+  // As an MDI frame shows it: the program, then the active document.
+  TEditForm* form = ActiveEditForm();
+  QString title = QStringLiteral("Tolvan");
+  if (form) {
+    const QString doc = form->subWindow() ? form->subWindow()->windowTitle() : form->windowTitle();
+    if (!doc.isEmpty()) title += QStringLiteral(" - [") + doc + QLatin1Char(']');
+  }
+  setWindowTitle(title);
 }
 
 void TMainForm::connectEditor(TEditForm* form) {

@@ -247,6 +247,7 @@ class TMainForm : public QMainWindow {
   void attachRecentMenu(QAction* owner);
   void fillWindowMenu();
   void connectEditor(TEditForm* form);
+  void updateFrameTitle();
   void onEditorCursorMoved();
   void setViewerFlag(int position, bool on);
   QTextEdit* activeEditor() const;

@@ -234,6 +234,7 @@ void TMainForm::buildFormatBar() {
   FontSize->setRange(8, 100);
   FontSize->setValue(10);
   FontSize->setFixedWidth(45);
+  FontSize->setKeyboardTracking(false);  // a typed size applies once complete
   connect(FontSize, &QSpinBox::valueChanged, this, [this] { FontSizeChange(); });
   h->addWidget(FontSize);
 

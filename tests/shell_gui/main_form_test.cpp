@@ -281,6 +281,7 @@ class MainFormTest : public QObject {
       QCOMPARE(forms[i]->BtnSpeed->parentWidget(), f->FileTab);
       QCOMPARE(forms[i]->BtnSpeed->geometry(), QRect(i * 80, 2, 80, 20));
     }
+    QCOMPARE(f->windowTitle(), QStringLiteral("Tolvan - [Tolvan3]"));
     // The active window's button alone is down.
     QCOMPARE(f->ActiveEditForm(), forms[2]);
     QVERIFY(forms[2]->BtnSpeed->isChecked());
