@@ -141,9 +141,7 @@ void TMainForm::FormCreate() {
   DirPanel = new QDockWidget(QStringLiteral("Directory"), this);
   DirPanel->setObjectName(QStringLiteral("DirPanel"));
   DirPanel->setFeatures(QDockWidget::NoDockWidgetFeatures);
-  DirPanel->setTitleBarWidget(new QWidget(DirPanel));
   DirPanel->setWidget(new QWidget(DirPanel));
-  DirPanel->widget()->setMinimumWidth(153);
   addDockWidget(Qt::LeftDockWidgetArea, DirPanel);
   DirPanel->hide();
   buildMenus();
@@ -644,6 +642,7 @@ void TMainForm::ApplyViewerFlags() {
   SB->setVisible(on(4));
   mmStatusBar->setChecked(on(4));
   DirPanel->setVisible(on(5));
+  if (on(5)) resizeDocks({DirPanel}, {153}, Qt::Horizontal);
   mmDirPanel->setChecked(on(5));
   BtnDir->setChecked(on(5));
 }
@@ -690,6 +689,7 @@ void TMainForm::mmStatusBarClick() {
 void TMainForm::mmDirPanelClick() {
   const bool on = !viewerFlag(5);
   DirPanel->setVisible(on);
+  if (on) resizeDocks({DirPanel}, {153}, Qt::Horizontal);
   mmDirPanel->setChecked(on);
   BtnDir->setChecked(on);
   setViewerFlag(5, on);
