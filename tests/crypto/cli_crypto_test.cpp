@@ -128,6 +128,11 @@ TEST(CliCrypto, Text) {
   // A trailing line break on the input is forgiven.
   dec = cli(dir, "decrypt-text --password-file " + q(pw), enc.out + "\r\n");
   EXPECT_EQ(dec.out, doc);
+  // Whole Base64 quads are decoded exactly as given, line breaks and all
+  // (lenient decoding reads them as digits), as the editor's command does.
+  dec = cli(dir, "decrypt-text --password-file " + q(pw), "AAAA\n\n\n\n");
+  EXPECT_EQ(dec.status, 0) << dec.err;
+  EXPECT_EQ(dec.out.size(), 6u);
   // Not whole Base64 groups: the Base64 error, nothing on standard output.
   dec = cli(dir, "decrypt-text --password-file " + q(pw), "abcde");
   EXPECT_EQ(dec.status, 1);

@@ -167,8 +167,11 @@ int cmdDecryptText(const Args& args) {
   getPassword(o, pw);
   std::string text = readAll("");
   // A line break after the Base64 (from echo, an editor or encrypt-text on a
-  // terminal) is not part of it.
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  // terminal) is not part of it. Only a text whose length is not a whole
+  // number of Base64 quads is trimmed: one that is decodes exactly as given,
+  // since lenient decoding reads any other character as a digit.
+  while (text.size() % 4 != 0 && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
+    text.pop_back();
   tolvan::TDCP_blowfish cipher;
   try {
     std::string bytes = tolvan::DecryptText(cipher, text, pw.value());
