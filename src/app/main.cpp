@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   // 1. A running instance takes the files and comes to the front.
   tolvan::SingleInstance instance;
   if (instance.handOver(files, 1000)) return 0;
-  instance.listen();
+  // Two starts at the same moment: the one that listens second hands over.
+  if (!instance.listen() && instance.handOver(files, 3000)) return 0;
 
   // The Tamil font's name works at once; its files are registered once the
   // window is up (or before the first document opens).

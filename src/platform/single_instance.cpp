@@ -75,13 +75,20 @@ bool SingleInstance::listen() {
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
   }
-  if (server_->listen(name_)) return true;
-  if (server_->serverError() == QAbstractSocket::AddressInUseError) {
-    // Nobody answered handOver, so the socket is left over from a crash.
-    QLocalServer::removeServer(name_);
-    return server_->listen(name_);
+  // Someone answering on the socket was there first (two starts at the same
+  // moment): hand over to it. Listening would take the socket's name from
+  // it, since the server is created aside and renamed into place.
+  {
+    QLocalSocket probe;
+    probe.connectToServer(name_);
+    if (probe.waitForConnected(300)) {
+      probe.abort();
+      return false;
+    }
   }
-  return false;
+  // Nobody answers: whatever is left at the name is from a crash.
+  QLocalServer::removeServer(name_);
+  return server_->listen(name_);
 }
 
 void SingleInstance::onNewConnection() {

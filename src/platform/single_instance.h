@@ -30,7 +30,8 @@ class SingleInstance : public QObject {
   bool handOver(const QStringList& files, int timeoutMs = 3000);
 
   // Starts listening (removing a stale socket left by a crash). False when
-  // listening failed; the program then simply runs without hand-over.
+  // another instance started listening first (hand over to it) or listening
+  // failed.
   bool listen();
 
   QString serverName() const { return name_; }

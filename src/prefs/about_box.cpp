@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QScreen>
 
 #include "shell/main_form.h"
 #include "shell/product_info.h"
@@ -55,6 +56,12 @@ TAboutBox* TAboutBox::splash() { return g_splash; }
 void TAboutBox::setSplash(TAboutBox* box) { g_splash = box; }
 void TAboutBox::hideSplash() {
   if (g_splash) g_splash->hide();
+}
+
+void TAboutBox::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  // Centred on the screen, whoever owns it.
+  if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 }
 
 void TAboutBox::paintEvent(QPaintEvent*) {

@@ -26,6 +26,7 @@ class TAboutBox : public QDialog {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+  void showEvent(QShowEvent* e) override;
   void mousePressEvent(QMouseEvent*) override;
 
  private:

@@ -67,6 +67,20 @@ class SingleInstanceTest : public QObject {
     QCOMPARE(child.exitCode(), 0);
   }
 
+  void secondListenerDefersToTheFirst() {
+    // Two starts at the same moment: the one that listens second must not
+    // take the socket from the one already answering.
+    const QString name = uniqueName("race");
+    tolvan::SingleInstance first(name), second(name);
+    QVERIFY(first.listen());
+    QVERIFY(!second.listen());
+    QSignalSpy spy(&first, &tolvan::SingleInstance::activated);
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hand-over"), name});
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 10000);
+  }
+
   void realSecondStartOpensItsFileInTheFirst() {
 #ifndef TOLVAN_PROGRAM_PATH
     QSKIP("the program is not built in this configuration");
