@@ -333,3 +333,24 @@ TEST(Reader, CanReadChecksTheSignature) {
 }
 
 }  // namespace
+
+namespace {
+
+// Thousands of bulleted paragraphs load in linear time (they are split into
+// several lists) and every one of them stays bulleted.
+TEST(Reader, LongBulletedListsStayBulleted) {
+  rtftest::ensureApp();
+  std::string rtf = "{\\rtf1 ";
+  const int n = 3000;
+  for (int i = 0; i < n; ++i) rtf += "{\\pntext\\'b7\\tab}item\\par ";
+  rtf += "}";
+  QTextDocument doc;
+  QString err;
+  ASSERT_TRUE(readRtf(rtftest::bytes(rtf), &doc, &err)) << err.toStdString();
+  ASSERT_EQ(doc.blockCount(), n);
+  int bulleted = 0;
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) bulleted += b.textList() != nullptr;
+  EXPECT_EQ(bulleted, n);
+}
+
+}  // namespace

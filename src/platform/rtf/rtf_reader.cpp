@@ -927,7 +927,13 @@ void buildDocument(const Model& m, QTextDocument* doc) {
   QTextListFormat listFormat;
   listFormat.setStyle(QTextListFormat::ListDisc);
   listFormat.setIndent(1);
+  // Adding a block to a QTextList touches every block already in it, so one
+  // list of many thousand bulleted paragraphs would take quadratic time. A run
+  // of bulleted paragraphs is split into lists of at most this many; disc
+  // bullets look the same either way.
+  constexpr int kMaxListBlocks = 64;
   QTextList* list = nullptr;
+  int listBlocks = 0;
   QTextBlock block = doc->begin();
   for (size_t i = 0; i < m.paras.size() && block.isValid(); ++i, block = block.next()) {
     const Paragraph& p = m.paras[i];
@@ -941,10 +947,13 @@ void buildDocument(const Model& m, QTextDocument* doc) {
     }
     if (p.props.bullet) {
       cur.setPosition(block.position());
-      if (list)
+      if (list && listBlocks < kMaxListBlocks) {
         list->add(block);
-      else
+        ++listBlocks;
+      } else {
         list = cur.createList(listFormat);
+        listBlocks = 1;
+      }
     } else {
       list = nullptr;
     }
