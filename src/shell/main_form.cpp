@@ -375,10 +375,12 @@ TEditForm* TMainForm::CreateEditForm() {
   tolvan::registerTsciiFonts(ProgramDir_);
   auto* form = new TEditForm(this);
   Forms_ << form;
-  connect(form, &QObject::destroyed, this, [this](QObject* o) {
-    Forms_.removeAll(static_cast<TEditForm*>(o));
-    if (ConnectedForm_ == o) ConnectedForm_ = nullptr;
-    if (LastActive_ == o) menuStale_ = true;
+  // By the time destroyed() is emitted the form is only a QObject: compare
+  // the pointer, never use it.
+  connect(form, &QObject::destroyed, this, [this, form] {
+    Forms_.removeAll(form);
+    if (ConnectedForm_ == form) ConnectedForm_ = nullptr;
+    if (LastActive_ == form) menuStale_ = true;
     if (!closing_) QMetaObject::invokeMethod(this, &TMainForm::UpdateActiveSettings,
                                              Qt::QueuedConnection);
   });
