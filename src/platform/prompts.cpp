@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace tolvan {
 namespace {
@@ -20,9 +21,29 @@ QString boxTitle() {
   return t.isEmpty() ? QStringLiteral("Tolvan") : t;
 }
 
+// Hands the keyboard back to the window that had it once a dialog is gone.
+// A window manager usually does this; without one (a bare X server) the
+// focus falls to the root window and every shortcut of the frame stops
+// working until the user clicks into it.
+class FocusReturn {
+ public:
+  explicit FocusReturn(QWidget* parent) : window_(QApplication::activeWindow()) {
+    if (!window_ && parent) window_ = parent->window();
+  }
+  ~FocusReturn() {
+    if (window_ && window_->isVisible()) window_->activateWindow();
+  }
+  FocusReturn(const FocusReturn&) = delete;
+  FocusReturn& operator=(const FocusReturn&) = delete;
+
+ private:
+  QPointer<QWidget> window_;
+};
+
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                                 QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton def) {
+  FocusReturn focus(parent);
   QMessageBox box(icon, boxTitle(), text, buttons, parent);
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(def);
@@ -57,6 +78,7 @@ class QtPrompts final : public Prompts {
   }
   bool inputQuery(QWidget* parent, const QString& caption, const QString& prompt, QString& value,
                   bool password) override {
+    FocusReturn focus(parent);
     bool ok = false;
     const QString r =
         QInputDialog::getText(parent, caption, prompt,
@@ -66,21 +88,25 @@ class QtPrompts final : public Prompts {
   }
   QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override {
+    FocusReturn focus(parent);
     return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
   }
   QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                        const QString& filter) override {
     // The callers ask their own overwrite question (or deliberately none).
+    FocusReturn focus(parent);
     return QFileDialog::getSaveFileName(parent, caption, dir, filter, nullptr,
                                         QFileDialog::DontConfirmOverwrite);
   }
   bool chooseColor(QWidget* parent, QColor& color) override {
+    FocusReturn focus(parent);
     const QColor c = QColorDialog::getColor(color, parent);
     if (!c.isValid()) return false;
     color = c;
     return true;
   }
   bool chooseFont(QWidget* parent, QFont& font) override {
+    FocusReturn focus(parent);
     bool ok = false;
     const QFont f = QFontDialog::getFont(&ok, font, parent);
     if (ok) font = f;

@@ -219,6 +219,16 @@ void TMainForm::FormCreate() {
 
   // 15. The colour menus.
   buildColorMenus();
+
+  // The start-up message boxes took the keyboard focus and gave it back to
+  // nobody; without a window manager that hands focus to new windows, the
+  // frame would never see a key (Ctrl+N after answering the boxes did
+  // nothing). Ask for it once the frame is on screen.
+  QTimer::singleShot(0, this, [this] {
+    if (!isVisible()) return;
+    raise();
+    activateWindow();
+  });
 }
 
 QString TMainForm::ChooseBannerText(const QString& fontDef) {
