@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <set>
 #include <stdexcept>
@@ -253,33 +252,30 @@ std::vector<std::string> RegisteredFontMaps(const ProfileFile& settings) {
   std::vector<std::string> paths;
   const std::optional<ProfileText> text = settings.Load();
   if (!text) return paths;
-  const auto countText = text->get(kMainSection, kFontConversionMenusKey);
+  const KeySpec& countKey = keySpec(Key::FontConversionMenus);
+  const KeySpec& entryKey = keySpec(Key::FontConversionMenu);
+  const std::string_view prefix = entryKey.readName;
+  const auto countText = text->get(countKey.section, countKey.readName);
   const int count = countText ? parseProfileInt(*countText).value_or(0) : 0;
   if (count <= 0) return paths;
   // Look only at the numbers that have a key, so that a huge count in a
   // damaged file costs nothing; numbers without a key read as empty anyway.
   std::set<int> present;
-  for (const auto& [key, value] : text->section(kMainSection))
-    if (startsWithNoCase(key, kFontConversionMenuPrefix))
-      if (int n = registrationIndex(std::string_view(key).substr(kFontConversionMenuPrefix.size()), count))
+  for (const auto& [key, value] : text->section(entryKey.section))
+    if (startsWithNoCase(key, prefix))
+      if (int n = registrationIndex(std::string_view(key).substr(prefix.size()), count))
         present.insert(n);
   for (int n : present) {
-    auto v = text->get(kMainSection, std::string(kFontConversionMenuPrefix) + std::to_string(n));
+    auto v = text->get(entryKey.section, std::string(prefix) + std::to_string(n));
     if (v && !v->empty()) paths.push_back(std::move(*v));
   }
   return paths;
 }
 
 int RegisterFontMap(ProfileFile& settings, std::string_view path) {
-  std::optional<ProfileText> text = settings.Load();
-  if (!text) return 0;
-  const auto countText = text->get(kMainSection, kFontConversionMenusKey);
-  const int count = countText ? parseProfileInt(*countText).value_or(0) : 0;
-  if (count == INT_MAX) return 0;
-  const int n = count < 0 ? 1 : count + 1;
-  if (!text->set(kMainSection, std::string(kFontConversionMenuPrefix) + std::to_string(n), path)) return 0;
-  if (!text->set(kMainSection, kFontConversionMenusKey, std::to_string(n))) return 0;
-  return settings.Store(*text) ? n : 0;
+  // The registration itself belongs to the settings store; the program folder
+  // only matters for WorkDir's default, which is not involved here.
+  return Settings(settings, std::string()).addFontConversionMenu(path);
 }
 
 std::string FontMapAddedMessage(std::string_view path) { return std::string(path) + std::string(kSchemeAddedSuffix); }

@@ -128,9 +128,6 @@ void WriteFileBytes(const std::string& path, std::string_view bytes);
 
 // ---- Registered maps (settings file, main section) ----
 
-inline constexpr std::string_view kFontConversionMenusKey = "FontConversionMenus";
-inline constexpr std::string_view kFontConversionMenuPrefix = "FontConversionMenu_";
-
 // The paths of the registered maps in registration order: entries 1 to
 // "FontConversionMenus", empty ones left out, duplicates kept.
 std::vector<std::string> RegisteredFontMaps(const ProfileFile& settings);
