@@ -13,11 +13,7 @@ using tolvan::TamilState;
 using tolvan::testing::hex;
 using tolvan::testing::typeFresh;
 using tolvan::testing::typeKeys;
-
-struct Typed {
-  const char* keys;
-  const char* text;  // hex of the whole buffer
-};
+using tolvan::testing::Typed;
 
 // Keys typed after a space, as a user starts a word.
 TEST(AnjalKB, WorkedResults) {

@@ -8,11 +8,7 @@ namespace {
 using tolvan::Layout;
 using tolvan::testing::hex;
 using tolvan::testing::typeFresh;
-
-struct Typed {
-  const char* keys;
-  const char* text;  // hex of the whole buffer
-};
+using tolvan::testing::Typed;
 
 TEST(TypeKB, EveryKeyAlone) {
   struct Key {

@@ -9,6 +9,12 @@
 
 namespace tolvan::testing {
 
+// One row of a typing table: keys typed and the hex of the whole buffer.
+struct Typed {
+  const char* keys;
+  const char* text;
+};
+
 // Types every byte of keys as a keystroke into a fresh buffer that shares
 // `state`; returns the buffer's text.
 inline std::string typeKeys(Layout layout, std::string_view keys, TamilState& state,
