@@ -1,12 +1,9 @@
 // tolvan-cli convert and fontmap: the built-in converters and font maps over a
 // file or standard input, streamed in pieces so that memory stays small
 // whatever the size of the text.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -16,56 +13,6 @@
 
 namespace cli {
 namespace {
-
-constexpr size_t kPiece = 1 << 16;
-
-// An input file (or standard input), read in pieces.
-class Input {
- public:
-  explicit Input(const std::string& path) : name_(path.empty() || path == "-" ? "standard input" : path) {
-    if (path.empty() || path == "-") {
-      fd_ = 0;
-      return;
-    }
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
-    own_ = true;
-  }
-  ~Input() {
-    if (own_) ::close(fd_);
-  }
-  Input(const Input&) = delete;
-  Input& operator=(const Input&) = delete;
-
-  // Fills buf with the next piece; an empty piece is the end of the input.
-  void next(std::string& buf) {
-    buf.resize(kPiece);
-    for (;;) {
-      const ssize_t n = ::read(fd_, buf.data(), buf.size());
-      if (n >= 0) {
-        buf.resize(size_t(n));
-        return;
-      }
-      if (errno != EINTR) throw std::runtime_error("cannot read " + name_ + ": " + std::strerror(errno));
-    }
-  }
-
- private:
-  std::string name_;
-  int fd_ = -1;
-  bool own_ = false;
-};
-
-void writeOut(std::string& out) {
-  if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size())
-    throw std::runtime_error(std::string("cannot write standard output: ") + std::strerror(errno));
-  out.clear();
-}
-
-void finishOut() {
-  if (std::fflush(stdout) != 0)
-    throw std::runtime_error(std::string("cannot write standard output: ") + std::strerror(errno));
-}
 
 bool builtIn(const std::string& from, const std::string& to, tolvan::Converter& which) {
   struct Pair {
@@ -125,21 +72,12 @@ int cmdConvert(const Args& args) {
     return fail("cannot convert " + from + " to " + to + " (supported: " + kPairsList + ")");
   }
 
-  Input input(file);
+  PieceReader input(file);
   tolvan::ConvertStream stream(which, [](size_t offset, unsigned char byte) {
     std::fprintf(stderr, "tolvan-cli: byte %u (0x%02X) at offset %zu has no Anjal mapping; wrote X\n",
                  unsigned(byte), unsigned(byte), offset);
   });
-  std::string piece, out;
-  for (;;) {
-    input.next(piece);
-    if (piece.empty()) break;
-    stream.feed(piece, out);
-    writeOut(out);
-  }
-  stream.finish(out);
-  writeOut(out);
-  finishOut();
+  pumpPieces(input, stream);
   return 0;
 }
 
@@ -158,15 +96,15 @@ int cmdFontmap(const Args& args) {
                  tolvan::kFontMapTitleLine.data());
   const tolvan::FontMapApplier applier(map);
 
-  Input input(args.size() == 3 ? args[2] : std::string());
+  PieceReader input(args.size() == 3 ? args[2] : std::string());
   std::string piece, out;
   for (;;) {
     input.next(piece);
     if (piece.empty()) break;
     applier.applyAppend(piece, out);
-    writeOut(out);
+    writePiece(out);
   }
-  finishOut();
+  flushOut();
   return 0;
 }
 
