@@ -1,6 +1,7 @@
 // Local-socket hand-over between a second start and the running instance.
 // Message: a QDataStream with a magic number and a QStringList of absolute
-// paths; the reply is one byte once the running instance has opened them.
+// paths; the reply is one byte as soon as the running instance has read it
+// whole (it opens the files afterwards).
 #include "platform/single_instance.h"
 
 #include <QCryptographicHash>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 #include <unistd.h>
 
 namespace tolvan {
@@ -62,9 +64,9 @@ bool SingleInstance::handOver(const QStringList& files, int timeoutMs) {
   framed += msg;
   sock.write(framed);
   if (!sock.waitForBytesWritten(timeoutMs)) return true;  // it is there, even if slow
-  // Wait until the running instance has opened the files (like a sent, not
-  // posted, message). Opening may show boxes, so give it time.
-  sock.waitForReadyRead(60000);
+  // Wait until the running instance has the whole message. It answers before
+  // it opens anything, so a box it shows never keeps this start waiting.
+  sock.waitForReadyRead(timeoutMs);
   sock.disconnectFromServer();
   return true;
 }
@@ -94,6 +96,8 @@ bool SingleInstance::listen() {
 void SingleInstance::onNewConnection() {
   while (QLocalSocket* sock = server_->nextPendingConnection()) {
     connect(sock, &QLocalSocket::disconnected, sock, &QObject::deleteLater);
+    // A start that connects and never finishes its message is dropped.
+    QTimer::singleShot(10000, sock, &QLocalSocket::abort);
     auto buffer = std::make_shared<QByteArray>();
     connect(sock, &QLocalSocket::readyRead, this, [this, sock, buffer] {
       *buffer += sock->readAll();
@@ -118,9 +122,15 @@ void SingleInstance::onNewConnection() {
         sock->abort();
         return;
       }
-      emit activated(files);
+      // Answer first, then act. Opening the files may show a box whose event
+      // loop sees the other start go away and deletes this socket; nothing
+      // of the connection may be touched after this point, and the files are
+      // opened later from the event loop with a copy of the list.
       sock->write(&kAck, 1);
       sock->flush();
+      sock->disconnectFromServer();
+      QMetaObject::invokeMethod(
+          this, [this, files] { emit activated(files); }, Qt::QueuedConnection);
     });
   }
 }

@@ -1,7 +1,7 @@
 // One running Tolvan per user (and per settings file): the first start listens
 // on a local socket; a later start connects, hands over its file names (made
 // absolute against its own working folder) and exits once the running
-// instance has taken them.
+// instance has received them.
 #pragma once
 #include <QObject>
 #include <QString>
@@ -37,7 +37,9 @@ class SingleInstance : public QObject {
   QString serverName() const { return name_; }
 
  signals:
-  // A later start asked us to come forward and open these files.
+  // A later start asked us to come forward and open these files. Emitted
+  // from the event loop after that start has had its answer, so it may have
+  // gone by the time a handler runs.
   void activated(const QStringList& files);
 
  private:

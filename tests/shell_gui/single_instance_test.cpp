@@ -81,6 +81,76 @@ class SingleInstanceTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 10000);
   }
 
+  void theAnswerComesBeforeTheFilesAreOpened() {
+    // Opening a handed-over file may show a box; the second start must have
+    // had its answer by then and be free to go.
+    tolvan::SingleInstance first(uniqueName("answer"));
+    QVERIFY(first.listen());
+    QProcess child;
+    bool childGoneInsideHandler = false;
+    connect(&first, &tolvan::SingleInstance::activated, this, [&] {
+      childGoneInsideHandler =
+          QTest::qWaitFor([&] { return child.state() == QProcess::NotRunning; }, 5000);
+    });
+    QSignalSpy spy(&first, &tolvan::SingleInstance::activated);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--hand-over"), first.serverName(), QStringLiteral("x.txt")});
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 10000);
+    QVERIFY(childGoneInsideHandler);
+    QCOMPARE(child.exitCode(), 0);
+  }
+
+  void secondStartKilledWhileTheErrorBoxShows() {
+    // A file that cannot be opened shows an error box in the running
+    // program; the start that handed it over is killed before OK is
+    // pressed. The running program must carry on with its unsaved work.
+    qputenv("TOLVAN_INI", QFile::encodeName(dir_.filePath(QStringLiteral("killed.ini"))));
+    QProcess child;
+    struct KillingPrompts : tolvan::ScriptedPrompts {
+      QProcess* victim = nullptr;
+      void error(QWidget* parent, const QString& text) override {
+        if (victim && victim->state() != QProcess::NotRunning) {
+          victim->kill();
+          victim->waitForFinished(5000);
+        }
+        QTest::qWait(300);  // the box stays up while the connection goes
+        tolvan::ScriptedPrompts::error(parent, text);
+      }
+    } prompts;
+    prompts.victim = &child;
+    tolvan::Prompts::setInstance(&prompts);
+    {
+      TMainForm frame(dir_.path());
+      frame.New1Click();
+      TEditForm* unsaved = frame.ActiveEditForm();
+      QVERIFY(unsaved);
+      unsaved->Editor->insertPlainText(QStringLiteral("unsaved work"));
+      tolvan::SingleInstance first(uniqueName("killed"));
+      QVERIFY(first.listen());
+      connect(&first, &tolvan::SingleInstance::activated, &frame,
+              [&frame](const QStringList& files) { frame.OpenFiles(files, false); });
+      QSignalSpy spy(&first, &tolvan::SingleInstance::activated);
+      child.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--hand-over"), first.serverName(),
+                   QStringLiteral("does-not-exist.txt")});
+      QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 10000);
+      QTRY_VERIFY_WITH_TIMEOUT(!prompts.shown.isEmpty(), 10000);
+      QTest::qWait(100);
+      QVERIFY(prompts.shown.last().contains(QStringLiteral("does-not-exist.txt")));
+      QCOMPARE(frame.EditForms().size(), 1);
+      QCOMPARE(frame.ActiveEditForm()->Editor->toPlainText(), QStringLiteral("unsaved work"));
+      // The running program still takes hand-overs.
+      QProcess again;
+      again.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--hand-over"), first.serverName()});
+      QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 10000);
+      QTRY_COMPARE_WITH_TIMEOUT(again.state(), QProcess::NotRunning, 10000);
+      QCOMPARE(again.exitCode(), 0);
+      for (TEditForm* f : frame.EditForms()) f->Editor->document()->setModified(false);
+    }
+    tolvan::Prompts::setInstance(nullptr);
+  }
+
   void realSecondStartOpensItsFileInTheFirst() {
 #ifndef TOLVAN_PROGRAM_PATH
     QSKIP("the program is not built in this configuration");
