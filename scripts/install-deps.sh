@@ -7,7 +7,7 @@ PKGS=(build-essential cmake ninja-build pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev
       libssl-dev zlib1g-dev libdeflate-dev
       fonts-taml-tscu fonts-dejavu-core
-      xvfb xauth imagemagick)
+      xvfb xauth imagemagick xdotool)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
