@@ -7,7 +7,8 @@ PKGS=(build-essential cmake ninja-build pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev
       libssl-dev zlib1g-dev libdeflate-dev
       fonts-taml-tscu fonts-dejavu-core
-      xvfb xauth imagemagick xdotool)
+      xvfb xauth imagemagick xdotool
+      desktop-file-utils appstream dpkg-dev file)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -779,8 +779,10 @@ void TMainForm::ArrangeIcons1Click() {
 }
 
 QString TMainForm::FindHelpFile() const {
-  // The current folder first, as it always was; then beside the program.
-  for (const QString& dir : {QDir::currentPath(), ProgramDir_}) {
+  // The current folder first, as it always was; then beside the program, then
+  // where an installed program keeps its data.
+  for (const QString& dir : {QDir::currentPath(), ProgramDir_,
+                             QDir(ProgramDir_).filePath(QStringLiteral("../share/tolvan"))}) {
     const QString path = QDir(dir).filePath(QStringLiteral("Tolvan.txt"));
     if (QFileInfo(path).isFile()) return path;
   }

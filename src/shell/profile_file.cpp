@@ -434,8 +434,13 @@ std::string settingsFilePath(const std::string& programDir) {
     return dir + name;
   };
   struct stat st;
-  if (!programDir.empty() && ::stat(programDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-      ::access(programDir.c_str(), W_OK) == 0)
+  // An installed program (its data in <prefix>/share/tolvan beside <prefix>/bin)
+  // keeps settings per user even where the user could write to the bin folder.
+  const bool installed = !programDir.empty() &&
+                         ::stat(join(programDir, "../share/tolvan").c_str(), &st) == 0 &&
+                         S_ISDIR(st.st_mode);
+  if (!installed && !programDir.empty() && ::stat(programDir.c_str(), &st) == 0 &&
+      S_ISDIR(st.st_mode) && ::access(programDir.c_str(), W_OK) == 0)
     return join(programDir, "Tolvan.ini");
 
   std::string base;

@@ -111,7 +111,8 @@ class ProfileFile {
 };
 
 // Where the settings file lives: $TOLVAN_INI when set; else "Tolvan.ini" in
-// programDir when that folder is writable; else $XDG_CONFIG_HOME/Tolvan/Tolvan.ini
+// programDir when that folder is writable and not an installed program's bin
+// folder (one with ../share/tolvan beside it); else $XDG_CONFIG_HOME/Tolvan/Tolvan.ini
 // (~/.config when XDG_CONFIG_HOME is unset).
 std::string settingsFilePath(const std::string& programDir);
 

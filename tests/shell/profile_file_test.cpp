@@ -457,6 +457,10 @@ class SettingsPathTest : public ::testing::Test {
 TEST_F(SettingsPathTest, Choices) {
   TempDir dir;
   const std::string missing = dir.file("no-such-folder");
+  // An installed layout: <prefix>/bin beside <prefix>/share/tolvan, both writable.
+  const std::string bin = dir.file("usr/bin");
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(dir.file("usr/share/tolvan"));
   struct Case {
     const char* name;
     const char* tolvanIni;
@@ -475,6 +479,7 @@ TEST_F(SettingsPathTest, Choices) {
       {"no XDG: ~/.config", nullptr, nullptr, "/home/u", missing, "/home/u/.config/Tolvan/Tolvan.ini"},
       {"relative XDG is ignored", nullptr, "rel/cfg", "/home/u", missing, "/home/u/.config/Tolvan/Tolvan.ini"},
       {"empty program folder", nullptr, "/cfg", "/home/u", "", "/cfg/Tolvan/Tolvan.ini"},
+      {"installed program: per user", nullptr, "/cfg", "/home/u", bin, "/cfg/Tolvan/Tolvan.ini"},
   };
   writeBytes(dir.file("f"), "x");
   for (const Case& c : cases) {
