@@ -3,7 +3,8 @@
 // bounds the engines promise: in one window no key adds more than two
 // characters (one in the Mylai and Typewriter layouts); across windows a rule
 // may delete in a window that has nothing to delete, so three; and the held
-// consonant is always a live consonant or nothing.
+// consonant is always a live consonant or nothing; and a key sent from outside
+// (SendKeyToEditor) does exactly what the same key typed does.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -39,6 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       editor.typeKey(data[i]);
       check(editor.text().size() <= before + perKey);
       checkHeld(state);
+    }
+  }
+
+  // The same keys typed and sent from outside, each from a fresh start: the
+  // texts and the typing states must agree after every key.
+  for (Layout layout : kLayouts) {
+    tolvan::TamilState typedState, sentState;
+    tolvan::TextBufferSink typed(layout, typedState), sent(layout, sentState);
+    for (size_t i = 0; i < size; ++i) {
+      typed.typeKey(data[i]);
+      sent.SendKeyToEditor(data[i]);
+      check(typed.text() == sent.text());
+      check(typedState.LastTamilChar == sentState.LastTamilChar);
+      check(typedState.HeldConsonant == sentState.HeldConsonant);
     }
   }
 
