@@ -27,6 +27,7 @@ struct TextCase {
   std::string rtf;
   std::string text;
 };
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.what; }
 
 class ReaderText : public ::testing::TestWithParam<TextCase> {};
 
@@ -78,7 +79,7 @@ const TextCase kTextCases[] = {
     {"leading byte-order mark and white space", "\xEF\xBB\xBF \r\n{\\rtf1 a}", "a"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ReaderText, ::testing::ValuesIn(kTextCases));
+INSTANTIATE_TEST_SUITE_P(Cases, ReaderText, ::testing::ValuesIn(kTextCases), rtftest::ByWhat());
 
 TEST(Reader, UnicodeTamilBecomesTsciiInTheTsciiFont) {
   rtftest::ensureApp();
@@ -152,11 +153,12 @@ TEST(Reader, ParagraphFormatting) {
 }
 
 struct BulletCase {
-  const char* producer;
+  const char* what;  // the producer, and what the case shows
   std::string rtf;
   std::string text;
   std::vector<bool> bulleted;
 };
+void PrintTo(const BulletCase& c, std::ostream* os) { *os << c.what; }
 
 class ReaderBullets : public ::testing::TestWithParam<BulletCase> {};
 
@@ -166,7 +168,7 @@ TEST_P(ReaderBullets, ShowsBulletedParagraphs) {
   QTextDocument doc;
   QString err;
   ASSERT_TRUE(readRtf(rtftest::bytes(c.rtf), &doc, &err)) << err.toStdString();
-  EXPECT_EQ(rtftest::text(doc), c.text) << c.producer;
+  EXPECT_EQ(rtftest::text(doc), c.text) << c.what;
   std::vector<bool> got;
   for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
     got.push_back(b.textList() != nullptr);
@@ -174,7 +176,7 @@ TEST_P(ReaderBullets, ShowsBulletedParagraphs) {
       EXPECT_EQ(b.textList()->format().style(), QTextListFormat::ListDisc);
     }
   }
-  EXPECT_EQ(got, c.bulleted) << c.producer;
+  EXPECT_EQ(got, c.bulleted) << c.what;
 }
 
 const BulletCase kBulletCases[] = {
@@ -223,21 +225,22 @@ const BulletCase kBulletCases[] = {
      {false}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Producers, ReaderBullets, ::testing::ValuesIn(kBulletCases));
+INSTANTIATE_TEST_SUITE_P(Producers, ReaderBullets, ::testing::ValuesIn(kBulletCases), rtftest::ByWhat());
 
 // Files written by LibreOffice and pandoc, kept as fixtures.
 struct FixtureCase {
-  const char* file;
+  const char* what;  // the fixture's file name
   std::string text;
 };
+void PrintTo(const FixtureCase& c, std::ostream* os) { *os << c.what; }
 
 class ReaderFixtures : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(ReaderFixtures, OpenWithTheRightText) {
   const FixtureCase& c = GetParam();
-  const std::string rtf = rtftest::fixture(c.file);
-  ASSERT_FALSE(rtf.empty()) << c.file;
-  EXPECT_EQ(readText(rtf), c.text) << c.file;
+  const std::string rtf = rtftest::fixture(c.what);
+  ASSERT_FALSE(rtf.empty()) << c.what;
+  EXPECT_EQ(readText(rtf), c.text) << c.what;
 }
 
 const FixtureCase kFixtures[] = {
@@ -249,7 +252,7 @@ const FixtureCase kFixtures[] = {
      "1.\tfirst\n2.\tsecond\n\xbe\xc1\xa2\xfa"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Files, ReaderFixtures, ::testing::ValuesIn(kFixtures));
+INSTANTIATE_TEST_SUITE_P(Files, ReaderFixtures, ::testing::ValuesIn(kFixtures), rtftest::ByWhat());
 
 TEST(Reader, LibreOfficeFormattingFixture) {
   rtftest::ensureApp();
@@ -287,6 +290,7 @@ struct BadCase {
   const char* what;
   std::string rtf;
 };
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.what; }
 
 class ReaderBadInput : public ::testing::TestWithParam<BadCase> {};
 
@@ -316,7 +320,7 @@ const BadCase kBadCases[] = {
     {"negative \\bin count", "{\\rtf1 a\\bin-5 xyz}"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ReaderBadInput, ::testing::ValuesIn(kBadCases));
+INSTANTIATE_TEST_SUITE_P(Cases, ReaderBadInput, ::testing::ValuesIn(kBadCases), rtftest::ByWhat());
 
 TEST(Reader, AcceptsNestingUpToTheBound) {
   const int depth = tolvan::rtf::kMaxGroupDepth - 1;
