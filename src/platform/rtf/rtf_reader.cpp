@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "convert/unicode_bridge.h"
+#include "platform/fonts.h"
 #include "platform/rtf/rtf.h"
 #include "platform/rtf/rtf_reader_internal.h"
 #include "platform/rtf/rtf_tokenizer.h"
@@ -531,7 +532,9 @@ void Parser::emitChar(QChar c) {
 }
 
 void Parser::commitFont() {
-  const QString name = fontName_.trimmed();
+  // A name with the foundry Qt adds ("TSCu_Paranar [MACR]", written by an
+  // older Tolvan) would pick that foundry's faces alone.
+  const QString name = familyWithoutFoundry(fontName_);
   if (fontNum_ >= 0 && !name.isEmpty() && !m_->fonts.contains(fontNum_)) m_->fonts.insert(fontNum_, name);
   fontName_.clear();
 }
