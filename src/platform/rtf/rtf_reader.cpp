@@ -899,10 +899,14 @@ namespace {
 
 QTextCharFormat charFormat(const Model& m, const RunFormat& f) {
   QTextCharFormat cf;
+  auto setFamily = [&cf](const QString& family) {
+    cf.setFontFamilies(QStringList{family});
+    cf.setProperty(kFamilyHashProperty, family);
+  };
   if (f.tscii) {
-    cf.setFontFamilies(QStringList{QString::fromLatin1(kTsciiFontFamily)});
+    setFamily(QString::fromLatin1(kTsciiFontFamily));
   } else if (auto it = m.fonts.find(f.font); it != m.fonts.end()) {
-    cf.setFontFamilies(QStringList{it.value()});
+    setFamily(it.value());
   }
   cf.setFontPointSize(f.halfPoints / 2.0);
   if (f.flags & kBold) cf.setFontWeight(QFont::Bold);
