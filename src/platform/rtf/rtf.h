@@ -33,7 +33,8 @@ inline constexpr int kBulletHangProperty = QTextFormat::UserProperty + 0x7271;
 // alone, so formats that differ only in family all share one hash and each
 // new one is compared with every one before it: a file using many fonts
 // loaded in quadratic time (40,000 fonts: 25 s). This property makes the
-// hashes differ; nothing reads it.
+// hashes differ. Nothing reads it, so it may go stale when the editor later
+// changes a run's family.
 inline constexpr int kFamilyHashProperty = QTextFormat::UserProperty + 0x7273;
 
 // Bounds on what the reader accepts (larger input is refused with an error).
