@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
 
 #include "platform/rtf/rtf.h"
@@ -104,11 +105,75 @@ const Fixture& fixture(int kind) {
   return fx;
 }
 
+// A file whose font table defines many fonts, every one of them used: each
+// word is in the next font ("\\fN word "), twelve words a paragraph; short
+// English and TSCII words. 200,000 fonts make a file of about 5 MiB.
+const Fixture& fontsFixture(int fonts) {
+  static std::map<int, Fixture> made;
+  if (auto it = made.find(fonts); it != made.end()) return it->second;
+  app();
+  Fixture& fx = made[fonts];
+  std::mt19937 rng(11);
+  QByteArray& rtf = fx.rtf;
+  rtf.reserve(fonts * 30);
+  rtf += "{\\rtf1\\ansi\\deff0{\\fonttbl";
+  auto name = [](int i) {  // short distinct names: base 36
+    QByteArray n;
+    do {
+      n.prepend("0123456789abcdefghijklmnopqrstuvwxyz"[i % 36]);
+      i /= 36;
+    } while (i);
+    return n;
+  };
+  for (int i = 0; i < fonts; ++i) rtf += "{\\f" + QByteArray::number(i) + " " + name(i) + ";}";
+  rtf += "}\r\n";
+  for (int i = 0; i < fonts; ++i) {
+    QByteArray w;
+    const bool tamil = rng() % 10 < 3;
+    const int n = 2 + static_cast<int>(rng() % 2);
+    for (int k = 0; k < n; ++k)
+      w += static_cast<char>(tamil ? 0xA1 + static_cast<int>(rng() % 0x5E) : 'a' + static_cast<int>(rng() % 26));
+    rtf += "\\f" + QByteArray::number(i) + " ";
+    for (char c : w) {
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        static const char kHex[] = "0123456789abcdef";
+        rtf += "\\'";
+        rtf += kHex[static_cast<unsigned char>(c) >> 4];
+        rtf += kHex[c & 15];
+      } else {
+        rtf += c;
+      }
+    }
+    fx.text += w;
+    if (i % 12 == 11) {
+      rtf += "\\par\r\n";
+      fx.text += '\n';
+    } else {
+      rtf += ' ';
+      fx.text += ' ';
+    }
+  }
+  rtf += "}\r\n";
+  if (const char* out = std::getenv("TOLVAN_RTF_BENCH_OUT_FONTS")) {
+    if (FILE* fp = std::fopen(out, "wb")) {
+      std::fwrite(rtf.constData(), 1, static_cast<size_t>(rtf.size()), fp);
+      std::fclose(fp);
+    }
+  }
+  return fx;
+}
+
+// Documents by benchmark argument: 0 dense, 1 light, a larger number N the
+// file with N fonts.
+const Fixture& fixtureFor(int64_t arg) {
+  return arg <= 1 ? fixture(static_cast<int>(arg)) : fontsFixture(static_cast<int>(arg));
+}
+
 // The editor's plain-text load: each byte one character, then the text into
 // the document. With layout=1 the document is also laid out (page width 800
 // px), as a window showing it must do before the user sees anything.
 void BM_PlainTextLoad(benchmark::State& state) {
-  const Fixture& f = fixture(static_cast<int>(state.range(0)));
+  const Fixture& f = fixtureFor(state.range(0));
   for (auto _ : state) {
     QTextDocument doc;
     doc.setPlainText(QString::fromLatin1(f.text));
@@ -123,7 +188,7 @@ void BM_PlainTextLoad(benchmark::State& state) {
 }
 
 void BM_ReadRtf(benchmark::State& state) {
-  const Fixture& f = fixture(static_cast<int>(state.range(0)));
+  const Fixture& f = fixtureFor(state.range(0));
   for (auto _ : state) {
     QTextDocument doc;
     QString err;
@@ -139,7 +204,7 @@ void BM_ReadRtf(benchmark::State& state) {
 }
 
 void BM_WriteRtf(benchmark::State& state) {
-  const Fixture& f = fixture(static_cast<int>(state.range(0)));
+  const Fixture& f = fixtureFor(state.range(0));
   QTextDocument doc;
   QString err;
   tolvan::rtf::readRtf(f.rtf, &doc, &err);
@@ -150,7 +215,8 @@ void BM_WriteRtf(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * f.rtf.size());
 }
 
-// Arguments: document kind (0 dense, 1 light formatting), layout (0 no, 1 yes).
+// Arguments: document (0 dense, 1 light formatting, N > 1 the file with N
+// fonts), layout (0 no, 1 yes).
 BENCHMARK(BM_PlainTextLoad)
     ->ArgNames({"light", "layout"})
     ->ArgsProduct({{0, 1}, {0, 1}})
@@ -161,6 +227,21 @@ BENCHMARK(BM_ReadRtf)
     ->ArgsProduct({{0, 1}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
+// Many fonts: reading must grow linearly with the number of fonts.
+BENCHMARK(BM_PlainTextLoad)
+    ->ArgNames({"fonts", "layout"})
+    ->Args({10000, 0})
+    ->Args({40000, 0})
+    ->Args({200000, 0})
+    ->Args({400000, 0})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadRtf)
+    ->ArgNames({"fonts", "layout"})
+    ->Args({10000, 0})
+    ->Args({40000, 0})
+    ->Args({200000, 0})
+    ->Args({400000, 0})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteRtf)->ArgName("light")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace

@@ -177,6 +177,7 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
     }
   }
   QTextDocument* doc = Editor->document();
+  QString damage;  // what is wrong with a damaged RTF file opened as far as it goes
   if (error.isEmpty()) {
     applyDefaultAttributes();
     const Format fmt = formatOf(fileName);
@@ -185,7 +186,7 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
     if (rtf && !tolvan::rtf::canRead(bytes.left(16))) rtf = false;
     if (rtf) {
       QString rtfError;
-      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError))
+      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage))
         error = rtfError;
       else
         tolvan::documentBytesToEditorChars(doc);
@@ -211,7 +212,9 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
   QTextCursor start(doc);
   start.movePosition(QTextCursor::Start);
   Editor->setTextCursor(start);
-  doc->setModified(false);
+  // What was read of a damaged file is not the file: the window counts as
+  // modified, so closing asks and Save shows as needed.
+  doc->setModified(!damage.isEmpty());
   Title_ = fileName;
   HasFile_ = true;
   Tag_ = GetFileStamp(Title_);
@@ -225,6 +228,12 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
   setButtonIcon(Title_);
   busy.end();
   emit documentChanged(this);
+  if (!damage.isEmpty())
+    tolvan::Prompts::instance().warning(
+        this, QStringLiteral("The RTF file \"%1\" is damaged: %2.\nIt was opened as far as it could be "
+                             "read, so the document may be incomplete. Saving replaces the damaged "
+                             "file; use Save As to keep it.")
+                  .arg(QDir::toNativeSeparators(fileName), damage));
   return true;
 }
 

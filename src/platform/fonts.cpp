@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QFontDatabase>
 
+#include <algorithm>
+
 namespace tolvan {
 namespace {
 bool g_done = false;
@@ -67,5 +69,22 @@ void installTsciiSubstitutions(const QString& programDir) {
 }
 
 QString tsciiFamily() { return g_family; }
+
+QStringList installedFontFamilies() {
+  QStringList out;
+  for (const QString& f : QFontDatabase::families()) {
+    const QString name = familyWithoutFoundry(f);
+    if (!name.isEmpty()) out << name;
+  }
+  out.sort(Qt::CaseInsensitive);
+  // Neighbours after sorting; two spellings differing in case are one family
+  // to the font matcher, so they are one entry too.
+  out.erase(std::unique(out.begin(), out.end(),
+                        [](const QString& a, const QString& b) {
+                          return a.compare(b, Qt::CaseInsensitive) == 0;
+                        }),
+            out.end());
+  return out;
+}
 
 }  // namespace tolvan

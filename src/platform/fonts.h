@@ -29,4 +29,20 @@ QString tsciiFamily();
 // The family name documents and Tamil interface text use.
 inline QString tamilUiFontName() { return QStringLiteral("MylaiTSC"); }
 
+// A family name as documents, files and the font box hold it. Qt names a
+// family that several foundries make "Family [Foundry]" ("TSCu_Paranar
+// [MACR]", "Nimbus Sans [UKWN]"); such a name picks that foundry's faces
+// alone (Debian's MACR Paranar is italic only) and no other program knows
+// it. The foundry is dropped, so the font's own regular face is used.
+inline QString familyWithoutFoundry(const QString& name) {
+  const QString n = name.trimmed();
+  if (!n.endsWith(QLatin1Char(']'))) return n;
+  const qsizetype open = n.lastIndexOf(QLatin1String(" ["));
+  return open > 0 ? n.left(open).trimmed() : n;
+}
+
+// The installed font families for the font box: each family once, without
+// foundry, no empty name, sorted without regard to case.
+QStringList installedFontFamilies();
+
 }  // namespace tolvan

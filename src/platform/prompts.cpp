@@ -67,6 +67,9 @@ class QtPrompts final : public Prompts {
   void error(QWidget* parent, const QString& text) override {
     ask(parent, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
   }
+  void warning(QWidget* parent, const QString& text) override {
+    ask(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+  }
   Answer yesNo(QWidget* parent, const QString& text) override {
     return toAnswer(ask(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
                         QMessageBox::Yes));

@@ -19,6 +19,8 @@ class Prompts {
 
   virtual void information(QWidget* parent, const QString& text) = 0;  // OK box
   virtual void error(QWidget* parent, const QString& text) = 0;        // error box, OK
+  // Warning box, OK; a prompt that cannot show one shows the text as information.
+  virtual void warning(QWidget* parent, const QString& text) { information(parent, text); }
   virtual Answer yesNo(QWidget* parent, const QString& text) = 0;
   virtual Answer yesNoCancel(QWidget* parent, const QString& text) = 0;
   // Returns false when cancelled; value holds the initial text and the result.

@@ -161,7 +161,7 @@ void TMainForm::FormCreate() {
   // 4. The program-wide defaults.
   ForeColor = fromBytes(Settings_->readString(Key::ForeColor));
   BackColor = fromBytes(Settings_->readString(Key::BackColor));
-  FontDef = fromBytes(Settings_->readString(Key::FontDef));
+  FontDef = tolvan::familyWithoutFoundry(fromBytes(Settings_->readString(Key::FontDef)));
   Viewer = fromBytes(Settings_->readString(Key::Viewer));
 
   // 5. The directory panel's popup menu switch (the panel comes later).

@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -271,19 +272,21 @@ void TMainForm::buildFormatBar() {
 void TMainForm::populateFontNames() {
   if (fontNamesFilled_) return;
   fontNamesFilled_ = true;
-  QStringList families = QFontDatabase::families();
-  families.sort(Qt::CaseInsensitive);
-  const QString current = FontName->currentText();
+  // Family names only: no foundry variants, no empty entry.
+  const QStringList families = tolvan::installedFontFamilies();
+  QString current = tolvan::familyWithoutFoundry(FontName->currentText());
+  // Without a default font the box shows the family documents are drawn in.
+  if (current.isEmpty())
+    current = tolvan::familyWithoutFoundry(QFontInfo(QFont(DocumentFontFamily())).family());
   const QSignalBlocker block(FontName);
   FontName->clear();
   FontName->addItems(families);
-  const int i = FontName->findText(current);
-  if (i >= 0) {
-    FontName->setCurrentIndex(i);
-  } else {
-    FontName->insertItem(0, current);
-    FontName->setCurrentIndex(0);
+  int i = FontName->findText(current, Qt::MatchFixedString);  // without regard to case
+  if (i < 0 && !current.isEmpty()) {
+    FontName->insertItem(0, current);  // a name the system does not have, kept as chosen
+    i = 0;
   }
+  FontName->setCurrentIndex(i);
 }
 
 QTextEdit* TMainForm::formatTarget() const {
@@ -291,10 +294,14 @@ QTextEdit* TMainForm::formatTarget() const {
 }
 
 void TMainForm::FontNameChange() {
-  const QString name = FontName->currentText();
+  const QString name = tolvan::familyWithoutFoundry(FontName->currentText());
+  if (name.isEmpty()) return;
   if (QTextEdit* ed = formatTarget()) {
+    // The family alone: its face follows the bold and italic buttons. A face
+    // name left from the font dialog ("Italic") would override them.
     QTextCharFormat f;
     f.setFontFamilies({name});
+    f.setFontStyleName(QString());
     ed->mergeCurrentCharFormat(f);
   }
   // Tooltips follow the chosen font.

@@ -502,6 +502,30 @@ class EditFormTest : public QObject {
     QCOMPARE(g->Title(), path("keep.txt"));
   }
 
+  // A damaged (truncated) RTF file opens with what could be read and a
+  // warning naming it; the window counts as modified, so the damaged file is
+  // not replaced without the user knowing.
+  void damagedRtfOpensWhatWasReadWithAWarning() {
+    writeFile(path("cut.rtf"), "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 first\\par {\\b second} thi");
+    TEditForm* f = openDocument(path("cut.rtf"));
+    QVERIFY(f);
+    QCOMPARE(textOf(f), QByteArray("first\rsecond thi"));
+    QCOMPARE(f->Title(), path("cut.rtf"));
+    QVERIFY(f->isModified());
+    QVERIFY(frame_->BtnSave->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(prompts_.shown.size(), 1);
+    const QString shown = prompts_.shown.first();
+    QVERIFY2(shown.startsWith(QLatin1String("The RTF file \"") + QDir::toNativeSeparators(path("cut.rtf"))),
+             qPrintable(shown));
+    QVERIFY(shown.contains(QLatin1String("is damaged: it ends inside 1 unclosed group (truncated")));
+    QVERIFY(shown.contains(QLatin1String("may be incomplete")));
+    prompts_.answers.push_back(Prompts::Answer::Cancel);
+    f->Close1Click();
+    QCOMPARE(countShown(prompts_, QStringLiteral("Save changes to")), 1);
+    QCOMPARE(readFile(path("cut.rtf")).right(4), QByteArray(" thi"));  // untouched
+  }
+
   // Byte 0xAD (the letter i) is held as U+0B87 so it is drawn; files, the
   // selection and RTF still carry the byte.
   void letterIKeepsItsByteEverywhere() {

@@ -27,6 +27,7 @@ struct TextCase {
   std::string rtf;
   std::string text;
 };
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.what; }
 
 class ReaderText : public ::testing::TestWithParam<TextCase> {};
 
@@ -58,6 +59,14 @@ const TextCase kTextCases[] = {
      "\x93quotes\x94 and \xe9"},
     {"other characters beyond U+00FF are kept", R"({\rtf1 \u1046?\u8364?\u945?})",
      "<U+0416>\x80<U+03B1>"},
+    {"a \\u surrogate pair is one character", R"({\rtf1 a\u-10179?\u-8704?b\u55357?\u56832?c})",
+     "a<U+D83D><U+DE00>b<U+D83D><U+DE00>c"},
+    {"a pair across \\uc2 fallbacks", R"({\rtf1\uc2 \u55357??\u56832??x})", "<U+D83D><U+DE00>x"},
+    {"a lone high surrogate becomes U+FFFD", R"({\rtf1 a\u55296?b\u55296?})", "a<U+FFFD>b<U+FFFD>"},
+    {"a lone low surrogate becomes U+FFFD", R"({\rtf1 a\u56320?b\u-9216?c})", "a<U+FFFD>b<U+FFFD>c"},
+    {"a high surrogate before another character or a break", R"({\rtf1 \u-10240?\u65?{\u55296?}x\u55296?\par y})",
+     "<U+FFFD>A<U+FFFD>x<U+FFFD>\ny"},
+    {"two high surrogates, then a low one", R"({\rtf1 \u55296?\u55357?\u56832?})", "<U+FFFD><U+D83D><U+DE00>"},
     {"destinations never reach the body",
      "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}{\\stylesheet{\\s0 Normal;}}"
      "{\\info{\\title T}{\\author A}}{\\*\\generator G;}{\\header H}{\\footer F}{\\*\\unknown U}"
@@ -78,7 +87,7 @@ const TextCase kTextCases[] = {
     {"leading byte-order mark and white space", "\xEF\xBB\xBF \r\n{\\rtf1 a}", "a"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ReaderText, ::testing::ValuesIn(kTextCases));
+INSTANTIATE_TEST_SUITE_P(Cases, ReaderText, ::testing::ValuesIn(kTextCases), rtftest::ByWhat());
 
 TEST(Reader, UnicodeTamilBecomesTsciiInTheTsciiFont) {
   rtftest::ensureApp();
@@ -152,11 +161,12 @@ TEST(Reader, ParagraphFormatting) {
 }
 
 struct BulletCase {
-  const char* producer;
+  const char* what;  // the producer, and what the case shows
   std::string rtf;
   std::string text;
   std::vector<bool> bulleted;
 };
+void PrintTo(const BulletCase& c, std::ostream* os) { *os << c.what; }
 
 class ReaderBullets : public ::testing::TestWithParam<BulletCase> {};
 
@@ -166,7 +176,7 @@ TEST_P(ReaderBullets, ShowsBulletedParagraphs) {
   QTextDocument doc;
   QString err;
   ASSERT_TRUE(readRtf(rtftest::bytes(c.rtf), &doc, &err)) << err.toStdString();
-  EXPECT_EQ(rtftest::text(doc), c.text) << c.producer;
+  EXPECT_EQ(rtftest::text(doc), c.text) << c.what;
   std::vector<bool> got;
   for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
     got.push_back(b.textList() != nullptr);
@@ -174,7 +184,7 @@ TEST_P(ReaderBullets, ShowsBulletedParagraphs) {
       EXPECT_EQ(b.textList()->format().style(), QTextListFormat::ListDisc);
     }
   }
-  EXPECT_EQ(got, c.bulleted) << c.producer;
+  EXPECT_EQ(got, c.bulleted) << c.what;
 }
 
 const BulletCase kBulletCases[] = {
@@ -223,21 +233,22 @@ const BulletCase kBulletCases[] = {
      {false}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Producers, ReaderBullets, ::testing::ValuesIn(kBulletCases));
+INSTANTIATE_TEST_SUITE_P(Producers, ReaderBullets, ::testing::ValuesIn(kBulletCases), rtftest::ByWhat());
 
 // Files written by LibreOffice and pandoc, kept as fixtures.
 struct FixtureCase {
-  const char* file;
+  const char* what;  // the fixture's file name
   std::string text;
 };
+void PrintTo(const FixtureCase& c, std::ostream* os) { *os << c.what; }
 
 class ReaderFixtures : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(ReaderFixtures, OpenWithTheRightText) {
   const FixtureCase& c = GetParam();
-  const std::string rtf = rtftest::fixture(c.file);
-  ASSERT_FALSE(rtf.empty()) << c.file;
-  EXPECT_EQ(readText(rtf), c.text) << c.file;
+  const std::string rtf = rtftest::fixture(c.what);
+  ASSERT_FALSE(rtf.empty()) << c.what;
+  EXPECT_EQ(readText(rtf), c.text) << c.what;
 }
 
 const FixtureCase kFixtures[] = {
@@ -249,7 +260,7 @@ const FixtureCase kFixtures[] = {
      "1.\tfirst\n2.\tsecond\n\xbe\xc1\xa2\xfa"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Files, ReaderFixtures, ::testing::ValuesIn(kFixtures));
+INSTANTIATE_TEST_SUITE_P(Files, ReaderFixtures, ::testing::ValuesIn(kFixtures), rtftest::ByWhat());
 
 TEST(Reader, LibreOfficeFormattingFixture) {
   rtftest::ensureApp();
@@ -287,6 +298,7 @@ struct BadCase {
   const char* what;
   std::string rtf;
 };
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.what; }
 
 class ReaderBadInput : public ::testing::TestWithParam<BadCase> {};
 
@@ -297,7 +309,8 @@ TEST_P(ReaderBadInput, FailsCleanlyAndKeepsTheDocument) {
   doc.setPlainText("keep me");
   QString err;
   EXPECT_FALSE(readRtf(rtftest::bytes(c.rtf), &doc, &err)) << c.what;
-  EXPECT_FALSE(err.isEmpty()) << c.what;
+  ASSERT_FALSE(err.isEmpty()) << c.what;
+  EXPECT_TRUE(err[0].isUpper()) << c.what << ": " << err.toStdString();  // shown as a sentence
   EXPECT_EQ(err.indexOf('\n'), -1) << c.what;
   EXPECT_EQ(doc.toPlainText(), "keep me") << c.what;
 }
@@ -316,7 +329,87 @@ const BadCase kBadCases[] = {
     {"negative \\bin count", "{\\rtf1 a\\bin-5 xyz}"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ReaderBadInput, ::testing::ValuesIn(kBadCases));
+INSTANTIATE_TEST_SUITE_P(Cases, ReaderBadInput, ::testing::ValuesIn(kBadCases), rtftest::ByWhat());
+
+// The window opens a damaged file as far as it goes, so its text can be
+// saved: what was read before the damage, with its formatting, and a clause
+// saying what is wrong.
+struct DamagedCase {
+  const char* what;
+  std::string rtf;
+  std::string text;      // what was read
+  const char* boldWord;  // a word that must still be bold ("" for none)
+  const char* damage;    // expected start of the clause
+};
+void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.what; }
+
+class ReaderDamaged : public ::testing::TestWithParam<DamagedCase> {};
+
+TEST_P(ReaderDamaged, KeepsWhatWasRead) {
+  const DamagedCase& c = GetParam();
+  rtftest::ensureApp();
+  QTextDocument doc;
+  doc.setPlainText("old");
+  QString err, damage;
+  ASSERT_TRUE(readRtf(rtftest::bytes(c.rtf), &doc, &err, &damage)) << err.toStdString();
+  EXPECT_EQ(rtftest::text(doc), c.text);
+  EXPECT_TRUE(damage.startsWith(QLatin1String(c.damage))) << damage.toStdString();
+  EXPECT_EQ(damage.indexOf('\n'), -1);
+  if (*c.boldWord) {
+    EXPECT_EQ(rtftest::formatAt(doc, rtftest::find(doc, c.boldWord)).fontWeight(), QFont::Bold);
+  }
+}
+
+const DamagedCase kDamagedCases[] = {
+    {"truncated in the middle of a word", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 one\\par {\\b Hello} wor",
+     "one\nHello wor", "Hello", "it ends inside 1 unclosed group (truncated"},
+    {"unbalanced braces", "{\\rtf1 {\\b bold} {\\i italic}", "bold italic", "bold",
+     "it ends inside 1 unclosed group"},
+    {"truncated inside two groups and a Tamil run",
+     "{\\rtf1 a\\par{\\b b{\\i \\u2965?", "a\nb\xb8", "b", "it ends inside 3 unclosed groups"},
+    {"truncated inside a bullet label", "{\\rtf1 a\\par{\\pntext \\'b7", "a", "",
+     "it ends inside 2 unclosed groups"},
+    {"truncated after a lone high surrogate", "{\\rtf1 x\\u55357?", "x<U+FFFD>", "", "it ends inside"},
+    {"nesting beyond the bound", "{\\rtf1 {\\b x}" + std::string(5000, '{') + "y", "x", "x",
+     "groups nested deeper than 1000"},
+    {"\\bin count past the end", "{\\rtf1 a\\par b\\bin10 xyz}", "a\nb", "", "\\bin10 runs past the end"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReaderDamaged, ::testing::ValuesIn(kDamagedCases), rtftest::ByWhat());
+
+TEST(Reader, DamageIsEmptyForASoundFileAndNotRtfIsStillRefused) {
+  rtftest::ensureApp();
+  QTextDocument doc;
+  QString err, damage = "x";
+  EXPECT_TRUE(readRtf("{\\rtf1 fine}", &doc, &err, &damage));
+  EXPECT_TRUE(damage.isEmpty());
+  for (const char* bad : {"", "plain text {\\rtf1 x}"}) {
+    doc.setPlainText("keep me");
+    EXPECT_FALSE(readRtf(bad, &doc, &err, &damage)) << bad;
+    EXPECT_FALSE(err.isEmpty());
+    EXPECT_EQ(doc.toPlainText(), "keep me");
+  }
+}
+
+// Sizes come into the size box's range (8 to 100 pt): a huge \fs would paint
+// one glyph over the whole window, a tiny one text no one can see.
+TEST(Reader, FontSizesStayInTheFormatBarsRange) {
+  rtftest::ensureApp();
+  const struct {
+    const char* rtf;
+    double points;
+  } cases[] = {
+      {"{\\rtf1\\fs999999 x}", 100}, {"{\\rtf1\\fs201 x}", 100}, {"{\\rtf1\\fs200 x}", 100},
+      {"{\\rtf1\\fs21 x}", 10.5},    {"{\\rtf1\\fs16 x}", 8},     {"{\\rtf1\\fs1 x}", 8},
+      {"{\\rtf1\\fs0 x}", 12},       {"{\\rtf1\\fs-40 x}", 12},   {"{\\rtf1\\fs x}", 12},
+  };
+  for (const auto& c : cases) {
+    QTextDocument doc;
+    QString err;
+    ASSERT_TRUE(readRtf(c.rtf, &doc, &err)) << c.rtf;
+    EXPECT_EQ(rtftest::formatAt(doc, 0).fontPointSize(), c.points) << c.rtf;
+  }
+}
 
 TEST(Reader, AcceptsNestingUpToTheBound) {
   const int depth = tolvan::rtf::kMaxGroupDepth - 1;

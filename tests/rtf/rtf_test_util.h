@@ -1,6 +1,9 @@
 // Helpers shared by the RTF tests: a GUI application on the offscreen
-// platform, the document's text as bytes, and small file helpers.
+// platform, the document's text as bytes, small file helpers, and readable
+// names for table-driven cases.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <QGuiApplication>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -9,9 +12,36 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <ostream>
 #include <string>
+#include <string_view>
 
 namespace rtftest {
+
+// A table case's name in test listings (ctest -N, --gtest_list_tests): its
+// description with every run of other characters than letters and digits
+// made one '_', as GoogleTest allows nothing else. Stable from build to build.
+inline std::string caseName(std::string_view what) {
+  std::string out;
+  for (char c : what) {
+    const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (word)
+      out += c;
+    else if (!out.empty() && out.back() != '_')
+      out += '_';
+  }
+  while (!out.empty() && out.back() == '_') out.pop_back();
+  if (out.size() > 80) out.resize(80);
+  return out.empty() ? std::string("unnamed") : out;
+}
+
+// Name generator for INSTANTIATE_TEST_SUITE_P over cases with a `what` member.
+struct ByWhat {
+  template <class Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    return caseName(info.param.what);
+  }
+};
 
 inline void ensureApp() {
   if (QCoreApplication::instance()) return;

@@ -2,9 +2,11 @@
 // string ("{", "}", "\word", "\wordN", "'hh", "sym:x", "text:...", "bin:...").
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "platform/rtf/rtf_tokenizer.h"
+#include "rtf_test_util.h"
 
 using tolvan::rtf::Token;
 using tolvan::rtf::Tokenizer;
@@ -49,9 +51,11 @@ std::string tokens(std::string_view in, bool* ok = nullptr) {
 }
 
 struct Case {
+  const char* what;
   const char* in;
   const char* want;
 };
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
 
 class TokenizerCases : public ::testing::TestWithParam<Case> {};
 
@@ -62,23 +66,23 @@ TEST_P(TokenizerCases, Tokens) {
 }
 
 const Case kCases[] = {
-    {"{\\rtf1 Hi}", "{ \\rtf1 text:Hi }"},
-    {"\\b0\\i-12 x", "\\b0 \\i-12 text:x"},
-    {"\\fs24  two", "\\fs24 text: two"},               // one delimiting space only
-    {"\\par\r\nnext", "\\par text:next"},              // line breaks are never text
-    {"ab\r\ncd", "text:abcd"},
-    {"\\'e9\\'B7x\\'4", "text:\xe9\xb7x '04"},         // decoded into the text; short escape
-    {"\\'zz", "text:zz"},                              // no hex digits: nothing
-    {"\\{\\}\\\\\\~\\-\\*", "sym:{ sym:} sym:\\ sym:~ sym:- sym:*"},
-    {"a-b \\li-x", "text:a-b  \\li text:-x"},           // '-' without digits is text
-    {"\\u99999999999999 z", "\\u2147483647 text:z"},    // parameters saturate
-    {"\\bin3 {}\\x", "bin:{}\\ text:x"},
-    {"\\bin0 a", "bin: text:a"},
-    {"tab\there\xe9", "text:tab\there\xe9"},          // raw tabs and 8-bit bytes
-    {"end\\", "text:end"},
+    {"group and word", "{\\rtf1 Hi}", "{ \\rtf1 text:Hi }"},
+    {"parameters, negative too", "\\b0\\i-12 x", "\\b0 \\i-12 text:x"},
+    {"one delimiting space only", "\\fs24  two", "\\fs24 text: two"},
+    {"line break after a word is not text", "\\par\r\nnext", "\\par text:next"},
+    {"line breaks in text are not text", "ab\r\ncd", "text:abcd"},
+    {"hex escapes decode into the text, a short one too", "\\'e9\\'B7x\\'4", "text:\xe9\xb7x '04"},
+    {"hex escape without digits gives nothing", "\\'zz", "text:zz"},
+    {"control symbols", "\\{\\}\\\\\\~\\-\\*", "sym:{ sym:} sym:\\ sym:~ sym:- sym:*"},
+    {"minus without digits is text", "a-b \\li-x", "text:a-b  \\li text:-x"},
+    {"parameters saturate", "\\u99999999999999 z", "\\u2147483647 text:z"},
+    {"bin data by its count", "\\bin3 {}\\x", "bin:{}\\ text:x"},
+    {"empty bin data", "\\bin0 a", "bin: text:a"},
+    {"raw tabs and 8 bit bytes", "tab\there\xe9", "text:tab\there\xe9"},
+    {"backslash at the end", "end\\", "text:end"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, TokenizerCases, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Cases, TokenizerCases, ::testing::ValuesIn(kCases), rtftest::ByWhat());
 
 TEST(Tokenizer, BadBinLengthsAreErrors) {
   for (const char* in : {"\\bin5 ab", "\\bin-1 ab", "\\bin2147483647 x"}) {

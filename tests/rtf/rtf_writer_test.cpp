@@ -168,3 +168,33 @@ TEST(Writer, BulletsMadeInTheEditorGetAHangingIndent) {
 }
 
 }  // namespace
+
+namespace {
+
+// Qt names a family that several foundries make "Family [Foundry]"; files
+// carry the family alone, so other programs know the font, and such a name
+// from an older file reads as the family alone too.
+TEST(Writer, FontTableNamesFamiliesWithoutFoundry) {
+  rtftest::ensureApp();
+  QTextDocument doc;
+  doc.setDefaultFont(QFont(QStringLiteral("Nimbus Sans [UKWN]")));
+  QTextCursor c(&doc);
+  QTextCharFormat f;
+  f.setFontFamilies({QStringLiteral("TSCu_Paranar [MACR]")});
+  c.insertText(QStringLiteral("a"), f);
+  f.setFontFamilies({QStringLiteral("TSCu_Paranar")});
+  c.insertText(QStringLiteral("b"), f);
+  const QByteArray rtf = writeRtf(&doc);
+  EXPECT_FALSE(rtf.contains("[")) << rtf.constData();
+  EXPECT_TRUE(rtf.contains(" TSCu_Paranar;}"));
+  EXPECT_TRUE(rtf.contains(" Nimbus Sans;}"));
+  EXPECT_EQ(rtf.count("TSCu_Paranar"), 1);  // one entry for both spellings
+
+  QTextDocument back;
+  QString err;
+  ASSERT_TRUE(readRtf("{\\rtf1{\\fonttbl{\\f0 TSCu_Paranar [MACR];}{\\f1 Odd [name;}}\\f0 a\\f1 b}", &back, &err));
+  EXPECT_EQ(rtftest::family(rtftest::formatAt(back, 0)), "TSCu_Paranar");
+  EXPECT_EQ(rtftest::family(rtftest::formatAt(back, 1)), "Odd [name");
+}
+
+}  // namespace

@@ -28,13 +28,34 @@ inline constexpr char kTsciiFontFamily[] = "TSCu_Paranar";
 // Hanging offset of a bulleted paragraph in twips (see above).
 inline constexpr int kBulletHangProperty = QTextFormat::UserProperty + 0x7271;
 
+// The font family of a character format again, as a plain string. Qt's
+// format collection hashes the family list (a QStringList) by its type
+// alone, so formats that differ only in family all share one hash and each
+// new one is compared with every one before it: a file using many fonts
+// loaded in quadratic time (40,000 fonts: 25 s). This property makes the
+// hashes differ. Nothing reads it, so it may go stale when the editor later
+// changes a run's family.
+inline constexpr int kFamilyHashProperty = QTextFormat::UserProperty + 0x7273;
+
 // Bounds on what the reader accepts (larger input is refused with an error).
 inline constexpr qsizetype kMaxInputBytes = qsizetype(512) << 20;  // 512 MiB
 inline constexpr int kMaxGroupDepth = 1000;  // nesting of { } groups
 
+// Character sizes the reader gives text, in points: the range of the format
+// bar's size box. Sizes outside it are brought to the nearer bound.
+inline constexpr int kMinPointSize = 8;
+inline constexpr int kMaxPointSize = 100;
+
 // Replaces doc's content with the RTF document in bytes. On error leaves doc
 // untouched, sets *error to a one-line message and returns false.
-bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error);
+//
+// With damage given, a damaged file (truncated, unbalanced braces, nesting too
+// deep, \bin data past the end) is read as far as it goes instead: doc gets
+// what was read before the damage, *damage says what is wrong as a clause
+// ("it ends inside 2 unclosed groups (truncated, or unbalanced braces)") and
+// the result is true. *damage is empty for a sound file. Input that is not
+// RTF at all, or too large, is still refused.
+bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage = nullptr);
 
 // The RTF bytes of doc.
 QByteArray writeRtf(const QTextDocument* doc);

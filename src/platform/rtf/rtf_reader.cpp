@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "convert/unicode_bridge.h"
+#include "platform/fonts.h"
 #include "platform/rtf/rtf.h"
 #include "platform/rtf/rtf_reader_internal.h"
 #include "platform/rtf/rtf_tokenizer.h"
@@ -325,7 +326,7 @@ class Parser {
  public:
   explicit Parser(std::string_view data) : tok_(data) {}
 
-  bool run(Model& model, std::string& error);
+  ParseResult run(Model& model, std::string& message);
 
  private:
   GroupState& st() { return stack_.back(); }
@@ -334,10 +335,13 @@ class Parser {
   void controlSymbol(const Token& t);
   void text(std::string_view bytes);
   void groupEnd();
+  void finish();
 
   // Character output (to the body, a list label or a table name).
   void emitByte(unsigned char b) { emitChar(QChar(b)); }
   void emitUnicode(char32_t c);
+  void unicodeUnit(char16_t u);
+  void flushHigh();
   void emitChar(QChar c);
   void emitString(const QString& s, int fmt);
   void flushTamil();
@@ -355,6 +359,10 @@ class Parser {
   std::vector<GroupState> stack_;
   int deff_ = 0;
   int skip_ = 0;  // \uN fallback characters still to skip
+  // A \uN high surrogate waiting for its low half (0 when none). Anything
+  // else that reaches the text first makes it U+FFFD: a lone half is no
+  // character and would become invalid UTF-8 on the way out.
+  char16_t pendingHigh_ = 0;
 
   // Current paragraph.
   size_t paraRunBegin_ = 0;
@@ -409,7 +417,28 @@ int Parser::computeFormat(const CharState& c) {
   return m_->formatIndex(f);
 }
 
+// One UTF-16 unit from \uN: a high surrogate waits for its low half.
+void Parser::unicodeUnit(char16_t u) {
+  if (QChar::isHighSurrogate(u)) {
+    flushHigh();
+    pendingHigh_ = u;
+  } else if (QChar::isLowSurrogate(u)) {
+    const char16_t high = pendingHigh_;
+    pendingHigh_ = 0;
+    emitUnicode(high ? QChar::surrogateToUcs4(high, u) : char32_t(QChar::ReplacementCharacter));
+  } else {
+    emitUnicode(u);
+  }
+}
+
+void Parser::flushHigh() {
+  if (!pendingHigh_) return;
+  pendingHigh_ = 0;
+  emitUnicode(QChar::ReplacementCharacter);
+}
+
 void Parser::emitUnicode(char32_t c) {
+  flushHigh();
   const Dest d = st().dest;
   if ((d == Dest::Body || d == Dest::Label) &&
       (isTamil(c) || ((c == 0x200C || c == 0x200D) && !tamil_.empty()))) {
@@ -456,6 +485,7 @@ void Parser::emitString(const QString& s, int fmt) {
 }
 
 void Parser::emitChar(QChar c) {
+  flushHigh();
   switch (st().dest) {
     case Dest::Skip:
     case Dest::PnProps:
@@ -502,12 +532,15 @@ void Parser::emitChar(QChar c) {
 }
 
 void Parser::commitFont() {
-  const QString name = fontName_.trimmed();
+  // A name with the foundry Qt adds ("TSCu_Paranar [MACR]", written by an
+  // older Tolvan) would pick that foundry's faces alone.
+  const QString name = familyWithoutFoundry(fontName_);
   if (fontNum_ >= 0 && !name.isEmpty() && !m_->fonts.contains(fontNum_)) m_->fonts.insert(fontNum_, name);
   fontName_.clear();
 }
 
 void Parser::endParagraph() {
+  flushHigh();
   flushTamil();
   Paragraph p;
   p.runBegin = paraRunBegin_;
@@ -559,6 +592,7 @@ void Parser::text(std::string_view bytes) {
   }
   const Dest d = st().dest;
   if (d == Dest::Skip || d == Dest::PnProps || d == Dest::ListTable || d == Dest::ListOverrides) return;
+  if (i < bytes.size()) flushHigh();
   if (d == Dest::Body && labelDepth_ == 0 && !(st().chr.flags & kHidden) && i < bytes.size() &&
       !std::memchr(bytes.data() + i, '\r', bytes.size() - i) &&
       !std::memchr(bytes.data() + i, '\n', bytes.size() - i)) {
@@ -661,7 +695,12 @@ void Parser::controlWord(const Token& t) {
       }
       break;
     case Kind::FontSize:
-      if (body) s.chr.halfPoints = (t.hasParam && p > 0) ? std::min(p, 3276) : 24;
+      // Sizes outside what the format bar offers are brought into its range:
+      // \fs999999 would paint one glyph over the whole window, \fs1 text no
+      // one can see or select.
+      if (body)
+        s.chr.halfPoints =
+            (t.hasParam && p > 0) ? std::clamp(p, 2 * kMinPointSize, 2 * kMaxPointSize) : 24;
       break;
     case Kind::Foreground:
       if (body) s.chr.fg = std::max(p, 0);
@@ -737,7 +776,7 @@ void Parser::controlWord(const Token& t) {
       // Word writes N above 32767 as negative; LibreOffice writes it unsigned.
       int64_t v = p < 0 ? int64_t(p) + 65536 : int64_t(p);
       if (v < 0 || v > 0xFFFF) v = 0xFFFD;
-      emitUnicode(static_cast<char32_t>(v));
+      unicodeUnit(static_cast<char16_t>(v));
       skip_ = s.uc;
       break;
     }
@@ -750,6 +789,7 @@ void Parser::controlWord(const Token& t) {
 
 void Parser::groupEnd() {
   skip_ = 0;  // fallback text never runs past the end of its group
+  flushHigh();  // a pair never spans groups
   const GroupState closing = stack_.back();
   if (closing.dest == Dest::FontTable && !fontName_.trimmed().isEmpty()) commitFont();
   if (labelDepth_ == static_cast<int>(stack_.size())) finishLabel();
@@ -761,34 +801,40 @@ void Parser::groupEnd() {
   if (!tamil_.empty() && currentFormat() != tamilFmt_) flushTamil();
 }
 
-bool Parser::run(Model& model, std::string& error) {
+// The end of the document, its closing brace or where a damaged file stops:
+// whatever is still pending goes into a last paragraph.
+void Parser::finish() {
+  flushHigh();
+  if (labelDepth_ > 0) finishLabel();
+  flushTamil();
+  if (m_->text.size() > paraTextBegin_ || m_->paras.empty()) endParagraph();
+}
+
+ParseResult Parser::run(Model& model, std::string& message) {
   m_ = &model;
   Token t;
   // Signature: "{\rtf", optionally after a byte-order mark and white space.
-  if (!tok_.next(t) || t.type != TokenType::GroupStart) {
-    error = "not an RTF file (it does not start with {\\rtf)";
-    return false;
-  }
-  if (!tok_.next(t) || t.type != TokenType::ControlWord || t.text != "rtf") {
-    error = "not an RTF file (it does not start with {\\rtf)";
-    return false;
+  if (!tok_.next(t) || t.type != TokenType::GroupStart || !tok_.next(t) ||
+      t.type != TokenType::ControlWord || t.text != "rtf") {
+    message = "Not an RTF file (it does not start with {\\rtf)";
+    return ParseResult::Refused;
   }
   stack_.reserve(64);
   // Text is at most one character per input byte; most files are mostly text.
   m_->text.reserve(static_cast<qsizetype>(std::min<size_t>(tok_.size() / 2, size_t(64) << 20)));
   stack_.push_back(GroupState{});
+  // A damaged file keeps what was read before the damage.
+  auto damaged = [&](std::string what) {
+    finish();
+    message = std::move(what);
+    return ParseResult::Damaged;
+  };
   for (;;) {
-    if (!tok_.next(t)) {
-      error = "damaged RTF file: " + tok_.error();
-      return false;
-    }
+    if (!tok_.next(t)) return damaged(tok_.error());
     switch (t.type) {
       case TokenType::GroupStart:
-        if (static_cast<int>(stack_.size()) >= kMaxGroupDepth) {
-          error = "damaged RTF file: groups nested deeper than " + std::to_string(kMaxGroupDepth) +
-                  " levels";
-          return false;
-        }
+        if (static_cast<int>(stack_.size()) >= kMaxGroupDepth)
+          return damaged("groups nested deeper than " + std::to_string(kMaxGroupDepth) + " levels");
         skip_ = 0;
         stack_.push_back(stack_.back());
         stack_.back().star = false;
@@ -798,9 +844,8 @@ bool Parser::run(Model& model, std::string& error) {
           // The document's closing brace ends a last paragraph that has no
           // \par, with the formatting in effect. Whatever follows the brace
           // is not part of the document.
-          flushTamil();
-          if (m_->text.size() > paraTextBegin_ || m_->paras.empty()) endParagraph();
-          return true;
+          finish();
+          return ParseResult::Ok;
         }
         groupEnd();
         break;
@@ -810,10 +855,11 @@ bool Parser::run(Model& model, std::string& error) {
       case TokenType::Binary:
         if (skip_ > 0) --skip_;
         break;
-      case TokenType::End:
-        error = "damaged RTF file: it ends inside " + std::to_string(stack_.size()) +
-                " unclosed group(s) (truncated, or unbalanced braces)";
-        return false;
+      case TokenType::End: {
+        const size_t open = stack_.size();
+        return damaged("it ends inside " + std::to_string(open) + " unclosed group" + (open == 1 ? "" : "s") +
+                       " (truncated, or unbalanced braces)");
+      }
     }
   }
 }
@@ -830,11 +876,11 @@ int Model::formatIndex(const RunFormat& f) {
   return id;
 }
 
-bool parseRtf(std::string_view data, Model& model, std::string& error) {
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message) {
   if (data.size() > static_cast<size_t>(kMaxInputBytes)) {
-    error = "the file is too large for an RTF document (more than " +
-            std::to_string(kMaxInputBytes >> 20) + " MiB)";
-    return false;
+    message = "The file is too large for an RTF document (more than " +
+              std::to_string(kMaxInputBytes >> 20) + " MiB)";
+    return ParseResult::Refused;
   }
   // Tolerate a UTF-8 byte-order mark and white space before the signature.
   size_t start = 0;
@@ -843,7 +889,7 @@ bool parseRtf(std::string_view data, Model& model, std::string& error) {
                                  data[start] == '\n'))
     ++start;
   Parser parser(data.substr(start));
-  return parser.run(model, error);
+  return parser.run(model, message);
 }
 
 // ---------------------------------------------------------------------------
@@ -853,10 +899,14 @@ namespace {
 
 QTextCharFormat charFormat(const Model& m, const RunFormat& f) {
   QTextCharFormat cf;
+  auto setFamily = [&cf](const QString& family) {
+    cf.setFontFamilies(QStringList{family});
+    cf.setProperty(kFamilyHashProperty, family);
+  };
   if (f.tscii) {
-    cf.setFontFamilies(QStringList{QString::fromLatin1(kTsciiFontFamily)});
+    setFamily(QString::fromLatin1(kTsciiFontFamily));
   } else if (auto it = m.fonts.find(f.font); it != m.fonts.end()) {
-    cf.setFontFamilies(QStringList{it.value()});
+    setFamily(it.value());
   }
   cf.setFontPointSize(f.halfPoints / 2.0);
   if (f.flags & kBold) cf.setFontWeight(QFont::Bold);
@@ -972,15 +1022,20 @@ void buildDocument(const Model& m, QTextDocument* doc) {
   doc->setModified(false);
 }
 
-bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error) {
+bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage) {
   Model model;
-  std::string err;
-  if (!parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), model, err)) {
-    if (error) *error = QString::fromStdString(err);
+  std::string message;
+  const ParseResult r =
+      parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), model, message);
+  if (damage) damage->clear();
+  if (r == ParseResult::Refused || (r == ParseResult::Damaged && !damage)) {
+    if (error)
+      *error = QString::fromStdString(r == ParseResult::Damaged ? "Damaged RTF file: " + message : message);
     return false;
   }
   buildDocument(model, doc);
   if (error) error->clear();
+  if (r == ParseResult::Damaged) *damage = QString::fromStdString(message);
   return true;
 }
 

@@ -66,8 +66,13 @@ struct Model {
 inline double twipsToPixels(int twips) { return twips / 15.0; }  // 96 dpi
 inline int pixelsToTwips(double px) { return static_cast<int>(px * 15.0 + (px < 0 ? -0.5 : 0.5)); }
 
-// Parses RTF bytes into model; false with a one-line message on bad input.
-bool parseRtf(std::string_view data, Model& model, std::string& error);
+// Parses RTF bytes into model. Refused: not RTF at all, or too large; the
+// message is a sentence. Damaged: the file breaks off (truncated, unbalanced
+// braces, nesting too deep, \bin past the end); model holds what was read
+// before the damage and the message says what is wrong, as a clause
+// ("it ends inside 2 unclosed groups ...").
+enum class ParseResult { Ok, Damaged, Refused };
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message);
 // Replaces doc's content with model.
 void buildDocument(const Model& model, QTextDocument* doc);
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/fonts.h"
 #include "platform/rtf/rtf.h"
 #include "platform/rtf/rtf_reader_internal.h"
 #include "version.h"
@@ -65,10 +66,12 @@ class Writer {
   int symbolFont_ = -1;
 };
 
+// The family as the font table names it: never with the foundry Qt adds to
+// the name of a family that several foundries make ("TSCu_Paranar [MACR]").
 QString Writer::family(const QTextCharFormat& f) const {
   const QStringList fams = f.fontFamilies().toStringList();
-  if (!fams.isEmpty() && !fams.first().isEmpty()) return fams.first();
-  return doc_->defaultFont().family();
+  if (!fams.isEmpty() && !fams.first().isEmpty()) return familyWithoutFoundry(fams.first());
+  return familyWithoutFoundry(doc_->defaultFont().family());
 }
 
 double Writer::pointSize(const QTextCharFormat& f) const {
@@ -83,7 +86,7 @@ void Writer::collect() {
     fontIds_.insert(fam, static_cast<int>(fonts_.size()));
     fonts_.append(fam);
   };
-  addFont(doc_->defaultFont().family());
+  addFont(familyWithoutFoundry(doc_->defaultFont().family()));
   auto addColor = [this](const QBrush& b) {
     if (b.style() == Qt::NoBrush) return;
     const QColor c = b.color().toRgb();
