@@ -1,14 +1,78 @@
 // Fuzz target for the RTF reader as the editor uses it. Any input must either
 // be refused with a message or give a document (a damaged file: what was
 // read, with the damage named); the document holds no lone surrogate and
-// writes out as sound RTF that reads back to the same text.
+// writes out as sound RTF that reads back to the same text with the same
+// formatting: character by character the font, size, style and colours, and
+// paragraph by paragraph the alignment and the bullet.
 #include <QGuiApplication>
 #include <QTextDocument>
 
+#include <QTextBlock>
+#include <QTextList>
+
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
+#include "platform/fonts.h"
 #include "platform/rtf/rtf.h"
+
+namespace {
+
+// What the writer keeps of a character's format, in the writer's terms: the
+// document's default font and size stand in where the format names none.
+struct CharLook {
+  QString family;
+  long halfPoints;
+  bool bold, italic, underline, strike;
+  QRgb fg, bg;  // 0 for none (colours are written without alpha)
+  bool operator==(const CharLook&) const = default;
+};
+
+QRgb colorOf(const QBrush& b) {
+  return b.style() == Qt::NoBrush ? 0 : (b.color().toRgb().rgb() | 0xFF000000u);
+}
+
+CharLook lookOf(const QTextDocument& doc, const QTextCharFormat& f) {
+  const QStringList fams = f.fontFamilies().toStringList();
+  QString family = !fams.isEmpty() && !fams.first().isEmpty() ? fams.first() : doc.defaultFont().family();
+  double size = f.hasProperty(QTextFormat::FontPointSize) && f.fontPointSize() > 0
+                    ? f.fontPointSize()
+                    : (doc.defaultFont().pointSizeF() > 0 ? doc.defaultFont().pointSizeF() : 12.0);
+  return {tolvan::familyWithoutFoundry(family), std::lround(size * 2), f.fontWeight() > QFont::Medium,
+          f.fontItalic(), f.fontUnderline(), f.fontStrikeOut(), colorOf(f.foreground()),
+          colorOf(f.background())};
+}
+
+int alignmentOf(const QTextBlockFormat& bf) {
+  const Qt::Alignment a = bf.alignment() & Qt::AlignHorizontal_Mask;
+  if (a & Qt::AlignHCenter) return 1;
+  if (a & Qt::AlignJustify) return 2;
+  if (a & Qt::AlignRight) return 3;
+  return 0;
+}
+
+// One entry per character and one per paragraph (its alignment and bullet).
+struct Looks {
+  std::vector<CharLook> chars;
+  std::vector<int> paragraphs;
+};
+
+Looks looksOf(const QTextDocument& doc) {
+  Looks out;
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    out.paragraphs.push_back(alignmentOf(b.blockFormat()) * 2 + (b.textList() ? 1 : 0));
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment frag = it.fragment();
+      const CharLook look = lookOf(doc, frag.charFormat());
+      out.chars.insert(out.chars.end(), static_cast<size_t>(frag.length()), look);
+    }
+  }
+  return out;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static QGuiApplication* app = [] {
@@ -38,5 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QTextDocument again;
   if (!tolvan::rtf::readRtf(out, &again, &error, &damage) || !damage.isEmpty()) std::abort();
   if (again.toRawText() != doc.toRawText()) std::abort();
+  const Looks before = looksOf(doc), after = looksOf(again);
+  if (before.paragraphs != after.paragraphs) std::abort();
+  if (before.chars.size() != after.chars.size()) std::abort();
+  for (size_t i = 0; i < before.chars.size(); ++i)
+    if (!(before.chars[i] == after.chars[i])) std::abort();
   return 0;
 }
