@@ -204,7 +204,7 @@ void TCryptCommands::start(Kind kind, const QString& file, std::string password)
   bar->setObjectName(QStringLiteral("CryptProgressBar"));
   bar->setRange(0, 1000);
   bar->setValue(0);
-  bar->setFixedWidth(160);
+  bar->setFixedWidth(130);
   const QString verb = kind == Kind::Encrypt   ? QStringLiteral("Encrypting")
                        : kind == Kind::Decrypt ? QStringLiteral("Decrypting")
                                                : QStringLiteral("CRC of");

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QTreeView>
 
@@ -79,8 +80,7 @@ TDirPanel::TDirPanel(QWidget* parent) : QWidget(parent) {
   DirTree1->setUniformRowHeights(true);
   DirTree1->setContextMenuPolicy(Qt::CustomContextMenu);
   Model_ = makeModel();
-  DirTree1->setModel(Model_);
-  for (int c = 1; c < Model_->columnCount(); ++c) DirTree1->setColumnHidden(c, true);
+  setTreeModel();
 
   FileFilter = new QComboBox(this);
   FileFilter->setObjectName(QStringLiteral("FileFilter"));
@@ -111,8 +111,15 @@ TDirPanel::TDirPanel(QWidget* parent) : QWidget(parent) {
   fillPlaces();
   connect(Places, &QComboBox::activated, this, [this](int i) {
     const QString p = Places->itemData(i).toString();
+    Places->setCurrentIndex(-1);
     if (!p.isEmpty()) SetFolder(p);
   });
+  // The user's own scrolling or clicking ends the keeping in view.
+  PendingTimer_.setSingleShot(true);
+  PendingTimer_.setInterval(3000);
+  connect(&PendingTimer_, &QTimer::timeout, this, [this] { PendingScroll_.clear(); });
+  DirTree1->viewport()->installEventFilter(this);
+  DirTree1->verticalScrollBar()->installEventFilter(this);
   DirPanelResize();
 }
 
@@ -123,14 +130,24 @@ QFileSystemModel* TDirPanel::makeModel() {
   m->setNameFilterDisables(false);
   m->setNameFilters(MaskToNameFilters(Mask_));
   m->setRootPath(QStringLiteral("/"));
-  // The tree fills in as folders load, and rows above the selection move it;
-  // it is kept in view until the selected item's own folder has loaded.
-  connect(m, &QFileSystemModel::directoryLoaded, this, [this](const QString& dir) {
-    if (PendingScroll_.isEmpty()) return;
-    scrollToCurrent();
-    if (dir == PendingScroll_ || dir == QFileInfo(PendingScroll_).path()) PendingScroll_.clear();
-  });
+  // The tree fills in and sorts itself as folders load, and rows above the
+  // selection move it; it is kept in view until the user takes over or the
+  // loading is done.
+  auto keepInView = [this] {
+    if (!PendingScroll_.isEmpty()) scrollToCurrent();
+  };
+  connect(m, &QFileSystemModel::directoryLoaded, this, keepInView);
+  connect(m, &QAbstractItemModel::layoutChanged, this, keepInView);
+  connect(m, &QAbstractItemModel::rowsInserted, this, keepInView);
   return m;
+}
+
+void TDirPanel::setTreeModel() {
+  DirTree1->setModel(Model_);
+  for (int c = 1; c < Model_->columnCount(); ++c) DirTree1->setColumnHidden(c, true);
+  // Whole names, with a horizontal scroll bar in a narrow panel.
+  DirTree1->header()->setStretchLastSection(false);
+  DirTree1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
 }
 
 void TDirPanel::fillPlaces() {
@@ -144,6 +161,8 @@ void TDirPanel::fillPlaces() {
     const QString name = v.displayName();
     Places->addItem(name == root ? root : QStringLiteral("%1 (%2)").arg(name, root), root);
   }
+  Places->setPlaceholderText(QStringLiteral("Go to..."));
+  Places->setCurrentIndex(-1);
 }
 
 // Pattern box at the bottom, 2 pixels narrower than the panel; places box at
@@ -163,6 +182,9 @@ void TDirPanel::resizeEvent(QResizeEvent* e) {
 }
 
 bool TDirPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != FileFilter->lineEdit() &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel))
+    PendingScroll_.clear();
   if (watched == FileFilter->lineEdit() && event->type() == QEvent::MouseButtonDblClick) {
     FileFilterDblClick();
     return true;
@@ -189,8 +211,10 @@ void TDirPanel::SelectPath(const QString& path) {
   if (!idx.isValid()) return;
   for (QModelIndex p = idx.parent(); p.isValid(); p = p.parent()) DirTree1->expand(p);
   DirTree1->setCurrentIndex(idx);
+  DirTree1->scrollTo(idx, QAbstractItemView::PositionAtCenter);
+  DirTree1->horizontalScrollBar()->setValue(0);
   PendingScroll_ = withoutSlash(path);
-  scrollToCurrent();
+  PendingTimer_.start();
 }
 
 void TDirPanel::SetFolder(const QString& folder) {
@@ -203,7 +227,13 @@ void TDirPanel::SetFolder(const QString& folder) {
 void TDirPanel::scrollToCurrent() {
   const QModelIndex idx = DirTree1->currentIndex();
   if (!idx.isValid()) return;
-  DirTree1->scrollTo(idx, QAbstractItemView::PositionAtCenter);
+  // Moved only when it has drifted out of the upper part of the view, so the
+  // folder's content shows below it and the tree does not jump needlessly.
+  const QRect r = DirTree1->visualRect(idx);
+  if (r.top() < 0 || r.bottom() > DirTree1->viewport()->height() * 2 / 3) {
+    DirTree1->scrollTo(idx, QAbstractItemView::PositionAtCenter);
+    DirTree1->horizontalScrollBar()->setValue(0);  // names start at the left
+  }
 }
 
 QString TDirPanel::SelectedPath() const {
@@ -249,8 +279,7 @@ void TDirPanel::RefreshClick() {
   QFileSystemModel* old = Model_;
   QItemSelectionModel* oldSel = DirTree1->selectionModel();
   Model_ = makeModel();
-  DirTree1->setModel(Model_);
-  for (int c = 1; c < Model_->columnCount(); ++c) DirTree1->setColumnHidden(c, true);
+  setTreeModel();
   delete oldSel;
   old->deleteLater();
   for (const QString& p : expanded) {

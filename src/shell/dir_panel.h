@@ -9,6 +9,7 @@
 // last character. With nothing selected the path is "?", so the file is "".
 #pragma once
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 class QAction;
@@ -78,6 +79,7 @@ class TDirPanel : public QWidget {
 
  private:
   QFileSystemModel* makeModel();
+  void setTreeModel();
   void DirPanelResize();
   void fillPlaces();
   void collectExpanded(const QModelIndex& parent, QStringList& out) const;
@@ -85,6 +87,7 @@ class TDirPanel : public QWidget {
 
   QFileSystemModel* Model_ = nullptr;
   QString Mask_ = QStringLiteral("*.*");
-  QString PendingScroll_;  // the folder to keep in view while the tree loads
+  QString PendingScroll_;  // the item to keep in view while the tree loads
+  QTimer PendingTimer_;
   bool EncMenuEnabled_ = false;
 };
