@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPointer>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -204,11 +205,11 @@ void TCryptCommands::start(Kind kind, const QString& file, std::string password)
   bar->setObjectName(QStringLiteral("CryptProgressBar"));
   bar->setRange(0, 1000);
   bar->setValue(0);
-  bar->setFixedWidth(130);
+  bar->setFixedWidth(150);
   const QString verb = kind == Kind::Encrypt   ? QStringLiteral("Encrypting")
                        : kind == Kind::Decrypt ? QStringLiteral("Decrypting")
                                                : QStringLiteral("CRC of");
-  bar->setFormat(verb + QLatin1Char(' ') + QFileInfo(file).fileName() + QStringLiteral(" %p%"));
+  bar->setFormat(QString());
   bar->setToolTip(verb + QLatin1Char(' ') + file);
   auto* cancel = new QToolButton(box);
   cancel->setObjectName(QStringLiteral("CryptCancel"));
@@ -255,10 +256,21 @@ void TCryptCommands::start(Kind kind, const QString& file, std::string password)
   });
 }
 
+QString TCryptCommands::ProgressText(std::uint64_t done, std::uint64_t total) {
+  // The bytes done, in a unit that moves at every tick on a large file.
+  const bool mib = total >= (10u << 20);
+  const std::uint64_t unit = mib ? (1u << 20) : 1024u;
+  return QStringLiteral("%1 of %2 %3")
+      .arg(QLocale().toString(qulonglong(done / unit)), QLocale().toString(qulonglong((total + unit - 1) / unit)),
+           mib ? QStringLiteral("MiB") : QStringLiteral("KiB"));
+}
+
 void TCryptCommands::updateProgress() {
   for (const auto& j : jobs_) {
     const std::uint64_t total = j->total, done = j->done;
-    if (total > 0) j->bar->setValue(int(done * 1000 / total));
+    if (total == 0) continue;
+    j->bar->setValue(int(done * 1000 / total));
+    j->bar->setFormat(ProgressText(done, total));
   }
 }
 

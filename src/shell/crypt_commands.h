@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -57,8 +58,10 @@ class TCryptCommands : public QObject {
   // Passphrase bytes: Latin-1 when every character fits one byte (the
   // program's own text model, and what earlier versions used), else UTF-8.
   static std::string PasswordBytes(const QString& password);
-  // "Message text" of the dialogs, for tests.
+  // The refusal of a second command on a file being worked on.
   static QString MessageOfBusy(const QString& file);
+  // A progress bar's text: "123 of 1,024 MiB" (KiB below 10 MiB).
+  static QString ProgressText(std::uint64_t done, std::uint64_t total);
 
  signals:
   // A file command has ended (after its message was shown).
