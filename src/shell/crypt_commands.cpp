@@ -47,16 +47,21 @@ struct Secret {
   }
 };
 
-// The names a command on file touches: its own and its companions'.
+// The names a command on file touches: its own and its companions', under
+// the name given and under the file's real path (a symbolic link reaches the
+// same file by another name).
 QStringList namesOf(TCryptCommands::Kind kind, const QString& file) {
   QFileInfo fi(file);
-  const QString canon = fi.canonicalFilePath().isEmpty() ? fi.absoluteFilePath() : fi.canonicalFilePath();
-  switch (kind) {
-    case TCryptCommands::Kind::Encrypt: return {canon, canon + ".enc", canon + ".org"};
-    case TCryptCommands::Kind::Decrypt: return {canon, canon + ".dec", canon + ".enc"};
-    case TCryptCommands::Kind::Crc: break;
+  QStringList bases{fi.absoluteFilePath()};
+  if (!fi.canonicalFilePath().isEmpty() && fi.canonicalFilePath() != bases.first())
+    bases << fi.canonicalFilePath();
+  QStringList out;
+  for (const QString& b : bases) {
+    out << b;
+    if (kind == TCryptCommands::Kind::Encrypt) out << b + ".enc" << b + ".org";
+    if (kind == TCryptCommands::Kind::Decrypt) out << b + ".dec" << b + ".enc";
   }
-  return {canon};
+  return out;
 }
 
 }  // namespace

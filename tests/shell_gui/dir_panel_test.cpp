@@ -376,17 +376,31 @@ class DirPanelTest : public QObject {
     QVERIFY(f->Light->isBlinking());
     QCOMPARE(f->PanelText(6), "Encrypting " + file);
     QVERIFY(f->CryptCommands->ProgressArea()->isVisibleTo(f));
-    // A second command on the same file is refused while this one runs.
+    // A second command on the same file, also through a symbolic link, is
+    // refused while this one runs; another file's command runs beside it.
     prompts_.shown.clear();
     f->CRCClick();
-    QCOMPARE(prompts_.shown, QStringList{TCryptCommands::MessageOfBusy(file)});
+    const QString link = path(QStringLiteral("link.bin"));
+    QVERIFY(QFile::link(file, link));
+    f->CryptCommands->Run(TCryptCommands::Kind::Crc, link + u'/');
+    QCOMPARE(prompts_.shown,
+             (QStringList{TCryptCommands::MessageOfBusy(file), TCryptCommands::MessageOfBusy(link)}));
     QCOMPARE(f->CryptCommands->RunningCount(), 1);
-    auto* cancel = f->CryptCommands->ProgressArea()->findChild<QToolButton*>(QStringLiteral("CryptCancel"));
-    QVERIFY(cancel);
-    cancel->click();
-    QVERIFY(done.wait(60000));
-    QCOMPARE(done.first().at(2).toBool(), false);
-    QCOMPARE(prompts_.shown.size(), 1);  // a cancel shows no box
+    const QString other = writeFile(QStringLiteral("other.txt"), "123456789");
+    f->CryptCommands->Run(TCryptCommands::Kind::Crc, other + u'/');
+    QCOMPARE(f->CryptCommands->RunningCount(), 2);
+    prompts_.shown.clear();
+    // The first Cancel button is the encryption's.
+    const auto cancels =
+        f->CryptCommands->ProgressArea()->findChildren<QToolButton*>(QStringLiteral("CryptCancel"));
+    QCOMPARE(cancels.size(), 2);
+    cancels.first()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 60000);
+    QMap<QString, bool> ended;
+    for (const auto& d : done) ended[d.at(1).toString()] = d.at(2).toBool();
+    QCOMPARE(ended, (QMap<QString, bool>{{file, false}, {other, true}}));
+    // The checksum's box only: a cancel shows none.
+    QCOMPARE(prompts_.shown, QStringList{"CRC of " + other + " is CBF43926"});
     QVERIFY(readAll(file) == before);
     QVERIFY(!QFile::exists(file + ".enc"));
     QVERIFY(!QFile::exists(file + ".org"));
