@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -119,6 +120,7 @@ TDirPanel::TDirPanel(QWidget* parent) : QWidget(parent) {
   PendingTimer_.setInterval(3000);
   connect(&PendingTimer_, &QTimer::timeout, this, [this] { PendingScroll_.clear(); });
   DirTree1->viewport()->installEventFilter(this);
+  DirTree1->installEventFilter(this);
   DirTree1->verticalScrollBar()->installEventFilter(this);
   DirPanelResize();
 }
@@ -182,6 +184,17 @@ void TDirPanel::resizeEvent(QResizeEvent* e) {
 }
 
 bool TDirPanel::eventFilter(QObject* watched, QEvent* event) {
+  // The menu key opens the popup on the selected item, not on whatever lies
+  // under the middle of the tree.
+  if (watched == DirTree1 && event->type() == QEvent::ContextMenu &&
+      static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+    const QModelIndex idx = DirTree1->currentIndex();
+    if (idx.isValid())
+      ShowEncMenuAt(DirTree1->visualRect(idx).center());
+    else if (EncMenuEnabled_)
+      EncMenu->popup(DirTree1->viewport()->mapToGlobal(QPoint(0, 0)));
+    return true;
+  }
   if (watched != FileFilter->lineEdit() &&
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel))
     PendingScroll_.clear();

@@ -2,7 +2,9 @@
 // frame on a temporary settings file, prompts answered from a script, the
 // file commands' worker threads waited for through their finished signal.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
@@ -239,6 +241,12 @@ class DirPanelTest : public QObject {
     QCOMPARE(p->ShowEncMenuAt(r.center()), switchOn);
     QCOMPARE(p->EncMenu->isVisible(), switchOn);
     p->EncMenu->hide();
+    // The menu key: the popup for the selected item, which stays selected.
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), p->DirTree1->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(p->DirTree1, &key);
+    QCOMPARE(p->EncMenu->isVisible(), switchOn);
+    QCOMPARE(p->SelectedFile(), notes);
+    p->EncMenu->hide();
     QStringList items;
     for (QAction* a : p->EncMenu->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(items, (QStringList{"Encrypt", "Decrypt", "CRC", "-", "Refresh"}));
@@ -406,6 +414,24 @@ class DirPanelTest : public QObject {
     QVERIFY(!QFile::exists(file + ".org"));
     QVERIFY(!f->Light->isBlinking());
     QVERIFY(!f->CryptCommands->ProgressArea()->isVisibleTo(f));
+  }
+
+  void closingTheFrameStopsItsCommands() {
+    const QString file = path(QStringLiteral("big.bin"));
+    {
+      QFile out(file);
+      QVERIFY(out.open(QIODevice::WriteOnly));
+      QVERIFY(out.resize(64 << 20));
+    }
+    TMainForm* f = makeFrame();
+    f->DirTree->SelectPath(file);
+    prompts_.inputs = {QStringLiteral("pw")};
+    f->Encrypt2Click();
+    QCOMPARE(f->CryptCommands->RunningCount(), 1);
+    frame_.reset();
+    QCOMPARE(QFileInfo(file).size(), qint64(64) << 20);
+    QVERIFY(!QFile::exists(file + ".enc"));
+    QVERIFY(!QFile::exists(file + ".org"));
   }
 
   // ---- text commands
