@@ -15,6 +15,11 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/color_menu.cpp
   src/shell/led.h
   src/shell/led.cpp
+  src/shell/dir_panel.h
+  src/shell/dir_panel.cpp
+  src/shell/crypt_commands.h
+  src/shell/crypt_commands.cpp
+  src/shell/main_form_crypt.cpp
   src/prefs/about_box.h
   src/prefs/about_box.cpp
 )
@@ -26,6 +31,7 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/document/edit_form.h
   src/document/edit_form.cpp
   src/document/edit_form_files.cpp
+  src/document/edit_form_crypt.cpp
   src/document/edit_form_support.h
   src/document/editor.h
   src/document/editor.cpp

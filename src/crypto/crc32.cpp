@@ -326,6 +326,44 @@ bool FileCRC32(const std::string& name, std::uint32_t& crc) {
   return ok;
 }
 
+bool ReadFileCRC32(const std::string& name, std::uint32_t& crc, std::string& error,
+                   const FileCrcProgress& progress) {
+  auto fail = [&](int err) {
+    error = "Unable to read the file \"" + name + "\": " + std::strerror(err);
+    return false;
+  };
+  struct Fd {
+    int fd;
+    ~Fd() {
+      if (fd >= 0) ::close(fd);
+    }
+  } in{::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY)};
+  if (in.fd < 0) return fail(errno);
+  struct stat st;
+  if (::fstat(in.fd, &st) != 0) return fail(errno);
+  if (!S_ISREG(st.st_mode)) return fail(EISDIR);
+  ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  constexpr std::size_t kPiece = 256 * 1024;
+  std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[kPiece]);
+  if (!buf) return fail(ENOMEM);
+  const auto total = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t done = 0;
+  u32 reg = 0xFFFFFFFF;
+  for (;;) {
+    const ssize_t got = ::read(in.fd, buf.get(), kPiece);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return fail(errno);
+    }
+    if (got == 0) break;
+    reg = UpdateCRC32(reg, buf.get(), static_cast<std::size_t>(got));
+    done += static_cast<std::uint64_t>(got);
+    if (progress) progress(done, total);
+  }
+  crc = ~reg;
+  return true;
+}
+
 std::string CrcMessage(const std::string& name, std::uint32_t crc) {
   char hex[9];
   std::snprintf(hex, sizeof hex, "%08X", crc);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,16 @@ std::uint32_t UpdateCRC32With(Crc32Method m, std::uint32_t reg, const void* buf,
 // for reading and writing (missing, not a regular file, no write permission
 // bit set, locked) or cannot be read; crc is then left alone.
 bool FileCRC32(const std::string& name, std::uint32_t& crc);
+
+// CRC-32 of a file that need only be readable (read-only files and media
+// included), read in pieces. progress, when given, is called after each piece
+// with the bytes done and the file's size; it may throw to stop the reading
+// (the exception passes through, the file is closed). On failure returns
+// false and sets error to one line naming the file and the reason; crc is
+// then left alone.
+using FileCrcProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+bool ReadFileCRC32(const std::string& name, std::uint32_t& crc, std::string& error,
+                   const FileCrcProgress& progress = {});
 
 // "CRC of <name> is XXXXXXXX" (eight upper-case hex digits).
 std::string CrcMessage(const std::string& name, std::uint32_t crc);

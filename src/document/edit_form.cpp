@@ -242,9 +242,9 @@ void TEditForm::buildMenus() {
   mmRecKey = addItem(Tools1, QStringLiteral("Record KeyStrokes"), QKeySequence(Qt::CTRL | Qt::Key_Q));
   mmPlayKey = addItem(Tools1, QStringLiteral("Play KeyStrokes"),
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
-  // Encryption and font conversion come with their own commands; recording
-  // and playing keystrokes are never enabled.
-  for (QAction* a : {mmEncrypt, mmDecrypt, FontConversion1, mmRecKey, mmPlayKey})
+  // Font conversion comes with its own command; recording and playing
+  // keystrokes are never enabled.
+  for (QAction* a : {FontConversion1, mmRecKey, mmPlayKey})
     a->setEnabled(false);
 
   for (QMenu* m : {File1, Edit1, Search1, Keyboard1, Convert1, Tools1}) m->setFont(menuFont);
@@ -307,6 +307,8 @@ void TEditForm::buildMenus() {
   connect(mmSetFont, &QAction::triggered, this, &TEditForm::Font1Click);
   connect(mmPenClr, &QAction::triggered, this, &TEditForm::SetPenColor1Click);
   connect(mmPaperClr, &QAction::triggered, this, &TEditForm::SetPaperColor1Click);
+  connect(mmEncrypt, &QAction::triggered, this, &TEditForm::mmEncryptClick);
+  connect(mmDecrypt, &QAction::triggered, this, &TEditForm::mmDecryptClick);
 }
 
 QList<QMenu*> TEditForm::MergeMenus(int group) const {

@@ -74,6 +74,10 @@ class TEditForm : public QWidget {
   void Font1Click();          // the selection's font (name, size, style, colour)
   void SetPenColor1Click();   // the editor's default text colour
   void SetPaperColor1Click(); // the whole editor's background
+  // The whole text encrypted to one line of Base64 with a passphrase, and
+  // back; one undo step (edit_form_crypt.cpp).
+  void mmEncryptClick();
+  void mmDecryptClick();
 
   // ---- Keyboard menu
   void mmTamilKBClick();

@@ -41,6 +41,7 @@
 #include "platform/prompts.h"
 #include "prefs/about_box.h"
 #include "shell/color_table.h"
+#include "shell/dir_panel.h"
 #include "shell/frame_mdi_area.h"
 #include "shell/led.h"
 #include "shell/product_info.h"
@@ -138,12 +139,7 @@ void TMainForm::FormCreate() {
   setCentralWidget(central);
   buildToolBar();
   buildStatusBar();
-  DirPanel = new QDockWidget(QStringLiteral("Directory"), this);
-  DirPanel->setObjectName(QStringLiteral("DirPanel"));
-  DirPanel->setFeatures(QDockWidget::NoDockWidgetFeatures);
-  DirPanel->setWidget(new QWidget(DirPanel));
-  addDockWidget(Qt::LeftDockWidgetArea, DirPanel);
-  DirPanel->hide();
+  buildDirPanel();
   buildMenus();
 
   // 2. Dropped files.
@@ -166,6 +162,7 @@ void TMainForm::FormCreate() {
 
   // 5. The directory panel's popup menu switch (the panel comes later).
   EncMenuEnabled_ = Settings_->dirPanelSwitchOn();
+  DirTree->SetEncMenuEnabled(EncMenuEnabled_);
 
   // 6.
   ApplyViewerFlags();
@@ -192,6 +189,7 @@ void TMainForm::FormCreate() {
 
   // 9. The folder of the last opened document.
   WorkDir = withSlash(pathFromBytes(Settings_->readString(Key::WorkDir)));
+  DirTree->SetFolder(WorkDir);
 
   // 10.
   if (FontDef.isEmpty()) {
@@ -219,6 +217,9 @@ void TMainForm::FormCreate() {
 
   // 15. The colour menus.
   buildColorMenus();
+
+  // 17. The directory panel's pattern box shows its first entry.
+  DirTree->FileFilter->setCurrentIndex(0);
 
   // The start-up message boxes took the keyboard focus and gave it back to
   // nobody; without a window manager that hands focus to new windows, the
@@ -623,10 +624,10 @@ void TMainForm::UpdateControls() {
   const bool hasDoc = !EditForms().isEmpty();
   BtnSave->setEnabled(false);
   for (QAction* a : {BtnCut, BtnCopy, BtnDelete, BtnUndo, BtnRedo, BtnPen, BtnPaper, BtnFont,
-                     BtnTamil})
+                     BtnTamil, BtnEncrypt, BtnDecrypt})
     a->setEnabled(hasDoc);
   // Commands whose windows come later stay off for now.
-  for (QAction* a : {BtnEmail, BtnPrint, BtnFind, BtnReplace, BtnEncrypt, BtnDecrypt, BtnKeyboard})
+  for (QAction* a : {BtnEmail, BtnPrint, BtnFind, BtnReplace, BtnKeyboard})
     a->setEnabled(false);
   const QMimeData* md = QApplication::clipboard()->mimeData();
   BtnPaste->setEnabled(hasDoc && md && md->hasText());

@@ -33,6 +33,8 @@ class QDockWidget;
 
 class TEditForm;
 class TLed;
+class TDirPanel;
+class TCryptCommands;
 class TFrameMdiArea;
 
 namespace tolvan {
@@ -137,7 +139,16 @@ class TMainForm : public QMainWindow {
   // LED on (red) while a file is loaded or saved or text converted.
   void SetBusy(bool on);
 
-  QDockWidget* DirPanel = nullptr;  // placeholder until the directory panel exists
+  // ---- Directory panel (the dock) and its content; the file and text
+  // encryption commands (main_form_crypt.cpp)
+  QDockWidget* DirPanel = nullptr;
+  TDirPanel* DirTree = nullptr;
+  TCryptCommands* CryptCommands = nullptr;
+  // The text routines of the document's Tools > Encrypt / Decrypt: ask for
+  // the passphrase and run the shared cipher; false when cancelled.
+  // DecryptText throws tolvan::CryptoError for text that is not whole Base64.
+  bool EncryptText(const QByteArray& text, QByteArray& out);
+  bool DecryptText(const QByteArray& text, QByteArray& out);
 
   // ---- Refreshes
   // Panels 3..5 (Insert/Overwrite, CAP, NUM). Called with every key-down the
@@ -208,6 +219,13 @@ class TMainForm : public QMainWindow {
   void BtnPenClick();
   void BtnPaperClick();
   void mmSetFontClick();
+  // Encryption: the toolbar's text commands on the active document, and the
+  // directory panel's file commands on its selected file.
+  void BtnEncryptClick();
+  void BtnDecryptClick();
+  void Encrypt2Click();
+  void Decrypt2Click();
+  void CRCClick();
   // Format commands
   void FontNameChange();
   void FontSizeChange();
@@ -240,6 +258,7 @@ class TMainForm : public QMainWindow {
   void buildFormatBar();
   void buildStatusBar();
   void buildColorMenus();
+  void buildDirPanel();
   void refreshRecentMenu();
   void populateFontNames();
   void RestorePlacement();

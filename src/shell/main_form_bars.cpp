@@ -176,8 +176,8 @@ void TMainForm::buildActions() {
   BtnPen = button("BtnPen", IconId::Pen, QStringLiteral("Set Pen Color"), &TMainForm::BtnPenClick);
   BtnPaper = button("BtnPaper", IconId::Paper, QStringLiteral("Set Paper Color"), &TMainForm::BtnPaperClick);
   BtnFont = button("BtnFont", IconId::Font, QStringLiteral("Set Font"), &TMainForm::mmSetFontClick);
-  BtnEncrypt = button("BtnEncrypt", IconId::Encrypt, QStringLiteral("Encrypt"), [] {});
-  BtnDecrypt = button("BtnDecrypt", IconId::Decrypt, QStringLiteral("Decrypt"), [] {});
+  BtnEncrypt = button("BtnEncrypt", IconId::Encrypt, QStringLiteral("Encrypt"), &TMainForm::BtnEncryptClick);
+  BtnDecrypt = button("BtnDecrypt", IconId::Decrypt, QStringLiteral("Decrypt"), &TMainForm::BtnDecryptClick);
   BtnHelp = button("BtnHelp", IconId::Help, QStringLiteral("Help"), &TMainForm::Contents1Click);
 }
 

@@ -89,3 +89,39 @@ TEST(Crc32, FileChecksumFailsSilently) {
     EXPECT_EQ(crc, 0x5A5A5A5Au);
   }
 }
+
+// The window's checksum needs only read access: a read-only file gets its
+// CRC, progress reaches the size, and a file that cannot be read gets one
+// line naming it. /proc/self/mem is a regular file whose first page cannot
+// be read, even by root.
+TEST(Crc32, ReadableFileChecksum) {
+  crypto_test::TempDir dir;
+  const std::string ro = dir.file("readonly.txt");
+  crypto_test::writeFile(ro, "123456789");
+  ASSERT_EQ(chmod(ro.c_str(), 0444), 0);
+  std::uint32_t crc = 0;
+  std::string error;
+  std::uint64_t lastDone = 0, lastTotal = 0;
+  ASSERT_TRUE(ReadFileCRC32(ro, crc, error, [&](std::uint64_t d, std::uint64_t t) {
+    lastDone = d;
+    lastTotal = t;
+  })) << error;
+  EXPECT_EQ(crc, 0xCBF43926u);
+  EXPECT_EQ(lastDone, 9u);
+  EXPECT_EQ(lastTotal, 9u);
+
+  struct Bad {
+    std::string name;
+    std::string reason;
+  };
+  const Bad bad[] = {{dir.file("missing"), "No such file or directory"},
+                     {dir.path().string(), "Is a directory"},
+                     {"/proc/self/mem", "Input/output error"}};
+  for (const auto& b : bad) {
+    crc = 0x5A5A5A5A;
+    error.clear();
+    EXPECT_FALSE(ReadFileCRC32(b.name, crc, error)) << b.name;
+    EXPECT_EQ(crc, 0x5A5A5A5Au);
+    EXPECT_EQ(error, "Unable to read the file \"" + b.name + "\": " + b.reason);
+  }
+}

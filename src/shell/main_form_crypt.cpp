@@ -1,0 +1,50 @@
+// The frame's directory panel and encryption commands: the panel in the left
+// dock, its double-click and popup commands, the text routines the document
+// windows call, and the toolbar's Encrypt and Decrypt buttons.
+#include <QAction>
+#include <QDockWidget>
+#include <QFileSystemModel>
+
+#include "document/edit_form.h"
+#include "shell/crypt_commands.h"
+#include "shell/dir_panel.h"
+#include "shell/main_form.h"
+
+void TMainForm::buildDirPanel() {
+  DirPanel = new QDockWidget(QStringLiteral("Directory"), this);
+  DirPanel->setObjectName(QStringLiteral("DirPanel"));
+  DirPanel->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  DirTree = new TDirPanel(DirPanel);
+  DirPanel->setWidget(DirTree);
+  addDockWidget(Qt::LeftDockWidgetArea, DirPanel);
+  DirPanel->hide();
+
+  CryptCommands = new TCryptCommands(this);
+  connect(DirTree, &TDirPanel::openFileRequested, this, [this](const QString& file) {
+    // OpenDocumentFile also sets WorkDir and adds the file to the list.
+    TEditForm* form = CreateEditForm();
+    form->OpenDocumentFile(file);
+  });
+  connect(DirTree->Encrypt2, &QAction::triggered, this, &TMainForm::Encrypt2Click);
+  connect(DirTree->Decrypt2, &QAction::triggered, this, &TMainForm::Decrypt2Click);
+  connect(DirTree->CRC, &QAction::triggered, this, &TMainForm::CRCClick);
+  // The new and renamed files show in the tree at once.
+  connect(CryptCommands, &TCryptCommands::finished, this, [this](TCryptCommands::Kind kind) {
+    if (kind != TCryptCommands::Kind::Crc) DirTree->RefreshClick();
+  });
+}
+
+void TMainForm::Encrypt2Click() { CryptCommands->Run(TCryptCommands::Kind::Encrypt, DirTree->SelectedPath()); }
+void TMainForm::Decrypt2Click() { CryptCommands->Run(TCryptCommands::Kind::Decrypt, DirTree->SelectedPath()); }
+void TMainForm::CRCClick() { CryptCommands->Run(TCryptCommands::Kind::Crc, DirTree->SelectedPath()); }
+
+bool TMainForm::EncryptText(const QByteArray& text, QByteArray& out) { return CryptCommands->EncryptText(text, out); }
+bool TMainForm::DecryptText(const QByteArray& text, QByteArray& out) { return CryptCommands->DecryptText(text, out); }
+
+void TMainForm::BtnEncryptClick() {
+  if (TEditForm* f = ActiveEditForm()) f->mmEncryptClick();
+}
+
+void TMainForm::BtnDecryptClick() {
+  if (TEditForm* f = ActiveEditForm()) f->mmDecryptClick();
+}
