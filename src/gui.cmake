@@ -15,6 +15,8 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/color_menu.cpp
   src/shell/led.h
   src/shell/led.cpp
+  src/shell/selector_bar.h
+  src/shell/selector_bar.cpp
   src/prefs/about_box.h
   src/prefs/about_box.cpp
 )
