@@ -26,8 +26,14 @@ class MiddleElidedTitleStyle : public QProxyStyle {
     if (control == CC_TitleBar && tb && widget && !widget->windowTitle().isEmpty()) {
       QStyleOptionTitleBar copy(*tb);
       copy.text = widget->windowTitle();
-      const int room = subControlRect(CC_TitleBar, &copy, SC_TitleBarLabel, widget).width();
-      copy.text = copy.fontMetrics.elidedText(widget->windowTitle(), Qt::ElideMiddle, room);
+      // Measured in bold and with the margins styles keep around the label,
+      // so the style does not shorten it a second time at its end.
+      QFont bold = widget->font();
+      bold.setBold(true);
+      const int room =
+          subControlRect(CC_TitleBar, &copy, SC_TitleBarLabel, widget).width() - 18;
+      copy.text = QFontMetrics(bold).elidedText(widget->windowTitle(), Qt::ElideMiddle,
+                                                qMax(room, 10));
       QProxyStyle::drawComplexControl(control, &copy, painter, widget);
       return;
     }

@@ -13,8 +13,9 @@ QList<QToolButton*> barButtons(QWidget* bar) {
   return bar->findChildren<QToolButton*>(QStringLiteral("BtnSpeed"), Qt::FindDirectChildrenOnly);
 }
 
-// Draws a tool button's caption shortened in the middle when it does not fit
-// beside the icon, instead of cut off at the button's edge.
+// Draws a tool button's caption shortened with an ellipsis when it does not
+// fit beside the icon, instead of cut off at the button's edge. The start of
+// a name tells documents apart more often than its extension does.
 class ElidingButtonStyle : public QProxyStyle {
  public:
   void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
@@ -25,7 +26,7 @@ class ElidingButtonStyle : public QProxyStyle {
         int room = tb->rect.width() - 6;
         if (!tb->icon.isNull() && tb->toolButtonStyle == Qt::ToolButtonTextBesideIcon)
           room -= tb->iconSize.width() + 4;
-        copy.text = tb->fontMetrics.elidedText(tb->text, Qt::ElideMiddle, qMax(room, 8));
+        copy.text = tb->fontMetrics.elidedText(tb->text, Qt::ElideRight, qMax(room, 8));
         QProxyStyle::drawControl(element, &copy, painter, widget);
         return;
       }
