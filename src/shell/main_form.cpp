@@ -290,7 +290,10 @@ void TMainForm::RestorePlacement() {
   const QSize least = minimumSizeHint().expandedTo(minimumSize()).expandedTo(QSize(200, 150));
   if (stored.isValid()) {
     RestoredRect_ = FitPlacement(stored, avail, least);
-    setGeometry(RestoredRect_);
+    // The stored corner is the window's outer corner (title bar and border
+    // included, as a window manager places it); the size is the inside.
+    move(RestoredRect_.topLeft());
+    resize(RestoredRect_.size());
   } else {
     // Nothing stored: a usual size in the middle of the screen.
     const QRect r = FitPlacement(QRect(QPoint(0, 0), QSize(800, 600)), avail, least);
@@ -299,12 +302,48 @@ void TMainForm::RestorePlacement() {
   }
   // Show command 3 is "maximised"; minimised (2) restores as normal.
   if (Settings_->readInteger(Key::ShowCmd) == 3) setWindowState(Qt::WindowMaximized);
+  // Once a window manager has framed the window, the frame too must be on
+  // the screen.
+  QTimer::singleShot(300, this, [this] { FitFrameToScreen(0); });
+}
+
+QRect TMainForm::PlacementRect() const {
+  // Outer corner, inner size, of the normal (not maximised) window.
+  const QRect inner = normalGeometry().isValid() ? normalGeometry() : geometry();
+  const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+  return QRect(inner.topLeft() - frameOffset, inner.size());
+}
+
+void TMainForm::FitFrameToScreen(int attempt) {
+  if (!isVisible() || isMaximized() || isMinimized() || isFullScreen()) return;
+  const QScreen* screen = this->screen();
+  if (!screen) return;
+  const QRect avail = screen->availableGeometry();
+  const QRect outer = frameGeometry();
+  if (avail.contains(outer)) return;
+  const QSize margins = outer.size() - geometry().size();
+  // A window manager tells the frame's size a little after it maps the
+  // window: acting on a frame not known yet would move the window by its
+  // own title bar. Without one there is no frame, and after a few tries the
+  // inside is all there is.
+  if (margins.isNull() && attempt < 5) {
+    QTimer::singleShot(200, this, [this, attempt] { FitFrameToScreen(attempt + 1); });
+    return;
+  }
+  const QSize least = minimumSizeHint().expandedTo(minimumSize()) + margins;
+  const QRect fitted = FitPlacement(outer, avail, least);
+  const QRect placement(fitted.topLeft(), fitted.size() - margins);
+  // Our own correction, not the user's move: the stored text stays.
+  const bool wasRestored = RestoredRect_.isValid() && PlacementRect() == RestoredRect_;
+  resize(placement.size());
+  move(placement.topLeft());
+  if (wasRestored) RestoredRect_ = placement;
 }
 
 void TMainForm::SavePlacement() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const QSize ss = screen ? screen->size() : QSize(1024, 768);
-  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  const QRect g = PlacementRect();
   Settings_->writeInteger(Key::FormVersion, 0);
   Settings_->writeInteger(Key::Flags, 0);
   int showCmd = 1;

@@ -255,6 +255,11 @@ class TMainForm : public QMainWindow {
   void refreshRecentMenu();
   void populateFontNames();
   void RestorePlacement();
+  // The frame (border and title bar included) moved and shrunk onto the
+  // screen's free area where it sticks out.
+  void FitFrameToScreen(int attempt);
+  // The normal placement as stored: the outer corner and the inner size.
+  QRect PlacementRect() const;
  public:
   // A stored normal rectangle fitted to a screen's free area: at least
   // `least` (or the whole area when that is smaller), at most the area, and

@@ -141,6 +141,16 @@ sleep 1
 check "cancel keeps the program" kill -0 $PID
 shot 13-after-cancel
 
+# Exit again, No this time: the program ends, and the placement it was given
+# stays in the file as it was, since nobody moved the window.
+xdotool key alt+f
+sleep 0.5
+xdotool key x
+sleep 1
+xdotool key alt+n
+for _ in 1 2 3 4 5; do kill -0 $PID 2>/dev/null || break; sleep 1; done
+check "exit after No" sh -c "! kill -0 $PID 2>/dev/null"
+check "placement kept" grep -q 'NormPos(1280x800)=3000,100,3800,700' "$TOLVAN_INI"
 kill $PID 2>/dev/null
 wait $PID 2>/dev/null
 [ -n "${WMPID:-}" ] && kill $WMPID 2>/dev/null
