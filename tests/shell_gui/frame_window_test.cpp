@@ -137,10 +137,16 @@ class FrameWindowTest : public QObject {
 
   void selectorButtonsWrapWhenTheyDoNotFit() {
     TMainForm* f = shownFrame();
+    // The bar's width once a document (and with it the format bar) is up.
+    f->New1Click();
+    f->resize(720, 500);  // on the screen: nothing moves it afterwards
+    QTRY_COMPARE(f->width(), 720);
+    QCoreApplication::processEvents();
     const int perRow = f->FileTab->width() / 80;
     QVERIFY(perRow >= 2);
-    for (int i = 0; i < perRow; ++i) f->New1Click();
+    for (int i = 1; i < perRow; ++i) f->New1Click();
     QCoreApplication::processEvents();
+    QCOMPARE(f->FileTab->width() / 80, perRow);
     // While they fit: one row, x = k * 80, y = 2.
     auto forms = f->EditForms();
     for (int k = 0; k < perRow; ++k)
@@ -389,10 +395,9 @@ class FrameWindowTest : public QObject {
       // Something brings the frame forward while the box is up.
       f->raise();
       f->activateWindow();
-      QTimer::singleShot(100, f, [&] {
-        boxActive = boxSeen && QApplication::activeWindow() == boxSeen.data();
-        if (auto* box = qobject_cast<QMessageBox*>(boxSeen.data())) box->accept();
-      });
+      boxActive = QTest::qWaitFor(
+          [&] { return boxSeen && QApplication::activeWindow() == boxSeen.data(); });
+      if (auto* box = qobject_cast<QMessageBox*>(boxSeen.data())) box->accept();
     });
     tolvan::Prompts::instance().error(f, QStringLiteral("Cannot open file x"));
     QVERIFY(sawBox);
