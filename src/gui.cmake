@@ -20,6 +20,8 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/crypt_commands.h
   src/shell/crypt_commands.cpp
   src/shell/main_form_crypt.cpp
+  src/shell/selector_bar.h
+  src/shell/selector_bar.cpp
   src/prefs/about_box.h
   src/prefs/about_box.cpp
 )

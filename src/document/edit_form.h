@@ -86,6 +86,13 @@ class TEditForm : public QWidget {
   void mmTypeKBClick();
   void mmRomanKBClick();
 
+  // The close question alone, so the frame can ask every window before it
+  // closes any: a modified document asks "Save changes to ...?" (Yes saves).
+  // True when the window may close; that answer then stands for its next
+  // close, which does not ask again, unless WithdrawCloseAnswer() drops it.
+  bool AskToClose();
+  void WithdrawCloseAnswer();
+
   // Shows (activates) this window; the selector button's click.
   void BtnSpeedClick();
 
@@ -190,6 +197,7 @@ class TEditForm : public QWidget {
   QActionGroup* LayoutGroup_ = nullptr;
   bool closed_ = false;
   bool asking_ = false;                // the reload question is showing
+  bool closeAnswered_ = false;         // AskToClose allowed the next close
   bool LastReportedModified_ = false;
   QPointer<QToolButton> BtnSpeedGuard_;
 };

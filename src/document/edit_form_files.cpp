@@ -406,6 +406,11 @@ void TEditForm::Close1Click() {
 }
 
 void TEditForm::CloseAll1Click() {
+  // The frame asks every window before it closes any.
+  if (Frame_) {
+    Frame_->CloseAllDocuments();
+    return;
+  }
   const QList<TEditForm*> forms = siblingForms();
   for (qsizetype i = forms.size() - 1; i >= 0; --i) forms[i]->Close1Click();
 }
@@ -423,7 +428,7 @@ void TEditForm::closeEvent(QCloseEvent* e) {
   e->accept();
 }
 
-bool TEditForm::FormCloseQuery() {
+bool TEditForm::AskToClose() {
   stopMonitor();
   bool canClose = true;
   if (Editor->document()->isModified()) {
@@ -437,6 +442,24 @@ bool TEditForm::FormCloseQuery() {
       canClose = false;
     }
   }
+  closeAnswered_ = canClose;
+  if (!canClose) startMonitor();
+  return canClose;
+}
+
+void TEditForm::WithdrawCloseAnswer() {
+  if (!closeAnswered_) return;
+  closeAnswered_ = false;
+  startMonitor();
+}
+
+bool TEditForm::FormCloseQuery() {
+  // An answer given just before (the frame asking every window) stands.
+  const bool answered = closeAnswered_;
+  closeAnswered_ = false;
+  const bool canClose = answered || AskToClose();
+  closeAnswered_ = false;
+  stopMonitor();
   if (canClose) removeSelectorButton();
   writeKeyboardSettings();
   if (!canClose) startMonitor();

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 
 namespace tolvan {
 namespace {
@@ -21,32 +22,22 @@ QString boxTitle() {
   return t.isEmpty() ? QStringLiteral("Tolvan") : t;
 }
 
-// Hands the keyboard back to the window that had it once a dialog is gone.
-// A window manager usually does this; without one (a bare X server) the
-// focus falls to the root window and every shortcut of the frame stops
-// working until the user clicks into it.
-class FocusReturn {
- public:
-  explicit FocusReturn(QWidget* parent) : window_(QApplication::activeWindow()) {
-    if (!window_ && parent) window_ = parent->window();
-  }
-  ~FocusReturn() {
-    if (window_ && window_->isVisible()) window_->activateWindow();
-  }
-  FocusReturn(const FocusReturn&) = delete;
-  FocusReturn& operator=(const FocusReturn&) = delete;
-
- private:
-  QPointer<QWidget> window_;
-};
+// The window a box without an explicit owner belongs to: the active one.
+QWidget* ownerFor(QWidget* parent) {
+  if (parent) return parent;
+  QWidget* w = QApplication::activeWindow();
+  return w && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip) ? w : nullptr;
+}
 
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                                 QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton def) {
+  parent = ownerFor(parent);
   FocusReturn focus(parent);
   QMessageBox box(icon, boxTitle(), text, buttons, parent);
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(def);
+  raiseWhenShown(&box);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -57,6 +48,28 @@ Prompts::Answer toAnswer(QMessageBox::StandardButton b) {
     case QMessageBox::Ok: return Prompts::Answer::Ok;
     default: return Prompts::Answer::Cancel;
   }
+}
+
+// File type names show as the program writes them. A dialog shows a filter
+// "name (patterns)" whole, which doubles the patterns of a name that lists
+// its own ("Plain text files (*.txt, *.csv)"); so the dialogs hide the
+// pattern list, and a bare name with real patterns gets them back as part of
+// its name ("Rich text files (*.rtf)"). "All files (*)" reads "All files".
+constexpr QFileDialog::Options kFileDialogOptions = QFileDialog::HideNameFilterDetails;
+
+QString filtersForDisplay(const QString& filter) {
+  QStringList out;
+  for (const QString& entry : filter.split(QStringLiteral(";;"))) {
+    const qsizetype open = entry.lastIndexOf(QLatin1Char('('));
+    const QString name = open > 0 ? entry.left(open).trimmed() : QString();
+    const QString patterns = open > 0 ? entry.mid(open).trimmed() : QString();
+    if (!name.isEmpty() && patterns.endsWith(QLatin1Char(')')) &&
+        !name.contains(QLatin1Char('(')) && patterns != QLatin1String("(*)"))
+      out << name + QLatin1Char(' ') + patterns + QLatin1Char(' ') + patterns;
+    else
+      out << entry;
+  }
+  return out.join(QStringLiteral(";;"));
 }
 
 class QtPrompts final : public Prompts {
@@ -81,43 +94,87 @@ class QtPrompts final : public Prompts {
   }
   bool inputQuery(QWidget* parent, const QString& caption, const QString& prompt, QString& value,
                   bool password) override {
+    parent = ownerFor(parent);
     FocusReturn focus(parent);
-    bool ok = false;
-    const QString r =
-        QInputDialog::getText(parent, caption, prompt,
-                              password ? QLineEdit::Password : QLineEdit::Normal, value, &ok);
-    if (ok) value = r;
-    return ok;
+    QInputDialog dlg(parent);
+    dlg.setWindowTitle(caption);
+    dlg.setLabelText(prompt);
+    dlg.setTextEchoMode(password ? QLineEdit::Password : QLineEdit::Normal);
+    dlg.setTextValue(value);
+    raiseWhenShown(&dlg);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    value = dlg.textValue();
+    return true;
   }
   QStringList openFileNames(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override {
+    parent = ownerFor(parent);
     FocusReturn focus(parent);
-    return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
+    QFileDialog dlg(parent, caption, dir, filtersForDisplay(filter));
+    dlg.setOptions(kFileDialogOptions);
+    dlg.setFileMode(QFileDialog::ExistingFiles);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    raiseWhenShown(&dlg);
+    if (dlg.exec() != QDialog::Accepted) return {};
+    return dlg.selectedFiles();
   }
   QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                        const QString& filter) override {
     // The callers ask their own overwrite question (or deliberately none).
+    parent = ownerFor(parent);
     FocusReturn focus(parent);
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    QFileDialog dlg(parent, caption, dir, filtersForDisplay(filter));
+    dlg.setOptions(kFileDialogOptions | QFileDialog::DontConfirmOverwrite);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    raiseWhenShown(&dlg);
+    if (dlg.exec() != QDialog::Accepted) return {};
+    const QStringList names = dlg.selectedFiles();
+    return names.isEmpty() ? QString() : names.first();
   }
   bool chooseColor(QWidget* parent, QColor& color) override {
+    parent = ownerFor(parent);
     FocusReturn focus(parent);
-    const QColor c = QColorDialog::getColor(color, parent);
-    if (!c.isValid()) return false;
-    color = c;
+    QColorDialog dlg(color, parent);
+    raiseWhenShown(&dlg);
+    if (dlg.exec() != QDialog::Accepted || !dlg.selectedColor().isValid()) return false;
+    color = dlg.selectedColor();
     return true;
   }
   bool chooseFont(QWidget* parent, QFont& font) override {
+    parent = ownerFor(parent);
     FocusReturn focus(parent);
-    bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok, font, parent);
-    if (ok) font = f;
-    return ok;
+    QFontDialog dlg(font, parent);
+    raiseWhenShown(&dlg);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    font = dlg.selectedFont();
+    return true;
   }
 };
 
 Prompts* g_override = nullptr;
+
+// Raises and activates the dialog it watches each time it is shown.
+class RaiseOnShow : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      QPointer<QWidget> w = qobject_cast<QWidget*>(watched);
+      // After the show has been handled (and any raise of the owner that
+      // comes with it).
+      QTimer::singleShot(0, this, [w] {
+        if (w && w->isVisible()) {
+          w->raise();
+          w->activateWindow();
+        }
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 template <class T>
 T takeFront(std::deque<T>& q, T fallback) {
@@ -128,6 +185,23 @@ T takeFront(std::deque<T>& q, T fallback) {
 }
 
 }  // namespace
+
+FocusReturn::FocusReturn(QWidget* owner) : window_(QApplication::activeWindow()) {
+  if (!window_ && owner) window_ = owner->window();
+  if (window_) focus_ = window_->focusWidget();
+}
+
+FocusReturn::~FocusReturn() {
+  if (!window_ || !window_->isVisible()) return;
+  window_->activateWindow();
+  if (focus_ && focus_->isVisible() && focus_->window() == window_)
+    focus_->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void raiseWhenShown(QWidget* dialog) {
+  if (!dialog) return;
+  dialog->installEventFilter(new RaiseOnShow(dialog));
+}
 
 Prompts& Prompts::instance() {
   static QtPrompts real;

@@ -4,6 +4,7 @@
 #pragma once
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -11,6 +12,27 @@
 class QWidget;
 
 namespace tolvan {
+
+// Hands the keyboard back to the window (and the control in it) that had it
+// once a dialog is gone. A window manager usually does this; without one (a
+// bare X server) the focus falls to the root window and every shortcut of
+// the program stops working until the user clicks into it. Make one before
+// the dialog, on the stack.
+class FocusReturn {
+ public:
+  explicit FocusReturn(QWidget* owner);
+  ~FocusReturn();
+  FocusReturn(const FocusReturn&) = delete;
+  FocusReturn& operator=(const FocusReturn&) = delete;
+
+ private:
+  QPointer<QWidget> window_;
+  QPointer<QWidget> focus_;
+};
+
+// Raises and activates a dialog as it is shown, so it is never left under
+// its owner (without a window manager nothing else keeps it above).
+void raiseWhenShown(QWidget* dialog);
 
 class Prompts {
  public:

@@ -5,6 +5,8 @@
 #pragma once
 #include <QMdiArea>
 
+class QMdiSubWindow;
+class QProxyStyle;
 class TMainForm;
 
 class TFrameMdiArea : public QMdiArea {
@@ -12,6 +14,14 @@ class TFrameMdiArea : public QMdiArea {
 
  public:
   explicit TFrameMdiArea(TMainForm* frame, QWidget* parent = nullptr);
+  // Gives a document's sub-window its title drawing: a caption too long for
+  // the title bar (a tiled or cascaded window showing a long path) is
+  // shortened in the middle, keeping the start of the path and the file name.
+  void adoptSubWindow(QMdiSubWindow* sub);
+  // The banner colour as an index into the first 16 pen colours instead of
+  // a random one (-1: random again); for tests and screenshots.
+  void setBannerColorIndex(int index) { forcedColorIndex_ = index; }
+  static double contrastRatio(const QColor& a, const QColor& b);
   // The colour the last repaint used (tests).
   QColor lastBannerColor() const { return lastColor_; }
   // The banner's font for a face name: cell height 30, average width 15, bold.
@@ -22,6 +32,8 @@ class TFrameMdiArea : public QMdiArea {
 
  private:
   TMainForm* frame_;
+  QProxyStyle* titleStyle_ = nullptr;
   QColor lastColor_;
+  int forcedColorIndex_ = -1;
   bool painted_ = false;
 };

@@ -4,6 +4,8 @@
 // main_form_bars.cpp.
 #include "shell/main_form.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
 #include <QMdiSubWindow>
@@ -46,6 +49,7 @@
 #include "shell/led.h"
 #include "shell/product_info.h"
 #include "shell/recent_files.h"
+#include "shell/selector_bar.h"
 #include "shell/settings_keys.h"
 
 TMainForm* MainForm = nullptr;
@@ -79,6 +83,12 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent) : QMainWindow(p
   MainForm = this;
   ProgramDir_ = withSlash(programDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                                : programDir);
+  // The frame's title names the program itself ("Tolvan - [document]"); a
+  // display name would make the platform append it a second time
+  // ("Tolvan - [Tolvan1] \u2014 Tolvan"). Message boxes fall back to the
+  // program's name for their title.
+  if (!QGuiApplication::applicationDisplayName().isEmpty())
+    QGuiApplication::setApplicationDisplayName(QString());
   setWindowTitle(QStringLiteral("Tolvan"));
   setWindowIcon(AppIcon());
   setObjectName(QStringLiteral("MainForm"));
@@ -133,6 +143,8 @@ void TMainForm::FormCreate() {
     pal.setColor(QPalette::Window, QColor(128, 128, 128));
     FileTab->setPalette(pal);
   }
+  // More buttons than fit wrap into further rows.
+  new TSelectorBarLayout(FileTab);
   vbox->addWidget(FormatPanel);
   vbox->addWidget(FileTab);
   vbox->addWidget(Mdi_, 1);
@@ -228,7 +240,9 @@ void TMainForm::FormCreate() {
   QTimer::singleShot(0, this, [this] {
     if (!isVisible()) return;
     raise();
-    activateWindow();
+    // A box already up (a file from the command line that cannot be read)
+    // keeps the keyboard: raise() above has put it back on top.
+    if (!QApplication::activeModalWidget()) activateWindow();
   });
 }
 
@@ -243,31 +257,94 @@ QString TMainForm::ChooseBannerText(const QString& fontDef) {
   return QStringLiteral("\rTolvan by Veyran\r") + site;
 }
 
+QRect TMainForm::FitPlacement(const QRect& stored, const QRect& avail, const QSize& least) {
+  // Never smaller than the window can be, never larger than the screen's free
+  // area, and wholly on it: a stored rectangle from another screen layout or
+  // an edited file must not make a window nobody can see or reach.
+  const int w = qBound(qMin(least.width(), avail.width()), stored.width(), avail.width());
+  const int h = qBound(qMin(least.height(), avail.height()), stored.height(), avail.height());
+  const int x = qBound(avail.left(), stored.left(), avail.left() + avail.width() - w);
+  const int y = qBound(avail.top(), stored.top(), avail.top() + avail.height() - h);
+  return QRect(x, y, w, h);
+}
+
 void TMainForm::RestorePlacement() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const QSize ss = screen ? screen->size() : QSize(1024, 768);
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  const QSize ss = primary ? primary->size() : QSize(1024, 768);
   const QString norm =
       fromBytes(Settings_->readPlacement(Key::NormPos, ss.width(), ss.height()));
   const QStringList parts = norm.split(QLatin1Char(','));
-  bool placed = false;
+  QRect stored;
   if (parts.size() == 4) {
     bool ok[4];
-    const int l = parts[0].trimmed().toInt(&ok[0]), t = parts[1].trimmed().toInt(&ok[1]),
-              r = parts[2].trimmed().toInt(&ok[2]), b = parts[3].trimmed().toInt(&ok[3]);
-    if (ok[0] && ok[1] && ok[2] && ok[3] && r - l >= 100 && b - t >= 100) {
-      setGeometry(l, t, r - l, b - t);
-      placed = true;
-    }
+    // Read wide: a hand-edited file may hold anything.
+    const qint64 l = parts[0].trimmed().toLongLong(&ok[0]), t = parts[1].trimmed().toLongLong(&ok[1]),
+                 r = parts[2].trimmed().toLongLong(&ok[2]), b = parts[3].trimmed().toLongLong(&ok[3]);
+    auto clampInt = [](qint64 v) { return int(std::clamp<qint64>(v, -1000000, 1000000)); };
+    if (ok[0] && ok[1] && ok[2] && ok[3] && r > l && b > t)
+      stored = QRect(QPoint(clampInt(l), clampInt(t)), QPoint(clampInt(r) - 1, clampInt(b) - 1));
   }
-  if (!placed) resize(800, 600);
+  // The screen the stored rectangle lies on (its centre), else the primary.
+  const QScreen* screen = stored.isValid() ? QGuiApplication::screenAt(stored.center()) : nullptr;
+  if (!screen) screen = primary;
+  const QRect avail = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), ss);
+  const QSize least = minimumSizeHint().expandedTo(minimumSize()).expandedTo(QSize(200, 150));
+  if (stored.isValid()) {
+    RestoredRect_ = FitPlacement(stored, avail, least);
+    // The stored corner is the window's outer corner (title bar and border
+    // included, as a window manager places it); the size is the inside.
+    move(RestoredRect_.topLeft());
+    resize(RestoredRect_.size());
+  } else {
+    // Nothing stored: a usual size in the middle of the screen.
+    const QRect r = FitPlacement(QRect(QPoint(0, 0), QSize(800, 600)), avail, least);
+    resize(r.size());
+    move(avail.center() - QPoint(r.width() / 2, r.height() / 2));
+  }
   // Show command 3 is "maximised"; minimised (2) restores as normal.
   if (Settings_->readInteger(Key::ShowCmd) == 3) setWindowState(Qt::WindowMaximized);
+  // Once a window manager has framed the window, the frame too must be on
+  // the screen.
+  QTimer::singleShot(300, this, [this] { FitFrameToScreen(0); });
+}
+
+QRect TMainForm::PlacementRect() const {
+  // Outer corner, inner size, of the normal (not maximised) window.
+  const QRect inner = normalGeometry().isValid() ? normalGeometry() : geometry();
+  const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+  return QRect(inner.topLeft() - frameOffset, inner.size());
+}
+
+void TMainForm::FitFrameToScreen(int attempt) {
+  if (!isVisible() || isMaximized() || isMinimized() || isFullScreen()) return;
+  const QScreen* screen = this->screen();
+  if (!screen) return;
+  const QRect avail = screen->availableGeometry();
+  const QRect outer = frameGeometry();
+  if (avail.contains(outer)) return;
+  const QSize margins = outer.size() - geometry().size();
+  // A window manager tells the frame's size a little after it maps the
+  // window: acting on a frame not known yet would move the window by its
+  // own title bar. Without one there is no frame, and after a few tries the
+  // inside is all there is.
+  if (margins.isNull() && attempt < 5) {
+    QTimer::singleShot(200, this, [this, attempt] { FitFrameToScreen(attempt + 1); });
+    return;
+  }
+  const QSize least = minimumSizeHint().expandedTo(minimumSize()) + margins;
+  const QRect fitted = FitPlacement(outer, avail, least);
+  const QRect placement(fitted.topLeft(), fitted.size() - margins);
+  // Our own correction, not the user's move: the stored text stays.
+  const bool wasRestored = RestoredRect_.isValid() && PlacementRect() == RestoredRect_;
+  resize(placement.size());
+  move(placement.topLeft());
+  if (wasRestored) RestoredRect_ = placement;
 }
 
 void TMainForm::SavePlacement() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const QSize ss = screen ? screen->size() : QSize(1024, 768);
-  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  const QRect g = PlacementRect();
   Settings_->writeInteger(Key::FormVersion, 0);
   Settings_->writeInteger(Key::Flags, 0);
   int showCmd = 1;
@@ -277,6 +354,9 @@ void TMainForm::SavePlacement() {
     showCmd = 3;
   Settings_->writeInteger(Key::ShowCmd, showCmd);
   Settings_->writeInteger(Key::PixelsPerInch, logicalDpiX());
+  // A stored rectangle the window still has stays as the user wrote it (even
+  // when it had to be fitted to this screen); a move or resize replaces it.
+  if (RestoredRect_.isValid() && g == RestoredRect_) return;
   Settings_->writePlacement(Key::MinMaxPos, ss.width(), ss.height(), "-1,-1,-1,-1");
   const QString norm = QStringLiteral("%1,%2,%3,%4")
                            .arg(g.left())
@@ -289,19 +369,41 @@ void TMainForm::SavePlacement() {
 // ---------------------------------------------------------------------------
 // Shutdown
 
+bool TMainForm::CloseDocuments(const QList<TEditForm*>& order) {
+  // Every window answers before any closes: a Cancel (or a save that did
+  // not happen) at the third question must not leave the first two closed.
+  QList<QPointer<TEditForm>> agreed;
+  for (TEditForm* f : order) {
+    if (!Forms_.contains(f)) continue;
+    if (!f->AskToClose()) {
+      for (const auto& a : agreed)
+        if (a) a->WithdrawCloseAnswer();
+      return false;
+    }
+    agreed << f;
+  }
+  for (const auto& f : agreed)
+    if (f) f->Close1Click();
+  return EditForms().isEmpty();
+}
+
+bool TMainForm::CloseAllDocuments() {
+  // Last to first, as the windows were made.
+  QList<TEditForm*> order = EditForms();
+  std::reverse(order.begin(), order.end());
+  return CloseDocuments(order);
+}
+
 void TMainForm::closeEvent(QCloseEvent* e) {
   // Every document window gets its close query first, the active one first;
-  // one Cancel keeps the program running.
+  // one Cancel keeps the program running and every window open.
+  QList<TEditForm*> order;
   const auto subs = Mdi_->subWindowList(QMdiArea::ActivationHistoryOrder);
-  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
-    QPointer<QMdiSubWindow> sub = *it;
-    if (!sub) continue;
-    if (!sub->close()) {
-      e->ignore();
-      return;
-    }
-  }
-  if (!EditForms().isEmpty()) {
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+    if (auto* f = qobject_cast<TEditForm*>((*it)->widget())) order << f;
+  for (TEditForm* f : EditForms())
+    if (!order.contains(f)) order << f;
+  if (!CloseDocuments(order)) {
     e->ignore();
     return;
   }
@@ -405,6 +507,7 @@ TEditForm* TMainForm::CreateEditForm() {
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->setWindowIcon(AppIcon());
+  Mdi_->adoptSubWindow(sub);
   sub->showMaximized();
   Mdi_->setActiveSubWindow(sub);
   UpdateActiveSettings();
@@ -430,9 +533,13 @@ void TMainForm::OpenFiles(const QStringList& paths, bool addToRecent) {
   for (const QString& p : paths) {
     const QString name = p.trimmed();
     if (name.isEmpty()) continue;
+    // A relative name is taken against the current folder now, so the
+    // window's title, button tooltip, list entry and later saves all name
+    // the same file whatever the current folder becomes.
+    const QString full = QFileInfo(name).absoluteFilePath();
     TEditForm* form = CreateEditForm();
-    const bool ok = form->OpenDocumentFile(name);
-    if (ok && addToRecent) AddRecentFile(name);
+    const bool ok = form->OpenDocumentFile(full);
+    if (ok && addToRecent) AddRecentFile(full);
   }
 }
 
@@ -443,14 +550,22 @@ void TMainForm::AddRecentFile(const QString& path) {
 
 void TMainForm::refreshRecentMenu() {
   RecentMenu->clear();
+  RecentMenu->setToolTipsVisible(true);
+  const QFontMetrics fm(RecentMenu->font());
   int n = 0;
   for (const auto& e : RecentFiles_->entries()) {
     ++n;
     const QString path = pathFromBytes(e.path);
     // "&1" .. "&9", then "&A" for the tenth.
     const QChar accel = n < 10 ? QChar(u'0' + n) : QChar(u'A' + (n - 10));
-    QAction* a = RecentMenu->addAction(QStringLiteral("&") + accel + QLatin1Char('\t') + path);
+    // One text, number then path: a Tab would put the path in the menu's
+    // shortcut column, far from its number. Very long paths are shortened in
+    // the middle; the hint and tooltip keep them whole.
+    QString shown = fm.elidedText(path, Qt::ElideMiddle, kMaxRecentTextWidth);
+    shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+    QAction* a = RecentMenu->addAction(QStringLiteral("&") + accel + QLatin1Char(' ') + shown);
     a->setStatusTip(path);
+    a->setToolTip(path);
     a->setData(path);
     connect(a, &QAction::triggered, this, [this, path] { RecentFilesClick(path); });
   }
@@ -820,8 +935,29 @@ void TMainForm::Tolvanwebsite1Click() {
 }
 
 void TMainForm::About1Click() {
+  // Closed by a click, the box leaves nobody the keyboard where no window
+  // manager hands it on: give it back to the control that had it.
+  tolvan::FocusReturn focus(this);
   TAboutBox box(this);
+  tolvan::raiseWhenShown(&box);
   box.exec();
+}
+
+void TMainForm::raiseOwnedDialogs() {
+  // Without a window manager nothing keeps a dialog above the window it
+  // belongs to: whenever the frame is raised, its open dialogs go back on
+  // top, a modal one last, with the keyboard.
+  QWidget* modal = QApplication::activeModalWidget();
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w == this || w == modal || !w->isVisible()) continue;
+    const Qt::WindowType type = w->windowType();
+    if (type != Qt::Dialog && type != Qt::Sheet) continue;
+    if (w->parentWidget() && w->parentWidget()->window() == this) w->raise();
+  }
+  if (modal && modal != this && modal->isVisible()) {
+    modal->raise();
+    modal->activateWindow();
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QList>
+#include <QRect>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -92,6 +93,12 @@ class TMainForm : public QMainWindow {
   QList<TEditForm*> EditForms() const;     // in creation order
   // Opens each path in a new document window (command line, hand-over, drops).
   void OpenFiles(const QStringList& paths, bool addToRecent = false);
+  // Asks every window in `order` to close (the save question of each
+  // modified one) and closes them only when all agree; false when any
+  // refused, and then none is closed.
+  bool CloseDocuments(const QList<TEditForm*>& order);
+  // Close All: every document window, asked last to first.
+  bool CloseAllDocuments();
   // Files dropped on the frame, in the order the drop gives them.
   void DropFiles(const QStringList& files);
 
@@ -155,6 +162,9 @@ class TMainForm : public QMainWindow {
   // frame or a document window previews; the event lets the frame follow the
   // Insert, Caps Lock and Num Lock toggles.
   void UpdateKeyStatePanels(const QKeyEvent* keyDown = nullptr);
+  // Where Caps Lock and Num Lock are read from (X11 by default); returns
+  // false when it cannot tell, and the frame then follows the key presses.
+  void SetLockStateReader(std::function<bool(bool& caps, bool& num)> reader);
   void UpdateControls();
   void UpdateActiveSettings();
   // Format bar from the active editor (never writes back into it).
@@ -188,6 +198,8 @@ class TMainForm : public QMainWindow {
   static quint32 colorValueOf(const QColor& c);
   // A bulleted paragraph's following lines hang at least this far in.
   static constexpr double kBulletHangPoints = 10.0;
+  // ReOpen entries wider than this show their path shortened in the middle.
+  static constexpr int kMaxRecentTextWidth = 600;
 
   // ---- Commands
  public slots:
@@ -262,6 +274,18 @@ class TMainForm : public QMainWindow {
   void refreshRecentMenu();
   void populateFontNames();
   void RestorePlacement();
+  // The frame (border and title bar included) moved and shrunk onto the
+  // screen's free area where it sticks out.
+  void FitFrameToScreen(int attempt);
+  // The normal placement as stored: the outer corner and the inner size.
+  QRect PlacementRect() const;
+ public:
+  // A stored normal rectangle fitted to a screen's free area: at least
+  // `least` (or the whole area when that is smaller), at most the area, and
+  // moved wholly onto it.
+  static QRect FitPlacement(const QRect& stored, const QRect& avail, const QSize& least);
+
+ private:
   void SavePlacement();
   void attachRecentMenu(QAction* owner);
   void fillWindowMenu();
@@ -276,8 +300,10 @@ class TMainForm : public QMainWindow {
   void PaperMenuPopup();
   void ShowHint(const QString& text);
   void onSubWindowActivated(QMdiSubWindow* w);
+  void raiseOwnedDialogs();
 
   QString ProgramDir_;
+  QRect RestoredRect_;  // the stored placement as fitted at start (invalid: none)
   std::unique_ptr<tolvan::ProfileFile> Place1;
   std::unique_ptr<tolvan::Settings> Settings_;
   std::unique_ptr<tolvan::RecentFiles> RecentFiles_;
@@ -292,10 +318,12 @@ class TMainForm : public QMainWindow {
   QList<TEditForm*> Forms_;            // open document windows, creation order
   bool fontNamesFilled_ = false;
   bool insertOn_ = false, capsOn_ = false, numOn_ = false;
+  std::function<bool(bool&, bool&)> LockStateReader_;
   const QKeyEvent* lastKeyEvent_ = nullptr;  // the key-down last counted
   quint64 lastKeyTime_ = 0;
   QString HintFamily_;                        // tooltip font
   bool closing_ = false;
+  bool raisingDialogs_ = false;  // a re-raise of the open dialogs is queued
   std::vector<std::function<void()>> Deferred_;
 };
 

@@ -19,6 +19,7 @@
 #include <QTextEdit>
 #include <QTextLayout>
 #include <QTextList>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
@@ -441,6 +442,22 @@ void TMainForm::buildStatusBar() {
   Light = new TLed(Panels_[0]);
   Light->move(2, 2);
   setStatusBar(SB);
+  // Where the lock states can be read (X11), a light poll keeps CAP and NUM
+  // true while no key reaches the window (a lock pressed in another program,
+  // or with the keyboard focus elsewhere).
+  bool caps = false, num = false;
+  if (queryX11Locks(caps, num)) {
+    auto* poll = new QTimer(this);
+    poll->setInterval(500);
+    connect(poll, &QTimer::timeout, this, [this] {
+      if (isActiveWindow() && !closing_) UpdateKeyStatePanels();
+    });
+    poll->start();
+  }
+}
+
+void TMainForm::SetLockStateReader(std::function<bool(bool& caps, bool& num)> reader) {
+  LockStateReader_ = std::move(reader);
 }
 
 QString TMainForm::PanelText(int index) const {
@@ -448,7 +465,15 @@ QString TMainForm::PanelText(int index) const {
 }
 
 void TMainForm::SetPanelText(int index, const QString& text) {
-  if (index > 0 && index < 7) Panels_[index]->setText(text);
+  if (index <= 0 || index >= 7) return;
+  QLabel* l = Panels_[index];
+  l->setText(text);
+  // The widths are the panels' least: a longer text (a caret at column
+  // 1,001,234) widens its panel rather than being cut. A panel never narrows
+  // again, so the bar does not jump about as the caret moves.
+  if (index == 6) return;
+  const int need = l->fontMetrics().horizontalAdvance(text) + 2 * l->frameWidth() + 10;
+  if (need > l->width() && need > l->minimumWidth()) l->setFixedWidth(need);
 }
 
 void TMainForm::SetBusy(bool on) { Light->setLit(on); }
@@ -468,7 +493,7 @@ void TMainForm::UpdateKeyStatePanels(const QKeyEvent* keyDown) {
     }
   }
   bool caps = capsOn_, num = numOn_;
-  if (queryX11Locks(caps, num)) {
+  if (LockStateReader_ ? LockStateReader_(caps, num) : queryX11Locks(caps, num)) {
     capsOn_ = caps;
     numOn_ = num;
   }
@@ -672,6 +697,27 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     }
+    case QEvent::KeyRelease: {
+      // The X server switches a lock off when its key is released, not
+      // when it is pressed: read the states again once the key is up (once,
+      // where the key goes first).
+      QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+      if (watched == first && first->window() == this && !closing_) UpdateKeyStatePanels();
+      break;
+    }
+    case QEvent::ZOrderChange:
+      if (watched == this && !closing_ && !raisingDialogs_) {
+        raisingDialogs_ = true;
+        QTimer::singleShot(0, this, [this] {
+          raisingDialogs_ = false;
+          raiseOwnedDialogs();
+        });
+      }
+      break;
+    case QEvent::ApplicationStateChange:
+      // A lock may have changed while another program had the keyboard.
+      if (!closing_) UpdateKeyStatePanels();
+      break;
     case QEvent::ToolTip: {
       // Tooltips in the Tamil interface font, bold; large over the flat
       // buttons of the format bar, small elsewhere.

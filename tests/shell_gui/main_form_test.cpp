@@ -401,8 +401,8 @@ class MainFormTest : public QObject {
     QCOMPARE(entries[0].data, 1001);
     const auto items = f->RecentMenu->actions();
     QCOMPARE(items.size(), 3);
-    QCOMPARE(items[0]->text(), QStringLiteral("&1\t") + c);
-    QCOMPARE(items[2]->text(), QStringLiteral("&3\t") + a);
+    QCOMPARE(items[0]->text(), QStringLiteral("&1 ") + c);
+    QCOMPARE(items[2]->text(), QStringLiteral("&3 ") + a);
     QCOMPARE(items[0]->statusTip(), c);
     // The document's ReOpen item carries the list now.
     QVERIFY(f->ActiveEditForm()->ReOpen1->isEnabled());
@@ -417,9 +417,9 @@ class MainFormTest : public QObject {
     for (int i = 1; i <= 11; ++i) f->AddRecentFile(QStringLiteral("/docs/f%1.txt").arg(i));
     const auto items = f->RecentMenu->actions();
     QCOMPARE(items.size(), 10);
-    QCOMPARE(items[0]->text(), QStringLiteral("&1\t/docs/f11.txt"));
-    QCOMPARE(items[8]->text(), QStringLiteral("&9\t/docs/f3.txt"));
-    QCOMPARE(items[9]->text(), QStringLiteral("&A\t/docs/f2.txt"));
+    QCOMPARE(items[0]->text(), QStringLiteral("&1 /docs/f11.txt"));
+    QCOMPARE(items[8]->text(), QStringLiteral("&9 /docs/f3.txt"));
+    QCOMPARE(items[9]->text(), QStringLiteral("&A /docs/f2.txt"));
     QVERIFY(f->ReOpen1->isEnabled());
   }
 
@@ -450,7 +450,7 @@ class MainFormTest : public QObject {
     // The next start reads the list back in the same order.
     frame_.reset();
     TMainForm* again = makeFrame(QByteArray());
-    QCOMPARE(again->RecentMenu->actions().at(0)->text(), QStringLiteral("&1\t/docs/new.rtf"));
+    QCOMPARE(again->RecentMenu->actions().at(0)->text(), QStringLiteral("&1 /docs/new.rtf"));
     QCOMPARE(again->WorkDir, QStringLiteral("/docs/"));
   }
 
