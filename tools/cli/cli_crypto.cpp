@@ -83,7 +83,8 @@ void stripLineEnd(std::string& s) {
 // fill memory.
 constexpr size_t kMaxPasswordLine = 64 * 1024;
 void readPasswordFile(const std::string& path, std::string& out) {
-  if (path.empty() || path == "-") throw UsageError("the password is never read from standard input; --password-file needs a file");
+  if (path.empty() || path == "-")
+    throw UsageError("the password is never read from standard input; --password-file needs a file");
   Input in(path);
   char c;
   for (;;) {
