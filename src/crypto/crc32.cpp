@@ -25,6 +25,8 @@
 #include <cstring>
 #include <memory>
 
+#include "crypto/file_lock.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define TOLVAN_CRC_X86 1
@@ -120,7 +122,7 @@ TOLVAN_CLMUL_TARGET inline __m128i load(const unsigned char* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-TOLVAN_CLMUL_TARGET [[gnu::always_inline]] inline u32 clmulBody(u32 reg, const unsigned char* p, std::size_t n) {
+[[gnu::always_inline]] TOLVAN_CLMUL_TARGET inline u32 clmulBody(u32 reg, const unsigned char* p, std::size_t n) {
   if (n < 256) return sliced(reg, p, n);
   const __m128i k1024 = _mm_set_epi64x(static_cast<long long>(kFold1024.second),
                                        static_cast<long long>(kFold1024.first));
@@ -292,38 +294,46 @@ std::uint32_t UpdateCRC32With(Crc32Method m, std::uint32_t reg, const void* buf,
   return routineOf(m)(reg, static_cast<const unsigned char*>(buf), count);
 }
 
-bool FileCRC32(const std::string& name, std::uint32_t& crc) {
+bool FileCRC32(const std::string& name, std::uint32_t& crc) { return FileCRC32(name, crc, nullptr); }
+
+bool FileCRC32(const std::string& name, std::uint32_t& crc, std::string* why) {
+  auto failed = [&](std::string reason) {
+    if (why) *why = std::move(reason);
+    return false;
+  };
+  FileLock lock;
+  if (lock.acquire(name, FileLock::Mode::Shared) == FileLock::Result::Busy) return failed(FileBusyMessage(name));
   // Opened for reading and writing, as the encryption commands open their
   // input, so a file the user may not change gives no CRC either. Root may
   // write anything, so a file without any write permission bit counts as
   // read-only explicitly.
-  const int fd = ::open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
-  bool ok = false;
+  const int fd = ::open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return failed("cannot open " + name + ": " + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) != 0) {
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    constexpr std::size_t kPiece = 256 * 1024;
-    std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[kPiece]);
-    if (buf) {
-      u32 reg = 0xFFFFFFFF;
-      for (;;) {
-        const ssize_t got = ::read(fd, buf.get(), kPiece);
-        if (got < 0) {
-          if (errno == EINTR) continue;
-          break;
-        }
-        if (got == 0) {
-          crc = ~reg;
-          ok = true;
-          break;
-        }
-        reg = UpdateCRC32(reg, buf.get(), static_cast<std::size_t>(got));
-      }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return failed(name + " is not a regular file");
+  if ((st.st_mode & 0222) == 0)
+    return failed(name + " is read-only (the checksum, like the encryption, needs a file it may change)");
+  if (lock.held() && !lock.sameFile(fd)) return failed(FileBusyMessage(name));
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  constexpr std::size_t kPiece = 256 * 1024;
+  std::unique_ptr<unsigned char[]> buf(new (std::nothrow) unsigned char[kPiece]);
+  if (!buf) return failed("out of memory");
+  u32 reg = 0xFFFFFFFF;
+  for (;;) {
+    const ssize_t got = ::read(fd, buf.get(), kPiece);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return failed("cannot read " + name + ": " + std::strerror(errno));
     }
+    if (got == 0) break;
+    reg = UpdateCRC32(reg, buf.get(), static_cast<std::size_t>(got));
   }
-  ::close(fd);
-  return ok;
+  crc = ~reg;
+  return true;
 }
 
 bool ReadFileCRC32(const std::string& name, std::uint32_t& crc, std::string& error,

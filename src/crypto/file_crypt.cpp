@@ -14,6 +14,8 @@
 #include "crypto/file_crypt.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,7 @@
 #include <memory>
 #include <system_error>
 
+#include "crypto/file_lock.h"
 #include "crypto/sha1.h"
 #include "crypto/wipe.h"
 
@@ -192,6 +195,7 @@ class Worker {
   const std::string& in_;
   const std::string& out_;
   const FileCryptProgress& progress_;
+  FileLock lock_;
   Fd fin_, fout_;
   struct stat st_ {};
   bool removeOutput_ = false;
@@ -199,18 +203,28 @@ class Worker {
 };
 
 FileCryptResult Worker::run(std::string_view password) {
+  // One command per file: held until the worker is gone, past the renames.
+  // A missing or unreadable file is left to the open below and its message.
+  if (lock_.acquire(in_, FileLock::Mode::Exclusive) == FileLock::Result::Busy)
+    return fail(FileCryptStatus::Busy, FileBusyMessage(in_) + " " + in_ + " was not changed.");
+
   // Input. Opened for writing too, so a file the user may not change is
   // refused; root may write anything, so a file without any write
-  // permission bit is refused explicitly.
+  // permission bit is refused explicitly. The name is the link's target when
+  // the user chose a symbolic link, so a link here now is a swap under our
+  // feet and is refused.
   {
     int err = injected(FileCryptStep::OpenInput);
     if (!err) {
-      fin_.set(::open(in_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY));
+      fin_.set(::open(in_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
       if (fin_.get() < 0) err = errno;
     }
     if (!err && (::fstat(fin_.get(), &st_) != 0 || !S_ISREG(st_.st_mode) || (st_.st_mode & 0222) == 0))
       err = EACCES;
     if (err) return fail(FileCryptStatus::OpenFailed, "Unable to open the file " + quoted(in_));
+    // Replaced between the lock and the open by a program that does not lock.
+    if (lock_.held() && !lock_.sameFile(fin_.get()))
+      return fail(FileCryptStatus::Busy, FileBusyMessage(in_) + " " + in_ + " was not changed.");
   }
   if (dir_ == Direction::Decrypt && static_cast<std::uint64_t>(st_.st_size) < kCheckBytes)
     return fail(FileCryptStatus::TooShort,
@@ -338,14 +352,42 @@ FileCryptResult Worker::replace() {
 
 }  // namespace
 
+namespace {
+
+// The file a command works on: a symbolic link stands for its target (the
+// file the user means), so the target is encrypted in place with its
+// companions beside it and the link stays a link. A temporary name made of
+// the link's name and a suffix moves beside the target with the same suffix.
+struct Names {
+  std::string in, out;
+};
+Names resolveNames(const std::string& in, const std::string& out) {
+  struct stat st {};
+  if (::lstat(in.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {in, out};
+  char* real = ::realpath(in.c_str(), nullptr);
+  if (!real) return {in, out};  // dangling: the open reports it
+  Names n{real, out};
+  ::free(real);
+  if (out.size() > in.size() && out.compare(0, in.size(), in) == 0) n.out = n.in + out.substr(in.size());
+  return n;
+}
+
+FileCryptResult runWorker(Direction dir, TDCP_blockcipher& cipher, const std::string& in, const std::string& out,
+                          std::string_view password, const FileCryptProgress& progress) {
+  const Names n = resolveNames(in, out);
+  return Worker(dir, cipher, n.in, n.out, progress).run(password);
+}
+
+}  // namespace
+
 FileCryptResult EncryptFile(TDCP_blockcipher& cipher, const std::string& in, const std::string& out,
                             std::string_view password, const FileCryptProgress& progress) {
-  return Worker(Direction::Encrypt, cipher, in, out, progress).run(password);
+  return runWorker(Direction::Encrypt, cipher, in, out, password, progress);
 }
 
 FileCryptResult DecryptFile(TDCP_blockcipher& cipher, const std::string& in, const std::string& out,
                             std::string_view password, const FileCryptProgress& progress) {
-  return Worker(Direction::Decrypt, cipher, in, out, progress).run(password);
+  return runWorker(Direction::Decrypt, cipher, in, out, password, progress);
 }
 
 bool IsExistingFile(const std::string& path) {

@@ -13,6 +13,16 @@
 // file of that name is replaced). If anything fails, F is left as it was and
 // the temporary output is removed; the one exception is a wrong password,
 // which leaves the empty F.dec behind as it always has.
+//
+// One command at a time per file: each holds an exclusive lock on F for its
+// whole run (see file_lock.h), and a second command on F while it runs is
+// refused with Busy, changing nothing. The checksum takes a shared lock, so
+// it neither runs during an encryption nor lets one start.
+//
+// A symbolic link stands for the file it points to: F is the link's target,
+// which is encrypted or decrypted with its companions beside it, and the link
+// stays as it was. (A temporary name given as the link's name plus a suffix
+// is put beside the target with the same suffix.)
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -31,6 +41,7 @@ enum class FileCryptStatus {
   WrongPassword,  // the password check did not match
   IoError,        // reading or writing failed during the copy
   RenameFailed,   // deleting the old companion or a rename failed
+  Busy,           // another command is working on the same file
 };
 
 struct FileCryptResult {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "crypto/blowfish.h"
+#include "crypto/file_crypt.h"
 #include "test_util.h"
 
 using crypto_test::readFile;
@@ -70,19 +72,24 @@ TEST(CliCrypto, FileCommandFailures) {
   };
   const std::string folder = dir.path().string();
   const Case cases[] = {
-      {"encrypt --password-file " + q(pw) + " " + q(folder), folder + " is NOT a File. Please Select a File.\n"},
+      {"encrypt --password-file " + q(pw) + " " + q(folder), folder + " is NOT a File. Please Select a File."},
       {"decrypt --password-file " + q(pw) + " " + q(dir.file("none")),
-       dir.file("none") + " is NOT a File. Please Select a File.\n"},
-      {"decrypt --password-file " + q(pw) + " " + q(f), "Incorrect password !\n"},
-      {"encrypt --password-file " + q(pw) + " " + q(ro), "Unable to open the file \"" + ro + "\"\n"},
-      {"crc " + q(folder), folder + " is NOT a File. Please Select a File.\n"},
+       dir.file("none") + " is NOT a File. Please Select a File."},
+      {"decrypt --password-file " + q(pw) + " " + q(f), "Incorrect password !"},
+      {"encrypt --password-file " + q(pw) + " " + q(ro), "Unable to open the file \"" + ro + "\""},
+      {"crc " + q(folder), folder + " is NOT a File. Please Select a File."},
+      {"crc " + q(ro), ro + " is read-only (the checksum, like the encryption, needs a file it may change)"},
+      {"encrypt --password-file " + q(folder) + " " + q(f), "cannot read " + folder + ": it is a folder, not a file"},
+      {"encrypt --password-file /dev/zero " + q(f),
+       "the first line of the password file /dev/zero is longer than 64 KiB"},
   };
   for (const auto& c : cases) {
     const CliRun r = cli(dir, c.args);
     EXPECT_EQ(r.status, 1) << c.args;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.err, "tolvan-cli: " + c.err + "\n");
   }
+  EXPECT_EQ(readFile(f), std::string(40, 'x'));
   // Without a password file and without a terminal there is nobody to ask.
   const CliRun r = cli(dir, "encrypt " + q(f));
   EXPECT_NE(r.status, 0);
@@ -106,7 +113,7 @@ TEST(CliCrypto, Crc) {
   r = cli(dir, "crc " + q(empty));
   EXPECT_EQ(r.out, "CRC of " + empty + " is 00000000\n");
   r = cli(dir, "crc " + q(ro));  // read-only: no CRC, as in the window
-  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
 }
 
@@ -137,7 +144,66 @@ TEST(CliCrypto, Text) {
   dec = cli(dir, "decrypt-text --password-file " + q(pw), "abcde");
   EXPECT_EQ(dec.status, 1);
   EXPECT_EQ(dec.out, "");
-  EXPECT_EQ(dec.err, "Base64: Incorrect string format\n");
+  EXPECT_EQ(dec.err, "tolvan-cli: Base64: Incorrect string format\n");
   // The empty text stays empty.
   EXPECT_EQ(cli(dir, "encrypt-text --password-file " + q(pw), "").out, "");
+}
+
+// Two processes on one file: while this process encrypts F (held at its
+// first piece), tolvan-cli's encrypt, decrypt and crc of F are refused with
+// one line and change nothing; this process's command then ends as if alone.
+TEST(CliCrypto, FileInUseByAnotherProcess) {
+  TempDir dir;
+  const std::string f = dir.file("f.txt"), pw = dir.file("pw");
+  writeFile(pw, "pw\n");
+  const std::string plain = crypto_test::pattern(300000);
+  writeFile(f, plain);
+  const std::string busy = "tolvan-cli: The file \"" + f + "\" is in use by another command (encryption, decryption or CRC).";
+  struct Run {
+    std::string args, err;
+  };
+  const Run runs[] = {
+      {"encrypt --password-file " + q(pw) + " " + q(f), busy + " " + f + " was not changed.\n"},
+      {"decrypt --password-file " + q(pw) + " " + q(f), busy + " " + f + " was not changed.\n"},
+      {"crc " + q(f), busy + "\n"},
+  };
+  bool ran = false;
+  tolvan::SetFileCryptFaultHook([&](tolvan::FileCryptStep s) {
+    if (s != tolvan::FileCryptStep::ReadPiece || ran) return 0;
+    ran = true;
+    for (const auto& run : runs) {
+      const CliRun r = cli(dir, run.args);
+      EXPECT_EQ(r.status, 1) << run.args;
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, run.err);
+    }
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"f.txt", "f.txt.enc", "pw"}));
+    return 0;
+  });
+  tolvan::TDCP_blowfish bf;
+  const auto result = tolvan::EncryptFile(bf, f, f + ".enc", "pw");
+  tolvan::SetFileCryptFaultHook(nullptr);
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(result.ok()) << result.message;
+  EXPECT_TRUE(readFile(f + ".org") == plain);
+  // And afterwards the file is free again.
+  const CliRun r = cli(dir, "decrypt --password-file " + q(pw) + " " + q(f));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(readFile(f) == plain);
+}
+
+// A symbolic link: the file it points to is encrypted, the link stays.
+TEST(CliCrypto, EncryptThroughASymbolicLink) {
+  TempDir dir;
+  const std::string target = dir.file("doc.txt"), link = dir.file("link"), pw = dir.file("pw");
+  writeFile(pw, "pw\n");
+  writeFile(target, "words");
+  std::filesystem::create_symlink(target, link);
+  const CliRun r = cli(dir, "encrypt --password-file " + q(pw) + " " + q(link));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, target + " encrypted !\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(readFile(target + ".org"), "words");
+  EXPECT_EQ(readFile(link).size(), 32u + 5u);
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"doc.txt", "doc.txt.org", "link", "pw"}));
 }

@@ -10,9 +10,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <map>
+#include <optional>
 #include <sstream>
 
+#include "crypto/crc32.h"
+#include "crypto/file_lock.h"
 #include "crypto/sha1.h"
 #include "test_util.h"
 
@@ -404,4 +408,121 @@ TEST(FileCrypt, CompanionFolderBlocksTheReplacement) {
   EXPECT_EQ(r.message.rfind("Unable to delete the file \"" + f + ".org\": ", 0), 0u) << r.message;
   EXPECT_EQ(readFile(f), "plain");
   EXPECT_EQ(dir.names(), (Names{"f.txt", "f.txt.org"}));
+}
+
+// Two commands on one file at once: while a command runs (at each step of
+// its work), a second encrypt, decrypt or CRC of the same file is refused
+// and changes nothing, and the first ends as if alone. The second command
+// runs from inside the first one's hook, so the two overlap at exactly that
+// step; the lock is per open file, so being on one thread does not help.
+TEST(FileCrypt, OneCommandAtATimePerFile) {
+  const std::string plain = crypto_test::pattern(600000);  // a few pieces
+  enum class Second { Encrypt, Decrypt, Crc };
+  for (bool decrypt : {false, true}) {
+    for (FileCryptStep at : {FileCryptStep::CreateOutput, FileCryptStep::ReadPiece, FileCryptStep::WritePiece,
+                             FileCryptStep::DeleteCompanion, FileCryptStep::KeepOriginal,
+                             FileCryptStep::ReplaceFile}) {
+      for (Second second : {Second::Encrypt, Second::Decrypt, Second::Crc}) {
+        SCOPED_TRACE(testing::Message() << "decrypt=" << decrypt << " step=" << int(at) << " second=" << int(second));
+        TempDir dir;
+        const std::string f = dir.file("f.bin");
+        const std::string original = decrypt ? encryptedBy(f, plain, "pw") : plain;
+        writeFile(f, original);
+        writeFile(f + (decrypt ? ".enc" : ".org"), "old companion");
+        std::optional<FileCryptResult> inner;
+        bool crcGiven = true;
+        std::string why;
+        std::vector<std::string> namesDuring;
+        auto busy = std::make_shared<bool>(false);
+        HookGuard guard([&, busy](FileCryptStep s) {
+          if (s != at || *busy) return 0;
+          *busy = true;
+          namesDuring = dir.names();
+          TDCP_blowfish other;
+          std::uint32_t crc = 0;
+          switch (second) {
+            case Second::Encrypt: inner = EncryptFile(other, f, f + ".enc", "other"); break;
+            case Second::Decrypt: inner = DecryptFile(other, f, f + ".dec", "pw"); break;
+            case Second::Crc: crcGiven = FileCRC32(f, crc, &why); break;
+          }
+          EXPECT_EQ(dir.names(), namesDuring);  // the second command made and removed nothing
+          return 0;
+        });
+        TDCP_blowfish bf;
+        const auto r = decrypt ? DecryptFile(bf, f, f + ".dec", "pw") : EncryptFile(bf, f, f + ".enc", "pw");
+        ASSERT_TRUE(*busy);
+        EXPECT_TRUE(r.ok()) << r.message;
+        if (second == Second::Crc) {
+          EXPECT_FALSE(crcGiven);
+          EXPECT_EQ(why, FileBusyMessage(f));
+        } else {
+          ASSERT_TRUE(inner.has_value());
+          EXPECT_EQ(inner->status, FileCryptStatus::Busy);
+          EXPECT_EQ(inner->message, FileBusyMessage(f) + " " + f + " was not changed.");
+        }
+        // The first command's result is whole: F and its companion as after a lone run.
+        // (Compared as booleans: a difference of 600 KB is no use printed.)
+        if (decrypt) {
+          EXPECT_TRUE(readFile(f) == plain);
+          EXPECT_TRUE(readFile(f + ".enc") == original);
+        } else {
+          EXPECT_TRUE(readFile(f + ".org") == plain);
+          EXPECT_TRUE(readFile(f) == encryptedBy(dir.file("alone"), plain, "pw"));
+        }
+      }
+    }
+  }
+}
+
+// A command that dies while it holds the lock leaves nothing that blocks the
+// next one, and a CRC is refused only while a command runs.
+TEST(FileCrypt, LockEndsWithTheProcess) {
+  TempDir dir;
+  const std::string f = dir.file("f.txt");
+  writeFile(f, std::string(300000, 'a'));
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetFileCryptFaultHook([](FileCryptStep s) {
+      if (s == FileCryptStep::WritePiece) ::kill(::getpid(), SIGKILL);
+      return 0;
+    });
+    TDCP_blowfish bf;
+    EncryptFile(bf, f, f + ".enc", "pw");
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  std::uint32_t crc = 0;
+  EXPECT_TRUE(FileCRC32(f, crc));
+  TDCP_blowfish bf;
+  const auto r = EncryptFile(bf, f, f + ".enc", "pw");
+  EXPECT_TRUE(r.ok()) << r.message;
+  EXPECT_EQ(readFile(f + ".org"), std::string(300000, 'a'));
+}
+
+// A symbolic link stands for its target: the target is encrypted in place
+// with its companion beside it, the link stays a link to it, and nothing is
+// made beside the link. Decrypting through the link brings the text back.
+TEST(FileCrypt, SymbolicLinkWorksOnItsTarget) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "real");
+  const std::string target = dir.file("real/doc.txt"), link = dir.file("doc-link");
+  writeFile(target, "plain words");
+  std::filesystem::create_symlink("real/doc.txt", link);
+  TDCP_blowfish bf;
+  auto r = EncryptFile(bf, link, link + ".enc", "pw");
+  ASSERT_TRUE(r.ok()) << r.message;
+  EXPECT_EQ(r.message, target + " encrypted !");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::read_symlink(link), "real/doc.txt");
+  EXPECT_EQ(dir.names(), (Names{"doc-link", "real"}));
+  EXPECT_EQ(readFile(target + ".org"), "plain words");
+  EXPECT_EQ(readFile(target), encryptedBy(dir.file("alone"), "plain words", "pw"));
+  r = DecryptFile(bf, link, link + ".dec", "pw");
+  ASSERT_TRUE(r.ok()) << r.message;
+  EXPECT_EQ(readFile(link), "plain words");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_TRUE(std::filesystem::exists(target + ".enc"));
 }

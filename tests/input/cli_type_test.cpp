@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "input/keyboard.h"
 #include "typing_helpers.h"
 
 namespace {
@@ -98,6 +99,40 @@ TEST_F(CliType, BadUsageFailsWithOneLine) {
     EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << args << ": " << r.out;
     EXPECT_EQ(r.out.rfind("tolvan-cli: ", 0), 0u) << r.out;
   }
+}
+
+// Input larger than the part of the text held back for deletions: the text
+// is written as it settles, and the result is still exactly what typing the
+// whole input into one buffer gives, backspaces and rule deletions included.
+TEST_F(CliType, LongInputStreamsToTheSameText) {
+  const std::string alphabet = "kanitmpvyrlzNsuUeEoOai \r\x08\x08";
+  std::string keys;
+  unsigned seed = 12345;
+  for (size_t i = 0; i < (size_t(5) << 20); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    keys += alphabet[(seed >> 16) % alphabet.size()];
+  }
+  for (const char* name : {"anjal", "roman"}) {
+    tolvan::Layout layout;
+    ASSERT_TRUE(tolvan::parseLayout(name, layout));
+    tolvan::TamilState state;
+    tolvan::TextBufferSink whole(layout, state, true);
+    for (char c : keys) whole.typeKey(static_cast<unsigned char>(c));
+    const std::string file = write("keys", keys);
+    CliRun r = run(std::string("type --layout ") + name + " '" + file + "'");
+    EXPECT_EQ(r.status, 0) << name;
+    EXPECT_TRUE(r.out == whole.text()) << name << ": " << r.out.size() << " bytes, expected " << whole.text().size();
+  }
+}
+
+// Backspaces that reach further back than the text held back cannot be
+// honoured in a stream: a failure with one line, never a silently wrong text.
+TEST_F(CliType, BackspacesIntoWrittenTextFail) {
+  const std::string file = write("keys", std::string(3 << 20, 'k') + std::string(3 << 20, '\x08'));
+  CliRun r = run("type --layout anjal '" + file + "' 2>&1 >/dev/null");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("tolvan-cli: type: the backspaces before key offset ", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
 }
 
 }  // namespace

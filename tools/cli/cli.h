@@ -1,12 +1,27 @@
 // Shared declarations of tolvan-cli's subcommands. Each subcommand gets the
 // arguments after its own name and returns the process exit status.
+//
+// One convention for every command: messages on standard error start with
+// "tolvan-cli: "; the exit status is 0 on success, 1 when the operation
+// failed (a file that cannot be read, a wrong password, a refused input) and
+// 2 for a usage error (unknown option, missing argument). A command may also
+// throw: UsageError gives status 2, any other exception status 1.
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace cli {
 using Args = std::vector<std::string>;
+
+inline constexpr int kFailed = 1;
+inline constexpr int kUsage = 2;
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
 int cmdType(const Args& args);          // cli_type.cpp
 int cmdConvert(const Args& args);       // cli_convert.cpp
@@ -16,28 +31,61 @@ int cmdDecrypt(const Args& args);       // cli_crypto.cpp
 int cmdEncryptText(const Args& args);   // cli_crypto.cpp
 int cmdDecryptText(const Args& args);   // cli_crypto.cpp
 int cmdCrc(const Args& args);           // cli_crypto.cpp
-int cmdRtf(const Args& args);           // cli_rtf.cpp
+int cmdRtf(const Args& args);           // cli_rtf_exec.cpp: hands over to tolvan-rtf
 
 // Unicode pairs of `convert` (tscii->unicode, unicode->tscii); cli_unicode.cpp.
 int convertUnicode(const std::string& from, const std::string& to, const std::string& file);
 
-// A file (or standard input when path is empty or "-") read in 64 KiB pieces,
-// so that memory stays small whatever the size of the input. Throws
-// std::runtime_error with a one-line message when it cannot be opened or read.
-class PieceReader {
+// Prints "tolvan-cli: <message>" on standard error and returns 1 (fail) or
+// 2 (usage).
+int fail(const std::string& message);
+int usage(const std::string& message);
+// Runs a command under the convention above, turning its exceptions into a
+// message and a status.
+int runCommand(int (*command)(const Args&), const Args& args);
+
+// An input named on the command line: a file, or standard input when the
+// name is empty or "-". Opening refuses a folder at once, with one line.
+class Input {
  public:
-  static constexpr size_t kPiece = size_t(1) << 16;
-  explicit PieceReader(const std::string& path);
-  ~PieceReader();
-  PieceReader(const PieceReader&) = delete;
-  PieceReader& operator=(const PieceReader&) = delete;
-  // Fills buf with the next piece; an empty piece is the end of the input.
-  void next(std::string& buf);
+  explicit Input(const std::string& path);
+  ~Input();
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+  const std::string& name() const { return name_; }  // for messages
+  int fd() const { return fd_; }
+  bool regular() const { return regular_; }
+  std::uint64_t size() const { return size_; }  // of a regular file
 
  private:
   std::string name_;
   int fd_ = 0;
   bool own_ = false;
+  bool regular_ = false;
+  std::uint64_t size_ = 0;
+};
+
+// The whole input, for a command that cannot work in pieces. A regular file
+// larger than `limit` bytes is refused before anything is read; a pipe,
+// socket or standard input of any kind is read until its end and refused as
+// soon as it passes the limit; any other file named on the command line (a
+// device such as /dev/zero) is refused unread, since it may never end. `what` names the input in the messages ("the RTF
+// document"). Throws std::runtime_error with a one-line message.
+std::string readWhole(const std::string& path, std::uint64_t limit, const char* what);
+
+// A file or standard input read in 64 KiB pieces, so that memory stays small
+// whatever the size of the input (any readable file, devices included).
+// Throws std::runtime_error with a one-line message when it cannot be opened
+// or read.
+class PieceReader {
+ public:
+  static constexpr size_t kPiece = size_t(1) << 16;
+  explicit PieceReader(const std::string& path) : in_(path) {}
+  // Fills buf with the next piece; an empty piece is the end of the input.
+  void next(std::string& buf);
+
+ private:
+  Input in_;
 };
 
 // Writes out to standard output and clears it; flushOut flushes standard
@@ -61,9 +109,6 @@ void pumpPieces(PieceReader& in, Stream& stream) {
   flushOut();
 }
 
-// Prints "tolvan-cli: <message>" on standard error and returns 2.
-int fail(const std::string& message);
-// Reads a whole file (or standard input when path is empty or "-") as bytes.
-// Throws std::runtime_error with a one-line message on failure.
-std::string readAll(const std::string& path);
+// A size in words for messages: "600 MiB", "12 KiB", "100 bytes".
+std::string sizeText(std::uint64_t bytes);
 }  // namespace cli

@@ -34,6 +34,8 @@ bool builtIn(const std::string& from, const std::string& to, tolvan::Converter& 
   return false;
 }
 
+constexpr std::uint64_t kMaxFontMapBytes = 16u << 20;
+
 const char* kConvertUsage = "usage: tolvan-cli convert --from FROM --to TO [FILE]";
 const char* kPairsList = "mylai->tscii, anjal->tscii, roman->tscii, tscii->tab, tscii->unicode, unicode->tscii";
 
@@ -47,7 +49,7 @@ int cmdConvert(const Args& args) {
     auto value = [&](const char* opt, std::string& into) {
       const std::string eq = std::string(opt) + "=";
       if (a == opt) {
-        if (i + 1 >= args.size()) throw std::runtime_error(std::string(opt) + " needs a value; " + kConvertUsage);
+        if (i + 1 >= args.size()) throw UsageError(std::string(opt) + " needs a value; " + kConvertUsage);
         into = args[++i];
         return true;
       }
@@ -58,18 +60,18 @@ int cmdConvert(const Args& args) {
       return false;
     };
     if (value("--from", from) || value("--to", to)) continue;
-    if (a.size() > 1 && a[0] == '-' && a != "-") return fail("unknown option '" + a + "'; " + kConvertUsage);
-    if (haveFile) return fail(std::string("more than one input file; ") + kConvertUsage);
+    if (a.size() > 1 && a[0] == '-' && a != "-") return usage("unknown option '" + a + "'; " + kConvertUsage);
+    if (haveFile) return usage(std::string("more than one input file; ") + kConvertUsage);
     file = a;
     haveFile = true;
   }
-  if (from.empty() || to.empty()) return fail(kConvertUsage);
+  if (from.empty() || to.empty()) return usage(kConvertUsage);
 
   tolvan::Converter which;
   if (!builtIn(from, to, which)) {
     if ((from == "tscii" && to == "unicode") || (from == "unicode" && to == "tscii"))
       return convertUnicode(from, to, file);
-    return fail("cannot convert " + from + " to " + to + " (supported: " + kPairsList + ")");
+    return usage("cannot convert " + from + " to " + to + " (supported: " + kPairsList + ")");
   }
 
   PieceReader input(file);
@@ -82,11 +84,15 @@ int cmdConvert(const Args& args) {
 }
 
 int cmdFontmap(const Args& args) {
-  const char* usage = "usage: tolvan-cli fontmap apply MAP.tol [FILE]";
-  if (args.empty() || args[0] != "apply") return fail(usage);
-  if (args.size() < 2 || args.size() > 3) return fail(usage);
+  const char* kUsageLine = "usage: tolvan-cli fontmap apply MAP.tol [FILE]";
+  if (args.empty() || args[0] != "apply") return usage(kUsageLine);
+  if (args.size() < 2 || args.size() > 3) return usage(kUsageLine);
   const std::string& mapPath = args[1];
-  const std::string map = tolvan::ReadFileBytes(mapPath);
+  if (mapPath.empty() || mapPath == "-") return usage(std::string("the font map must be a file; ") + kUsageLine);
+  // A font map is a few KiB (one line per byte value); the bound only keeps
+  // a wrong argument (a device, a huge file) from filling memory.
+  const std::string map = readWhole(mapPath, kMaxFontMapBytes, "a font map");
+  PieceReader input(args.size() == 3 ? args[2] : std::string());  // refused before any warning
   // Like the editor's menu command, any file is applied (only its mapping
   // lines count); a file without the font-map title line is most likely the
   // arguments swapped, so say so without refusing.
@@ -96,7 +102,6 @@ int cmdFontmap(const Args& args) {
                  tolvan::kFontMapTitleLine.data());
   const tolvan::FontMapApplier applier(map);
 
-  PieceReader input(args.size() == 3 ? args[2] : std::string());
   std::string piece, out;
   for (;;) {
     input.next(piece);

@@ -1,7 +1,7 @@
 // tolvan-cli encrypt, decrypt, encrypt-text, decrypt-text and crc: the file
 // and text encryption and the file checksum from the command line, with the
 // messages the program shows (success on standard output, failure on
-// standard error with a non-zero exit status).
+// standard error after "tolvan-cli: ", exit status 1; 2 for bad usage).
 //
 // The password comes from --password-file PATH (its first line, without the
 // line ending) or, without that option, is asked on the terminal with echo
@@ -10,8 +10,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -40,21 +41,21 @@ Options parse(const Args& args, const char* command, size_t wantFiles) {
     if (!optionsDone && a == "--") {
       optionsDone = true;
     } else if (!optionsDone && a == "--password-file") {
-      if (i + 1 >= args.size()) throw std::runtime_error("--password-file needs a file name");
+      if (i + 1 >= args.size()) throw UsageError("--password-file needs a file name");
       o.hasPasswordFile = true;
       o.passwordFile = args[++i];
     } else if (!optionsDone && a.rfind("--password-file=", 0) == 0) {
       o.hasPasswordFile = true;
       o.passwordFile = a.substr(16);
     } else if (!optionsDone && a.size() > 1 && a[0] == '-') {
-      throw std::runtime_error(std::string(command) + ": unknown option '" + a + "' (try --help)");
+      throw UsageError(std::string(command) + ": unknown option '" + a + "' (try --help)");
     } else {
       o.files.push_back(a);
     }
   }
   if (o.files.size() != wantFiles)
-    throw std::runtime_error(std::string(command) + (wantFiles ? " needs one FILE" : " takes no file: it reads standard input") +
-                             " (try --help)");
+    throw UsageError(std::string(command) + (wantFiles ? " needs one FILE" : " takes no file: it reads standard input") +
+                     " (try --help)");
   return o;
 }
 
@@ -76,11 +77,28 @@ void stripLineEnd(std::string& s) {
   if (!s.empty() && s.back() == '\r') s.pop_back();
 }
 
+// The first line of the file, which may be a pipe (a shell's <(...)); read
+// no further than the line, and no more than kMaxPasswordLine of it, so a
+// file without line breaks (a device, a large file named by mistake) cannot
+// fill memory.
+constexpr size_t kMaxPasswordLine = 64 * 1024;
 void readPasswordFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open the password file " + path);
-  std::getline(in, out);  // the first line; an empty file gives the empty password
-  if (in.bad()) throw std::runtime_error("cannot read the password file " + path);
+  if (path.empty() || path == "-")
+    throw UsageError("the password is never read from standard input; --password-file needs a file");
+  Input in(path);
+  char c;
+  for (;;) {
+    ssize_t n;
+    do n = ::read(in.fd(), &c, 1);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) throw std::runtime_error("cannot read the password file " + path + ": " + std::strerror(errno));
+    if (n == 0 || c == '\n') break;
+    if (out.size() == kMaxPasswordLine)
+      throw std::runtime_error("the first line of the password file " + path + " is longer than " +
+                               sizeText(kMaxPasswordLine));
+    out += c;
+  }
+  tolvan::SecureFill(&c, 1, 0);
   stripLineEnd(out);
 }
 
@@ -117,10 +135,10 @@ int succeed(const std::string& message) {
   return 0;
 }
 
-int report(const std::string& message) {
-  std::fprintf(stderr, "%s\n", message.c_str());
-  return 1;
-}
+
+// The text commands hold the whole text (and its Base64) in memory, as the
+// editor does; this bounds what standard input may bring.
+constexpr std::uint64_t kMaxTextBytes = std::uint64_t(128) << 20;
 
 void writeOut(const std::string& bytes) {
   if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0)
@@ -133,12 +151,12 @@ using FileWorker = tolvan::FileCryptResult (*)(tolvan::TDCP_blockcipher&, const 
 int fileCommand(const Args& args, const char* command, FileWorker worker, const char* tempSuffix) {
   const Options o = parse(args, command, 1);
   const std::string& f = o.files[0];
-  if (!tolvan::IsExistingFile(f)) return report(tolvan::NotAFileMessage(f));
+  if (!tolvan::IsExistingFile(f)) return fail(tolvan::NotAFileMessage(f));
   Password pw;
   getPassword(o, pw);
   tolvan::TDCP_blowfish cipher;
   const auto r = worker(cipher, f, f + tempSuffix, pw.value(), {});
-  return r.ok() ? succeed(r.message) : report(r.message);
+  return r.ok() ? succeed(r.message) : fail(r.message);
 }
 
 }  // namespace
@@ -151,7 +169,7 @@ int cmdEncryptText(const Args& args) {
   const Options o = parse(args, "encrypt-text", 0);
   Password pw;
   getPassword(o, pw);
-  std::string text = readAll("");
+  std::string text = readWhole("", kMaxTextBytes, "the text");
   tolvan::TDCP_blowfish cipher;
   std::string line = tolvan::EncryptText(cipher, text, pw.value());
   tolvan::SecureFill(text.data(), text.size(), 0);
@@ -165,7 +183,7 @@ int cmdDecryptText(const Args& args) {
   const Options o = parse(args, "decrypt-text", 0);
   Password pw;
   getPassword(o, pw);
-  std::string text = readAll("");
+  std::string text = readWhole("", kMaxTextBytes, "the text");
   // A line break after the Base64 (from echo, an editor or encrypt-text on a
   // terminal) is not part of it. Only a text whose length is not a whole
   // number of Base64 quads is trimmed: one that is decodes exactly as given,
@@ -178,7 +196,7 @@ int cmdDecryptText(const Args& args) {
     writeOut(bytes);
     tolvan::SecureFill(bytes.data(), bytes.size(), 0);
   } catch (const tolvan::CryptoError& e) {
-    return report(e.what());
+    return fail(e.what());
   }
   return 0;
 }
@@ -186,9 +204,10 @@ int cmdDecryptText(const Args& args) {
 int cmdCrc(const Args& args) {
   const Options o = parse(args, "crc", 1);
   const std::string& f = o.files[0];
-  if (!tolvan::IsExistingFile(f)) return report(tolvan::NotAFileMessage(f));
+  if (!tolvan::IsExistingFile(f)) return fail(tolvan::NotAFileMessage(f));
   std::uint32_t crc = 0;
-  if (!tolvan::FileCRC32(f, crc)) return fail("cannot read " + f + " (the checksum needs a readable, writable file)");
+  std::string why;
+  if (!tolvan::FileCRC32(f, crc, &why)) return fail(why);
   return succeed(tolvan::CrcMessage(f, crc));
 }
 

@@ -1,6 +1,14 @@
 // tolvan-cli type: feeds key bytes through one keyboard layout, as if typed
 // into an empty document in Tamil mode right after start-up, and prints the
 // resulting TSCII text.
+//
+// Keys are read and typed in pieces and the text is written as it grows, so
+// any amount of input (a device that never ends included) runs in bounded
+// memory. Only the end of the text can still change: a key deletes at most a
+// few characters before the caret (a backspace one, a rule a handful), so
+// everything but the last kKeep bytes is final and is written out. A run of
+// backspaces that reaches text already written (more than kKeep bytes back)
+// cannot be honoured in a stream and is reported as a failure.
 #include <cstdio>
 #include <stdexcept>
 
@@ -8,6 +16,12 @@
 #include "input/keyboard.h"
 
 namespace cli {
+
+namespace {
+constexpr size_t kKeep = size_t(1) << 20;
+// More than any one key deletes, however its rules chain.
+constexpr size_t kMostDeletedByOneKey = 64;
+}  // namespace
 
 int cmdType(const Args& args) {
   std::string layoutName;
@@ -17,41 +31,53 @@ int cmdType(const Args& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--layout") {
-      if (i + 1 >= args.size()) return fail("type: --layout needs a value");
+      if (i + 1 >= args.size()) return usage("type: --layout needs a value");
       layoutName = args[++i];
       haveLayout = true;
     } else if (a.rfind("--layout=", 0) == 0) {
       layoutName = a.substr(9);
       haveLayout = true;
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-      return fail("type: unknown option '" + a + "'");
+      return usage("type: unknown option '" + a + "'");
     } else if (!haveFile) {
       file = a;
       haveFile = true;
     } else {
-      return fail("type: only one input file may be given");
+      return usage("type: only one input file may be given");
     }
   }
-  if (!haveLayout) return fail("type: missing --layout anjal|mylai|typewriter|roman");
+  if (!haveLayout) return usage("type: missing --layout anjal|mylai|typewriter|roman");
   tolvan::Layout layout;
   if (!tolvan::parseLayout(layoutName, layout))
-    return fail("type: unknown layout '" + layoutName + "' (anjal, mylai, typewriter, roman)");
+    return usage("type: unknown layout '" + layoutName + "' (anjal, mylai, typewriter, roman)");
 
-  std::string keys;
-  try {
-    keys = readAll(file);
-  } catch (const std::exception& e) {
-    return fail(std::string("type: ") + e.what());
-  }
-
+  PieceReader input(file);
   tolvan::TamilState state;  // fresh: nothing typed yet
   tolvan::TextBufferSink editor(layout, state, /*tamilMode=*/true);
-  for (char c : keys) editor.typeKey(static_cast<unsigned char>(c));
-
-  const std::string& text = editor.text();
-  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
-    return fail("type: cannot write standard output");
-  if (std::fflush(stdout) != 0) return fail("type: cannot write standard output");
+  std::string& text = editor.text();  // the part not yet written
+  std::uint64_t written = 0, offset = 0;
+  std::string keys, out;
+  for (;;) {
+    input.next(keys);
+    if (keys.empty()) break;
+    for (char c : keys) {
+      if (written > 0 && text.size() < kMostDeletedByOneKey)
+        throw std::runtime_error("type: the backspaces before key offset " + std::to_string(offset) +
+                                 " reach text already written (more than " + sizeText(kKeep) +
+                                 " back); the output is incomplete");
+      editor.typeKey(static_cast<unsigned char>(c));
+      ++offset;
+    }
+    if (text.size() >= 2 * kKeep) {
+      const size_t settled = text.size() - kKeep;
+      out.assign(text, 0, settled);
+      text.erase(0, settled);
+      writePiece(out);
+      written += settled;
+    }
+  }
+  writePiece(text);
+  flushOut();
   return 0;
 }
 

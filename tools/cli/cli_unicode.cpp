@@ -35,7 +35,7 @@ struct WarningPrinter {
 int convertUnicode(const std::string& from, const std::string& to, const std::string& file) {
   const bool toUnicode = from == "tscii" && to == "unicode";
   if (!toUnicode && !(from == "unicode" && to == "tscii"))
-    return fail("cannot convert " + from + " to " + to + " (the Unicode pairs are tscii->unicode, unicode->tscii)");
+    return usage("cannot convert " + from + " to " + to + " (the Unicode pairs are tscii->unicode, unicode->tscii)");
   PieceReader in(file);
   WarningPrinter printer;
   auto warn = [&printer](size_t offset, const std::string& what) { printer(offset, what); };

@@ -1,40 +1,9 @@
 // tolvan-cli entry point: dispatches to the subcommands listed in kCommands.
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
-#include <stdexcept>
+#include <string>
 
 #include "cli.h"
 #include "version.h"
-
-namespace cli {
-
-int fail(const std::string& message) {
-  std::fprintf(stderr, "tolvan-cli: %s\n", message.c_str());
-  return 2;
-}
-
-std::string readAll(const std::string& path) {
-  std::string out;
-  if (path.empty() || path == "-") {
-    char buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) out.append(buf, n);
-    if (std::ferror(stdin)) throw std::runtime_error("cannot read standard input");
-    return out;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) throw std::runtime_error("cannot read " + path);
-  return ss.str();
-}
-
-}  // namespace cli
 
 namespace {
 
@@ -62,7 +31,7 @@ const Command kCommands[] = {
                                           "      Decrypt Base64 text from standard input."},
     {"crc", cli::cmdCrc, "crc FILE\n"
                          "      Print the CRC-32 of a file."},
-    {"rtf", cli::cmdRtf, "rtf --to text FILE.rtf | rtf --to rtf FILE.txt\n"
+    {"rtf", cli::cmdRtf, "rtf --to text [FILE.rtf] | rtf --to rtf [FILE.txt]\n"
                          "      Read an RTF document as plain bytes, or write text as RTF."},
 };
 
@@ -79,7 +48,7 @@ void printHelp(std::FILE* to) {
 int main(int argc, char** argv) {
   if (argc < 2) {
     printHelp(stderr);
-    return 2;
+    return cli::kUsage;
   }
   std::string name = argv[1];
   if (name == "--help" || name == "-h" || name == "help") {
@@ -91,14 +60,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   cli::Args args(argv + 2, argv + argc);
-  for (const auto& c : kCommands) {
-    if (name == c.name) {
-      try {
-        return c.run(args);
-      } catch (const std::exception& e) {
-        return cli::fail(e.what());
-      }
-    }
-  }
-  return cli::fail("unknown command '" + name + "' (try --help)");
+  for (const auto& c : kCommands)
+    if (name == c.name) return cli::runCommand(c.run, args);
+  return cli::usage("unknown command '" + name + "' (try --help)");
 }

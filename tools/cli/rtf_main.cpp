@@ -1,13 +1,19 @@
-// tolvan-cli rtf: the editor's RTF reader and writer from the command line.
-//   rtf --to text FILE.rtf   the document's text, one byte per character
-//   rtf --to rtf FILE.txt    an RTF document holding the text's lines
+// tolvan-rtf: the editor's RTF reader and writer from the command line, the
+// program behind `tolvan-cli rtf` (which hands its arguments over to it).
+//   --to text [FILE.rtf]   the document's text, one byte per character
+//   --to rtf [FILE.txt]    an RTF document holding the text's lines
+// FILE left out or "-" is standard input. It is a program of its own because
+// it needs Qt (QTextDocument): the other commands of tolvan-cli start
+// without loading Qt at all.
 #include <QGuiApplication>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "cli.h"
 #include "platform/rtf/rtf.h"
@@ -103,37 +109,60 @@ void textToDocument(const std::string& bytes, QTextDocument& doc) {
   cur.endEditBlock();
 }
 
-int usage() { return fail("usage: rtf --to text FILE.rtf | rtf --to rtf FILE.txt"); }
+const char kUsageLine[] = "usage: tolvan-cli rtf --to text [FILE.rtf] | rtf --to rtf [FILE.txt]";
 
-}  // namespace
+// Text turned into an RTF document is held in a QTextDocument, several
+// bytes per character; this keeps that within reason.
+constexpr std::uint64_t kMaxTextBytes = std::uint64_t(64) << 20;
 
-int cmdRtf(const Args& args) {
+void writeAll(const char* data, size_t n) {
+  if (n > 0 && std::fwrite(data, 1, n, stdout) != n) throw std::runtime_error("cannot write standard output");
+  flushOut();
+}
+
+int rtfCommand(const Args& args) {
   std::string to, file;
+  bool haveFile = false;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--to" && i + 1 < args.size())
+    const std::string& a = args[i];
+    if (a == "--to") {
+      if (i + 1 >= args.size()) return usage(std::string("rtf: --to needs text or rtf; ") + kUsageLine);
       to = args[++i];
-    else if (file.empty())
-      file = args[i];
-    else
-      return usage();
+    } else if (a.rfind("--to=", 0) == 0) {
+      to = a.substr(5);
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      return usage("rtf: unknown option '" + a + "'; " + kUsageLine);
+    } else if (!haveFile) {
+      file = a;
+      haveFile = true;
+    } else {
+      return usage(std::string("rtf: only one input file may be given; ") + kUsageLine);
+    }
   }
-  if ((to != "text" && to != "rtf") || file.empty()) return usage();
-  const std::string bytes = readAll(file);
+  if (to != "text" && to != "rtf") return usage(kUsageLine);
+  const bool toText = to == "text";
+  // Read (and refused if it must be) before Qt starts.
+  const std::string bytes =
+      toText ? readWhole(file, static_cast<std::uint64_t>(tolvan::rtf::kMaxInputBytes), "an RTF document")
+             : readWhole(file, kMaxTextBytes, "a text turned into RTF");
   ensureGuiApp();
   QTextDocument doc;
-  if (to == "text") {
+  if (toText) {
     QString error;
     if (!tolvan::rtf::readRtf(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())),
                               &doc, &error))
-      return fail(file + ": " + error.toStdString());
+      return fail((haveFile && file != "-" ? file : std::string("standard input")) + ": " + error.toStdString());
     const std::string out = documentText(doc);
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    writeAll(out.data(), out.size());
   } else {
     textToDocument(bytes, doc);
     const QByteArray out = tolvan::rtf::writeRtf(&doc);
-    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+    writeAll(out.constData(), static_cast<size_t>(out.size()));
   }
-  return std::fflush(stdout) == 0 ? 0 : fail("cannot write standard output");
+  return 0;
 }
 
+}  // namespace
 }  // namespace cli
+
+int main(int argc, char** argv) { return cli::runCommand(cli::rtfCommand, cli::Args(argv + 1, argv + argc)); }
