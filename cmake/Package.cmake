@@ -7,7 +7,8 @@ include(GNUInstallDirs)
 if(TARGET tolvan)
   install(TARGETS tolvan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-install(TARGETS tolvan-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# tolvan-cli runs tolvan-rtf from its own folder for the rtf command.
+install(TARGETS tolvan-cli tolvan-rtf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/Tolvan.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvan)
 install(FILES ${CMAKE_SOURCE_DIR}/data/tolvan.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -22,12 +22,13 @@ fi
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DTOLVAN_FUZZ=ON -DTOLVAN_GUI=OFF -DTOLVAN_BENCH=OFF \
+# The window is built too: fuzz/gui drives the real document window.
+CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DTOLVAN_FUZZ=ON -DTOLVAN_GUI=ON -DTOLVAN_BENCH=OFF \
   "${launcher[@]}"
 
 # Every fuzz/<name>_fuzz.cpp and fuzz/qt/<name>_fuzz.cpp is the target fuzz_<name>.
 targets=()
-for f in fuzz/*_fuzz.cpp fuzz/qt/*_fuzz.cpp; do
+for f in fuzz/*_fuzz.cpp fuzz/qt/*_fuzz.cpp fuzz/gui/*_fuzz.cpp; do
   n=$(basename "$f" _fuzz.cpp)
   targets+=("fuzz_$n")
 done

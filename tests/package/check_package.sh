@@ -17,7 +17,7 @@ trap 'rm -rf "$work"' EXIT
 deb=$(ls "$work"/tolvan_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || { echo "no package built"; cat "$work/cpack.log"; exit 1; }
 list=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for want in ./usr/bin/tolvan ./usr/bin/tolvan-cli ./usr/share/tolvan/Tolvan.txt \
+for want in ./usr/bin/tolvan ./usr/bin/tolvan-cli ./usr/bin/tolvan-rtf ./usr/share/tolvan/Tolvan.txt \
             ./usr/share/applications/tolvan.desktop \
             ./usr/share/metainfo/org.tolvan.tolvan.metainfo.xml \
             ./usr/share/icons/hicolor/scalable/apps/tolvan.svg \
