@@ -351,6 +351,7 @@ constexpr std::array<DecEntry, unicode_simd::kEmitEntries> makeEmitTable() {
 }
 constexpr auto kEmit = makeEmitTable();
 static_assert(kEmit[unicode_simd::kAbsorbed].len == 0);
+static_assert(sizeof(DecEntry) == unicode_simd::kEntrySize);
 
 constexpr bool isPrefixSign(uint8_t b) { return b >= kByteE && b <= kByteAi; }
 constexpr bool isLive(uint8_t b) { return kPrevClass[b] != kAfterOther; }
@@ -459,7 +460,14 @@ struct Decoder {
             while (!flagged[count]) ++count;
             scalarUntil = i + kB;
           }
-          for (size_t k = 0; k < count; ++k) w = put(w, kEmit[idx[k]]);
+          const char* table = reinterpret_cast<const char*>(kEmit.data());
+          auto emit = [&](size_t k) { w = put(w, *reinterpret_cast<const DecEntry*>(table + idx[k])); };
+          if (count == kB) {
+#pragma GCC unroll 16
+            for (size_t k = 0; k < kB; ++k) emit(k);
+          } else {
+            for (size_t k = 0; k < count; ++k) emit(k);
+          }
         }
         i += count;
         // The last letter copied may end past the block.

@@ -81,7 +81,7 @@ template <int W>
     row = (au & 6) | (~au & row);  // au 6
     row = (absorbed & 7) | (~absorbed & row);
     const u8 sel = ~absorbed & ((sp & b1) | (~sp & b));
-    const u16 x = __builtin_convertvector(sel, u16) | (u16)(__builtin_convertvector(row, u16) << 8);
+    const u16 x = (__builtin_convertvector(sel, u16) | (u16)(__builtin_convertvector(row, u16) << 8)) * kEntrySize;
     std::memcpy(idx + k, &x, sizeof x);
   }
   uint64_t words[W / 8];

@@ -28,8 +28,9 @@ BridgeLevel SetBridgeLevel(BridgeLevel level);
 // --- TSCII -> Unicode, the classifying pass --------------------------------
 //
 // A block is 64 TSCII bytes p[0, 64); the pass reads p[-2] to p[65] too. For
-// each byte k it writes idx[k] = row * 256 + byte, the entry of the decoder's
-// emit table that holds the UTF-8 of the letter starting at k:
+// each byte k it writes idx[k] = 16 * (row * 256 + byte), the byte offset of
+// the entry of the decoder's emit table (16-byte entries) that holds the UTF-8
+// of the letter starting at k:
 //   - row 0, byte p[k]: a letter of one byte (a post sign here always joins
 //     the live consonant before it);
 //   - rows 1..6, byte p[k+1]: p[k] is a prefix sign and p[k+1] the live
@@ -43,6 +44,7 @@ BridgeLevel SetBridgeLevel(BridgeLevel level);
 constexpr int kBlock = 64;
 constexpr int kSignRows = 7;                       // row 0 and the six signs
 constexpr uint16_t kAbsorbed = kSignRows * 256;    // an entry of length zero
+constexpr int kEntrySize = 16;
 constexpr int kEmitEntries = kSignRows * 256 + 1;  // rows, then kAbsorbed
 using ClassifyFn = bool (*)(const uint8_t* p, uint16_t* idx, uint8_t* flags);
 // nullptr for Scalar.
