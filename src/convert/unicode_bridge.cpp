@@ -443,11 +443,17 @@ struct Decoder {
           w = c.w;
           wend = c.end;
         }
-        uint64_t high = 0;
-        for (size_t k = 0; k < kB; k += 8) {
-          uint64_t word;
-          std::memcpy(&word, p + i + k, 8);
-          high |= word;
+        // A block of ASCII is copied as it is. Tamil prose seldom has eight
+        // ASCII bytes in a row, so only a block that starts with them is
+        // looked at as a whole.
+        uint64_t high;
+        std::memcpy(&high, p + i, 8);
+        if (!(high & 0x8080808080808080ull)) {
+          for (size_t k = 8; k < kB; k += 8) {
+            uint64_t word;
+            std::memcpy(&word, p + i + k, 8);
+            high |= word;
+          }
         }
         size_t count = kB;
         if (!(high & 0x8080808080808080ull)) {
