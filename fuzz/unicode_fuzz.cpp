@@ -7,7 +7,11 @@
 //   - canonical text (TSCII that has been through both directions) is a fixed
 //     point of the round trip;
 //   - UnicodeToTscii never gives more bytes than it was given;
-//   - two pieces give exactly the bytes and warnings of one call.
+//   - two pieces give exactly the bytes and warnings of one call;
+//   - every vector level gives the bytes and warnings of the scalar code,
+//     whole and in pieces, on the input and on the input repeated to a few
+//     hundred bytes behind a prefix of 0..63 bytes, so that every letter of it
+//     meets the edges of the 64-byte blocks the vector code works in.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +20,7 @@
 #include <vector>
 
 #include "convert/unicode_bridge.h"
+#include "convert/unicode_simd.h"
 #include "convert/unicode_stream.h"
 
 namespace {
@@ -75,11 +80,65 @@ std::string inTwoPieces(Stream& stream, std::string_view in, size_t cut) {
   return out;
 }
 
+using tolvan::unicode_simd::BridgeLevel;
+
+struct Result {
+  std::string out;
+  std::vector<std::pair<size_t, std::string>> warnings;
+  bool operator==(const Result&) const = default;
+};
+
+// Both directions of `in`, whole and in two pieces cut at `cut`, at one level.
+std::vector<Result> convertAt(BridgeLevel level, std::string_view in, size_t cut) {
+  tolvan::unicode_simd::SetBridgeLevel(level);
+  std::vector<Result> r;
+  auto add = [&](auto convert) {
+    Warnings w;
+    Result x;
+    x.out = convert(w.fn());
+    x.warnings = std::move(w.list);
+    r.push_back(std::move(x));
+  };
+  add([&](const tolvan::BridgeWarning& f) { return tolvan::TsciiToUnicode(in, f); });
+  add([&](const tolvan::BridgeWarning& f) {
+    tolvan::TsciiToUnicodeStream s(f);
+    return inTwoPieces(s, in, cut);
+  });
+  for (tolvan::Unmappable policy : {tolvan::Unmappable::KeepUtf8, tolvan::Unmappable::Drop}) {
+    add([&](const tolvan::BridgeWarning& f) { return tolvan::UnicodeToTscii(in, f, policy); });
+    add([&](const tolvan::BridgeWarning& f) {
+      tolvan::UnicodeToTsciiStream s(f, policy);
+      return inTwoPieces(s, in, cut);
+    });
+  }
+  return r;
+}
+
+void levelsAgree(std::string_view in, size_t cut) {
+  const auto levels = tolvan::unicode_simd::AvailableBridgeLevels();
+  const BridgeLevel before = tolvan::unicode_simd::ActiveBridgeLevel();
+  const std::vector<Result> scalar = convertAt(BridgeLevel::Scalar, in, cut);
+  for (BridgeLevel level : levels)
+    if (level != BridgeLevel::Scalar && convertAt(level, in, cut) != scalar) {
+      std::fprintf(stderr, "level %s:\n", tolvan::unicode_simd::BridgeLevelName(level));
+      fail("a vector level differs from the scalar code");
+    }
+  tolvan::unicode_simd::SetBridgeLevel(before);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view in(reinterpret_cast<const char*>(data), size);
   const size_t cut = size ? data[0] % (size + 1) : 0;
+
+  // Every level alike, on the input and on it repeated behind a prefix.
+  levelsAgree(in, cut);
+  if (size) {
+    std::string tiled(data[size - 1] % 64, ' ');
+    while (tiled.size() < 400) tiled += in;
+    levelsAgree(tiled, cut + 130);
+  }
 
   // As TSCII.
   Warnings w;

@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert/unicode_simd.h"
 #include "convert/unicode_stream.h"
 #include "convert/unicode_tables.h"
 
@@ -52,16 +53,48 @@ struct Cursor {
   char* end;
 };
 
+// Sets the string's length to n without writing the bytes past the old
+// length: the codec overwrites them, and filling megabytes with zeros first
+// costs as much as a quarter of the conversion. The bytes in between are
+// indeterminate until written; every run trims the string to what it wrote.
+#if defined(__cpp_lib_string_resize_and_overwrite)
+void resizeUninit(std::string& s, size_t n) {
+  s.resize_and_overwrite(n, [](char*, size_t k) { return k; });
+}
+#elif defined(__GLIBCXX__)
+// libstdc++ before C++23 has the operation as a private member; an explicit
+// instantiation may name it, and hands its address out through a friend.
+template <class Tag, typename Tag::type Member>
+struct Expose {
+  friend typename Tag::type memberOf(Tag) { return Member; }
+};
+struct SetLength {
+  using type = void (std::string::*)(std::string::size_type);
+  friend type memberOf(SetLength);
+};
+template struct Expose<SetLength, &std::string::_M_set_length>;
+void resizeUninit(std::string& s, size_t n) {
+  if (n <= s.size()) {
+    s.resize(n);
+    return;
+  }
+  s.reserve(n);  // keeps [0, size()), which holds everything written so far
+  (s.*memberOf(SetLength{}))(n);
+}
+#else
+void resizeUninit(std::string& s, size_t n) { s.resize(n); }
+#endif
+
 // Makes room for at least `need` more bytes after w.
 [[gnu::noinline]] Cursor grow(std::string& s, char* w, size_t need) {
   const size_t pos = static_cast<size_t>(w - s.data());
-  s.resize(std::max(s.size() * 2, pos + need + 4096));
+  resizeUninit(s, std::max(s.size() * 2, pos + need + 4096));
   return {s.data() + pos, s.data() + s.size()};
 }
 
 Cursor begin(std::string& s, size_t need) {
   const size_t pos = s.size();
-  s.resize(pos + need + kSlack);
+  resizeUninit(s, pos + need + kSlack);
   return {s.data() + pos, s.data() + s.size()};
 }
 
@@ -295,6 +328,42 @@ constexpr DecEntry kEntryOo = entryOf(kSignOo);
 constexpr DecEntry kEntryAu = entryOf(kSignAu);
 constexpr DecEntry kEntryVowelAu = entryOf(0x0B94);
 
+// The emit table of the two-pass decoder (unicode_simd.h): row 0 is what a
+// byte gives as a letter of its own (a post sign on the consonant before it),
+// rows 1..6 a live consonant with the prefix sign before it (e, ee, ai) or the
+// sign composed with the length mark after it (o, oo, au); kAbsorbed gives
+// nothing. Entries the classifier never selects stay empty.
+constexpr std::array<DecEntry, unicode_simd::kEmitEntries> makeEmitTable() {
+  std::array<DecEntry, unicode_simd::kEmitEntries> t{};
+  constexpr char16_t rowSign[unicode_simd::kSignRows] = {0, kSignE, kSignEe, kSignAi, kSignO, kSignOo, kSignAu};
+  for (int b = 0; b < 256; ++b) {
+    const DecEntry& e = kDecTables[kAfterGrantha][b];
+    for (int k = 0; k < e.len; ++k) t[b].u8[k] = e.u8[k];
+    t[b].len = e.len;
+    if (kPrevClass[b] == kAfterOther) continue;
+    for (int row = 1; row < unicode_simd::kSignRows; ++row) {
+      DecEntry& r = t[row * 256 + b];
+      r = t[b];
+      append(r, rowSign[row]);
+    }
+  }
+  return t;
+}
+constexpr auto kEmit = makeEmitTable();
+static_assert(kEmit[unicode_simd::kAbsorbed].len == 0);
+static_assert(sizeof(DecEntry) == unicode_simd::kEntrySize);
+
+constexpr bool isPrefixSign(uint8_t b) { return b >= kByteE && b <= kByteAi; }
+constexpr bool isLive(uint8_t b) { return kPrevClass[b] != kAfterOther; }
+// Whether p[i] belongs to a letter that starts before it (i >= 2).
+inline bool absorbedAt(const uint8_t* p, size_t i) {
+  return (isLive(p[i]) && isPrefixSign(p[i - 1])) || (isPostSign(p[i]) && isLive(p[i - 1]) && isPrefixSign(p[i - 2]));
+}
+
+// Room the two-pass decoder keeps ahead of its write pointer: a block of 64
+// letters of up to 12 bytes each, plus the overhang of the last copy.
+constexpr size_t kBlockRoom = unicode_simd::kBlock * 12 + 16;
+
 // Copies the whole entry (16 bytes, one vector move) and keeps its UTF-8;
 // kSlack leaves room for the bytes past it, which the next write covers.
 inline char* put(char* w, const DecEntry& e) {
@@ -353,11 +422,65 @@ struct Decoder {
     // never a post sign and pb is simply its last byte.
     uint8_t pb = st.prev, pb2 = st.prev2;
     size_t i = 0;
+    // Two passes over 64-byte blocks where the processor has vectors: one
+    // classifies every byte, the other copies each letter's UTF-8 from
+    // kEmit. A block with a letter that needs a warning or a closer look is
+    // copied up to that letter; the loop below does the rest of the block.
+    const unicode_simd::ClassifyFn classify = unicode_simd::TsciiClassifier(unicode_simd::ActiveBridgeLevel());
+    alignas(64) uint16_t idx[unicode_simd::kBlock];
+    alignas(64) uint8_t flagged[unicode_simd::kBlock];
+    size_t scalarUntil = 0;
     while (i < limit) {
       if (static_cast<size_t>(wend - w) < kSlack) {
         c = grow(s, w, (limit - i) * 4 + kSlack);
         w = c.w;
         wend = c.end;
+      }
+      constexpr size_t kB = unicode_simd::kBlock;
+      if (classify && i >= scalarUntil && i >= 2 && i + kB + 2 <= n && i + kB <= limit) {
+        if (static_cast<size_t>(wend - w) < kBlockRoom) {
+          c = grow(s, w, (limit - i) * 4 + kBlockRoom);
+          w = c.w;
+          wend = c.end;
+        }
+        // A block of ASCII is copied as it is. Tamil prose seldom has eight
+        // ASCII bytes in a row, so only a block that starts with them is
+        // looked at as a whole.
+        uint64_t high;
+        std::memcpy(&high, p + i, 8);
+        if (!(high & 0x8080808080808080ull)) {
+          for (size_t k = 8; k < kB; k += 8) {
+            uint64_t word;
+            std::memcpy(&word, p + i + k, 8);
+            high |= word;
+          }
+        }
+        size_t count = kB;
+        if (!(high & 0x8080808080808080ull)) {
+          std::memcpy(w, p + i, kB);
+          w += kB;
+        } else {
+          const bool any = classify(p + i, idx, flagged);
+          if (any) {
+            count = 0;
+            while (!flagged[count]) ++count;
+            scalarUntil = i + kB;
+          }
+          const char* table = reinterpret_cast<const char*>(kEmit.data());
+          auto emit = [&](size_t k) { w = put(w, *reinterpret_cast<const DecEntry*>(table + idx[k])); };
+          if (count == kB) {
+#pragma GCC unroll 16
+            for (size_t k = 0; k < kB; ++k) emit(k);
+          } else {
+            for (size_t k = 0; k < count; ++k) emit(k);
+          }
+        }
+        i += count;
+        // The last letter copied may end past the block.
+        if (count == kB)
+          while (i < n && absorbedAt(p, i)) ++i;
+        pb = p[i - 1];
+        continue;
       }
       // Eight bytes at a time: all ASCII is copied (with the run that
       // follows), otherwise they go through the tables until a byte needs

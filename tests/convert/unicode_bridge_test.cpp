@@ -1,7 +1,8 @@
 // TSCII <-> Unicode codec: every consonant with every vowel sign both ways,
 // ligatures, second codes, unassigned bytes, lone signs, round trips,
 // agreement with glibc's TSCII charset, unmappable characters, malformed
-// UTF-8, piecewise conversion, and tolvan-cli's two convert pairs.
+// UTF-8, piecewise conversion, every level of vector code against the scalar
+// code, and tolvan-cli's two convert pairs.
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "convert/unicode_bridge.h"
+#include "convert/unicode_simd.h"
 #include "convert/unicode_stream.h"
 
 namespace {
@@ -517,6 +519,152 @@ TEST(UnicodeBridge, PiecewiseEqualsWhole) {
     EXPECT_TRUE(warningsEqual(wu.list, wholeU.list)) << "round " << round;
   }
 }
+
+// --- Every level of vector code against the scalar code --------------------
+
+using tolvan::unicode_simd::BridgeLevel;
+
+}  // namespace
+
+namespace tolvan::unicode_simd {
+void PrintTo(BridgeLevel level, std::ostream* os) { *os << BridgeLevelName(level); }
+}  // namespace tolvan::unicode_simd
+
+namespace {
+
+// Runs the tests of a level with that level active, and the scalar code
+// when a test asks for the reference.
+class BridgeLevels : public ::testing::TestWithParam<BridgeLevel> {
+ protected:
+  void SetUp() override { before_ = tolvan::unicode_simd::SetBridgeLevel(GetParam()); }
+  void TearDown() override { tolvan::unicode_simd::SetBridgeLevel(before_); }
+
+  struct Result {
+    std::string out;
+    std::vector<std::pair<size_t, std::string>> warnings;
+    bool operator==(const Result&) const = default;
+  };
+  // Both directions, whole and in pieces of `piece` bytes, at `level`.
+  static std::vector<Result> convert(BridgeLevel level, std::string_view in, size_t piece) {
+    const BridgeLevel was = tolvan::unicode_simd::SetBridgeLevel(level);
+    std::vector<Result> r;
+    auto add = [&](auto fn) {
+      Result x;
+      x.out = fn([&](size_t off, const std::string& what) { x.warnings.emplace_back(off, what); });
+      r.push_back(std::move(x));
+    };
+    add([&](const tolvan::BridgeWarning& w) { return TsciiToUnicode(in, w); });
+    add([&](const tolvan::BridgeWarning& w) {
+      tolvan::TsciiToUnicodeStream s(w);
+      std::string out;
+      for (size_t at = 0; at < in.size(); at += piece) s.feed(in.substr(at, piece), out);
+      s.finish(out);
+      return out;
+    });
+    add([&](const tolvan::BridgeWarning& w) { return UnicodeToTscii(in, w); });
+    add([&](const tolvan::BridgeWarning& w) {
+      tolvan::UnicodeToTsciiStream s(w);
+      std::string out;
+      for (size_t at = 0; at < in.size(); at += piece) s.feed(in.substr(at, piece), out);
+      s.finish(out);
+      return out;
+    });
+    tolvan::unicode_simd::SetBridgeLevel(was);
+    return r;
+  }
+  static void expectAsScalar(std::string_view in, const std::string& what) {
+    for (size_t piece : {size_t{61}})
+      ASSERT_TRUE(convert(GetParam(), in, piece) == convert(BridgeLevel::Scalar, in, piece))
+          << what << ", pieces of " << piece << ": " << hex(in);
+  }
+
+ private:
+  BridgeLevel before_{};
+};
+
+// Canonical Tamil prose as TSCII, with spaces, punctuation and line breaks.
+std::string prose() {
+  const std::u32string words[] = {U"தமிழ்", U"கொடி", U"கோயில்", U"பௌர்ணமி", U"ஜெயம்", U"க்ஷேத்திரம்",
+                                  U"ஸ்ரீ", U"டிசம்பர்", U"பூமி", U"சென்னை", U"ஒளி", U"மக்கள்"};
+  std::string u;
+  for (int k = 0; u.size() < 1200; ++k) {
+    u += utf8(words[k % std::size(words)]);
+    u += k % 7 == 6 ? "\r\n" : k % 5 == 4 ? ", " : " ";
+  }
+  return UnicodeToTscii(u);
+}
+
+// A short piece of TSCII that needs care, slid across the 64-byte blocks of
+// the vector code inside prose: every letter of it meets a block edge, as
+// first, middle and last byte of a block.
+TEST_P(BridgeLevels, EdgeCasesAtEveryPlaceInABlock) {
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"prefix signs with their consonant", bytes({0xA6, 0xB8, 0xA7, 0xC1, 0xA8, 0x83, 0xA6, 0x87})},
+      {"o, oo and au, length mark after the consonant", bytes({0xA6, 0xB8, 0xA1, 0xA7, 0xC9, 0xA1, 0xA6, 0xC0, 0xAA})},
+      {"length marks on grantha and k.ssa", bytes({0xA6, 0x87, 0xA1, 0xA7, 0x86, 0xA1, 0xA6, 0x85, 0xAA})},
+      {"lone prefix signs", bytes({0xA6, 0x20, 0xA7, 0xA7, 0xB8, 0xA8, 0xEC, 0xA6, 0x0D, 0x0A})},
+      {"lone post signs and length marks", bytes({0x20, 0xA1, 0xAA, 0xA1, 0xA1, 0xB8, 0xA1, 0xAA, 0xA5})},
+      {"second sign on a prefix letter", bytes({0xA6, 0xB8, 0xA4, 0xA8, 0xC1, 0xA1, 0xA7, 0xB8, 0xAA})},
+      {"post signs on live consonants", bytes({0xB8, 0xA1, 0xC1, 0xA2, 0x83, 0xA4, 0x87, 0xA5, 0xBC, 0xA1})},
+      {"second spellings of u, tti and sri", bytes({0xB8, 0xA4, 0xC9, 0xA5, 0xBC, 0xA2, 0xBC, 0xA3, 0x8A, 0xC3, 0xA3})},
+      {"ra with ii, not after dead sa", bytes({0xC3, 0xA3, 0xF4, 0xC3, 0xA3})},
+      {"dead ka before ssa", bytes({0xEC, 0x84, 0xEC, 0x89, 0xEC, 0xA6, 0x84, 0xA6, 0xEC, 0x84, 0xEC, 0xA7, 0x84, 0xA1})},
+      {"o and au vowels", bytes({0xB4, 0xAA, 0xB4, 0x20, 0xB4, 0xB6, 0xB4, 0xA1})},
+      {"bytes with no character and the second i", bytes({0xA0, 0xFF, 0xFE, 0xA6, 0xFF, 0xB8, 0xA0})},
+      {"CR LF between a prefix sign and its consonant", bytes({0xA6, 0x0D, 0x0A, 0xB8, 0xA1, 0x0D, 0x0A})},
+      {"longest letters", std::string(70, '\x8C') + std::string(70, '\x82') + bytes({0xA6, 0x87, 0xAA})},
+      {"ASCII block", std::string(130, 'a') + bytes({0xA6})},
+  };
+  const std::string filler = prose();
+  for (const auto& c : cases) {
+    for (size_t at = 0; at <= 140; ++at) {
+      const std::string text = filler.substr(0, at) + c.bytes + filler.substr(at, 300);
+      expectAsScalar(text, std::string(c.name) + " at " + std::to_string(at));
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// Long random texts of Tamil letters, prefix and post signs and other bytes,
+// and plain prose, against the scalar code.
+TEST_P(BridgeLevels, RandomTextsAsScalar) {
+  std::mt19937 rng(1210);
+  std::uniform_int_distribution<int> len(0, 700), pick(0, 15), high(0x80, 0xFF), pre(0xA6, 0xA8),
+      post(0xA1, 0xA5), live(0xB8, 0xC9), grantha(0x83, 0x87);
+  for (int n = 0; n < 600; ++n) {
+    std::string t;
+    for (int k = len(rng); k > 0; --k) {
+      const int p = pick(rng);
+      if (p == 0) t += ' ';
+      else if (p <= 2) t += static_cast<char>(pre(rng));
+      else if (p <= 8) t += static_cast<char>(live(rng));
+      else if (p <= 10) t += static_cast<char>(grantha(rng));
+      else if (p <= 13) t += static_cast<char>(post(rng));
+      else if (p == 14) t += '\xAA';
+      else t += static_cast<char>(high(rng));
+    }
+    expectAsScalar(t, "random text " + std::to_string(n));
+    if (HasFatalFailure()) return;
+  }
+  const std::string text = prose();
+  expectAsScalar(text, "prose");
+  expectAsScalar(TsciiToUnicode(text), "prose as UTF-8");
+}
+
+std::vector<BridgeLevel> vectorLevels() {
+  std::vector<BridgeLevel> v;
+  for (BridgeLevel l : tolvan::unicode_simd::AvailableBridgeLevels())
+    if (l != BridgeLevel::Scalar) v.push_back(l);
+  return v;
+}
+INSTANTIATE_TEST_SUITE_P(UnicodeBridge, BridgeLevels, ::testing::ValuesIn(vectorLevels()),
+                         [](const ::testing::TestParamInfo<BridgeLevel>& info) {
+                           return std::string(tolvan::unicode_simd::BridgeLevelName(info.param));
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(BridgeLevels);
 
 }  // namespace
 

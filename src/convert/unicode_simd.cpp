@@ -1,0 +1,172 @@
+// Vector code of the TSCII <-> Unicode codec: the classifying pass of the
+// TSCII decoder (see unicode_simd.h), written once over GCC/Clang vector
+// types and compiled for each vector width with the processor features of
+// its level; and which level runs, chosen once from the processor.
+#include "convert/unicode_simd.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#define TOLVAN_BRIDGE_X86 1
+#endif
+
+namespace tolvan::unicode_simd {
+namespace {
+
+// Vectors wider than the baseline change the calling convention of functions
+// that pass them; here they are only passed between inlined helpers.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+template <int W>
+struct Vec {
+  typedef uint8_t u8 __attribute__((vector_size(W)));
+  typedef uint16_t u16 __attribute__((vector_size(2 * W)));
+};
+
+// The classifying pass over W bytes at a time. Every byte is decided from
+// itself and its neighbours at -2, -1, +1 and +2, so the vectors are
+// overlapping loads of the block. The function has no processor features of
+// its own: it is inlined into the per-level functions below, which give them.
+template <int W>
+[[gnu::always_inline]] inline bool classifyBlock(const uint8_t* p, uint16_t* idx, uint8_t* flags) {
+  using u8 = typename Vec<W>::u8;
+  using u16 = typename Vec<W>::u16;
+  auto load = [](const uint8_t* q) {
+    u8 v;
+    std::memcpy(&v, q, W);
+    return v;
+  };
+  // Byte masks (0xFF or 0) of byte ranges and values.
+  auto in = [](u8 x, uint8_t lo, uint8_t hi) { return (u8)((u8)(x - lo) <= (uint8_t)(hi - lo)); };
+  auto is = [](u8 x, uint8_t v) { return (u8)(x == v); };
+  auto prefix = [&](u8 x) { return in(x, 0xA6, 0xA8); };              // e, ee, ai
+  auto live = [&](u8 x) { return in(x, 0xB8, 0xC9) | in(x, 0x83, 0x87); };  // native, grantha
+  auto post = [&](u8 x) { return in(x, 0xA1, 0xA5) | is(x, 0xAA); };  // aa .. uu, au length
+
+  u8 any = {};
+  for (int k = 0; k < kBlock; k += W) {
+    const uint8_t* q = p + k;
+    const u8 b = load(q), b1 = load(q + 1), b2 = load(q + 2), m1 = load(q - 1), m2 = load(q - 2);
+    const u8 pb = prefix(b), pm1 = prefix(m1), pm2 = prefix(m2);
+    const u8 lm1 = live(m1), postB = post(b);
+
+    // A prefix sign with its live consonant starts a letter; the sign it ends
+    // with may take the length mark after the consonant.
+    const u8 sp = pb & live(b1);
+    const u8 aaNext = is(b2, 0xA1);
+    const u8 o = sp & is(b, 0xA6) & aaNext;
+    const u8 oo = sp & is(b, 0xA7) & aaNext;
+    const u8 au = sp & is(b, 0xA6) & is(b2, 0xAA);
+    const u8 absorbed = (live(b) & pm1) | (postB & lm1 & pm2);
+
+    const u8 joined = postB & lm1 & ~pm2;  // a post sign on the consonant before it
+    const u8 secondSpelling =
+        joined & ((in(b, 0xA4, 0xA5) & in(m1, 0xB8, 0xC9))           // u/uu forms exist
+                  | (in(b, 0xA2, 0xA3) & is(m1, 0xBC))                // tti, ttii
+                  | (is(b, 0xA3) & is(m1, 0xC3) & is(m2, 0x8A)));     // sri
+    const u8 ssaAfterDeadKa = ((is(b, 0x84) | is(b, 0x89)) & is(m1, 0xEC)) | (sp & is(b1, 0x84) & is(m1, 0xEC));
+    const u8 f = (pb & ~sp)                                  // lone prefix sign
+                 | (sp & post(b2) & ~(o | oo | au))         // a second sign
+                 | (postB & ~lm1)                           // lone post sign
+                 | secondSpelling | ssaAfterDeadKa          //
+                 | is(b, 0xFE) | is(b, 0xA0) | is(b, 0xFF)  // second i, no character
+                 | (is(b, 0xB4) & is(b1, 0xAA));            // o + au length mark
+    any |= f;
+    std::memcpy(flags + k, &f, W);
+
+    u8 row = sp & (u8)(b - 0xA5);  // e 1, ee 2, ai 3
+    row += (o | oo) & 3;           // o 4, oo 5
+    row = (au & 6) | (~au & row);  // au 6
+    row = (absorbed & 7) | (~absorbed & row);
+    const u8 sel = ~absorbed & ((sp & b1) | (~sp & b));
+    const u16 x = (__builtin_convertvector(sel, u16) | (u16)(__builtin_convertvector(row, u16) << 8)) * kEntrySize;
+    std::memcpy(idx + k, &x, sizeof x);
+  }
+  uint64_t words[W / 8];
+  std::memcpy(words, &any, W);
+  uint64_t r = 0;
+  for (uint64_t w : words) r |= w;
+  return r != 0;
+}
+
+bool classify16(const uint8_t* p, uint16_t* idx, uint8_t* flags) { return classifyBlock<16>(p, idx, flags); }
+
+#ifdef TOLVAN_BRIDGE_X86
+[[gnu::target("avx2")]] bool classify32(const uint8_t* p, uint16_t* idx, uint8_t* flags) {
+  return classifyBlock<32>(p, idx, flags);
+}
+[[gnu::target("avx512f,avx512bw")]] bool classify64(const uint8_t* p, uint16_t* idx, uint8_t* flags) {
+  return classifyBlock<64>(p, idx, flags);
+}
+#endif
+
+std::vector<BridgeLevel> detect() {
+  std::vector<BridgeLevel> v{BridgeLevel::Scalar};
+#ifdef TOLVAN_BRIDGE_X86
+  __builtin_cpu_init();
+  v.push_back(BridgeLevel::Sse2);
+  if (__builtin_cpu_supports("avx2")) v.push_back(BridgeLevel::Avx2);
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) v.push_back(BridgeLevel::Avx512);
+#else
+  v.push_back(BridgeLevel::Sse2);  // the same code on the processor's own 16-byte vectors
+#endif
+  return v;
+}
+
+const std::vector<BridgeLevel>& available() {
+  static const std::vector<BridgeLevel> levels = detect();
+  return levels;
+}
+
+// -1 until first use, then the active level.
+std::atomic<int> active{-1};
+
+}  // namespace
+
+const char* BridgeLevelName(BridgeLevel level) {
+  switch (level) {
+    case BridgeLevel::Sse2: return "sse2";
+    case BridgeLevel::Avx2: return "avx2";
+    case BridgeLevel::Avx512: return "avx512";
+    case BridgeLevel::Scalar: break;
+  }
+  return "scalar";
+}
+
+std::vector<BridgeLevel> AvailableBridgeLevels() { return available(); }
+
+BridgeLevel ActiveBridgeLevel() {
+  int a = active.load(std::memory_order_relaxed);
+  if (a < 0) {
+    a = static_cast<int>(available().back());
+    active.store(a, std::memory_order_relaxed);
+  }
+  return static_cast<BridgeLevel>(a);
+}
+
+BridgeLevel SetBridgeLevel(BridgeLevel level) {
+  const BridgeLevel before = ActiveBridgeLevel();
+  const auto& v = available();
+  if (std::find(v.begin(), v.end(), level) == v.end()) return before;  // never run what the processor lacks
+  active.store(static_cast<int>(level), std::memory_order_relaxed);
+  return before;
+}
+
+ClassifyFn TsciiClassifier(BridgeLevel level) {
+  switch (level) {
+    case BridgeLevel::Sse2: return classify16;
+#ifdef TOLVAN_BRIDGE_X86
+    case BridgeLevel::Avx2: return classify32;
+    case BridgeLevel::Avx512: return classify64;
+#else
+    case BridgeLevel::Avx2:
+    case BridgeLevel::Avx512: return classify16;
+#endif
+    case BridgeLevel::Scalar: break;
+  }
+  return nullptr;
+}
+
+}  // namespace tolvan::unicode_simd

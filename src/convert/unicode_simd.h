@@ -1,0 +1,53 @@
+// Vector code of the TSCII <-> Unicode codec and the choice of it at run time.
+// Internal to the codec: the public calls are in unicode_bridge.h and
+// unicode_stream.h. Tests, the fuzz target and the benchmark force each level
+// through SetBridgeLevel to compare it with the scalar code.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+namespace tolvan::unicode_simd {
+
+// How the codec runs. Every level gives exactly the same bytes and warnings.
+enum class BridgeLevel : uint8_t {
+  Scalar,  // byte-at-a-time tables only
+  Sse2,    // 16-byte vectors (every x86-64 processor)
+  Avx2,    // 32-byte vectors
+  Avx512,  // 64-byte vectors (AVX-512BW)
+};
+
+const char* BridgeLevelName(BridgeLevel level);
+// The levels this processor can run, Scalar first, the fastest last.
+std::vector<BridgeLevel> AvailableBridgeLevels();
+// The level conversions use now: the fastest available unless set.
+BridgeLevel ActiveBridgeLevel();
+// Makes every later conversion (in any thread) use `level`, which must be
+// available; returns the level before. For tests and benchmarks.
+BridgeLevel SetBridgeLevel(BridgeLevel level);
+
+// --- TSCII -> Unicode, the classifying pass --------------------------------
+//
+// A block is 64 TSCII bytes p[0, 64); the pass reads p[-2] to p[65] too. For
+// each byte k it writes idx[k] = 16 * (row * 256 + byte), the byte offset of
+// the entry of the decoder's emit table (16-byte entries) that holds the UTF-8
+// of the letter starting at k:
+//   - row 0, byte p[k]: a letter of one byte (a post sign here always joins
+//     the live consonant before it);
+//   - rows 1..6, byte p[k+1]: p[k] is a prefix sign and p[k+1] the live
+//     consonant it belongs to; the row is the sign the letter ends with
+//     (e, ee, ai, or with the length mark at p[k+2]: o, oo, au);
+//   - kAbsorbed: p[k] belongs to the letter that started one or two bytes
+//     before (the consonant after a prefix sign, the sign after that).
+// flags[k] is nonzero when the letter starting at k needs the general decoder
+// (a warning, a lone sign, a second sign, a byte with no character, 0xB4 0xAA,
+// dead ka before ssa); only letter starts are flagged. Returns whether any is.
+constexpr int kBlock = 64;
+constexpr int kSignRows = 7;                       // row 0 and the six signs
+constexpr uint16_t kAbsorbed = kSignRows * 256;    // an entry of length zero
+constexpr int kEntrySize = 16;
+constexpr int kEmitEntries = kSignRows * 256 + 1;  // rows, then kAbsorbed
+using ClassifyFn = bool (*)(const uint8_t* p, uint16_t* idx, uint8_t* flags);
+// nullptr for Scalar.
+ClassifyFn TsciiClassifier(BridgeLevel level);
+
+}  // namespace tolvan::unicode_simd
