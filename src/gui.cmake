@@ -29,4 +29,6 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/document/edit_form_support.h
   src/document/editor.h
   src/document/editor.cpp
+  src/document/convert_commands.h
+  src/document/convert_commands.cpp
 )

@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "convert/fontmap.h"
+#include "document/convert_commands.h"
 #include "document/editor.h"
 #include "document/edit_form_support.h"
 #include "platform/folder_monitor.h"
@@ -155,6 +157,7 @@ void TEditForm::FormCreate() {
     BtnSpeedGuard_ = BtnSpeed;
   }
   readKeyboardSettings();
+  ConvertCommands->buildFontMapMenu(tolvan::RegisteredFontMaps(settingsFor(Frame_).file()));
   // The format bar shows with a document when its menu item is checked.
   if (Frame_ && Frame_->FormatPanel && Frame_->mmFormatBar)
     Frame_->FormatPanel->setVisible(Frame_->mmFormatBar->isChecked());
@@ -226,9 +229,29 @@ void TEditForm::buildMenus() {
   }
   mmAnjalKB->setChecked(true);
 
+  // The Convert menu and the editor's popup menu share the commands.
   Convert1 = new QMenu(QStringLiteral("&Convert"), this);
-  for (const char* c : {"Mylai to TSCII", "Anjal to TSCII", "Roman to TSCII", "TSCII to TAB"})
-    addItem(Convert1, QString::fromLatin1(c))->setEnabled(false);
+  ConvertCommands = new TConvertCommands(
+      ConvertHost{this, Editor, [this](bool on) {
+                    if (Frame_) Frame_->SetBusy(on);
+                  }},
+      this);
+  EditMenu = new QMenu(this);
+  EditMenu->setObjectName(QStringLiteral("EditMenu"));
+  connect(addItem(EditMenu, QStringLiteral("Save")), &QAction::triggered, this, &TEditForm::Save1Click);
+  connect(addItem(EditMenu, QStringLiteral("Select All")), &QAction::triggered, this,
+          &TEditForm::Selectall1Click);
+  EditMenu->addSeparator();
+  ConvertCommands->addConverterItems(Convert1, EditMenu);
+  EditMenu->addSeparator();
+  addItem(EditMenu, QStringLiteral("Set as WallPaper"))->setEnabled(false);  // its command is to come
+  EditMenu->addSeparator();
+  ConvertCommands->Convert = EditMenu->addMenu(QStringLiteral("Convert Fonts Using"));
+  ConvertCommands->Convert->setObjectName(QStringLiteral("Convert"));
+  Editor->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    EditMenu->popup(Editor->viewport()->mapToGlobal(pos));
+  });
 
   Tools1 = new QMenu(QStringLiteral("&Tools"), this);
   mmSetFont = addItem(Tools1, QStringLiteral("Set Font"));
@@ -247,7 +270,7 @@ void TEditForm::buildMenus() {
   for (QAction* a : {mmEncrypt, mmDecrypt, FontConversion1, mmRecKey, mmPlayKey})
     a->setEnabled(false);
 
-  for (QMenu* m : {File1, Edit1, Search1, Keyboard1, Convert1, Tools1}) m->setFont(menuFont);
+  for (QMenu* m : {File1, Edit1, Search1, Keyboard1, Convert1, Tools1, EditMenu}) m->setFont(menuFont);
 
   // Pictures from the frame's toolbar.
   if (Frame_) {

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 
 namespace tolvan {
 namespace {
@@ -105,6 +106,17 @@ class QtPrompts final : public Prompts {
     color = c;
     return true;
   }
+  bool informationOrStop(QWidget* parent, const QString& text,
+                         const QString& stopCaption) override {
+    FocusReturn focus(parent);
+    QMessageBox box(QMessageBox::Information, boxTitle(), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* stop = box.addButton(stopCaption, QMessageBox::RejectRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == stop;
+  }
   bool chooseFont(QWidget* parent, QFont& font) override {
     FocusReturn focus(parent);
     bool ok = false;
@@ -179,6 +191,11 @@ bool ScriptedPrompts::chooseFont(QWidget*, QFont& font) {
   if (fonts.empty()) return false;
   font = takeFront(fonts, QFont());
   return true;
+}
+
+bool ScriptedPrompts::informationOrStop(QWidget*, const QString& text, const QString&) {
+  shown << text;
+  return takeFront(stops, false);
 }
 
 }  // namespace tolvan
