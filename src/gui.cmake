@@ -32,3 +32,9 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/document/convert_commands.h
   src/document/convert_commands.cpp
 )
+
+# conversion
+list(APPEND TOLVAN_GUI_WINDOW_SOURCES
+  src/convert/map_form.h
+  src/convert/map_form.cpp
+)

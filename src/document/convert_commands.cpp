@@ -11,6 +11,7 @@
 
 #include "convert/converters.h"
 #include "convert/fontmap.h"
+#include "convert/map_form.h"
 #include "platform/byte_text.h"
 #include "platform/prompts.h"
 
@@ -187,4 +188,12 @@ void TConvertCommands::applyFontMap(const QString& path) {
   }
   const tolvan::FontMapApplier map(bytes);
   convertSelection([&map](std::string_view in) { return map.apply(in); });
+}
+
+TMapForm* TConvertCommands::FontConversion1Click() {
+  auto* editor = new TMapForm(host_.window, host_.settingsFile(), host_.help);
+  editor->show();
+  editor->raise();
+  editor->activateWindow();
+  return editor;
 }

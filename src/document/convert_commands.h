@@ -23,12 +23,18 @@ class QMenu;
 class QTextEdit;
 class QWidget;
 
+namespace tolvan {
+class ProfileFile;
+}
+
 // The window's side of the commands: what they need from the document window
 // and its frame, and nothing more.
 struct ConvertHost {
   QWidget* window = nullptr;              // parent of the message boxes
   QTextEdit* editor = nullptr;            // the document
   std::function<void(bool)> setBusy;      // the frame's LED (may be empty)
+  std::function<tolvan::ProfileFile&()> settingsFile;  // where font maps are registered
+  std::function<void()> help;             // the frame's Help Contents (may be empty)
 };
 
 class TConvertCommands : public QObject {
@@ -78,6 +84,9 @@ class TConvertCommands : public QObject {
   // Applies the font-map file at path to the selection; a file that cannot
   // be read is reported and the document is left as it was.
   void applyFontMap(const QString& path);
+  // Tools > Font Conversion: a new font-map editor, modeless, owned by the
+  // window. Returns it (tests).
+  class TMapForm* FontConversion1Click();
 
  private:
   ConvertHost host_;

@@ -232,9 +232,13 @@ void TEditForm::buildMenus() {
   // The Convert menu and the editor's popup menu share the commands.
   Convert1 = new QMenu(QStringLiteral("&Convert"), this);
   ConvertCommands = new TConvertCommands(
-      ConvertHost{this, Editor, [this](bool on) {
+      ConvertHost{this, Editor,
+                  [this](bool on) {
                     if (Frame_) Frame_->SetBusy(on);
-                  }},
+                  },
+                  [this]() -> tolvan::ProfileFile& { return settingsFor(Frame_).file(); },
+                  Frame_ ? std::function<void()>([this] { Frame_->Contents1Click(); })
+                         : std::function<void()>()},
       this);
   EditMenu = new QMenu(this);
   EditMenu->setObjectName(QStringLiteral("EditMenu"));
@@ -265,10 +269,12 @@ void TEditForm::buildMenus() {
   mmRecKey = addItem(Tools1, QStringLiteral("Record KeyStrokes"), QKeySequence(Qt::CTRL | Qt::Key_Q));
   mmPlayKey = addItem(Tools1, QStringLiteral("Play KeyStrokes"),
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
-  // Encryption and font conversion come with their own commands; recording
+  // Encryption comes with its own commands; recording
   // and playing keystrokes are never enabled.
-  for (QAction* a : {mmEncrypt, mmDecrypt, FontConversion1, mmRecKey, mmPlayKey})
+  for (QAction* a : {mmEncrypt, mmDecrypt, mmRecKey, mmPlayKey})
     a->setEnabled(false);
+  connect(FontConversion1, &QAction::triggered, ConvertCommands,
+          &TConvertCommands::FontConversion1Click);
 
   for (QMenu* m : {File1, Edit1, Search1, Keyboard1, Convert1, Tools1, EditMenu}) m->setFont(menuFont);
 
