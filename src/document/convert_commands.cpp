@@ -3,8 +3,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QMenu>
+#include <QSaveFile>
+#include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <stdexcept>
@@ -12,6 +17,9 @@
 #include "convert/converters.h"
 #include "convert/fontmap.h"
 #include "convert/map_form.h"
+#include "convert/unicode_bridge.h"
+#include "document/edit_form.h"
+#include "document/editor.h"
 #include "platform/byte_text.h"
 #include "platform/prompts.h"
 
@@ -40,6 +48,48 @@ void appendBytesAsEditorText(const std::string& bytes, QString& out) {
   out.append(tolvan::bytesToText(
       QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()))));
 }
+
+// Counts remarks, keeping the order in which they first came.
+class Tally {
+ public:
+  void add(const QString& what) {
+    auto it = count_.find(what);
+    if (it == count_.end()) {
+      count_.insert(what, 1);
+      order_ << what;
+    } else {
+      ++*it;
+    }
+  }
+  void appendTo(QStringList* out) const {
+    if (!out) return;
+    for (const QString& w : order_) {
+      const int n = count_.value(w);
+      *out << (n > 1 ? QStringLiteral("%1 (%2 times)").arg(w).arg(n) : w);
+    }
+  }
+  bool empty() const { return order_.isEmpty(); }
+
+ private:
+  QHash<QString, int> count_;
+  QStringList order_;
+};
+
+// A list for a message box: the first lines, and how many more there are.
+QString listForBox(const QStringList& lines) {
+  constexpr qsizetype kShown = 15;
+  QStringList shown = lines.mid(0, kShown);
+  if (lines.size() > kShown) shown << QStringLiteral("... and %1 more").arg(lines.size() - kShown);
+  return shown.join(u'\n');
+}
+
+QString codePointName(char32_t cp) {
+  QString hex = QString::number(static_cast<uint>(cp), 16).toUpper();
+  while (hex.size() < 4) hex.prepend(u'0');
+  return QStringLiteral("U+") + hex;
+}
+
+const QString kReplaceQuestion = QStringLiteral("File %1 already exists. Do you want to replace it ?");
 
 }  // namespace
 
@@ -196,4 +246,308 @@ TMapForm* TConvertCommands::FontConversion1Click() {
   editor->raise();
   editor->activateWindow();
   return editor;
+}
+
+// ---------------------------------------------------------------- Unicode
+
+void TConvertCommands::addUnicodeItems(QMenu* menu) {
+  ExportUnicode1 = menu->addAction(QStringLiteral("Export as Unicode Text..."));
+  ImportUnicode1 = menu->addAction(QStringLiteral("Import Unicode Text..."));
+  connect(ExportUnicode1, &QAction::triggered, this, &TConvertCommands::ExportUnicode1Click);
+  connect(ImportUnicode1, &QAction::triggered, this, &TConvertCommands::ImportUnicode1Click);
+  // Importing makes a new document, which only the frame can do.
+  ImportUnicode1->setEnabled(static_cast<bool>(host_.newDocument));
+}
+
+QByteArray TConvertCommands::editorTextToUtf8(const QString& text, const QByteArray& lineEnding,
+                                              QStringList* remarks) {
+  QByteArray out;
+  out.reserve(text.size() + text.size() / 2);
+  std::string run;
+  run.reserve(static_cast<size_t>(text.size()));
+  Tally tally;
+  const tolvan::BridgeWarning warn = [&](size_t, const std::string& what) {
+    tally.add(QString::fromStdString(what));
+  };
+  auto flushRun = [&] {
+    if (run.empty()) return;
+    const std::string u = tolvan::TsciiToUnicode(run, remarks ? warn : tolvan::BridgeWarning());
+    out.append(u.data(), static_cast<qsizetype>(u.size()));
+    run.clear();
+  };
+  const QChar* p = text.constData();
+  const qsizetype n = text.size();
+  qsizetype wideStart = -1;
+  for (qsizetype k = 0; k < n; ++k) {
+    const char16_t u = p[k].unicode();
+    const int b = tolvan::charToByte(p[k]);
+    const bool isBreak = u == 0x2029 || u == 0x2028;
+    if (b >= 0 || isBreak) {
+      if (wideStart >= 0) {
+        out.append(QStringView(p + wideStart, k - wideStart).toUtf8());
+        wideStart = -1;
+      }
+      if (isBreak)
+        run.append(lineEnding.constData(), static_cast<size_t>(lineEnding.size()));
+      else
+        run.push_back(static_cast<char>(b));
+    } else {
+      // Characters that are no byte are Unicode already (surrogate pairs
+      // stay together in the span).
+      flushRun();
+      if (wideStart < 0) wideStart = k;
+    }
+  }
+  flushRun();
+  if (wideStart >= 0) out.append(QStringView(p + wideStart, n - wideStart).toUtf8());
+  tally.appendTo(remarks);
+  return out;
+}
+
+QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped) {
+  const std::string_view whole(utf8.constData(), static_cast<size_t>(utf8.size()));
+  bool foreign = false;
+  std::string tscii = tolvan::UnicodeToTscii(
+      whole,
+      [&](size_t, const std::string& what) {
+        if (what.find("not in TSCII") != std::string::npos) foreign = true;
+      },
+      tolvan::Unmappable::Drop);
+  if (!foreign) {
+    return tolvan::bytesToText(
+        QByteArray::fromRawData(tscii.data(), static_cast<qsizetype>(tscii.size())));
+  }
+  // Some characters have no TSCII code: convert the text between them and
+  // keep them (see the header).
+  const QString text = QString::fromUtf8(utf8);
+  QHash<char32_t, bool> isForeign;
+  auto hasNoCode = [&](char32_t cp) {
+    auto it = isForeign.find(cp);
+    if (it != isForeign.end()) return *it;
+    const QByteArray one = QString::fromUcs4(&cp, 1).toUtf8();
+    bool lost = false;
+    tolvan::UnicodeToTscii(
+        std::string_view(one.constData(), static_cast<size_t>(one.size())),
+        [&](size_t, const std::string& what) {
+          if (what.find("not in TSCII") != std::string::npos) lost = true;
+        },
+        tolvan::Unmappable::Drop);
+    isForeign.insert(cp, lost);
+    return lost;
+  };
+  QString out;
+  out.reserve(text.size());
+  Tally tally;
+  QString run;
+  auto flushRun = [&] {
+    if (run.isEmpty()) return;
+    const QByteArray u = run.toUtf8();
+    const std::string t = tolvan::UnicodeToTscii(
+        std::string_view(u.constData(), static_cast<size_t>(u.size())), {}, tolvan::Unmappable::Drop);
+    out.append(tolvan::bytesToText(QByteArray::fromRawData(t.data(), static_cast<qsizetype>(t.size()))));
+    run.clear();
+  };
+  const qsizetype n = text.size();
+  for (qsizetype k = 0; k < n;) {
+    char32_t cp = text[k].unicode();
+    qsizetype len = 1;
+    if (text[k].isHighSurrogate() && k + 1 < n && text[k + 1].isLowSurrogate()) {
+      cp = QChar::surrogateToUcs4(text[k], text[k + 1]);
+      len = 2;
+    }
+    if (cp >= 0x80 && !tolvan::isUnicodeTamil(QChar(char16_t(cp < 0x10000 ? cp : 0))) && hasNoCode(cp)) {
+      flushRun();
+      const QString ch = text.mid(k, len);
+      tally.add(codePointName(cp) + u' ' + ch);
+      out.append(cp > 0xFF ? ch : QStringLiteral("?"));
+    } else {
+      run.append(QStringView(text).mid(k, len));
+    }
+    k += len;
+  }
+  flushRun();
+  tally.appendTo(unmapped);
+  return out;
+}
+
+bool TConvertCommands::looksLikeUnicodeTamil(const QByteArray& bytes, bool complete) {
+  // Tamil letters are U+0B80..U+0BFF: E0 AE xx or E0 AF xx in UTF-8.
+  if (!bytes.contains("\xE0\xAE") && !bytes.contains("\xE0\xAF")) return false;
+  QStringDecoder decoder(QStringDecoder::Utf8);
+  const QString decoded = decoder.decode(bytes);
+  (void)decoded;
+  if (decoder.hasError()) return false;
+  // A stateful decoder keeps an unfinished character for the next piece:
+  // fine for a first piece, not for a whole file.
+  if (complete) {
+    QStringDecoder whole(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString all = whole.decode(bytes);
+    (void)all;
+    return !whole.hasError();
+  }
+  return true;
+}
+
+namespace {
+
+bool readWholeFile(QWidget* parent, const QString& path, QByteArray* out) {
+  QFile f(path);
+  QString error;
+  if (!f.open(QIODevice::ReadOnly)) {
+    error = f.errorString();
+  } else {
+    *out = f.readAll();
+    if (f.error() != QFileDevice::NoError) error = f.errorString();
+  }
+  if (error.isEmpty()) return true;
+  tolvan::Prompts::instance().error(
+      parent, QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(path), error));
+  return false;
+}
+
+}  // namespace
+
+TEditForm* TConvertCommands::importUnicodeFile(QWidget* parent, const QString& path,
+                                               const std::function<TEditForm*()>& newDocument,
+                                               const QByteArray* bytesRead) {
+  if (!newDocument) return nullptr;
+  QByteArray own;
+  if (!bytesRead) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = readWholeFile(parent, path, &own);
+    QApplication::restoreOverrideCursor();
+    if (!ok) return nullptr;
+    bytesRead = &own;
+  }
+  {
+    QStringDecoder check(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = check.decode(*bytesRead);
+    (void)decoded;
+    if (check.hasError()) {
+      tolvan::Prompts::instance().error(
+          parent, QStringLiteral("\"%1\" is not UTF-8 Unicode text; nothing was imported.")
+                      .arg(QDir::toNativeSeparators(path)));
+      return nullptr;
+    }
+  }
+  TEditForm* form = newDocument();
+  if (!form) return nullptr;
+  QStringList unmapped;
+  {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString text = utf8ToEditorText(*bytesRead, &unmapped);
+    form->Editor->setPlainText(text);
+    QTextCursor start(form->Editor->document());
+    form->Editor->setTextCursor(start);
+    // Nothing of it is saved yet: closing the window asks.
+    form->Editor->document()->setModified(true);
+    form->UpdateDocumentCommands();
+    QApplication::restoreOverrideCursor();
+  }
+  if (!unmapped.isEmpty()) {
+    tolvan::Prompts::instance().information(
+        form, QStringLiteral("These characters of \"%1\" have no TSCII code:\n%2\n"
+                             "Those above U+00FF are kept in the document as they are; "
+                             "the others were replaced by \"?\".")
+                  .arg(QDir::toNativeSeparators(path), listForBox(unmapped)));
+  }
+  return form;
+}
+
+bool TConvertCommands::offerUnicodeImport(QWidget* parent, const QString& path,
+                                          const std::function<TEditForm*()>& newDocument) {
+  if (!newDocument) return false;
+  // The first piece decides for most files (TSCII is rarely valid UTF-8);
+  // only a likely candidate is read whole.
+  QByteArray head;
+  {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;  // Open reports it
+    head = f.read(64 * 1024);
+    if (!looksLikeUnicodeTamil(head, f.atEnd())) return false;
+  }
+  QByteArray bytes;
+  {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    bytes = f.readAll();
+  }
+  if (!looksLikeUnicodeTamil(bytes, true)) return false;
+  const auto answer = tolvan::Prompts::instance().yesNo(
+      parent, QStringLiteral("\"%1\" is Unicode (UTF-8) text with Tamil letters.\n"
+                             "Import it as Unicode, converted to TSCII in a new document?\n"
+                             "(No opens its bytes as they are.)")
+                  .arg(QDir::toNativeSeparators(path)));
+  if (answer != tolvan::Prompts::Answer::Yes) return false;
+  importUnicodeFile(parent, path, newDocument, &bytes);
+  return true;
+}
+
+void TConvertCommands::ImportUnicode1Click() {
+  const QStringList names = tolvan::Prompts::instance().openFileNames(
+      host_.window, QStringLiteral("Import Unicode Text"), QString(),
+      QStringLiteral("Text files (*.txt);;All files (*)"));
+  if (names.isEmpty()) return;
+  importUnicodeFile(host_.window, names.first(), host_.newDocument);
+}
+
+void TConvertCommands::ExportUnicode1Click() {
+  const QString title = host_.title ? host_.title() : QString();
+  const QFileInfo fi(title);
+  const QString folder = fi.isAbsolute() ? fi.absolutePath() : QDir::currentPath();
+  const QString base = fi.completeBaseName().isEmpty() ? QStringLiteral("Tolvan") : fi.completeBaseName();
+  QString name = tolvan::Prompts::instance().saveFileName(
+      host_.window, QStringLiteral("Export as Unicode Text"),
+      folder + u'/' + base + QStringLiteral("-unicode.txt"),
+      QStringLiteral("Unicode text files (*.txt);;All files (*)"));
+  if (name.isEmpty()) return;
+  if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".txt");
+  if (QFileInfo::exists(name)) {
+    const auto answer =
+        tolvan::Prompts::instance().yesNo(host_.window, kReplaceQuestion.arg(QDir::toNativeSeparators(name)));
+    if (answer != tolvan::Prompts::Answer::Yes) return;
+  }
+  QStringList remarks;
+  QString error;
+  {
+    BusyScope busy(host_.setBusy);
+    const QByteArray eol = host_.lineEnding ? host_.lineEnding() : QByteArray("\n");
+    QByteArray data;
+    QTextDocument* doc = host_.editor->document();
+    QByteArray tscii;
+    if (tolvan::documentToBytes(doc, eol, &tscii)) {
+      // The usual case: every character is a byte.
+      Tally tally;
+      const std::string u = tolvan::TsciiToUnicode(
+          std::string_view(tscii.constData(), static_cast<size_t>(tscii.size())),
+          [&](size_t, const std::string& what) { tally.add(QString::fromStdString(what)); });
+      tally.appendTo(&remarks);
+      data = QByteArray(u.data(), static_cast<qsizetype>(u.size()));
+    } else {
+      QTextCursor all(doc);
+      all.select(QTextCursor::Document);
+      data = editorTextToUtf8(all.selectedText(), eol, &remarks);
+    }
+    QSaveFile f(name);
+    if (!f.open(QIODevice::WriteOnly)) {
+      error = f.errorString();
+    } else if (f.write(data) != data.size()) {
+      error = f.errorString();
+      f.cancelWriting();
+    } else if (!f.commit()) {
+      error = f.errorString();
+    }
+  }
+  if (!error.isEmpty()) {
+    tolvan::Prompts::instance().error(
+        host_.window,
+        QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(name), error));
+    return;
+  }
+  if (!remarks.isEmpty()) {
+    tolvan::Prompts::instance().information(
+        host_.window,
+        QStringLiteral("\"%1\" is written. Some characters have no exact Unicode form:\n%2")
+            .arg(QDir::toNativeSeparators(name), listForBox(remarks)));
+  }
 }

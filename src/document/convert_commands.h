@@ -20,6 +20,7 @@
 
 class QAction;
 class QMenu;
+class TEditForm;
 class QTextEdit;
 class QWidget;
 
@@ -35,6 +36,10 @@ struct ConvertHost {
   std::function<void(bool)> setBusy;      // the frame's LED (may be empty)
   std::function<tolvan::ProfileFile&()> settingsFile;  // where font maps are registered
   std::function<void()> help;             // the frame's Help Contents (may be empty)
+  std::function<QString()> title;         // the document's path, or "Tolvan<n>"
+  std::function<QByteArray()> lineEnding; // what a plain-text save writes between lines
+  // A new untitled document window (nullptr when there is no frame to make one).
+  std::function<TEditForm*()> newDocument;
 };
 
 class TConvertCommands : public QObject {
@@ -87,6 +92,44 @@ class TConvertCommands : public QObject {
   // Tools > Font Conversion: a new font-map editor, modeless, owned by the
   // window. Returns it (tests).
   class TMapForm* FontConversion1Click();
+
+  // ---- Unicode out and in
+  // Edit > Export as Unicode Text: the whole document as UTF-8 Unicode Tamil
+  // (NFC) in a file the user picks; the document is not changed. What has no
+  // exact Unicode form is listed in one message after the file is written.
+  void ExportUnicode1Click();
+  // Edit > Import Unicode Text: a UTF-8 file into a new untitled document,
+  // converted to TSCII; the file itself is never written.
+  void ImportUnicode1Click();
+ public:
+  QAction *ExportUnicode1 = nullptr, *ImportUnicode1 = nullptr;
+  void addUnicodeItems(QMenu* menu);
+
+  // Editor text (as selectedText() gives it: U+2029 and U+2028 for breaks)
+  // to UTF-8: the byte characters through the TSCII bridge with lineEnding
+  // for every break, other characters as they are. Each distinct remark of
+  // the bridge ("0xA0: no character in TSCII, ...") goes to *remarks once,
+  // with the number of times it was made.
+  static QByteArray editorTextToUtf8(const QString& text, const QByteArray& lineEnding,
+                                     QStringList* remarks = nullptr);
+  // UTF-8 to editor text: Tamil and what else TSCII has a code for becomes
+  // TSCII bytes; a character TSCII cannot hold is kept as it is when above
+  // U+00FF (one byte would read as a Tamil letter) and becomes '?' otherwise.
+  // Each such character is listed in *unmapped once, with its count.
+  static QString utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped = nullptr);
+  // True when bytes are UTF-8 holding at least one Tamil letter. With
+  // complete false, bytes may end inside a character (a file's first piece).
+  static bool looksLikeUnicodeTamil(const QByteArray& bytes, bool complete = true);
+  // File > Open's question for a UTF-8 file with Tamil letters: Yes imports
+  // it (a new document, as Import does) and returns true; No, or a file that
+  // is not such text, returns false and the caller opens its bytes.
+  static bool offerUnicodeImport(QWidget* parent, const QString& path,
+                                 const std::function<TEditForm*()>& newDocument);
+  // Reads path and imports it into a new document; reports a file that
+  // cannot be read or is not UTF-8. Returns the new window or nullptr.
+  static TEditForm* importUnicodeFile(QWidget* parent, const QString& path,
+                                      const std::function<TEditForm*()>& newDocument,
+                                      const QByteArray* bytesRead = nullptr);
 
  private:
   ConvertHost host_;

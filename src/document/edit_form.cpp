@@ -238,8 +238,17 @@ void TEditForm::buildMenus() {
                   },
                   [this]() -> tolvan::ProfileFile& { return settingsFor(Frame_).file(); },
                   Frame_ ? std::function<void()>([this] { Frame_->Contents1Click(); })
-                         : std::function<void()>()},
+                         : std::function<void()>(),
+                  [this] { return Title_; }, [this] { return LineEnding_; },
+                  Frame_ ? std::function<TEditForm*()>([this] {
+                    Frame_->New1Click();
+                    return Frame_->ActiveEditForm();
+                  })
+                         : std::function<TEditForm*()>()},
       this);
+  // Unicode out and in, after the Edit menu's own items.
+  Edit1->addSeparator();
+  ConvertCommands->addUnicodeItems(Edit1);
   EditMenu = new QMenu(this);
   EditMenu->setObjectName(QStringLiteral("EditMenu"));
   connect(addItem(EditMenu, QStringLiteral("Save")), &QAction::triggered, this, &TEditForm::Save1Click);

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -48,6 +49,25 @@ void select(TEditForm* f, int from, int to) {
 
 QByteArray bytes(const std::string& s) { return QByteArray(s.data(), qsizetype(s.size())); }
 
+QByteArray readFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
+  return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+// TSCII text with Tamil letters, prefix signs, a pulli, 0xAD, digits and
+// curly quotes, in lines ended by CR LF.
+const QByteArray kTamilText(
+    "\xA7\xB8\xA1 \xC5\xBD\xEC\xB8\xF5 \xAD\xC6\xA2\r\n"
+    "\x91\xBE\xC1\xC6\xF5\x92 123 \xA6\xB8\xAA \x82\r\n"
+    "\xAB\xC1\xC1\xA1 \xC0\xA1\xCE\r\n");
+
 QByteArray runCli(const QStringList& args, const QByteArray& input = {}) {
   QProcess p;
   p.start(QStringLiteral(TOLVAN_CLI_PATH), args);
@@ -91,6 +111,11 @@ class ConvertCommandsTest : public QObject {
 
   QTemporaryDir dir_;
   RecordingPrompts prompts_;
+  TEditForm* openDocument(const QString& file) {
+    TEditForm* f = frame_->CreateEditForm();
+    if (!f->OpenDocumentFile(file)) return nullptr;
+    return f;
+  }
   TMainForm* frame_ = nullptr;
 
   QString path(const QString& name) const { return dir_.filePath(name); }
@@ -332,6 +357,145 @@ class ConvertCommandsTest : public QObject {
     QVERIFY(prompts_.shown.first().contains(file));
     tolvan::ProfileFile p = ini();
     p.WriteInteger("Tolvan", "FontConversionMenus", 0);
+  }
+
+  // ---------------------------------------------------------------- Unicode
+
+  void exportGivesWhatTheCliGives() {
+    const QString src = path("tamil.txt");
+    writeFile(src, kTamilText);
+    TEditForm* f = openDocument(src);
+    QVERIFY(f);
+    const QString out = path("tamil-unicode.txt");
+    prompts_.files.push_back({out});
+    f->ConvertCommands->ExportUnicode1->trigger();
+    QCOMPARE(prompts_.shown, QStringList({"Export as Unicode Text"}));
+    const QByteArray cli = runCli({"convert", "--from", "tscii", "--to", "unicode", src});
+    QVERIFY(!cli.isEmpty());
+    QCOMPARE(readFile(out), cli);
+    QVERIFY(QString::fromUtf8(cli).contains(QStringLiteral("கோ வணக்க")));
+    // The document and its file are as they were.
+    QVERIFY(!f->isModified());
+    QCOMPARE(readFile(src), kTamilText);
+    QVERIFY(!frame_->Light->isLit());
+
+    // An existing file is replaced only after a Yes.
+    prompts_.shown.clear();
+    prompts_.files.push_back({out});
+    prompts_.answers.push_back(Prompts::Answer::No);
+    writeFile(out, "old");
+    f->ConvertCommands->ExportUnicode1->trigger();
+    QCOMPARE(prompts_.shown.size(), 2);
+    QVERIFY(prompts_.shown[1].contains("already exists"));
+    QCOMPARE(readFile(out), QByteArray("old"));
+  }
+
+  void exportListsWhatHasNoUnicodeForm() {
+    TEditForm* f = newDocument();
+    setBytes(f, "a\xA0 b\xA0 \xFF");
+    const QString out = path("odd.txt");
+    prompts_.files.push_back({out});
+    f->ConvertCommands->ExportUnicode1Click();
+    QCOMPARE(prompts_.shown.size(), 2);
+    const QString msg = prompts_.shown[1];
+    QVERIFY2(msg.contains("0xA0") && msg.contains("(2 times)") && msg.contains("0xFF"), qPrintable(msg));
+    QCOMPARE(readFile(out), QByteArray("a\xEF\x82\xA0 b\xEF\x82\xA0 \xEF\x83\xBF"));
+  }
+
+  // Characters that are no byte go out as themselves, between converted text.
+  void exportKeepsOtherUnicode() {
+    TEditForm* f = newDocument();
+    f->Editor->setPlainText(QStringLiteral("\u00B8\u4E2D\U0001F600\n\u00A1"));
+    const QString out = path("mixed.txt");
+    prompts_.files.push_back({out});
+    f->ConvertCommands->ExportUnicode1Click();
+    QCOMPARE(QString::fromUtf8(readFile(out)), QStringLiteral("\u0B95\u4E2D\U0001F600\n\u25CC\u0BBE"));
+  }
+
+  void importGivesTheBytesBack() {
+    const QString uni = path("back.txt");
+    const QByteArray utf8 = runCli({"convert", "--from", "tscii", "--to", "unicode"}, kTamilText);
+    writeFile(uni, utf8);
+    TEditForm* from = newDocument();
+    const int before = int(frame_->EditForms().size());
+    prompts_.files.push_back({uni});
+    from->ConvertCommands->ImportUnicode1->trigger();
+    QCOMPARE(int(frame_->EditForms().size()), before + 1);
+    TEditForm* g = frame_->ActiveEditForm();
+    QVERIFY(g != from);
+    QByteArray expected = kTamilText;
+    expected.replace("\r\n", "\r");
+    QCOMPARE(textOf(g), expected);
+    QVERIFY(g->isModified());
+    QVERIFY(!QFileInfo(g->Title()).isAbsolute());
+    QCOMPARE(readFile(uni), utf8);
+    QCOMPARE(prompts_.shown, QStringList({"Import Unicode Text"}));
+  }
+
+  void importKeepsOrListsWhatTsciiCannotHold() {
+    const QString uni = path("foreign.txt");
+    writeFile(uni, QStringLiteral("கா é 中 é\n").toUtf8());
+    TEditForm* from = newDocument();
+    prompts_.files.push_back({uni});
+    from->ConvertCommands->ImportUnicode1Click();
+    TEditForm* g = frame_->ActiveEditForm();
+    QCOMPARE(g->Editor->toPlainText(), QStringLiteral("\u00B8\u00A1 ? \u4E2D ?\n"));
+    QCOMPARE(prompts_.shown.size(), 2);
+    QVERIFY2(prompts_.shown[1].contains(QStringLiteral("U+00E9 é (2 times)")) &&
+                 prompts_.shown[1].contains(QStringLiteral("U+4E2D 中")),
+             qPrintable(prompts_.shown[1]));
+    // Not UTF-8: nothing is imported.
+    const QString bad = path("bad.txt");
+    writeFile(bad, "\xB8\xA1\xFF");
+    const int windows = int(frame_->EditForms().size());
+    prompts_.shown.clear();
+    prompts_.files.push_back({bad});
+    from->ConvertCommands->ImportUnicode1Click();
+    QCOMPARE(int(frame_->EditForms().size()), windows);
+    QCOMPARE(prompts_.shown.size(), 2);
+    QVERIFY(prompts_.shown[1].contains("not UTF-8"));
+  }
+
+  void openAsksAboutUnicodeTamil_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("asks");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QByteArray>("text");
+    const QByteArray tamil = QStringLiteral("கோ a").toUtf8();
+    QTest::newRow("yes imports") << tamil << true << int(Prompts::Answer::Yes) << QByteArray("\xA7\xB8\xA1 a");
+    QTest::newRow("no opens the bytes") << tamil << true << int(Prompts::Answer::No) << tamil;
+    QTest::newRow("tscii is not asked about")
+        << QByteArray("\xA7\xB8\xA1 a") << false << 0 << QByteArray("\xA7\xB8\xA1 a");
+    QTest::newRow("ascii is not asked about") << QByteArray("plain") << false << 0 << QByteArray("plain");
+    QTest::newRow("utf-8 without tamil is not asked about")
+        << QStringLiteral("é").toUtf8() << false << 0 << QStringLiteral("é").toUtf8();
+  }
+  void openAsksAboutUnicodeTamil() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, asks);
+    QFETCH(int, answer);
+    QFETCH(QByteArray, text);
+    const QString file = path("open-me.txt");
+    writeFile(file, content);
+    prompts_.files.push_back({file});
+    if (asks) prompts_.answers.push_back(Prompts::Answer(answer));
+    frame_->Open1Click();
+    QCOMPARE(prompts_.shown.size(), asks ? 2 : 1);
+    TEditForm* f = frame_->ActiveEditForm();
+    QVERIFY(f);
+    QCOMPARE(textOf(f), text);
+    const bool imported = asks && answer == int(Prompts::Answer::Yes);
+    QCOMPARE(f->Title() == file, !imported);
+    QCOMPARE(readFile(file), content);
+  }
+
+  void unicodeItemsInTheEditMenu() {
+    TEditForm* f = newDocument();
+    const auto items = f->Edit1->actions();
+    QCOMPARE(items.at(items.size() - 2), f->ConvertCommands->ExportUnicode1);
+    QCOMPARE(items.last(), f->ConvertCommands->ImportUnicode1);
+    QVERIFY(items.at(items.size() - 3)->isSeparator());
+    QVERIFY(f->ConvertCommands->ImportUnicode1->isEnabled());
   }
 };
 
