@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMenu>
+#include <QMimeData>
+#include <QTextDocumentFragment>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QTextCursor>
@@ -550,4 +552,57 @@ void TConvertCommands::ExportUnicode1Click() {
         QStringLiteral("\"%1\" is written. Some characters have no exact Unicode form:\n%2")
             .arg(QDir::toNativeSeparators(name), listForBox(remarks)));
   }
+}
+
+// ---------------------------------------------------------------- clipboard
+
+const QString TConvertCommands::kTsciiMimeType = QStringLiteral("application/x-tolvan-tscii");
+const QString TConvertCommands::kRichTextMimeType = QStringLiteral("application/x-tolvan-richtext");
+
+QMimeData* TConvertCommands::selectionMimeData(const QTextCursor& selection) {
+  auto* md = new QMimeData;
+  const QString text = selection.selectedText();
+  md->setText(QString::fromUtf8(editorTextToUtf8(text, QByteArrayLiteral("\n"))));
+  QByteArray bytes;
+  // A selection holding characters that are no byte has no TSCII form; the
+  // formatted copy still carries them.
+  if (tolvan::selectionToBytes(selection, &bytes)) md->setData(kTsciiMimeType, bytes);
+  md->setData(kRichTextMimeType, QTextDocumentFragment(selection).toHtml().toUtf8());
+  return md;
+}
+
+bool TConvertCommands::insertTolvanMimeData(QTextCursor& cursor, const QMimeData* source) {
+  if (!source) return false;
+  const bool hasBytes = source->hasFormat(kTsciiMimeType);
+  const bool hasRich = source->hasFormat(kRichTextMimeType);
+  if (!hasBytes && !hasRich) return false;
+  const QByteArray bytes = source->data(kTsciiMimeType);
+  if (hasRich) {
+    // Qt's own rich-text copies carry this marker; it keeps the paragraph
+    // and character formats exactly as they were written.
+    const QString html = QStringLiteral("<meta name=\"qrichtext\" content=\"1\" />") +
+                         QString::fromUtf8(source->data(kRichTextMimeType));
+    const QTextDocumentFragment fragment = QTextDocumentFragment::fromHtml(html);
+    bool same = !hasBytes;
+    if (hasBytes) {
+      QTextDocument probe;
+      QTextCursor(&probe).insertFragment(fragment);
+      QTextCursor all(&probe);
+      all.select(QTextCursor::Document);
+      QByteArray back;
+      same = tolvan::selectionToBytes(all, &back) && back == bytes;
+    }
+    if (same) {
+      cursor.beginEditBlock();
+      cursor.insertFragment(fragment);
+      cursor.endEditBlock();
+      return true;
+    }
+  }
+  // The bytes are what was copied; formatting that would not give them back
+  // is let go.
+  cursor.beginEditBlock();
+  cursor.insertText(tolvan::bytesToText(bytes));
+  cursor.endEditBlock();
+  return true;
 }

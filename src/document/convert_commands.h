@@ -20,6 +20,8 @@
 
 class QAction;
 class QMenu;
+class QMimeData;
+class QTextCursor;
 class TEditForm;
 class QTextEdit;
 class QWidget;
@@ -127,6 +129,18 @@ class TConvertCommands : public QObject {
                                  const std::function<TEditForm*()>& newDocument);
   // Reads path and imports it into a new document; reports a file that
   // cannot be read or is not UTF-8. Returns the new window or nullptr.
+  // ---- Clipboard
+  // What Copy (and a drag) puts out: the TSCII bytes (paragraph breaks as
+  // 0x0D) and the formatted selection under private types that Tolvan's own
+  // Paste prefers, and plain text as Unicode Tamil for every other program.
+  static const QString kTsciiMimeType;
+  static const QString kRichTextMimeType;
+  static QMimeData* selectionMimeData(const QTextCursor& selection);
+  // Pastes a Tolvan copy at the cursor, byte for byte, with its formatting
+  // when that comes back with the same bytes. False (nothing done) for data
+  // that is not a Tolvan copy.
+  static bool insertTolvanMimeData(QTextCursor& cursor, const QMimeData* source);
+
   static TEditForm* importUnicodeFile(QWidget* parent, const QString& path,
                                       const std::function<TEditForm*()>& newDocument,
                                       const QByteArray* bytesRead = nullptr);

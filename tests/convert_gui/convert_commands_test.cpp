@@ -3,6 +3,9 @@
 // menu and its "Convert Fonts Using" submenu.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QTextCharFormat>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -496,6 +499,61 @@ class ConvertCommandsTest : public QObject {
     QCOMPARE(items.last(), f->ConvertCommands->ImportUnicode1);
     QVERIFY(items.at(items.size() - 3)->isSeparator());
     QVERIFY(f->ConvertCommands->ImportUnicode1->isEnabled());
+  }
+
+  // ---------------------------------------------------------------- clipboard
+
+  // Every byte but the line breaks, in two paragraphs, part of it bold: a
+  // copy pasted into another window is the same bytes with the same
+  // formatting, and other programs get Unicode Tamil.
+  void copyAndPasteAreByteExact() {
+    QByteArray all;
+    for (int b = 1; b < 256; ++b)
+      if (b != '\r' && b != '\n') all.append(char(b));
+    const QByteArray text = kTamilText.left(13) + "\r" + all;
+    TEditForm* f = newDocument();
+    setBytes(f, text);
+    select(f, 3, 9);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    f->Editor->textCursor().mergeCharFormat(bold);
+    f->Selectall1Click();
+    f->mmCopyClick();
+    const QMimeData* md = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(md);
+    QCOMPARE(md->data(TConvertCommands::kTsciiMimeType), text);
+    QByteArray plain = text;
+    plain.replace('\r', '\n');
+    const QByteArray unicode = runCli({"convert", "--from", "tscii", "--to", "unicode"}, plain);
+    QCOMPARE(md->text(), QString::fromUtf8(unicode));
+    QVERIFY(!md->hasHtml());
+
+    TEditForm* g = newDocument();
+    setBytes(g, "<>");
+    select(g, 1, 1);
+    g->mmPasteClick();
+    QCOMPARE(textOf(g), "<" + text + ">");
+    QTextCursor c(g->Editor->document());
+    c.setPosition(1 + 5);
+    QCOMPARE(c.charFormat().fontWeight(), int(QFont::Bold));
+    c.setPosition(1 + 12);
+    QCOMPARE(c.charFormat().fontWeight(), int(QFont::Normal));
+    // One undo takes the paste away.
+    g->UnDo1Click();
+    QCOMPARE(textOf(g), QByteArray("<>"));
+  }
+
+  // Formatting that would not bring the same bytes back is let go; the
+  // bytes win.
+  void pasteKeepsTheBytesWhenTheFormattedCopyDiffers() {
+    auto* md = new QMimeData;
+    md->setData(TConvertCommands::kTsciiMimeType, "\xB8\xA1\rx");
+    md->setData(TConvertCommands::kRichTextMimeType, "<p>other</p>");
+    md->setText(QStringLiteral("ignored"));
+    QGuiApplication::clipboard()->setMimeData(md);
+    TEditForm* f = newDocument();
+    f->mmPasteClick();
+    QCOMPARE(textOf(f), QByteArray("\xB8\xA1\rx"));
   }
 };
 
