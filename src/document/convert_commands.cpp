@@ -306,15 +306,19 @@ QByteArray TConvertCommands::editorTextToUtf8(const QString& text, const QByteAr
   return out;
 }
 
-QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped) {
+QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped,
+                                           bool* valid) {
   const std::string_view whole(utf8.constData(), static_cast<size_t>(utf8.size()));
   bool foreign = false;
+  bool invalid = false;
   std::string tscii = tolvan::UnicodeToTscii(
       whole,
       [&](size_t, const std::string& what) {
         if (what.find("not in TSCII") != std::string::npos) foreign = true;
+        if (what.find("not valid UTF-8") != std::string::npos) invalid = true;
       },
       tolvan::Unmappable::Drop);
+  if (valid) *valid = !invalid;
   if (!foreign) {
     return tolvan::bytesToText(
         QByteArray::fromRawData(tscii.data(), static_cast<qsizetype>(tscii.size())));
@@ -375,19 +379,13 @@ QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* 
 bool TConvertCommands::looksLikeUnicodeTamil(const QByteArray& bytes, bool complete) {
   // Tamil letters are U+0B80..U+0BFF: E0 AE xx or E0 AF xx in UTF-8.
   if (!bytes.contains("\xE0\xAE") && !bytes.contains("\xE0\xAF")) return false;
-  QStringDecoder decoder(QStringDecoder::Utf8);
+  // A stateful decoder keeps an unfinished character for the next piece
+  // (no error): right for a first piece; a whole text must end complete.
+  QStringDecoder decoder(QStringDecoder::Utf8, complete ? QStringDecoder::Flag::Stateless
+                                                        : QStringDecoder::Flag::Default);
   const QString decoded = decoder.decode(bytes);
   (void)decoded;
-  if (decoder.hasError()) return false;
-  // A stateful decoder keeps an unfinished character for the next piece:
-  // fine for a first piece, not for a whole file.
-  if (complete) {
-    QStringDecoder whole(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString all = whole.decode(bytes);
-    (void)all;
-    return !whole.hasError();
-  }
-  return true;
+  return !decoder.hasError();
 }
 
 namespace {
@@ -421,24 +419,23 @@ TEditForm* TConvertCommands::importUnicodeFile(QWidget* parent, const QString& p
     if (!ok) return nullptr;
     bytesRead = &own;
   }
-  {
-    QStringDecoder check(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = check.decode(*bytesRead);
-    (void)decoded;
-    if (check.hasError()) {
-      tolvan::Prompts::instance().error(
-          parent, QStringLiteral("\"%1\" is not UTF-8 Unicode text; nothing was imported.")
-                      .arg(QDir::toNativeSeparators(path)));
-      return nullptr;
-    }
+  QStringList unmapped;
+  bool valid = true;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  QString text = utf8ToEditorText(*bytesRead, &unmapped, &valid);
+  QApplication::restoreOverrideCursor();
+  if (!valid) {
+    tolvan::Prompts::instance().error(
+        parent, QStringLiteral("\"%1\" is not UTF-8 Unicode text; nothing was imported.")
+                    .arg(QDir::toNativeSeparators(path)));
+    return nullptr;
   }
   TEditForm* form = newDocument();
   if (!form) return nullptr;
-  QStringList unmapped;
   {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString text = utf8ToEditorText(*bytesRead, &unmapped);
     form->Editor->setPlainText(text);
+    text = QString();
     QTextCursor start(form->Editor->document());
     form->Editor->setTextCursor(start);
     // Nothing of it is saved yet: closing the window asks.

@@ -118,7 +118,9 @@ class TConvertCommands : public QObject {
   // TSCII bytes; a character TSCII cannot hold is kept as it is when above
   // U+00FF (one byte would read as a Tamil letter) and becomes '?' otherwise.
   // Each such character is listed in *unmapped once, with its count.
-  static QString utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped = nullptr);
+  // *valid (when given) tells whether utf8 was valid UTF-8.
+  static QString utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped = nullptr,
+                                  bool* valid = nullptr);
   // True when bytes are UTF-8 holding at least one Tamil letter. With
   // complete false, bytes may end inside a character (a file's first piece).
   static bool looksLikeUnicodeTamil(const QByteArray& bytes, bool complete = true);
