@@ -20,6 +20,7 @@
 #include "convert/fontmap.h"
 #include "convert/map_form.h"
 #include "convert/unicode_bridge.h"
+#include "convert/unicode_stream.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
 #include "platform/byte_text.h"
@@ -273,7 +274,17 @@ QByteArray TConvertCommands::editorTextToUtf8(const QString& text, const QByteAr
   };
   auto flushRun = [&] {
     if (run.empty()) return;
-    const std::string u = tolvan::TsciiToUnicode(run, remarks ? warn : tolvan::BridgeWarning());
+    // In pieces, as export does: cheaper than one call for a large text.
+    tolvan::TsciiToUnicodeStream stream(remarks ? warn : tolvan::BridgeWarning());
+    std::string u;
+    constexpr size_t kPiece = 64 * 1024;
+    const std::string_view all(run);
+    for (size_t at = 0; at < all.size(); at += kPiece) {
+      stream.feed(all.substr(at, kPiece), u);
+      out.append(u.data(), static_cast<qsizetype>(u.size()));
+      u.clear();
+    }
+    stream.finish(u);
     out.append(u.data(), static_cast<qsizetype>(u.size()));
     run.clear();
   };
@@ -311,13 +322,22 @@ QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* 
   const std::string_view whole(utf8.constData(), static_cast<size_t>(utf8.size()));
   bool foreign = false;
   bool invalid = false;
-  std::string tscii = tolvan::UnicodeToTscii(
-      whole,
-      [&](size_t, const std::string& what) {
-        if (what.find("not in TSCII") != std::string::npos) foreign = true;
-        if (what.find("not valid UTF-8") != std::string::npos) invalid = true;
-      },
-      tolvan::Unmappable::Drop);
+  // In pieces: the one-call form sizes its output for the worst case, which
+  // for a large file costs more than the conversion.
+  std::string tscii;
+  tscii.reserve(whole.size() / 2);
+  {
+    tolvan::UnicodeToTsciiStream stream(
+        [&](size_t, const std::string& what) {
+          if (what.find("not in TSCII") != std::string::npos) foreign = true;
+          if (what.find("not valid UTF-8") != std::string::npos) invalid = true;
+        },
+        tolvan::Unmappable::Drop);
+    constexpr size_t kPiece = 64 * 1024;
+    for (size_t at = 0; at < whole.size(); at += kPiece)
+      stream.feed(whole.substr(at, kPiece), tscii);
+    stream.finish(tscii);
+  }
   if (valid) *valid = !invalid;
   if (!foreign) {
     return tolvan::bytesToText(
@@ -511,27 +531,43 @@ void TConvertCommands::ExportUnicode1Click() {
   {
     BusyScope busy(host_.setBusy);
     const QByteArray eol = host_.lineEnding ? host_.lineEnding() : QByteArray("\n");
-    QByteArray data;
     QTextDocument* doc = host_.editor->document();
     QByteArray tscii;
-    if (tolvan::documentToBytes(doc, eol, &tscii)) {
-      // The usual case: every character is a byte.
-      Tally tally;
-      const std::string u = tolvan::TsciiToUnicode(
-          std::string_view(tscii.constData(), static_cast<size_t>(tscii.size())),
-          [&](size_t, const std::string& what) { tally.add(QString::fromStdString(what)); });
-      tally.appendTo(&remarks);
-      data = QByteArray(u.data(), static_cast<qsizetype>(u.size()));
-    } else {
+    QByteArray unicode;  // only for a document holding characters that are no byte
+    if (!tolvan::documentToBytes(doc, eol, &tscii)) {
       QTextCursor all(doc);
       all.select(QTextCursor::Document);
-      data = editorTextToUtf8(all.selectedText(), eol, &remarks);
+      unicode = editorTextToUtf8(all.selectedText(), eol, &remarks);
+      tscii.clear();
     }
     QSaveFile f(name);
     if (!f.open(QIODevice::WriteOnly)) {
       error = f.errorString();
-    } else if (f.write(data) != data.size()) {
-      error = f.errorString();
+    } else if (!unicode.isEmpty() || tscii.isEmpty()) {
+      if (f.write(unicode) != unicode.size()) error = f.errorString();
+    } else {
+      // The usual case, every character a byte: converted and written in
+      // pieces, so the Unicode text is never held whole.
+      Tally tally;
+      tolvan::TsciiToUnicodeStream stream(
+          [&](size_t, const std::string& what) { tally.add(QString::fromStdString(what)); });
+      std::string out;
+      constexpr qsizetype kPiece = 64 * 1024;
+      auto write = [&] {
+        const auto size = static_cast<qint64>(out.size());
+        if (f.write(out.data(), size) != size) error = f.errorString();
+        out.clear();
+      };
+      for (qsizetype at = 0; at < tscii.size() && error.isEmpty(); at += kPiece) {
+        const qsizetype n = std::min(kPiece, tscii.size() - at);
+        stream.feed(std::string_view(tscii.constData() + at, static_cast<size_t>(n)), out);
+        write();
+      }
+      stream.finish(out);
+      if (error.isEmpty()) write();
+      tally.appendTo(&remarks);
+    }
+    if (!error.isEmpty()) {
       f.cancelWriting();
     } else if (!f.commit()) {
       error = f.errorString();
