@@ -37,4 +37,12 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/document/edit_form_support.h
   src/document/editor.h
   src/document/editor.cpp
+  src/document/convert_commands.h
+  src/document/convert_commands.cpp
+)
+
+# conversion
+list(APPEND TOLVAN_GUI_WINDOW_SOURCES
+  src/convert/map_form.h
+  src/convert/map_form.cpp
 )

@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "convert/fontmap.h"
+#include "document/convert_commands.h"
 #include "document/editor.h"
 #include "document/edit_form_support.h"
 #include "platform/folder_monitor.h"
@@ -155,6 +157,7 @@ void TEditForm::FormCreate() {
     BtnSpeedGuard_ = BtnSpeed;
   }
   readKeyboardSettings();
+  ConvertCommands->buildFontMapMenu(tolvan::RegisteredFontMaps(settingsFor(Frame_).file()));
   // The format bar shows with a document when its menu item is checked.
   if (Frame_ && Frame_->FormatPanel && Frame_->mmFormatBar)
     Frame_->FormatPanel->setVisible(Frame_->mmFormatBar->isChecked());
@@ -226,9 +229,42 @@ void TEditForm::buildMenus() {
   }
   mmAnjalKB->setChecked(true);
 
+  // The Convert menu and the editor's popup menu share the commands.
   Convert1 = new QMenu(QStringLiteral("&Convert"), this);
-  for (const char* c : {"Mylai to TSCII", "Anjal to TSCII", "Roman to TSCII", "TSCII to TAB"})
-    addItem(Convert1, QString::fromLatin1(c))->setEnabled(false);
+  ConvertCommands = new TConvertCommands(
+      ConvertHost{this, Editor,
+                  [this](bool on) {
+                    if (Frame_) Frame_->SetBusy(on);
+                  },
+                  [this]() -> tolvan::ProfileFile& { return settingsFor(Frame_).file(); },
+                  Frame_ ? std::function<void()>([this] { Frame_->Contents1Click(); })
+                         : std::function<void()>(),
+                  [this] { return Title_; }, [this] { return LineEnding_; },
+                  Frame_ ? std::function<TEditForm*()>([this] {
+                    Frame_->New1Click();
+                    return Frame_->ActiveEditForm();
+                  })
+                         : std::function<TEditForm*()>()},
+      this);
+  // Unicode out and in, after the Edit menu's own items.
+  Edit1->addSeparator();
+  ConvertCommands->addUnicodeItems(Edit1);
+  EditMenu = new QMenu(this);
+  EditMenu->setObjectName(QStringLiteral("EditMenu"));
+  connect(addItem(EditMenu, QStringLiteral("Save")), &QAction::triggered, this, &TEditForm::Save1Click);
+  connect(addItem(EditMenu, QStringLiteral("Select All")), &QAction::triggered, this,
+          &TEditForm::Selectall1Click);
+  EditMenu->addSeparator();
+  ConvertCommands->addConverterItems(Convert1, EditMenu);
+  EditMenu->addSeparator();
+  addItem(EditMenu, QStringLiteral("Set as WallPaper"))->setEnabled(false);  // its command is to come
+  EditMenu->addSeparator();
+  ConvertCommands->Convert = EditMenu->addMenu(QStringLiteral("Convert Fonts Using"));
+  ConvertCommands->Convert->setObjectName(QStringLiteral("Convert"));
+  Editor->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    EditMenu->popup(Editor->viewport()->mapToGlobal(pos));
+  });
 
   Tools1 = new QMenu(QStringLiteral("&Tools"), this);
   mmSetFont = addItem(Tools1, QStringLiteral("Set Font"));
@@ -242,12 +278,13 @@ void TEditForm::buildMenus() {
   mmRecKey = addItem(Tools1, QStringLiteral("Record KeyStrokes"), QKeySequence(Qt::CTRL | Qt::Key_Q));
   mmPlayKey = addItem(Tools1, QStringLiteral("Play KeyStrokes"),
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
-  // Font conversion comes with its own command; recording and playing
-  // keystrokes are never enabled.
-  for (QAction* a : {FontConversion1, mmRecKey, mmPlayKey})
+  // Recording and playing keystrokes are never enabled.
+  for (QAction* a : {mmRecKey, mmPlayKey})
     a->setEnabled(false);
+  connect(FontConversion1, &QAction::triggered, ConvertCommands,
+          &TConvertCommands::FontConversion1Click);
 
-  for (QMenu* m : {File1, Edit1, Search1, Keyboard1, Convert1, Tools1}) m->setFont(menuFont);
+  for (QMenu* m : {File1, Edit1, Search1, Keyboard1, Convert1, Tools1, EditMenu}) m->setFont(menuFont);
 
   // Pictures from the frame's toolbar.
   if (Frame_) {

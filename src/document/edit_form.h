@@ -20,6 +20,7 @@ class QMdiSubWindow;
 class QMenu;
 class TMainForm;
 class TEditor;
+class TConvertCommands;
 
 namespace tolvan {
 class FolderMonitor;
@@ -149,6 +150,10 @@ class TEditForm : public QWidget {
   QAction *mmSetFont = nullptr, *mmPenClr = nullptr, *mmPaperClr = nullptr, *mmEncrypt = nullptr,
           *mmDecrypt = nullptr, *FontConversion1 = nullptr, *mmRecKey = nullptr,
           *mmPlayKey = nullptr;
+  // The editor's popup menu, and the conversion commands that the Convert
+  // menu, the popup menu and its "Convert Fonts Using" submenu share.
+  QMenu* EditMenu = nullptr;
+  TConvertCommands* ConvertCommands = nullptr;
 
  signals:
   // Title, caption or modified state changed (selector bar, Window menu).

@@ -9,6 +9,7 @@
 #include <QTextCursor>
 
 #include "convert/unicode_bridge.h"
+#include "document/convert_commands.h"
 #include "document/edit_form.h"
 #include "platform/byte_text.h"
 
@@ -200,8 +201,21 @@ bool TEditor::canInsertFromMimeData(const QMimeData* source) const {
   return QTextEdit::canInsertFromMimeData(source);
 }
 
+QMimeData* TEditor::createMimeDataFromSelection() const {
+  // TSCII for Tolvan, Unicode Tamil for every other program.
+  return TConvertCommands::selectionMimeData(textCursor());
+}
+
 void TEditor::insertFromMimeData(const QMimeData* source) {
   if (!source) return;
+  {
+    QTextCursor c = textCursor();
+    if (TConvertCommands::insertTolvanMimeData(c, source)) {
+      setTextCursor(c);
+      ensureCursorVisible();
+      return;
+    }
+  }
   if (source->hasText()) {
     const QString text = source->text();
     bool tamil = false;
@@ -210,11 +224,9 @@ void TEditor::insertFromMimeData(const QMimeData* source) {
         tamil = true;
         break;
       }
-    // Our own copies keep their formatting (their Tamil is already in the
-    // editor's form). Unicode Tamil from elsewhere, or plain text only, goes in
-    // as plain text, converted, with its line breaks made paragraph breaks.
-    const bool ours = source->hasFormat(QStringLiteral("application/vnd.oasis.opendocument.text"));
-    if (!ours && (tamil || !source->hasHtml())) {
+    // Unicode Tamil from elsewhere, or plain text only, goes in as plain
+    // text, converted, with its line breaks made paragraph breaks.
+    if (tamil || !source->hasHtml()) {
       insertPlainBytesText(text);
       return;
     }

@@ -31,6 +31,7 @@ class TEditor : public QTextEdit {
   void keyPressEvent(QKeyEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
   bool canInsertFromMimeData(const QMimeData* source) const override;
+  QMimeData* createMimeDataFromSelection() const override;
   void insertFromMimeData(const QMimeData* source) override;
 
  private:

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
+#include <QPushButton>
 
 namespace tolvan {
 namespace {
@@ -141,6 +142,19 @@ class QtPrompts final : public Prompts {
     color = dlg.selectedColor();
     return true;
   }
+  bool informationOrStop(QWidget* parent, const QString& text,
+                         const QString& stopCaption) override {
+    parent = ownerFor(parent);
+    FocusReturn focus(parent);
+    QMessageBox box(QMessageBox::Information, boxTitle(), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* stop = box.addButton(stopCaption, QMessageBox::RejectRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    raiseWhenShown(&box);
+    box.exec();
+    return box.clickedButton() == stop;
+  }
   bool chooseFont(QWidget* parent, QFont& font) override {
     parent = ownerFor(parent);
     FocusReturn focus(parent);
@@ -256,6 +270,11 @@ bool ScriptedPrompts::chooseFont(QWidget*, QFont& font) {
   if (fonts.empty()) return false;
   font = takeFront(fonts, QFont());
   return true;
+}
+
+bool ScriptedPrompts::informationOrStop(QWidget*, const QString& text, const QString&) {
+  shown << text;
+  return takeFront(stops, false);
 }
 
 }  // namespace tolvan

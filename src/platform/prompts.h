@@ -55,6 +55,15 @@ class Prompts {
                                const QString& filter) = 0;
   virtual bool chooseColor(QWidget* parent, QColor& color) = 0;
   virtual bool chooseFont(QWidget* parent, QFont& font) = 0;
+  // An OK box with one further button, stopCaption, for a command that may
+  // show the same kind of box many times: true when the user pressed it
+  // (show no more of these boxes for this command). Without an override it
+  // is information() and never stops.
+  virtual bool informationOrStop(QWidget* parent, const QString& text, const QString& stopCaption) {
+    (void)stopCaption;
+    information(parent, text);
+    return false;
+  }
 
   // The program's prompts; QtPrompts (real dialogs) unless a test set others.
   static Prompts& instance();
@@ -71,6 +80,7 @@ class ScriptedPrompts : public Prompts {
   std::deque<QStringList> files;     // openFileNames / saveFileName (first entry)
   std::deque<QColor> colors;
   std::deque<QFont> fonts;
+  std::deque<bool> stops;            // informationOrStop: true presses the stop button
   QStringList shown;                 // every text shown, in order
 
   void information(QWidget*, const QString& text) override;
@@ -85,6 +95,7 @@ class ScriptedPrompts : public Prompts {
                        const QString& filter) override;
   bool chooseColor(QWidget*, QColor& color) override;
   bool chooseFont(QWidget*, QFont& font) override;
+  bool informationOrStop(QWidget*, const QString& text, const QString& stopCaption) override;
 };
 
 }  // namespace tolvan

@@ -37,6 +37,7 @@
 #include <QVBoxLayout>
 
 #include "convert/converters.h"
+#include "document/convert_commands.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
 #include "platform/fonts.h"
@@ -846,7 +847,13 @@ void TMainForm::Open1Click() {
   const QStringList names = tolvan::Prompts::instance().openFileNames(
       this, QStringLiteral("Open"), WorkDir, OpenFilter());
   if (names.isEmpty()) return;
-  // Several selected files: the first is opened.
+  // Several selected files: the first is opened. UTF-8 text with Tamil
+  // letters may be imported instead (the user is asked).
+  if (TConvertCommands::offerUnicodeImport(this, names.first(), [this] {
+        New1Click();
+        return ActiveEditForm();
+      }))
+    return;
   TEditForm* form = CreateEditForm();
   form->OpenDocumentFile(names.first());
 }
