@@ -2,7 +2,11 @@
 // Tamil converted to TSCII where it enters.
 #include "document/editor.h"
 
+#include <QAbstractEventDispatcher>
+#include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
 #include <QInputMethodEvent>
+#include <QTimerEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -69,7 +73,77 @@ QString normaliseBreaks(QString text) {
 
 }  // namespace
 
-TEditor::TEditor(TEditForm* form, QWidget* parent) : QTextEdit(parent), Form_(form) {}
+TEditor::TEditor(TEditForm* form, QWidget* parent) : QTextEdit(parent), Form_(form) {
+  document()->documentLayout()->installEventFilter(this);
+  // Tamil and everything else this editor holds runs left to right. Said once
+  // for the document, the layout need not scan each paragraph for it.
+  QTextOption option = document()->defaultTextOption();
+  option.setTextDirection(Qt::LeftToRight);
+  document()->setDefaultTextOption(option);
+  // Queued: the document tells of a change before its layout has seen it.
+  connect(document(), &QTextDocument::contentsChange, this, &TEditor::checkLayoutAfterEdit,
+          Qt::QueuedConnection);
+}
+
+// Qt's document layout continues in the background from a 10 ms timer of its
+// own (its other timer, reporting the size, has no interval). That tick is
+// taken here and a short slice of our own runs instead.
+bool TEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Timer && watched == document()->documentLayout()) {
+    const int id = static_cast<QTimerEvent*>(event)->timerId();
+    if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(watched->thread()))
+      for (const auto& t : d->registeredTimers(watched))
+        if (t.timerId == id && t.interval > 0) {
+          layoutSlice();
+          return true;
+        }
+  }
+  return QTextEdit::eventFilter(watched, event);
+}
+
+bool TEditor::layoutTimerRunning() const {
+  QObject* layout = document()->documentLayout();
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(layout->thread()))
+    for (const auto& t : d->registeredTimers(layout))
+      if (t.interval > 0) return true;
+  return false;
+}
+
+bool TEditor::layoutComplete() const {
+  // Every laid-out paragraph has at least one line, an empty one included.
+  return !layoutTimerRunning() && document()->lastBlock().layout()->lineCount() > 0;
+}
+
+void TEditor::layoutSlice() {
+  QTextDocument* doc = document();
+  QAbstractTextDocumentLayout* layout = doc->documentLayout();
+  // A new width or font makes Qt start over, dropping every paragraph's
+  // lines: then ours starts over too.
+  if (layoutAhead_ > 0) {
+    const QTextBlock last = doc->findBlock(layoutAhead_ - 1);
+    if (!last.isValid() || last.layout()->lineCount() == 0) layoutAhead_ = 0;
+  }
+  QElapsedTimer clock;
+  clock.start();
+  // Asking for a paragraph's place lays the text out up to it (and on to
+  // Qt's next check point, about 2,000 pixels further).
+  for (QTextBlock b = doc->findBlock(layoutAhead_); b.isValid() && clock.elapsed() < kLayoutSliceMs;
+       b = b.next()) {
+    layout->blockBoundingRect(b);
+    layoutAhead_ = b.position() + b.length();
+  }
+}
+
+void TEditor::checkLayoutAfterEdit() {
+  // After an edit Qt has finished its layout run. Paragraphs it never reached
+  // are left without lines: start the layout over (lazily, from the top; the
+  // part on screen comes first).
+  QTextDocument* doc = document();
+  if (doc->pageSize().isNull() || layoutTimerRunning()) return;
+  if (doc->lastBlock().layout()->lineCount() > 0) return;
+  layoutAhead_ = 0;
+  doc->setPageSize(doc->pageSize());
+}
 
 // Edits go through a copy of the editor's cursor: the editor's own cursor
 // moves with the text, and nothing is laid out or scrolled until the whole key

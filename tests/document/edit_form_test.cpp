@@ -12,6 +12,10 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolButton>
 
 #include "document/edit_form.h"
@@ -645,6 +649,28 @@ class EditFormTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(countShown(prompts_, question), 2, 3000);
     QCOMPARE(textOf(f), QByteArray("v5"));
     QVERIFY(!f->isModified());
+  }
+
+  // ---------------------------------------------------------------- large documents
+
+  // A key typed while the layout of a long document is still going on must
+  // not cut the document short: every paragraph gets laid out in the end,
+  // so the text after the caret can still be seen and scrolled to.
+  void editWhileTheLayoutRunsKeepsTheWholeDocument() {
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < (1 << 20); ++i)
+      bytes += "\xA7\xB8\xA1 \xC0\xA1\xCE paragraph " + QByteArray::number(i) + "\n";
+    writeFile(path("long.txt"), bytes);
+    TEditForm* f = openDocument(path("long.txt"));
+    QVERIFY(f);
+    QTextDocument* doc = f->Editor->document();
+    QCOMPARE(doc->lastBlock().layout()->lineCount(), 0);  // not laid out yet
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "x");
+    QTRY_VERIFY_WITH_TIMEOUT(doc->lastBlock().layout()->lineCount() > 0, 60000);
+    QVERIFY(f->Editor->layoutComplete());
+    QCOMPARE(f->Editor->verticalScrollBar()->maximum() + f->Editor->viewport()->height(),
+             qRound(doc->documentLayout()->documentSize().height()));
   }
 
   // ---------------------------------------------------------------- Unicode input
