@@ -192,7 +192,8 @@ void TEditForm::buildMenus() {
 
   Edit1 = new QMenu(QStringLiteral("&Edit"), this);
   UnDo1 = addItem(Edit1, QStringLiteral("&UnDo"), QKeySequence(Qt::CTRL | Qt::Key_Z));
-  Redo1 = addItem(Edit1, QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  Redo1 = addItem(Edit1, QStringLiteral("&Redo"));
+  Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
   Edit1->addSeparator();
   mmCut = addItem(Edit1, QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X));
   mmCopy = addItem(Edit1, QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C));

