@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
@@ -24,6 +25,9 @@
 #include "platform/prompts.h"
 #include "platform/rtf/rtf.h"
 #include "shell/main_form.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tolvan::document;
 
@@ -65,6 +69,48 @@ QString folderOf(const QString& path) {
   QString dir = QFileInfo(path).absolutePath();
   if (!dir.endsWith(u'/')) dir += u'/';
   return dir;
+}
+
+// Number of names (hard links) the file has; 0 when it does not exist.
+nlink_t linkCount(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return 0;
+  return st.st_nlink;
+}
+
+bool writeSynced(QFile& f, const QByteArray& data) {
+  return f.write(data) == data.size() && f.flush() && ::fsync(f.handle()) == 0;
+}
+
+// Rewrites a file that has other names in place, so every name shows the new
+// content. The complete content is written and synced to a file of its own
+// first (beside the document, or in the temporary folder); only then is the
+// document itself overwritten. Should that fail part-way, the complete copy
+// stays and *rescue names it.
+bool writeInPlace(const QString& path, const QByteArray& data, QString* error, QString* rescue) {
+  const QFileInfo fi(path);
+  QTemporaryFile copy(fi.absolutePath() + u'/' + fi.fileName() + QStringLiteral(".saving-XXXXXX"));
+  if (!copy.open()) copy.setFileTemplate(QDir::tempPath() + u'/' + fi.fileName() + QStringLiteral(".saving-XXXXXX"));
+  if (!copy.isOpen() && !copy.open()) {
+    *error = copy.errorString();
+    return false;
+  }
+  if (!writeSynced(copy, data)) {
+    *error = copy.errorString();
+    return false;
+  }
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    *error = f.errorString();
+    return false;
+  }
+  if (!writeSynced(f, data)) {
+    *error = f.errorString();
+    copy.setAutoRemove(false);
+    *rescue = copy.fileName();
+    return false;
+  }
+  return true;
 }
 
 const QString kDefaultSaveFilter =
@@ -242,10 +288,23 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
     tolvan::documentEditorCharsToBytes(copy.get());
     data = tolvan::rtf::writeRtf(copy.get());
   }
-  QString error;
+  QString error, rescue;
   const QFileInfo fi(path);
-  if (fi.exists() && !fi.isWritable()) {
-    error = QStringLiteral("Permission denied");
+  const bool exists = fi.exists();
+  constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+  if (fi.isDir()) {
+    error = QStringLiteral("Cannot write file \"%1\": it is a folder.");
+  } else if (exists && (!fi.isWritable() || !(fi.permissions() & kAnyWrite))) {
+    // Marked read-only: refused even where the system would allow it (the
+    // administrator), as the user asked of the file.
+    error = QStringLiteral("Cannot write file \"%1\": the file is read-only.");
+  } else if (exists && linkCount(path) > 1) {
+    if (!writeInPlace(path, data, &error, &rescue)) {
+      error = QStringLiteral("Cannot write file \"%1\". ") + error;
+      if (!rescue.isEmpty())
+        error += QStringLiteral("\nThe complete document is in \"%1\".")
+                     .arg(QDir::toNativeSeparators(rescue));
+    }
   } else {
     // Written to a temporary file in the same folder and renamed over the
     // document only when complete: a full disk or a crash never leaves a
@@ -259,11 +318,13 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
     } else if (!f.commit()) {
       error = f.errorString();
     }
+    if (!error.isEmpty())
+      error = (exists ? QStringLiteral("Cannot write file \"%1\". ")
+                      : QStringLiteral("Cannot create file \"%1\". ")) + error;
   }
   if (!error.isEmpty()) {
     QApplication::restoreOverrideCursor();
-    tolvan::Prompts::instance().error(
-        this, QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(path), error));
+    tolvan::Prompts::instance().error(this, error.arg(QDir::toNativeSeparators(path)));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     return WriteResult::Failed;
   }

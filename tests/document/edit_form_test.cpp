@@ -16,6 +16,9 @@
 #include <QTextLayout>
 #include <QToolButton>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "document/edit_form.h"
 #include "document/editor.h"
 #include "input/keyboard.h"
@@ -529,6 +532,61 @@ class EditFormTest : public QObject {
     QCOMPARE(f->windowTitle(), before);
     QCOMPARE(f->BtnSpeed->text(), before);
     QVERIFY(f->isModified());
+  }
+
+  // A file with a second name (hard link) keeps both names after a save, and
+  // both show the new text; no temporary file is left behind.
+  void saveKeepsHardLinks() {
+    writeFile(path("hard.txt"), "old");
+    QVERIFY(::link(QFile::encodeName(path("hard.txt")).constData(),
+                   QFile::encodeName(path("target.txt")).constData()) == 0);
+    TEditForm* f = openDocument(path("hard.txt"));
+    QVERIFY(f);
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "new ");
+    f->Save1Click();
+    QVERIFY(!f->isModified());
+    QCOMPARE(readFile(path("target.txt")), QByteArray("new old"));
+    struct stat a {}, b {};
+    QCOMPARE(::stat(QFile::encodeName(path("hard.txt")).constData(), &a), 0);
+    QCOMPARE(::stat(QFile::encodeName(path("target.txt")).constData(), &b), 0);
+    QCOMPARE(a.st_ino, b.st_ino);
+    QCOMPARE(int(a.st_nlink), 2);
+    QVERIFY(QDir(dir_.path()).entryList({QStringLiteral("*saving*")}, QDir::Files | QDir::Hidden).isEmpty());
+  }
+
+  // A name that cannot take the document is refused with a message naming it
+  // and saying why; nothing is written and the text stays unsaved. (A file
+  // marked read-only is refused even for the administrator, so this holds
+  // whoever runs the test.)
+  void unwritableTargetIsNamed_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file") << QStringLiteral("ro.txt") << QStringLiteral("the file is read-only.");
+    QTest::newRow("folder") << QStringLiteral("folder.txt") << QStringLiteral("it is a folder.");
+  }
+  void unwritableTargetIsNamed() {
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    const QString target = path(name);
+    if (name == QLatin1String("ro.txt")) {
+      writeFile(target, "orig");
+      QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else {
+      QVERIFY(QDir(dir_.path()).mkpath(name));
+    }
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "text");
+    prompts_.files.push_back({target});
+    prompts_.answers.push_back(Prompts::Answer::Yes);  // replace it
+    f->Saveas1Click();
+    QCOMPARE(countShown(prompts_, QStringLiteral("Cannot write file \"%1\": %2").arg(target, reason)), 1);
+    QVERIFY(f->isModified());
+    if (name == QLatin1String("ro.txt")) {
+      QCOMPARE(readFile(target), QByteArray("orig"));
+      QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    }
   }
 
   void failedSaveKeepsTheDocumentModified() {
