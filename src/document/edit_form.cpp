@@ -266,6 +266,10 @@ void TEditForm::buildMenus() {
   connect(New1, &QAction::triggered, this, [this] {
     if (Frame_) Frame_->New1Click();
   });
+  // Files dropped on the text open through the frame, as anywhere else on
+  // it; queued, so the program the drag came from is not kept waiting.
+  if (Frame_)
+    connect(Editor, &TEditor::filesDropped, Frame_, &TMainForm::DropFiles, Qt::QueuedConnection);
   connect(Open1, &QAction::triggered, this, [this] {
     if (Frame_) Frame_->Open1Click();
   });

@@ -5,6 +5,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAbstractTextDocumentLayout>
 #include <QElapsedTimer>
+#include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QTimerEvent>
 #include <QKeyEvent>
@@ -64,6 +65,15 @@ bool isTamilSign(QChar c) {
 
 // Consonants (live forms) in TSCII: what a sign arriving on its own attaches to.
 bool isTsciiConsonant(char16_t b) { return (b >= 0xB8 && b <= 0xC9) || (b >= 0x83 && b <= 0x87); }
+
+// The local files a drag carries (none for text, or for web addresses).
+QStringList localFiles(const QMimeData* md) {
+  QStringList files;
+  if (!md || !md->hasUrls()) return files;
+  for (const QUrl& u : md->urls())
+    if (u.isLocalFile()) files << u.toLocalFile();
+  return files;
+}
 
 QString normaliseBreaks(QString text) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -294,4 +304,30 @@ void TEditor::insertFromMimeData(const QMimeData* source) {
     }
   }
   QTextEdit::insertFromMimeData(source);
+}
+
+void TEditor::dragEnterEvent(QDragEnterEvent* e) {
+  if (localFiles(e->mimeData()).isEmpty()) {
+    QTextEdit::dragEnterEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+}
+
+void TEditor::dragMoveEvent(QDragMoveEvent* e) {
+  if (localFiles(e->mimeData()).isEmpty()) {
+    QTextEdit::dragMoveEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+}
+
+void TEditor::dropEvent(QDropEvent* e) {
+  const QStringList files = localFiles(e->mimeData());
+  if (files.isEmpty()) {
+    QTextEdit::dropEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+  emit filesDropped(files);
 }

@@ -39,6 +39,9 @@ class TEditor : public QTextEdit {
  signals:
   // A typed key has been handled completely (after all the keys it sent).
   void keyHandled();
+  // Files from a file manager were dropped on the text: they are to be
+  // opened as documents, not pasted as their names.
+  void filesDropped(const QStringList& files);
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
@@ -46,6 +49,9 @@ class TEditor : public QTextEdit {
   bool canInsertFromMimeData(const QMimeData* source) const override;
   void insertFromMimeData(const QMimeData* source) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   void insertByte(unsigned char b, bool paragraph);

@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -848,6 +851,48 @@ class EditFormTest : public QObject {
     }
     Prompts::setInstance(&prompts_);
     qputenv("TOLVAN_INI", oldIni);
+  }
+
+  // Files from a file manager dropped on the text open as documents; text
+  // dragged from another program still drops into the text.
+  void dropsOnTheText_data() {
+    QTest::addColumn<bool>("files");
+    QTest::newRow("files") << true;
+    QTest::newRow("text") << false;
+  }
+  void dropsOnTheText() {
+    QFETCH(bool, files);
+    writeFile(path("drop1.txt"), "one");
+    writeFile(path("drop2.txt"), "two");
+    TEditForm* f = newDocument();
+    const int before = frame_->EditForms().size();
+    QMimeData md;
+    if (files)
+      md.setUrls({QUrl::fromLocalFile(path("drop1.txt")), QUrl::fromLocalFile(path("drop2.txt"))});
+    else
+      md.setText(QStringLiteral("dragged"));
+    QWidget* vp = f->Editor->viewport();
+    const QPoint at(20, 10);
+    QDragEnterEvent enter(at, Qt::CopyAction, &md, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &enter);
+    QVERIFY(enter.isAccepted());
+    QDragMoveEvent move(at, Qt::CopyAction, &md, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &move);
+    QDropEvent drop(at, Qt::CopyAction, &md, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &drop);
+    QVERIFY(drop.isAccepted());
+    QCoreApplication::processEvents();
+    if (files) {
+      QCOMPARE(frame_->EditForms().size(), before + 2);
+      QStringList titles;
+      for (TEditForm* g : frame_->EditForms()) titles << g->Title();
+      QVERIFY(titles.contains(path("drop1.txt")));
+      QVERIFY(titles.contains(path("drop2.txt")));
+      QCOMPARE(textOf(f), QByteArray(""));
+    } else {
+      QCOMPARE(frame_->EditForms().size(), before);
+      QCOMPARE(textOf(f), QByteArray("dragged"));
+    }
   }
 
   void editCommands() {
