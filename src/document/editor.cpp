@@ -133,6 +133,14 @@ void TEditor::layoutSlice() {
     const QTextBlock last = doc->findBlock(layoutAhead_ - 1);
     if (!last.isValid() || last.layout()->lineCount() == 0) layoutAhead_ = 0;
   }
+  // While the layout runs, QTextEdit guesses the scroll range from the share
+  // laid out so far, a percentage that overflows an int past 21 million
+  // characters. The guess then flips the scroll bar off and on, each flip
+  // changes the text width and starts the layout over, and it never ends.
+  // A scroll bar that is always there keeps the width.
+  const Qt::ScrollBarPolicy bar =
+      doc->characterCount() > kSteadyScrollBarChars ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
+  if (verticalScrollBarPolicy() != bar) setVerticalScrollBarPolicy(bar);
   QElapsedTimer clock;
   clock.start();
   // Asking for a paragraph's place lays the text out up to it (and on to

@@ -33,6 +33,8 @@ class TEditor : public QTextEdit {
 
   // How long one slice of the background layout may run.
   static constexpr int kLayoutSliceMs = 8;
+  // Documents longer than this keep their vertical scroll bar while laid out.
+  static constexpr int kSteadyScrollBarChars = 16'000'000;
   // True once every paragraph of the document has been laid out.
   bool layoutComplete() const;
 
