@@ -4,7 +4,10 @@
 //    characters and sends two) in a 1 MiB document, against a plain key typed
 //    into the same document; both include the repaint;
 //  - opening a 10 MiB TSCII text file until the window is painted, against
-//    QTextEdit::setPlainText of the same text plus a paint.
+//    QTextEdit::setPlainText of the same text plus a paint;
+//  - a 50 MiB TSCII file opened at 16 pt in an 800-pixel frame: how long a
+//    key takes from reaching the event loop until it is painted, straight
+//    after the open, while the layout runs in the background, and after it.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/document_bench
 #include <benchmark/benchmark.h>
 
@@ -13,6 +16,7 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QKeyEvent>
 #include <QTextCursor>
@@ -169,6 +173,94 @@ void BM_Open10MiBVersusSetPlainText(benchmark::State& state) {
   state.counters["ratio_median"] = mo / mr;
 }
 BENCHMARK(BM_Open10MiBVersusSetPlainText)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+
+// Time from a key reaching the event loop until the editor has handled it and
+// painted, with everything else the event loop has queued (timers included)
+// running meanwhile, as a user's key would.
+double keyToPaintMs(TEditForm* form, char c) {
+  struct Watch : QObject {
+    bool handled = false, painted = false;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint && handled) painted = true;
+      return false;
+    }
+  } watch;
+  QWidget* vp = form->Editor->viewport();
+  vp->installEventFilter(&watch);
+  form->Editor->installEventFilter(&watch);
+  auto conn = QObject::connect(form->Editor, &TEditor::keyHandled, [&] {
+    watch.handled = true;
+  });
+  QElapsedTimer t;
+  t.start();
+  const int key = (c >= 'a' && c <= 'z') ? Qt::Key_A + (c - 'a') : c;
+  QCoreApplication::postEvent(form->Editor,
+                              new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(c))));
+  QCoreApplication::postEvent(form->Editor, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier,
+                                                          QString(QChar(c))));
+  while (!watch.painted && t.elapsed() < 600000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  const double ms = t.nsecsElapsed() / 1e6;
+  QObject::disconnect(conn);
+  vp->removeEventFilter(&watch);
+  form->Editor->removeEventFilter(&watch);
+  return ms;
+}
+
+// Lets the event loop run for ms milliseconds.
+void runEventLoop(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void BM_KeyAfterOpening50MiB(benchmark::State& state) {
+  const QByteArray bytes = paragraphs(50 << 20);
+  const QString file = writeTemp(QStringLiteral("huge.txt"), bytes);
+  const QSize oldSize = g_frame->size();
+  const int oldFont = g_frame->FontSize->value();
+  g_frame->resize(800, 600);
+  g_frame->FontSize->setValue(16);
+  QCoreApplication::processEvents();
+  std::vector<double> keys, done;
+  double openMs = 0, firstKey = 0, layoutMs = 0;
+  QElapsedTimer t;
+  for (auto _ : state) {
+    t.start();
+    TEditForm* form = g_frame->CreateEditForm();
+    form->OpenDocumentFile(file);
+    form->Editor->viewport()->repaint();
+    openMs = t.nsecsElapsed() / 1e6;
+    // Keys straight after the open, then every 200 ms while the layout goes
+    // on in the background, then once it is complete.
+    for (int i = 0; i < 5; ++i) {
+      const double ms = keyToPaintMs(form, 'x');
+      if (i == 0) firstKey = ms;
+      keys.push_back(ms);
+      runEventLoop(200);
+    }
+    while (!form->Editor->layoutComplete()) runEventLoop(100);
+    layoutMs = t.nsecsElapsed() / 1e6;
+    for (int i = 0; i < 5; ++i) {
+      done.push_back(keyToPaintMs(form, 'x'));
+      runEventLoop(100);
+    }
+    state.SetIterationTime(percentile(keys, 1.0) / 1e3);
+    form->Editor->document()->setModified(false);
+    form->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  state.counters["open_ms"] = openMs;
+  state.counters["first_key_ms"] = firstKey;
+  state.counters["key_median_ms"] = percentile(keys, 0.5);
+  state.counters["key_max_ms"] = percentile(keys, 1.0);
+  state.counters["layout_done_s"] = layoutMs / 1e3;
+  state.counters["key_after_layout_median_ms"] = percentile(done, 0.5);
+  g_frame->FontSize->setValue(oldFont);
+  g_frame->resize(oldSize);
+}
+BENCHMARK(BM_KeyAfterOpening50MiB)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -195,7 +195,8 @@ void TEditForm::buildMenus() {
 
   Edit1 = new QMenu(QStringLiteral("&Edit"), this);
   UnDo1 = addItem(Edit1, QStringLiteral("&UnDo"), QKeySequence(Qt::CTRL | Qt::Key_Z));
-  Redo1 = addItem(Edit1, QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  Redo1 = addItem(Edit1, QStringLiteral("&Redo"));
+  Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
   Edit1->addSeparator();
   mmCut = addItem(Edit1, QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X));
   mmCopy = addItem(Edit1, QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -302,6 +303,10 @@ void TEditForm::buildMenus() {
   connect(New1, &QAction::triggered, this, [this] {
     if (Frame_) Frame_->New1Click();
   });
+  // Files dropped on the text open through the frame, as anywhere else on
+  // it; queued, so the program the drag came from is not kept waiting.
+  if (Frame_)
+    connect(Editor, &TEditor::filesDropped, Frame_, &TMainForm::DropFiles, Qt::QueuedConnection);
   connect(Open1, &QAction::triggered, this, [this] {
     if (Frame_) Frame_->Open1Click();
   });

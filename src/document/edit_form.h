@@ -184,7 +184,8 @@ class TEditForm : public QWidget {
   enum class WriteResult { Ok, Failed, NeedsRtf };
   WriteResult writeFile(const QString& path, bool plain);
   bool saveAsWithProposal(const QString& proposal);
-  bool handleWriteResult(WriteResult r);
+  bool handleWriteResult(WriteResult r, const QString& path);
+  bool saveTo(const QString& path);
   void EditorChange();
   void EditorSelectionChange();
   QList<TEditForm*> siblingForms() const;

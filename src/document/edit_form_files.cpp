@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
@@ -24,6 +25,9 @@
 #include "platform/prompts.h"
 #include "platform/rtf/rtf.h"
 #include "shell/main_form.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tolvan::document;
 
@@ -65,6 +69,48 @@ QString folderOf(const QString& path) {
   QString dir = QFileInfo(path).absolutePath();
   if (!dir.endsWith(u'/')) dir += u'/';
   return dir;
+}
+
+// Number of names (hard links) the file has; 0 when it does not exist.
+nlink_t linkCount(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return 0;
+  return st.st_nlink;
+}
+
+bool writeSynced(QFile& f, const QByteArray& data) {
+  return f.write(data) == data.size() && f.flush() && ::fsync(f.handle()) == 0;
+}
+
+// Rewrites a file that has other names in place, so every name shows the new
+// content. The complete content is written and synced to a file of its own
+// first (beside the document, or in the temporary folder); only then is the
+// document itself overwritten. Should that fail part-way, the complete copy
+// stays and *rescue names it.
+bool writeInPlace(const QString& path, const QByteArray& data, QString* error, QString* rescue) {
+  const QFileInfo fi(path);
+  QTemporaryFile copy(fi.absolutePath() + u'/' + fi.fileName() + QStringLiteral(".saving-XXXXXX"));
+  if (!copy.open()) copy.setFileTemplate(QDir::tempPath() + u'/' + fi.fileName() + QStringLiteral(".saving-XXXXXX"));
+  if (!copy.isOpen() && !copy.open()) {
+    *error = copy.errorString();
+    return false;
+  }
+  if (!writeSynced(copy, data)) {
+    *error = copy.errorString();
+    return false;
+  }
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    *error = f.errorString();
+    return false;
+  }
+  if (!writeSynced(f, data)) {
+    *error = f.errorString();
+    copy.setAutoRemove(false);
+    *rescue = copy.fileName();
+    return false;
+  }
+  return true;
 }
 
 const QString kDefaultSaveFilter =
@@ -251,10 +297,23 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
     tolvan::documentEditorCharsToBytes(copy.get());
     data = tolvan::rtf::writeRtf(copy.get());
   }
-  QString error;
+  QString error, rescue;
   const QFileInfo fi(path);
-  if (fi.exists() && !fi.isWritable()) {
-    error = QStringLiteral("Permission denied");
+  const bool exists = fi.exists();
+  constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+  if (fi.isDir()) {
+    error = QStringLiteral("Cannot write file \"%1\": it is a folder.");
+  } else if (exists && (!fi.isWritable() || !(fi.permissions() & kAnyWrite))) {
+    // Marked read-only: refused even where the system would allow it (the
+    // administrator), as the user asked of the file.
+    error = QStringLiteral("Cannot write file \"%1\": the file is read-only.");
+  } else if (exists && linkCount(path) > 1) {
+    if (!writeInPlace(path, data, &error, &rescue)) {
+      error = QStringLiteral("Cannot write file \"%1\". ") + error;
+      if (!rescue.isEmpty())
+        error += QStringLiteral("\nThe complete document is in \"%1\".")
+                     .arg(QDir::toNativeSeparators(rescue));
+    }
   } else {
     // Written to a temporary file in the same folder and renamed over the
     // document only when complete: a full disk or a crash never leaves a
@@ -268,40 +327,48 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
     } else if (!f.commit()) {
       error = f.errorString();
     }
+    if (!error.isEmpty())
+      error = (exists ? QStringLiteral("Cannot write file \"%1\". ")
+                      : QStringLiteral("Cannot create file \"%1\". ")) + error;
   }
   if (!error.isEmpty()) {
     QApplication::restoreOverrideCursor();
-    tolvan::Prompts::instance().error(
-        this, QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(path), error));
+    tolvan::Prompts::instance().error(this, error.arg(QDir::toNativeSeparators(path)));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     return WriteResult::Failed;
   }
   return WriteResult::Ok;
 }
 
-bool TEditForm::handleWriteResult(WriteResult r) {
+bool TEditForm::handleWriteResult(WriteResult r, const QString& path) {
   if (r != WriteResult::NeedsRtf) return r == WriteResult::Ok;
   // A plain-text file holds one byte per character; rather than drop what
   // does not fit, offer the same document as RTF.
   const auto answer = tolvan::Prompts::instance().yesNo(
       this, QStringLiteral("%1 holds characters that a plain-text file cannot store.\n"
                            "Save it as a rich text (RTF) file instead?")
-                .arg(QDir::toNativeSeparators(Title_)));
+                .arg(QDir::toNativeSeparators(path)));
   if (answer != tolvan::Prompts::Answer::Yes) return false;
-  const QFileInfo fi(Title_);
+  const QFileInfo fi(path);
   return saveAsWithProposal(fi.absolutePath() + u'/' + fi.completeBaseName() +
                             QStringLiteral(".rtf"));
 }
 
-bool TEditForm::SaveDocument() {
+bool TEditForm::SaveDocument() { return saveTo(Title_); }
+
+// Writes the document to path. The window takes the name only once the file
+// is written: a refused or failed save leaves the title as it was.
+bool TEditForm::saveTo(const QString& path) {
   stopMonitor();
   WriteResult r;
   {
     BusyScope busy(Frame_);
-    const Format fmt = formatOf(Title_);
+    const Format fmt = formatOf(path);
     const bool plain = fmt == Format::Plain || (fmt == Format::Current && PlainTextMode_);
-    r = writeFile(Title_, plain);
+    r = writeFile(path, plain);
     if (r == WriteResult::Ok) {
+      Title_ = path;
+      setWindowTitle(Title_);
       PlainTextMode_ = false;
       HasFile_ = true;
       Editor->document()->setModified(false);
@@ -316,7 +383,7 @@ bool TEditForm::SaveDocument() {
     emit documentChanged(this);
     return true;
   }
-  return handleWriteResult(r);
+  return handleWriteResult(r, path);
 }
 
 bool TEditForm::saveAsWithProposal(const QString& proposal) {
@@ -332,15 +399,13 @@ bool TEditForm::saveAsWithProposal(const QString& proposal) {
                   .arg(QDir::toNativeSeparators(name)));
     if (answer != tolvan::Prompts::Answer::Yes) return false;
   }
-  Title_ = name;
-  setWindowTitle(Title_);
-  return SaveDocument();
+  return saveTo(name);
 }
 
 QString TEditForm::proposedName() const {
   // A document never saved proposes its name in the last folder used.
   if (QFileInfo(Title_).isAbsolute()) return Title_;
-  const QString dir = Frame_ ? Frame_->WorkDir : QDir::currentPath() + u'/';
+  const QString dir = Frame_ ? Frame_->WorkDir : QDir::homePath() + u'/';
   return dir + Title_;
 }
 
@@ -362,15 +427,16 @@ void TEditForm::SaveAsText1Click() {
                                                           proposedName(), SaveFilter_);
   if (name.isEmpty()) return;
   if (QFileInfo(name).suffix().isEmpty()) name += u'.' + SaveDefaultSuffix_;
-  Title_ = name;
-  setWindowTitle(Title_);
-  PlainTextMode_ = true;
   stopMonitor();
   WriteResult r;
   {
     BusyScope busy(Frame_);
-    r = writeFile(Title_, formatOf(Title_) != Format::Rtf);
+    r = writeFile(name, formatOf(name) != Format::Rtf);
+    // The window takes the name only once the file is written.
     if (r == WriteResult::Ok) {
+      Title_ = name;
+      setWindowTitle(Title_);
+      PlainTextMode_ = true;
       HasFile_ = true;
       Editor->document()->setModified(false);
       Tag_ = GetFileStamp(Title_);
@@ -378,7 +444,7 @@ void TEditForm::SaveAsText1Click() {
   }
   startMonitor();
   if (r != WriteResult::Ok) {
-    handleWriteResult(r);
+    handleWriteResult(r, name);
     return;
   }
   if (BtnSpeed) {
@@ -484,10 +550,12 @@ void TEditForm::FileMonitorChange() {
       this, QDir::toNativeSeparators(Title_) + QStringLiteral(" Changed, Reload the file ?"));
   asking_ = false;
   if (closed_) return;
-  if (answer == tolvan::Prompts::Answer::Yes || answer == tolvan::Prompts::Answer::Ok) {
-    OpenDocumentFile(Title_);
-  } else {
+  const bool reload = answer == tolvan::Prompts::Answer::Yes || answer == tolvan::Prompts::Answer::Ok;
+  if (!(reload && OpenDocumentFile(Title_))) {
+    // The window still shows text that the file on disk no longer holds (it
+    // was deleted, or could not be read back): it is unsaved work now.
+    if (reload || !QFileInfo::exists(Title_)) Editor->document()->setModified(true);
     // The stamp we knew stays, so the next change asks again.
-    startMonitor();
+    if (!reload) startMonitor();
   }
 }

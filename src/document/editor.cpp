@@ -2,7 +2,12 @@
 // Tamil converted to TSCII where it enters.
 #include "document/editor.h"
 
+#include <QAbstractEventDispatcher>
+#include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
+#include <QDropEvent>
 #include <QInputMethodEvent>
+#include <QTimerEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -62,6 +67,15 @@ bool isTamilSign(QChar c) {
 // Consonants (live forms) in TSCII: what a sign arriving on its own attaches to.
 bool isTsciiConsonant(char16_t b) { return (b >= 0xB8 && b <= 0xC9) || (b >= 0x83 && b <= 0x87); }
 
+// The local files a drag carries (none for text, or for web addresses).
+QStringList localFiles(const QMimeData* md) {
+  QStringList files;
+  if (!md || !md->hasUrls()) return files;
+  for (const QUrl& u : md->urls())
+    if (u.isLocalFile()) files << u.toLocalFile();
+  return files;
+}
+
 QString normaliseBreaks(QString text) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(u'\r', u'\n');
@@ -70,7 +84,85 @@ QString normaliseBreaks(QString text) {
 
 }  // namespace
 
-TEditor::TEditor(TEditForm* form, QWidget* parent) : QTextEdit(parent), Form_(form) {}
+TEditor::TEditor(TEditForm* form, QWidget* parent) : QTextEdit(parent), Form_(form) {
+  document()->documentLayout()->installEventFilter(this);
+  // Tamil and everything else this editor holds runs left to right. Said once
+  // for the document, the layout need not scan each paragraph for it.
+  QTextOption option = document()->defaultTextOption();
+  option.setTextDirection(Qt::LeftToRight);
+  document()->setDefaultTextOption(option);
+  // Queued: the document tells of a change before its layout has seen it.
+  connect(document(), &QTextDocument::contentsChange, this, &TEditor::checkLayoutAfterEdit,
+          Qt::QueuedConnection);
+}
+
+// Qt's document layout continues in the background from a 10 ms timer of its
+// own (its other timer, reporting the size, has no interval). That tick is
+// taken here and a short slice of our own runs instead.
+bool TEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Timer && watched == document()->documentLayout()) {
+    const int id = static_cast<QTimerEvent*>(event)->timerId();
+    if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(watched->thread()))
+      for (const auto& t : d->registeredTimers(watched))
+        if (t.timerId == id && t.interval > 0) {
+          layoutSlice();
+          return true;
+        }
+  }
+  return QTextEdit::eventFilter(watched, event);
+}
+
+bool TEditor::layoutTimerRunning() const {
+  QObject* layout = document()->documentLayout();
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(layout->thread()))
+    for (const auto& t : d->registeredTimers(layout))
+      if (t.interval > 0) return true;
+  return false;
+}
+
+bool TEditor::layoutComplete() const {
+  // Every laid-out paragraph has at least one line, an empty one included.
+  return !layoutTimerRunning() && document()->lastBlock().layout()->lineCount() > 0;
+}
+
+void TEditor::layoutSlice() {
+  QTextDocument* doc = document();
+  QAbstractTextDocumentLayout* layout = doc->documentLayout();
+  // A new width or font makes Qt start over, dropping every paragraph's
+  // lines: then ours starts over too.
+  if (layoutAhead_ > 0) {
+    const QTextBlock last = doc->findBlock(layoutAhead_ - 1);
+    if (!last.isValid() || last.layout()->lineCount() == 0) layoutAhead_ = 0;
+  }
+  // While the layout runs, QTextEdit guesses the scroll range from the share
+  // laid out so far, a percentage that overflows an int past 21 million
+  // characters. The guess then flips the scroll bar off and on, each flip
+  // changes the text width and starts the layout over, and it never ends.
+  // A scroll bar that is always there keeps the width.
+  const Qt::ScrollBarPolicy bar =
+      doc->characterCount() > kSteadyScrollBarChars ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
+  if (verticalScrollBarPolicy() != bar) setVerticalScrollBarPolicy(bar);
+  QElapsedTimer clock;
+  clock.start();
+  // Asking for a paragraph's place lays the text out up to it (and on to
+  // Qt's next check point, about 2,000 pixels further).
+  for (QTextBlock b = doc->findBlock(layoutAhead_); b.isValid() && clock.elapsed() < kLayoutSliceMs;
+       b = b.next()) {
+    layout->blockBoundingRect(b);
+    layoutAhead_ = b.position() + b.length();
+  }
+}
+
+void TEditor::checkLayoutAfterEdit() {
+  // After an edit Qt has finished its layout run. Paragraphs it never reached
+  // are left without lines: start the layout over (lazily, from the top; the
+  // part on screen comes first).
+  QTextDocument* doc = document();
+  if (doc->pageSize().isNull() || layoutTimerRunning()) return;
+  if (doc->lastBlock().layout()->lineCount() > 0) return;
+  layoutAhead_ = 0;
+  doc->setPageSize(doc->pageSize());
+}
 
 // Edits go through a copy of the editor's cursor: the editor's own cursor
 // moves with the text, and nothing is laid out or scrolled until the whole key
@@ -232,4 +324,30 @@ void TEditor::insertFromMimeData(const QMimeData* source) {
     }
   }
   QTextEdit::insertFromMimeData(source);
+}
+
+void TEditor::dragEnterEvent(QDragEnterEvent* e) {
+  if (localFiles(e->mimeData()).isEmpty()) {
+    QTextEdit::dragEnterEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+}
+
+void TEditor::dragMoveEvent(QDragMoveEvent* e) {
+  if (localFiles(e->mimeData()).isEmpty()) {
+    QTextEdit::dragMoveEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+}
+
+void TEditor::dropEvent(QDropEvent* e) {
+  const QStringList files = localFiles(e->mimeData());
+  if (files.isEmpty()) {
+    QTextEdit::dropEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+  emit filesDropped(files);
 }

@@ -2,6 +2,14 @@
 // window's key dispatch (Tamil keyboard engines) before anything is inserted,
 // and Unicode Tamil arriving by paste or from an input method is turned into
 // TSCII where it enters, so the text stays one byte per character.
+//
+// The editor also looks after Qt's text layout of large documents. Qt lays a
+// document out from a timer, up to 200,000 characters a step (a tenth of a
+// second and more, with nothing else answered meanwhile); here that work goes
+// in slices of a few milliseconds. And an edit that arrives while the layout
+// is still going makes Qt take the rest of the document as laid out with no
+// lines at all, so the text after that point could no longer be seen or
+// reached; the editor notices and has the layout start over.
 #pragma once
 #include <QTextEdit>
 
@@ -23,9 +31,19 @@ class TEditor : public QTextEdit {
   // True while a key (and the keys its engine sends back) is being handled.
   bool inKey() const { return depth_ > 0; }
 
+  // How long one slice of the background layout may run.
+  static constexpr int kLayoutSliceMs = 8;
+  // Documents longer than this keep their vertical scroll bar while laid out.
+  static constexpr int kSteadyScrollBarChars = 16'000'000;
+  // True once every paragraph of the document has been laid out.
+  bool layoutComplete() const;
+
  signals:
   // A typed key has been handled completely (after all the keys it sent).
   void keyHandled();
+  // Files from a file manager were dropped on the text: they are to be
+  // opened as documents, not pasted as their names.
+  void filesDropped(const QStringList& files);
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
@@ -33,9 +51,17 @@ class TEditor : public QTextEdit {
   bool canInsertFromMimeData(const QMimeData* source) const override;
   QMimeData* createMimeDataFromSelection() const override;
   void insertFromMimeData(const QMimeData* source) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   void insertByte(unsigned char b, bool paragraph);
+  void layoutSlice();
+  bool layoutTimerRunning() const;
+  void checkLayoutAfterEdit();
   TEditForm* Form_;
   int depth_ = 0;  // nesting of keys sent back by an engine
+  int layoutAhead_ = 0;  // the background layout has reached this position
 };

@@ -200,8 +200,13 @@ void TMainForm::FormCreate() {
   // anyway.
   QTimer::singleShot(500, this, &TMainForm::FinishStartup);
 
-  // 9. The folder of the last opened document.
-  WorkDir = withSlash(pathFromBytes(Settings_->readString(Key::WorkDir)));
+  // 9. The folder of the last opened document; before any, the user's home
+  // folder (the program's folder is no place for documents).
+  {
+    const tolvan::KeySpec& spec = tolvan::keySpec(Key::WorkDir);
+    const std::string stored = Place1->ReadString(spec.section, spec.readName, "");
+    WorkDir = withSlash(stored.empty() ? QDir::homePath() : pathFromBytes(stored));
+  }
   DirTree->SetFolder(WorkDir);
 
   // 10.

@@ -7,12 +7,20 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolButton>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "document/edit_form.h"
 #include "document/editor.h"
@@ -48,6 +56,22 @@ QByteArray textOf(TEditForm* f) {
 void typeKeys(TEditForm* f, const QByteArray& keys) {
   for (char c : keys) QTest::keyClick(f->Editor, c);
 }
+
+// Scripted prompts that also note the folder each file dialog starts in.
+class FolderRecordingPrompts : public tolvan::ScriptedPrompts {
+ public:
+  QStringList folders;
+  QStringList openFileNames(QWidget* w, const QString& caption, const QString& dir,
+                            const QString& filter) override {
+    folders << dir;
+    return ScriptedPrompts::openFileNames(w, caption, dir, filter);
+  }
+  QString saveFileName(QWidget* w, const QString& caption, const QString& dir,
+                       const QString& filter) override {
+    folders << dir;
+    return ScriptedPrompts::saveFileName(w, caption, dir, filter);
+  }
+};
 
 int countShown(const tolvan::ScriptedPrompts& p, const QString& part) {
   int n = 0;
@@ -216,6 +240,24 @@ class EditFormTest : public QObject {
     QCOMPARE(textOf(f), QByteArray(" \xEC"));
     f->Redo1Click();
     QCOMPARE(textOf(f), QByteArray(" \xA6\xB8\xA1"));
+  }
+
+  // Redo answers both Ctrl+Shift+Z and Ctrl+Y (what the toolbar hint names).
+  void redoShortcuts_data() {
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("ctrl+shift+z") << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    QTest::newRow("ctrl+y") << QKeySequence(Qt::CTRL | Qt::Key_Y);
+  }
+  void redoShortcuts() {
+    QFETCH(QKeySequence, keys);
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "a");
+    f->UnDo1Click();
+    QCOMPARE(textOf(f), QByteArray(""));
+    QVERIFY(f->Redo1->shortcuts().contains(keys));
+    QTest::keySequence(f->Editor, keys);
+    QCOMPARE(textOf(f), QByteArray("a"));
   }
 
   void sendKeyBackspaceDeletesOneCharacterOrTheSelection() {
@@ -469,6 +511,87 @@ class EditFormTest : public QObject {
     QCOMPARE(g->Editor->document()->toRawText(), QStringLiteral("abc") + QChar(0x263A));
   }
 
+  // A save that writes nothing (the user declines the RTF offer for text a
+  // plain file cannot hold) leaves the window's name as it was.
+  void refusedSaveKeepsTheTitle_data() {
+    QTest::addColumn<bool>("asText");
+    QTest::newRow("save as") << false;
+    QTest::newRow("save as text") << true;
+  }
+  void refusedSaveKeepsTheTitle() {
+    QFETCH(bool, asText);
+    TEditForm* f = newDocument();
+    const QString before = f->Title();
+    f->Editor->insertPlainText(QStringLiteral("abc") + QChar(0x263A));
+    prompts_.files.push_back({path("never.txt")});
+    prompts_.answers.push_back(Prompts::Answer::No);
+    if (asText)
+      f->SaveAsText1Click();
+    else
+      f->Saveas1Click();
+    QCOMPARE(countShown(prompts_, QStringLiteral("cannot store")), 1);
+    QVERIFY(!QFile::exists(path("never.txt")));
+    QCOMPARE(f->Title(), before);
+    QCOMPARE(f->windowTitle(), before);
+    QCOMPARE(f->BtnSpeed->text(), before);
+    QVERIFY(f->isModified());
+  }
+
+  // A file with a second name (hard link) keeps both names after a save, and
+  // both show the new text; no temporary file is left behind.
+  void saveKeepsHardLinks() {
+    writeFile(path("hard.txt"), "old");
+    QVERIFY(::link(QFile::encodeName(path("hard.txt")).constData(),
+                   QFile::encodeName(path("target.txt")).constData()) == 0);
+    TEditForm* f = openDocument(path("hard.txt"));
+    QVERIFY(f);
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "new ");
+    f->Save1Click();
+    QVERIFY(!f->isModified());
+    QCOMPARE(readFile(path("target.txt")), QByteArray("new old"));
+    struct stat a {}, b {};
+    QCOMPARE(::stat(QFile::encodeName(path("hard.txt")).constData(), &a), 0);
+    QCOMPARE(::stat(QFile::encodeName(path("target.txt")).constData(), &b), 0);
+    QCOMPARE(a.st_ino, b.st_ino);
+    QCOMPARE(int(a.st_nlink), 2);
+    QVERIFY(QDir(dir_.path()).entryList({QStringLiteral("*saving*")}, QDir::Files | QDir::Hidden).isEmpty());
+  }
+
+  // A name that cannot take the document is refused with a message naming it
+  // and saying why; nothing is written and the text stays unsaved. (A file
+  // marked read-only is refused even for the administrator, so this holds
+  // whoever runs the test.)
+  void unwritableTargetIsNamed_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only file") << QStringLiteral("ro.txt") << QStringLiteral("the file is read-only.");
+    QTest::newRow("folder") << QStringLiteral("folder.txt") << QStringLiteral("it is a folder.");
+  }
+  void unwritableTargetIsNamed() {
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    const QString target = path(name);
+    if (name == QLatin1String("ro.txt")) {
+      writeFile(target, "orig");
+      QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else {
+      QVERIFY(QDir(dir_.path()).mkpath(name));
+    }
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "text");
+    prompts_.files.push_back({target});
+    prompts_.answers.push_back(Prompts::Answer::Yes);  // replace it
+    f->Saveas1Click();
+    QCOMPARE(countShown(prompts_, QStringLiteral("Cannot write file \"%1\": %2").arg(target, reason)), 1);
+    QVERIFY(f->isModified());
+    if (name == QLatin1String("ro.txt")) {
+      QCOMPARE(readFile(target), QByteArray("orig"));
+      QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    }
+  }
+
   void failedSaveKeepsTheDocumentModified() {
     QDir(dir_.path()).mkdir("gone");
     writeFile(path("gone/doc.txt"), "text");
@@ -671,6 +794,53 @@ class EditFormTest : public QObject {
     QVERIFY(!f->isModified());
   }
 
+  // A file deleted by another program: whether the reload is tried (and
+  // fails) or declined, the window's text exists nowhere else now, so the
+  // window counts as modified and closing it asks.
+  void deletedFileLeavesTheWindowModified_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("reload") << int(Prompts::Answer::Yes);
+    QTest::newRow("keep") << int(Prompts::Answer::No);
+  }
+  void deletedFileLeavesTheWindowModified() {
+    QFETCH(int, answer);
+    writeFile(path("deleted.txt"), "text");
+    TEditForm* f = openDocument(path("deleted.txt"));
+    QVERIFY(f);
+    QVERIFY(!frame_->BtnSave->isEnabled());
+    prompts_.answers.push_back(Prompts::Answer(answer));
+    QVERIFY(QFile::remove(path("deleted.txt")));
+    const QString question = path("deleted.txt") + QStringLiteral(" Changed, Reload the file ?");
+    QTRY_COMPARE_WITH_TIMEOUT(countShown(prompts_, question), 1, 3000);
+    QCOMPARE(textOf(f), QByteArray("text"));
+    QVERIFY(f->isModified());
+    QVERIFY(frame_->BtnSave->isEnabled());
+    QCOMPARE(f->BtnSpeed->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
+    prompts_.answers.push_back(Prompts::Answer::Cancel);
+    f->Close1Click();
+    QCOMPARE(countShown(prompts_, QStringLiteral("Save changes to %1?").arg(path("deleted.txt"))), 1);
+  }
+
+  // ---------------------------------------------------------------- large documents
+
+  // A key typed while the layout of a long document is still going on must
+  // not cut the document short: every paragraph gets laid out in the end,
+  // so the text after the caret can still be seen and scrolled to.
+  void editWhileTheLayoutRunsKeepsTheWholeDocument() {
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < (1 << 20); ++i)
+      bytes += "\xA7\xB8\xA1 \xC0\xA1\xCE paragraph " + QByteArray::number(i) + "\n";
+    writeFile(path("long.txt"), bytes);
+    TEditForm* f = openDocument(path("long.txt"));
+    QVERIFY(f);
+    QTextDocument* doc = f->Editor->document();
+    QCOMPARE(doc->lastBlock().layout()->lineCount(), 0);  // not laid out yet
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "x");
+    QTRY_VERIFY_WITH_TIMEOUT(doc->lastBlock().layout()->lineCount() > 0, 60000);
+    QVERIFY(f->Editor->layoutComplete());
+  }
+
   // ---------------------------------------------------------------- Unicode input
 
   void unicodeTamilPasteBecomesTscii() {
@@ -682,6 +852,71 @@ class EditFormTest : public QObject {
     f->Editor->insertPlainBytesText(QStringLiteral("க"));
     f->Editor->insertPlainBytesText(QString(QChar(0x0BCA)));
     QCOMPARE(textOf(f), QByteArray("\xA7\xB8\xA1 a\xA6\xB8\xA1"));
+  }
+
+  // With no folder stored yet, Open and a new document's Save As start in
+  // the user's home folder, not in the program's.
+  void firstRunDialogsStartAtHome() {
+    QTemporaryDir other;
+    const QByteArray oldIni = qgetenv("TOLVAN_INI");
+    qputenv("TOLVAN_INI", other.filePath(QStringLiteral("Tolvan.ini")).toLocal8Bit());
+    FolderRecordingPrompts recording;
+    Prompts::setInstance(&recording);
+    {
+      TMainForm frame(other.path());
+      const QString home = QDir::homePath() + u'/';
+      QCOMPARE(frame.WorkDir, home);
+      frame.Open1Click();  // cancelled: no file queued
+      frame.New1Click();
+      TEditForm* f = frame.ActiveEditForm();
+      QVERIFY(f);
+      f->Saveas1Click();  // cancelled too
+      QCOMPARE(recording.folders, QStringList({home, home + f->Title()}));
+    }
+    Prompts::setInstance(&prompts_);
+    qputenv("TOLVAN_INI", oldIni);
+  }
+
+  // Files from a file manager dropped on the text open as documents; text
+  // dragged from another program still drops into the text.
+  void dropsOnTheText_data() {
+    QTest::addColumn<bool>("files");
+    QTest::newRow("files") << true;
+    QTest::newRow("text") << false;
+  }
+  void dropsOnTheText() {
+    QFETCH(bool, files);
+    writeFile(path("drop1.txt"), "one");
+    writeFile(path("drop2.txt"), "two");
+    TEditForm* f = newDocument();
+    const int before = frame_->EditForms().size();
+    QMimeData md;
+    if (files)
+      md.setUrls({QUrl::fromLocalFile(path("drop1.txt")), QUrl::fromLocalFile(path("drop2.txt"))});
+    else
+      md.setText(QStringLiteral("dragged"));
+    QWidget* vp = f->Editor->viewport();
+    const QPoint at(20, 10);
+    QDragEnterEvent enter(at, Qt::CopyAction, &md, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &enter);
+    QVERIFY(enter.isAccepted());
+    QDragMoveEvent move(at, Qt::CopyAction, &md, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &move);
+    QDropEvent drop(at, Qt::CopyAction, &md, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &drop);
+    QVERIFY(drop.isAccepted());
+    QCoreApplication::processEvents();
+    if (files) {
+      QCOMPARE(frame_->EditForms().size(), before + 2);
+      QStringList titles;
+      for (TEditForm* g : frame_->EditForms()) titles << g->Title();
+      QVERIFY(titles.contains(path("drop1.txt")));
+      QVERIFY(titles.contains(path("drop2.txt")));
+      QCOMPARE(textOf(f), QByteArray(""));
+    } else {
+      QCOMPARE(frame_->EditForms().size(), before);
+      QCOMPARE(textOf(f), QByteArray("dragged"));
+    }
   }
 
   void editCommands() {
