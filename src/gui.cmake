@@ -29,4 +29,11 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/document/edit_form_support.h
   src/document/editor.h
   src/document/editor.cpp
+  src/document/edit_form_commands.cpp
+  src/document/find_dialog.h
+  src/document/find_dialog.cpp
+  src/document/tamil_line_edit.h
+  src/document/tamil_line_edit.cpp
+  src/document/link_highlighter.h
+  src/document/link_highlighter.cpp
 )

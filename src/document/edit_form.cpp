@@ -127,6 +127,7 @@ TEditForm::TEditForm(TMainForm* frame, QWidget* parent) : QWidget(parent), Frame
   });
 
   buildMenus();
+  setupCommands();
   FormCreate();
 }
 

@@ -9,7 +9,10 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPageSetupDialog>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace tolvan {
 namespace {
@@ -112,6 +115,19 @@ class QtPrompts final : public Prompts {
     if (ok) font = f;
     return ok;
   }
+  void warning(QWidget* parent, const QString& text) override {
+    ask(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+  }
+  bool printDialog(QWidget* parent, QPrinter& printer) override {
+    FocusReturn focus(parent);
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+  }
+  bool pageSetupDialog(QWidget* parent, QPrinter& printer) override {
+    FocusReturn focus(parent);
+    QPageSetupDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+  }
 };
 
 Prompts* g_override = nullptr;
@@ -132,6 +148,9 @@ Prompts& Prompts::instance() {
 }
 
 void Prompts::setInstance(Prompts* p) { g_override = p; }
+
+bool Prompts::printDialog(QWidget*, QPrinter&) { return false; }
+bool Prompts::pageSetupDialog(QWidget*, QPrinter&) { return false; }
 
 void ScriptedPrompts::information(QWidget*, const QString& text) { shown << text; }
 
@@ -179,6 +198,18 @@ bool ScriptedPrompts::chooseFont(QWidget*, QFont& font) {
   if (fonts.empty()) return false;
   font = takeFront(fonts, QFont());
   return true;
+}
+
+bool ScriptedPrompts::printDialog(QWidget*, QPrinter& printer) {
+  shown << QStringLiteral("Print");
+  auto f = takeFront(printers, std::function<bool(QPrinter&)>());
+  return f && f(printer);
+}
+
+bool ScriptedPrompts::pageSetupDialog(QWidget*, QPrinter& printer) {
+  shown << QStringLiteral("Printer setup");
+  auto f = takeFront(printers, std::function<bool(QPrinter&)>());
+  return f && f(printer);
 }
 
 }  // namespace tolvan

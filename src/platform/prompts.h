@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
+class QPrinter;
 class QWidget;
 
 namespace tolvan {
@@ -31,6 +33,12 @@ class Prompts {
                                const QString& filter) = 0;
   virtual bool chooseColor(QWidget* parent, QColor& color) = 0;
   virtual bool chooseFont(QWidget* parent, QFont& font) = 0;
+  // A warning box with an OK button.
+  virtual void warning(QWidget* parent, const QString& text) { information(parent, text); }
+  // The print dialog and the page set-up dialog on printer; false when
+  // cancelled.
+  virtual bool printDialog(QWidget* parent, QPrinter& printer);
+  virtual bool pageSetupDialog(QWidget* parent, QPrinter& printer);
 
   // The program's prompts; QtPrompts (real dialogs) unless a test set others.
   static Prompts& instance();
@@ -61,6 +69,11 @@ class ScriptedPrompts : public Prompts {
                        const QString& filter) override;
   bool chooseColor(QWidget*, QColor& color) override;
   bool chooseFont(QWidget*, QFont& font) override;
+  // Print and page set-up: each call takes the next function, which may set
+  // the printer up (a PDF file, say) and returns the dialog's answer.
+  std::deque<std::function<bool(QPrinter&)>> printers;
+  bool printDialog(QWidget*, QPrinter& printer) override;
+  bool pageSetupDialog(QWidget*, QPrinter& printer) override;
 };
 
 }  // namespace tolvan
