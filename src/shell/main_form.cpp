@@ -36,6 +36,7 @@
 #include "convert/converters.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
+#include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
 #include "platform/prompts.h"
@@ -216,6 +217,9 @@ void TMainForm::FormCreate() {
   UpdateControls();
   UpdateKeyStatePanels();
   connect(Mdi_, &QMdiArea::subWindowActivated, this, &TMainForm::onSubWindowActivated);
+
+  // 12. and 14. The character map, its label in the default font.
+  buildTools();
 
   // 15. The colour menus.
   buildColorMenus();
@@ -623,10 +627,10 @@ void TMainForm::UpdateControls() {
   const bool hasDoc = !EditForms().isEmpty();
   BtnSave->setEnabled(false);
   for (QAction* a : {BtnCut, BtnCopy, BtnDelete, BtnUndo, BtnRedo, BtnPen, BtnPaper, BtnFont,
-                     BtnTamil})
+                     BtnTamil, BtnEmail, BtnPrint, BtnFind, BtnReplace, BtnKeyboard})
     a->setEnabled(hasDoc);
   // Commands whose windows come later stay off for now.
-  for (QAction* a : {BtnEmail, BtnPrint, BtnFind, BtnReplace, BtnEncrypt, BtnDecrypt, BtnKeyboard})
+  for (QAction* a : {BtnEncrypt, BtnDecrypt})
     a->setEnabled(false);
   const QMimeData* md = QApplication::clipboard()->mimeData();
   BtnPaste->setEnabled(hasDoc && md && md->hasText());
@@ -634,9 +638,11 @@ void TMainForm::UpdateControls() {
     SetPanelText(1, QString());
     SetPanelText(2, QString());
     mmASCIIMap->setEnabled(false);
+    // Hidden, the check marks left as they are.
+    if (Fontpanel) Fontpanel->hide();
   } else {
     if (TEditForm* f = ActiveEditForm()) f->UpdateDocumentCommands();
-    mmASCIIMap->setEnabled(false);  // the character map comes later
+    mmASCIIMap->setEnabled(true);
   }
 }
 

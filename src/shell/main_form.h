@@ -31,6 +31,7 @@ class QToolBar;
 class QToolButton;
 class QDockWidget;
 
+class TCharMap;
 class TEditForm;
 class TLed;
 class TFrameMdiArea;
@@ -139,6 +140,10 @@ class TMainForm : public QMainWindow {
 
   QDockWidget* DirPanel = nullptr;  // placeholder until the directory panel exists
 
+  // ---- Character map (bottom panel) and its preview label
+  TCharMap* Fontpanel = nullptr;
+  QLabel* CharLabel = nullptr;
+
   // ---- Refreshes
   // Panels 3..5 (Insert/Overwrite, CAP, NUM). Called with every key-down the
   // frame or a document window previews; the event lets the frame follow the
@@ -208,6 +213,15 @@ class TMainForm : public QMainWindow {
   void BtnPenClick();
   void BtnPaperClick();
   void mmSetFontClick();
+  // Routed search and output commands, the character map and preferences
+  // (main_form_tools.cpp).
+  void ButtonPrintClick();
+  void ButtonEmailClick();
+  void ButtonFindClick();
+  void BtnReplaceClick();
+  void mmASCIIMapClick();
+  void BtnFClick(unsigned char code);
+  void Preferences1Click();
   // Format commands
   void FontNameChange();
   void FontSizeChange();
@@ -240,6 +254,7 @@ class TMainForm : public QMainWindow {
   void buildFormatBar();
   void buildStatusBar();
   void buildColorMenus();
+  void buildTools();
   void refreshRecentMenu();
   void populateFontNames();
   void RestorePlacement();

@@ -25,6 +25,7 @@
 
 #include "document/edit_form.h"
 #include "document/editor.h"
+#include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
 #include "platform/prompts.h"
@@ -131,9 +132,12 @@ void TMainForm::buildActions() {
   mmASCIIMap = new QAction(QStringLiteral("ASCII &Map"), this);
   mmASCIIMap->setObjectName(QStringLiteral("mmASCIIMap"));
   mmASCIIMap->setEnabled(false);
-  Preferences1 = new QAction(QStringLiteral("Preferences"), this);
-  Preferences1->setObjectName(QStringLiteral("Preferences1"));
-  Preferences1->setEnabled(false);  // the preferences window comes later
+  mmASCIIMap->setCheckable(true);
+  connect(mmASCIIMap, &QAction::triggered, this, [this](bool checked) {
+    mmASCIIMap->setChecked(!checked);  // the command sets it
+    mmASCIIMapClick();
+  });
+  Preferences1 = make(QStringLiteral("Preferences"), "Preferences1", &TMainForm::Preferences1Click);
   Tile1 = make(QStringLiteral("&Tile"), "Tile1", &TMainForm::Tile1Click);
   Cascade1 = make(QStringLiteral("&Cascade"), "Cascade1", &TMainForm::Cascade1Click);
   ArrangeIcons1 = make(QStringLiteral("&Arrange Icons"), "ArrangeIcons1", &TMainForm::ArrangeIcons1Click);
@@ -156,19 +160,22 @@ void TMainForm::buildActions() {
   BtnNew = button("BtnNew", IconId::New, QStringLiteral("New File (Ctrl + N)"), &TMainForm::New1Click);
   BtnOpen = button("BtnOpen", IconId::Open, QStringLiteral("Open File (Ctrl + O)"), &TMainForm::Open1Click);
   BtnSave = button("BtnSave", IconId::Save, QStringLiteral("Save File (Ctrl + S)"), &TMainForm::ButtonSaveClick);
-  BtnPrint = button("BtnPrint", IconId::Print, QStringLiteral("Print (Ctrl + P)"), [] {});
-  BtnEmail = button("BtnEmail", IconId::Email, QStringLiteral("Email File or Selected contents"), [] {});
+  BtnPrint = button("BtnPrint", IconId::Print, QStringLiteral("Print (Ctrl + P)"), &TMainForm::ButtonPrintClick);
+  BtnEmail = button("BtnEmail", IconId::Email, QStringLiteral("Email File or Selected contents"), &TMainForm::ButtonEmailClick);
   BtnCut = button("BtnCut", IconId::Cut, QStringLiteral("Cut to Clipboard"), &TMainForm::ButtonCutClick);
   BtnCopy = button("BtnCopy", IconId::Copy, QStringLiteral("Copy to Clipboard (Ctrl + C)"), &TMainForm::ButtonCopyClick);
   BtnPaste = button("BtnPaste", IconId::Paste, QStringLiteral("Paste from Clipboard"), &TMainForm::ButtonPasteClick);
   BtnDelete = button("BtnDelete", IconId::Delete, QStringLiteral("Delete"), &TMainForm::ButtonDeleteClick);
   BtnUndo = button("BtnUndo", IconId::Undo, QStringLiteral("Undo (Ctrl + Z)"), &TMainForm::ButtonUndoClick);
   BtnRedo = button("BtnRedo", IconId::Redo, QStringLiteral("Redo (Ctrl + Y)"), &TMainForm::ButtonRedoClick);
-  BtnFind = button("BtnFind", IconId::Find, QStringLiteral("Find (Ctrl + F)"), [] {});
-  BtnReplace = button("BtnReplace", IconId::Replace, QStringLiteral("Replace (Ctrl + R)"), [] {});
+  BtnFind = button("BtnFind", IconId::Find, QStringLiteral("Find (Ctrl + F)"), &TMainForm::ButtonFindClick);
+  BtnReplace = button("BtnReplace", IconId::Replace, QStringLiteral("Replace (Ctrl + R)"), &TMainForm::BtnReplaceClick);
   BtnTamil = button("BtnTamil", IconId::Tamil, QStringLiteral("Set Tamil Typing Mode On / Off"), &TMainForm::BtnTamilClick);
   BtnTamil->setCheckable(true);
-  BtnKeyboard = button("BtnKeyboard", IconId::Keyboard, QStringLiteral("Show ASCII Map"), [] {});
+  BtnKeyboard = button("BtnKeyboard", IconId::Keyboard, QStringLiteral("Show ASCII Map"), [this](bool checked) {
+    BtnKeyboard->setChecked(!checked);  // the command sets it
+    mmASCIIMapClick();
+  });
   BtnKeyboard->setCheckable(true);
   BtnDir = button("BtnDir", IconId::Dir, QStringLiteral("Show Directory Panel"), &TMainForm::mmDirPanelClick);
   BtnDir->setCheckable(true);
@@ -297,8 +304,9 @@ void TMainForm::FontNameChange() {
     f.setFontFamilies({name});
     ed->mergeCurrentCharFormat(f);
   }
-  // Tooltips follow the chosen font.
+  // Tooltips and the character map follow the chosen font.
   HintFamily_ = name;
+  if (Fontpanel) Fontpanel->setMapFont(name);
 }
 
 void TMainForm::FontSizeChange() {
