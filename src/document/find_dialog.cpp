@@ -2,6 +2,7 @@
 #include "document/find_dialog.h"
 
 #include <QCheckBox>
+#include <algorithm>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,6 +24,59 @@ namespace {
 
 std::u16string_view viewOf(const QString& s) {
   return std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+}
+
+// The document is searched paragraph by paragraph (the text to find is one
+// line, so a match never spans two), which never copies the whole text.
+// Returns the document position of the match or -1.
+int findInDocument(const QTextDocument* doc, const QString& needle, int from,
+                   const tolvan::SearchOptions& o) {
+  QTextBlock block = doc->findBlock(from);
+  if (!block.isValid()) block = o.backward ? doc->lastBlock() : QTextBlock();
+  bool firstBlock = true;
+  while (block.isValid()) {
+    const QString text = block.text();
+    size_t start;
+    if (!o.backward)
+      start = firstBlock ? size_t(std::max(0, from - block.position())) : 0;
+    else
+      start = firstBlock ? size_t(std::clamp(from - block.position(), 0, int(text.size())))
+                         : size_t(text.size());
+    const std::ptrdiff_t pos = tolvan::findText(viewOf(text), viewOf(needle), start, o);
+    if (pos != tolvan::kNotFound) return block.position() + int(pos);
+    firstBlock = false;
+    block = o.backward ? block.previous() : block.next();
+  }
+  return -1;
+}
+
+// Replacements spread over more characters than this are laid out afresh.
+constexpr int kDeferLayoutChars = 100000;
+
+// Whether [from, to) of the document has one character format and one
+// paragraph format throughout, with no lists or embedded objects: then the
+// range can be rewritten as plain text without losing anything.
+bool uniformRange(const QTextDocument* doc, int from, int to) {
+  const QTextBlock first = doc->findBlock(from);
+  const QTextBlockFormat bf = first.blockFormat();
+  const QTextCharFormat bcf = first.charFormat();
+  bool haveChar = false;
+  QTextCharFormat cf;
+  for (QTextBlock b = first; b.isValid() && b.position() < to; b = b.next()) {
+    if (b.textList() || b.blockFormat() != bf || b.charFormat() != bcf) return false;
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment frag = it.fragment();
+      if (!frag.isValid()) continue;
+      if (!haveChar) {
+        cf = frag.charFormat();
+        haveChar = true;
+      } else if (frag.charFormat() != cf) {
+        return false;
+      }
+      if (frag.text().contains(QChar::ObjectReplacementCharacter)) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -141,20 +195,16 @@ bool TFindDialog::FindNext() {
   emit searched(this);
   const tolvan::SearchOptions o = options();
   QTextDocument* doc = ed->document();
-  // The raw text: character i is document position i (paragraphs end in
-  // U+2029), and nothing is translated (toPlainText would turn byte 0xA0
-  // into a space).
-  const QString text = doc->toRawText();
   const QTextCursor cur = ed->textCursor();
-  const size_t from = size_t(o.backward ? cur.selectionStart() : cur.selectionEnd());
-  const std::ptrdiff_t pos = tolvan::findText(viewOf(text), viewOf(needle), from, o);
-  if (pos == tolvan::kNotFound) {
+  const int from = o.backward ? cur.selectionStart() : cur.selectionEnd();
+  const int pos = findInDocument(doc, needle, from, o);
+  if (pos < 0) {
     notFound(FindField->bytes());
     return false;
   }
   QTextCursor c(doc);
-  c.setPosition(int(pos));
-  c.setPosition(int(pos + needle.size()), QTextCursor::KeepAnchor);
+  c.setPosition(pos);
+  c.setPosition(pos + int(needle.size()), QTextCursor::KeepAnchor);
   ed->setTextCursor(c);
   ed->ensureCursorVisible();
   return true;
@@ -167,8 +217,10 @@ bool TFindDialog::Replace() {
   QTextCursor cur = ed->textCursor();
   // The selection is replaced when it is a match; then the next one is found.
   if (cur.hasSelection() && cur.selectionEnd() - cur.selectionStart() == needle.size()) {
-    const QString text = ed->document()->toRawText();
-    if (tolvan::matchesAt(viewOf(text), viewOf(needle), size_t(cur.selectionStart()), options())) {
+    const QTextBlock block = ed->document()->findBlock(cur.selectionStart());
+    const QString text = block.text();
+    if (tolvan::matchesAt(viewOf(text), viewOf(needle),
+                          size_t(cur.selectionStart() - block.position()), options())) {
       cur.insertText(replacementChars());
       ed->setTextCursor(cur);
     }
@@ -183,25 +235,73 @@ int TFindDialog::ReplaceAll() {
   searched_ = true;
   emit searched(this);
   QTextDocument* doc = ed->document();
-  const QString text = doc->toRawText();
-  const std::vector<size_t> hits = tolvan::findAll(viewOf(text), viewOf(needle), options());
+  const tolvan::SearchOptions o = options();
+  // Every match, paragraph by paragraph, as document positions.
+  std::vector<int> hits;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    const QString text = b.text();
+    if (text.size() < needle.size()) continue;
+    for (size_t p : tolvan::findAll(viewOf(text), viewOf(needle), o)) hits.push_back(b.position() + int(p));
+  }
   if (hits.empty()) {
     notFound(FindField->bytes());
     return 0;
   }
   const QString rep = replacementChars();
-  // One edit block: one undo step, one layout pass. Replacing from the end
-  // keeps the positions of the matches still to do.
+  const int n = int(needle.size());
+  const int start = hits.front(), end = hits.back() + n;
+  // A change over a long stretch would be laid out at once, all of it, when
+  // the edit ends. With the page size taken away the layout waits; giving it
+  // back lays the document out afresh the way a newly set text is, the part
+  // on screen first and the rest in steps from the event loop.
+  const bool deferLayout = end - start > kDeferLayoutChars;
+  const QSizeF page = doc->pageSize();
+  if (deferLayout) doc->setPageSize(QSizeF());
+  // One edit block: one undo step, one layout pass.
   QTextCursor c(doc);
   c.beginEditBlock();
-  for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
-    c.setPosition(int(*it));
-    c.setPosition(int(*it + size_t(needle.size())), QTextCursor::KeepAnchor);
-    if (rep.isEmpty())
-      c.removeSelectedText();
-    else
-      c.insertText(rep);
+  if (uniformRange(doc, start, end)) {
+    // Plain text in between: the stretch from the first match to the end of
+    // the last is rewritten in one insertion, as fast as setting the text.
+    QString out;
+    out.reserve(end - start + qsizetype(hits.size()) * (rep.size() - n));
+    int at = start;
+    size_t h = 0;
+    for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
+      const QString text = b.text();
+      const int bs = b.position(), be = bs + int(text.size());
+      if (bs > at) {
+        out += QChar::ParagraphSeparator;
+        at = bs;
+      }
+      while (at < be && at < end) {
+        if (h < hits.size() && hits[h] == at) {
+          out += rep;
+          at += n;
+          ++h;
+        } else {
+          const int next = std::min({h < hits.size() ? hits[h] : be, be, end});
+          out += QStringView(text).mid(at - bs, next - at);
+          at = next;
+        }
+      }
+    }
+    c.setPosition(start);
+    c.setPosition(end, QTextCursor::KeepAnchor);
+    c.insertText(out);
+  } else {
+    // Formatting varies: each match is replaced on its own, from the end so
+    // the positions still to do stay valid.
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+      c.setPosition(*it);
+      c.setPosition(*it + n, QTextCursor::KeepAnchor);
+      if (rep.isEmpty())
+        c.removeSelectedText();
+      else
+        c.insertText(rep);
+    }
   }
   c.endEditBlock();
+  if (deferLayout) doc->setPageSize(page);
   return int(hits.size());
 }

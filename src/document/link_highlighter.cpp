@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextLayout>
+#include <QTimer>
 
 #include "document/shell_requests.h"
 #include "platform/desktop.h"
@@ -18,21 +19,63 @@ constexpr int kLinkTarget = QTextFormat::UserProperty + 1;
 
 }  // namespace
 
-TLinkHighlighter::TLinkHighlighter(QTextEdit* editor)
-    : QSyntaxHighlighter(editor->document()), editor_(editor) {
+TLinkHighlighter::TLinkHighlighter(QTextEdit* editor) : QObject(editor), editor_(editor) {
   editor->viewport()->installEventFilter(this);
   editor->viewport()->setMouseTracking(true);
+  connect(editor->document(), &QTextDocument::contentsChange, this, &TLinkHighlighter::schedule);
+  connect(editor->verticalScrollBar(), &QScrollBar::valueChanged, this, &TLinkHighlighter::schedule);
+  connect(editor->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+          &TLinkHighlighter::schedule);
+  schedule();
 }
 
-void TLinkHighlighter::highlightBlock(const QString& text) {
+void TLinkHighlighter::schedule() {
+  if (scheduled_) return;
+  scheduled_ = true;
+  QTimer::singleShot(0, this, [this] {
+    scheduled_ = false;
+    markVisible();
+  });
+}
+
+void TLinkHighlighter::markBlock(QTextBlock& block) {
+  // A paragraph is looked at again only when its text changed (its revision
+  // is kept in the block's user state, which nothing else uses).
+  if (block.userState() == block.revision()) return;
+  block.setUserState(block.revision());
+  QTextLayout* layout = block.layout();
+  if (!layout) return;
+  const QString text = block.text();
   const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()),
                                  size_t(text.size()));
+  QList<QTextLayout::FormatRange> ranges;
   for (const tolvan::LinkSpan& link : tolvan::findLinks(view)) {
-    QTextCharFormat f;
-    f.setForeground(QColor(0, 0, 0xEE));
-    f.setFontUnderline(true);
-    f.setProperty(kLinkTarget, QString::fromStdString(link.target));
-    setFormat(int(link.start), int(link.length), f);
+    QTextLayout::FormatRange r;
+    r.start = int(link.start);
+    r.length = int(link.length);
+    r.format.setForeground(QColor(0, 0, 0xEE));
+    r.format.setFontUnderline(true);
+    r.format.setProperty(kLinkTarget, QString::fromStdString(link.target));
+    ranges << r;
+  }
+  if (ranges.isEmpty() && layout->formats().isEmpty()) return;
+  layout->setFormats(ranges);
+  // Lay the paragraph out again with its marks; no edit, no undo step.
+  editor_->document()->markContentsDirty(block.position(), block.length());
+}
+
+void TLinkHighlighter::markVisible() {
+  QTextDocument* doc = editor_->document();
+  const int top = editor_->verticalScrollBar()->value();
+  const int bottom = top + editor_->viewport()->height();
+  QTextBlock block = editor_->cursorForPosition(QPoint(0, 0)).block();
+  // A little before the first visible paragraph too (a partly shown one).
+  if (block.previous().isValid()) block = block.previous();
+  auto* layout = doc->documentLayout();
+  for (int n = 0; block.isValid() && n < 1000; block = block.next(), ++n) {
+    const QRectF r = layout->blockBoundingRect(block);
+    if (r.top() > bottom) break;
+    markBlock(block);
   }
 }
 
@@ -51,7 +94,7 @@ QString TLinkHighlighter::linkAt(const QPoint& viewportPos) const {
 }
 
 bool TLinkHighlighter::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != editor_->viewport()) return QSyntaxHighlighter::eventFilter(watched, event);
+  if (watched != editor_->viewport()) return QObject::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::MouseMove: {
       auto* me = static_cast<QMouseEvent*>(event);
@@ -82,5 +125,6 @@ bool TLinkHighlighter::eventFilter(QObject* watched, QEvent* event) {
     default:
       break;
   }
-  return QSyntaxHighlighter::eventFilter(watched, event);
+  if (event->type() == QEvent::Resize) schedule();
+  return QObject::eventFilter(watched, event);
 }

@@ -1,5 +1,6 @@
 // The document window's search and output commands in real windows on the
 // offscreen platform: prompts answered from a script, the desktop recorded.
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -215,6 +216,61 @@ class EditCommandsTest : public QObject {
     d->FindField->setBytes("zzz");
     QCOMPARE(d->ReplaceAll(), 0);
     QCOMPARE(prompts_.shown.last(), QStringLiteral("Text \"zzz\" not found."));
+  }
+
+  void replaceAllKeepsFormattingAndParagraphs() {
+    // Uniform text across paragraphs: rewritten in one go.
+    TEditForm* f = newDocument("one\r\rtwo one\rthree");
+    f->Replace1Click();
+    TFindDialog* d = f->findDialog(true);
+    d->FindField->setBytes("one");
+    d->ReplaceField->setBytes("");
+    QCOMPARE(d->ReplaceAll(), 2);
+    QCOMPARE(textOf(f), QByteArray("\r\rtwo \rthree"));
+    f->UnDo1Click();
+    QCOMPARE(textOf(f), QByteArray("one\r\rtwo one\rthree"));
+    // A bold match keeps its bold; the others stay plain.
+    TEditForm* g = newDocument("one two one");
+    select(g, 8, 11);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    g->Editor->textCursor().mergeCharFormat(bold);
+    g->Replace1Click();
+    TFindDialog* e = g->findDialog(true);
+    e->FindField->setBytes("one");
+    e->ReplaceField->setBytes("xyz");
+    QCOMPARE(e->ReplaceAll(), 2);
+    QCOMPARE(textOf(g), QByteArray("xyz two xyz"));
+    auto weightAt = [g](int pos) {
+      QTextCursor c(g->Editor->document());
+      c.setPosition(pos + 1);
+      return c.charFormat().fontWeight();
+    };
+    QCOMPARE(weightAt(0), int(QFont::Normal));
+    QCOMPARE(weightAt(8), int(QFont::Bold));
+  }
+
+  void replaceAllOverALongStretchIsLaidOutAgain() {
+    // Long enough that the layout is redone afresh after the edit.
+    QByteArray text;
+    for (int i = 0; i < 6000; ++i) text += "one two three four five\r";
+    TEditForm* f = newDocument(text);
+    f->Replace1Click();
+    TFindDialog* d = f->findDialog(true);
+    d->FindField->setBytes("two");
+    d->ReplaceField->setBytes("\xB8\xA1");
+    QCOMPARE(d->ReplaceAll(), 6000);
+    QByteArray expected = text;
+    expected.replace("two", "\xB8\xA1");
+    QCOMPARE(textOf(f), expected);
+    // The editor is laid out and shows the text again.
+    QTest::qWait(50);
+    QVERIFY(f->Editor->document()->pageSize().width() > 0);
+    QVERIFY(f->Editor->document()->documentLayout()->blockBoundingRect(
+                f->Editor->document()->firstBlock()).height() > 0);
+    QVERIFY(f->Editor->document()->size().height() > 0);
+    f->UnDo1Click();
+    QCOMPARE(textOf(f), text);
   }
 
   void findNextRepeatsTheLastSearchOnly() {
