@@ -433,7 +433,8 @@ void TEditForm::Wordwrap1Click() {
 }
 
 void TEditForm::Font1Click() {
-  QFont font = Editor->currentFont();
+  // The dialog starts from the editor's own font, not the selection's.
+  QFont font = Editor->document()->defaultFont();
   if (!tolvan::Prompts::instance().chooseFont(this, font)) return;
   QTextCharFormat f;
   f.setFont(font);
@@ -441,16 +442,16 @@ void TEditForm::Font1Click() {
 }
 
 void TEditForm::SetPenColor1Click() {
-  QColor c = Editor->palette().color(QPalette::Text);
-  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
+  QColor c;
+  if (!chooseColor(c)) return;
   QPalette p = Editor->palette();
   p.setColor(QPalette::Text, c);
   Editor->setPalette(p);
 }
 
 void TEditForm::SetPaperColor1Click() {
-  QColor c = Editor->palette().color(QPalette::Base);
-  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
+  QColor c;
+  if (!chooseColor(c)) return;
   QPalette p = Editor->palette();
   p.setColor(QPalette::Base, c);
   Editor->setPalette(p);

@@ -5,6 +5,7 @@
 // watches its file's folder for outside changes, and sends every character
 // key through the Tamil keyboard engines while Tamil mode is on.
 #pragma once
+#include <QColor>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -185,6 +186,8 @@ class TEditForm : public QWidget {
   void buildMenus();
   void setupCommands();
   QPrinter* printer();
+  // The window's colour dialog: it starts from the colour last chosen in it.
+  bool chooseColor(QColor& chosen);
   TEditCommands* Commands_ = nullptr;
   void readKeyboardSettings();
   void writeKeyboardSettings();

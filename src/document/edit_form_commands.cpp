@@ -34,6 +34,7 @@ class TEditCommands : public QObject {
   QPointer<TFindDialog> Find, Replace, LastSearch;
   std::unique_ptr<QPrinter> Printer;
   TLinkHighlighter* Links = nullptr;
+  QColor LastColor = Qt::black;  // the colour dialog's last choice
 };
 
 namespace {
@@ -114,6 +115,14 @@ void TEditForm::setupCommands() {
   connect(Editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     EditMenu->popup(Editor->viewport()->mapToGlobal(pos));
   });
+}
+
+bool TEditForm::chooseColor(QColor& chosen) {
+  QColor c = Commands_->LastColor;
+  if (!tolvan::Prompts::instance().chooseColor(this, c)) return false;
+  Commands_->LastColor = c;
+  chosen = c;
+  return true;
 }
 
 // ---------------------------------------------------------------- search

@@ -175,9 +175,10 @@ bool ScriptedPrompts::inputQuery(QWidget*, const QString& caption, const QString
   return true;
 }
 
-QStringList ScriptedPrompts::openFileNames(QWidget*, const QString& caption, const QString&,
+QStringList ScriptedPrompts::openFileNames(QWidget*, const QString& caption, const QString& dir,
                                            const QString&) {
   shown << caption;
+  fileDialogDirs << dir;
   return takeFront(files, QStringList());
 }
 
@@ -189,12 +190,14 @@ QString ScriptedPrompts::saveFileName(QWidget*, const QString& caption, const QS
 }
 
 bool ScriptedPrompts::chooseColor(QWidget*, QColor& color) {
+  colorStarts << color;
   if (colors.empty()) return false;
   color = takeFront(colors, QColor());
   return color.isValid();
 }
 
 bool ScriptedPrompts::chooseFont(QWidget*, QFont& font) {
+  fontStarts << font;
   if (fonts.empty()) return false;
   font = takeFront(fonts, QFont());
   return true;

@@ -56,6 +56,9 @@ class ScriptedPrompts : public Prompts {
   std::deque<QColor> colors;
   std::deque<QFont> fonts;
   QStringList shown;                 // every text shown, in order
+  QList<QColor> colorStarts;         // the colour each colour dialog started from
+  QList<QFont> fontStarts;           // the font each font dialog started from
+  QStringList fileDialogDirs;        // the folder each file dialog started in
 
   void information(QWidget*, const QString& text) override;
   void error(QWidget*, const QString& text) override;

@@ -193,6 +193,7 @@ void TMainForm::FormCreate() {
 
   // 9. The folder of the last opened document.
   WorkDir = withSlash(pathFromBytes(Settings_->readString(Key::WorkDir)));
+  OpenDir_ = WorkDir;  // the open dialog's folder
 
   // 10.
   if (FontDef.isEmpty()) {
@@ -734,7 +735,7 @@ QString TMainForm::OpenFilter() {
 
 void TMainForm::Open1Click() {
   const QStringList names = tolvan::Prompts::instance().openFileNames(
-      this, QStringLiteral("Open"), WorkDir, OpenFilter());
+      this, QStringLiteral("Open"), OpenDir_, OpenFilter());
   if (names.isEmpty()) return;
   // Several selected files: the first is opened.
   TEditForm* form = CreateEditForm();

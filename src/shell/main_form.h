@@ -274,6 +274,7 @@ class TMainForm : public QMainWindow {
   void onSubWindowActivated(QMdiSubWindow* w);
 
   QString ProgramDir_;
+  QString OpenDir_;  // WorkDir as read at start-up
   std::unique_ptr<tolvan::ProfileFile> Place1;
   std::unique_ptr<tolvan::Settings> Settings_;
   std::unique_ptr<tolvan::RecentFiles> RecentFiles_;

@@ -630,33 +630,15 @@ void TMainForm::SetEditorBackground(QTextEdit* ed, const QColor& c) {
 }
 
 void TMainForm::BtnPenClick() {
-  // The editor's default text colour: every character without a colour of
-  // its own, not just the selection (the pen menu colours the selection).
-  QTextEdit* ed = formatTarget();
-  if (!ed) return;
-  QColor c = ed->palette().color(QPalette::Text);
-  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
-  QPalette pal = ed->palette();
-  pal.setColor(QPalette::Text, c);
-  ed->setPalette(pal);
+  if (TEditForm* f = ActiveEditForm()) f->SetPenColor1Click();
 }
 
 void TMainForm::BtnPaperClick() {
-  QTextEdit* ed = formatTarget();
-  if (!ed) return;
-  QColor c = ed->palette().color(QPalette::Base);
-  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
-  SetEditorBackground(ed, c);
+  if (TEditForm* f = ActiveEditForm()) f->SetPaperColor1Click();
 }
 
 void TMainForm::mmSetFontClick() {
-  QTextEdit* ed = formatTarget();
-  if (!ed) return;
-  QFont font = ed->currentFont();
-  if (!tolvan::Prompts::instance().chooseFont(this, font)) return;
-  QTextCharFormat f;
-  f.setFont(font);
-  ed->mergeCurrentCharFormat(f);
+  if (TEditForm* f = ActiveEditForm()) f->Font1Click();
 }
 
 // ---------------------------------------------------------------------------

@@ -301,6 +301,37 @@ class EditCommandsTest : public QObject {
     QCOMPARE(prompts_.shown.last(), QStringLiteral("Text \"\u0B95\" not found."));
   }
 
+  // ---------------------------------------------------------------- tools
+
+  void colourDialogStartsFromItsLastChoice() {
+    TEditForm* f = newDocument("x");
+    prompts_.colorStarts.clear();
+    prompts_.colors = {QColor(Qt::red), QColor(Qt::blue)};
+    f->SetPenColor1Click();
+    f->SetPaperColor1Click();
+    f->SetPenColor1Click();  // cancelled
+    QCOMPARE(prompts_.colorStarts,
+             (QList<QColor>{QColor(Qt::black), QColor(Qt::red), QColor(Qt::blue)}));
+    QCOMPARE(f->Editor->palette().color(QPalette::Text), QColor(Qt::red));
+    QCOMPARE(f->Editor->palette().color(QPalette::Base), QColor(Qt::blue));
+    // The toolbar's buttons use the same dialog.
+    frame_->BtnPenClick();
+    QCOMPARE(prompts_.colorStarts.last(), QColor(Qt::blue));
+  }
+
+  void setFontStartsFromTheEditorsFont() {
+    TEditForm* f = newDocument("abc");
+    select(f, 0, 3);
+    QTextCharFormat big;
+    big.setFontPointSize(30);
+    f->Editor->textCursor().mergeCharFormat(big);
+    prompts_.fontStarts.clear();
+    f->Font1Click();
+    QCOMPARE(prompts_.fontStarts.size(), 1);
+    QCOMPARE(prompts_.fontStarts[0].pointSize(), f->Editor->document()->defaultFont().pointSize());
+    QVERIFY(prompts_.fontStarts[0].pointSize() != 30);
+  }
+
   // ---------------------------------------------------------------- output
 
   void printWritesAPageForEachPage_data() {

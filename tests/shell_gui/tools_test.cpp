@@ -230,6 +230,21 @@ class ToolsTest : public QObject {
     QCOMPARE(prompts_.shown.last(), QStringLiteral("Print"));
   }
 
+  void openStartsInTheFolderReadAtStartUp() {
+    const QString startDir = frame_->WorkDir;
+    QDir().mkpath(path("other"));
+    QFile f(path("other/doc.txt"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+    TEditForm* doc = frame_->CreateEditForm();
+    QVERIFY(doc->OpenDocumentFile(path("other/doc.txt")));
+    QVERIFY(frame_->WorkDir != startDir);  // opening moves WorkDir (saved at exit)
+    prompts_.fileDialogDirs.clear();
+    frame_->Open1Click();  // cancelled
+    QCOMPARE(prompts_.fileDialogDirs, QStringList{startDir});
+  }
+
   // ---------------------------------------------------------------- preferences
 
   void preferencesDialogIsModelessWithItsControls() {
