@@ -74,7 +74,7 @@ void TEditForm::setupCommands() {
   Commands_->Links = new TLinkHighlighter(Editor);
 
   // The File menu's Export as PDF, after Printer setup.
-  ExportPdf1 = new QAction(QStringLiteral("E&xport as PDF..."), this);
+  ExportPdf1 = new QAction(QStringLiteral("Export as P&DF..."), this);
   ExportPdf1->setObjectName(QStringLiteral("ExportPdf1"));
   {
     const auto items = File1->actions();
