@@ -9,6 +9,7 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/main_form.h
   src/shell/main_form.cpp
   src/shell/main_form_bars.cpp
+  src/shell/main_form_tools.cpp
   src/shell/frame_mdi_area.h
   src/shell/frame_mdi_area.cpp
   src/shell/color_menu.h
@@ -24,6 +25,8 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/selector_bar.cpp
   src/prefs/about_box.h
   src/prefs/about_box.cpp
+  src/prefs/preferences_form.h
+  src/prefs/preferences_form.cpp
 )
 # The help text is opened from beside the program (Help > Contents).
 configure_file(${CMAKE_SOURCE_DIR}/Tolvan.txt ${CMAKE_BINARY_DIR}/bin/Tolvan.txt COPYONLY)
@@ -45,4 +48,17 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
 list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/convert/map_form.h
   src/convert/map_form.cpp
+  src/document/edit_form_commands.cpp
+  src/document/find_dialog.h
+  src/document/find_dialog.cpp
+  src/document/tamil_line_edit.h
+  src/document/tamil_line_edit.cpp
+  src/document/link_highlighter.h
+  src/document/link_highlighter.cpp
+)
+
+# Tamil input
+list(APPEND TOLVAN_GUI_WINDOW_SOURCES
+  src/input/char_map.h
+  src/input/char_map.cpp
 )

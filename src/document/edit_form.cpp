@@ -129,6 +129,7 @@ TEditForm::TEditForm(TMainForm* frame, QWidget* parent) : QWidget(parent), Frame
   });
 
   buildMenus();
+  setupCommands();
   FormCreate();
 }
 
@@ -476,7 +477,8 @@ void TEditForm::Wordwrap1Click() {
 }
 
 void TEditForm::Font1Click() {
-  QFont font = Editor->currentFont();
+  // The dialog starts from the editor's own font, not the selection's.
+  QFont font = Editor->document()->defaultFont();
   if (!tolvan::Prompts::instance().chooseFont(this, font)) return;
   QTextCharFormat f;
   f.setFont(font);
@@ -484,16 +486,16 @@ void TEditForm::Font1Click() {
 }
 
 void TEditForm::SetPenColor1Click() {
-  QColor c = Editor->palette().color(QPalette::Text);
-  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
+  QColor c;
+  if (!chooseColor(c)) return;
   QPalette p = Editor->palette();
   p.setColor(QPalette::Text, c);
   Editor->setPalette(p);
 }
 
 void TEditForm::SetPaperColor1Click() {
-  QColor c = Editor->palette().color(QPalette::Base);
-  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
+  QColor c;
+  if (!chooseColor(c)) return;
   QPalette p = Editor->palette();
   p.setColor(QPalette::Base, c);
   Editor->setPalette(p);

@@ -5,6 +5,7 @@
 // watches its file's folder for outside changes, and sends every character
 // key through the Tamil keyboard engines while Tamil mode is on.
 #pragma once
+#include <QColor>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -17,7 +18,11 @@
 class QAction;
 class QActionGroup;
 class QMdiSubWindow;
+class QImage;
 class QMenu;
+class QPrinter;
+class TEditCommands;
+class TFindDialog;
 class TMainForm;
 class TEditor;
 class TConvertCommands;
@@ -97,6 +102,30 @@ class TEditForm : public QWidget {
   // Shows (activates) this window; the selector button's click.
   void BtnSpeedClick();
 
+  // ---- Search and output commands (edit_form_commands.cpp)
+  void Find1Click();
+  void Replace1Click();
+  void FindAgain1Click();
+  void Email1Click();
+  void Print1Click();
+  void Printersetup1Click();
+  void ExportPdf1Click();
+  void SetasWallpaper1Click();
+
+ public:
+  // The find or replace dialog (made when first asked for).
+  TFindDialog* findDialog(bool replace);
+  // The e-mail command's URL for the whole text.
+  QString mailtoUrl() const;
+  // Writes the document as a PDF file (fonts embedded); false on failure.
+  bool ExportPdf(const QString& fileName);
+  // The editor's page as the wallpaper picture, and where it is saved.
+  QImage RenderPage() const;
+  static QString wallpaperPath();
+  // The editor's popup menu; Export as PDF (File menu); Set as WallPaper.
+  QMenu* EditMenu = nullptr;
+  QAction *ExportPdf1 = nullptr, *SetasWallpaper1 = nullptr;
+
  public:
   // Enables the edit commands of this window's menu and of the frame's
   // toolbar; colours the selector button (red while modified).
@@ -171,6 +200,11 @@ class TEditForm : public QWidget {
   friend class TEditor;
   void FormCreate();
   void buildMenus();
+  void setupCommands();
+  QPrinter* printer();
+  // The window's colour dialog: it starts from the colour last chosen in it.
+  bool chooseColor(QColor& chosen);
+  TEditCommands* Commands_ = nullptr;
   void readKeyboardSettings();
   void writeKeyboardSettings();
   bool FormCloseQuery();

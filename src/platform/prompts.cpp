@@ -9,9 +9,12 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPageSetupDialog>
 #include <QPointer>
 #include <QTimer>
 #include <QPushButton>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace tolvan {
 namespace {
@@ -164,6 +167,20 @@ class QtPrompts final : public Prompts {
     font = dlg.selectedFont();
     return true;
   }
+  bool printDialog(QWidget* parent, QPrinter& printer) override {
+    parent = ownerFor(parent);
+    FocusReturn focus(parent);
+    QPrintDialog dialog(&printer, parent);
+    raiseWhenShown(&dialog);
+    return dialog.exec() == QDialog::Accepted;
+  }
+  bool pageSetupDialog(QWidget* parent, QPrinter& printer) override {
+    parent = ownerFor(parent);
+    FocusReturn focus(parent);
+    QPageSetupDialog dialog(&printer, parent);
+    raiseWhenShown(&dialog);
+    return dialog.exec() == QDialog::Accepted;
+  }
 };
 
 Prompts* g_override = nullptr;
@@ -224,6 +241,9 @@ Prompts& Prompts::instance() {
 
 void Prompts::setInstance(Prompts* p) { g_override = p; }
 
+bool Prompts::printDialog(QWidget*, QPrinter&) { return false; }
+bool Prompts::pageSetupDialog(QWidget*, QPrinter&) { return false; }
+
 void ScriptedPrompts::information(QWidget*, const QString& text) { shown << text; }
 
 void ScriptedPrompts::error(QWidget*, const QString& text) { shown << text; }
@@ -247,9 +267,10 @@ bool ScriptedPrompts::inputQuery(QWidget*, const QString& caption, const QString
   return true;
 }
 
-QStringList ScriptedPrompts::openFileNames(QWidget*, const QString& caption, const QString&,
+QStringList ScriptedPrompts::openFileNames(QWidget*, const QString& caption, const QString& dir,
                                            const QString&) {
   shown << caption;
+  fileDialogDirs << dir;
   return takeFront(files, QStringList());
 }
 
@@ -261,12 +282,14 @@ QString ScriptedPrompts::saveFileName(QWidget*, const QString& caption, const QS
 }
 
 bool ScriptedPrompts::chooseColor(QWidget*, QColor& color) {
+  colorStarts << color;
   if (colors.empty()) return false;
   color = takeFront(colors, QColor());
   return color.isValid();
 }
 
 bool ScriptedPrompts::chooseFont(QWidget*, QFont& font) {
+  fontStarts << font;
   if (fonts.empty()) return false;
   font = takeFront(fonts, QFont());
   return true;
@@ -275,6 +298,18 @@ bool ScriptedPrompts::chooseFont(QWidget*, QFont& font) {
 bool ScriptedPrompts::informationOrStop(QWidget*, const QString& text, const QString&) {
   shown << text;
   return takeFront(stops, false);
+}
+
+bool ScriptedPrompts::printDialog(QWidget*, QPrinter& printer) {
+  shown << QStringLiteral("Print");
+  auto f = takeFront(printers, std::function<bool(QPrinter&)>());
+  return f && f(printer);
+}
+
+bool ScriptedPrompts::pageSetupDialog(QWidget*, QPrinter& printer) {
+  shown << QStringLiteral("Printer setup");
+  auto f = takeFront(printers, std::function<bool(QPrinter&)>());
+  return f && f(printer);
 }
 
 }  // namespace tolvan

@@ -8,7 +8,9 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
+class QPrinter;
 class QWidget;
 
 namespace tolvan {
@@ -64,6 +66,10 @@ class Prompts {
     information(parent, text);
     return false;
   }
+  // The print dialog and the page set-up dialog on printer; false when
+  // cancelled.
+  virtual bool printDialog(QWidget* parent, QPrinter& printer);
+  virtual bool pageSetupDialog(QWidget* parent, QPrinter& printer);
 
   // The program's prompts; QtPrompts (real dialogs) unless a test set others.
   static Prompts& instance();
@@ -82,6 +88,9 @@ class ScriptedPrompts : public Prompts {
   std::deque<QFont> fonts;
   std::deque<bool> stops;            // informationOrStop: true presses the stop button
   QStringList shown;                 // every text shown, in order
+  QList<QColor> colorStarts;         // the colour each colour dialog started from
+  QList<QFont> fontStarts;           // the font each font dialog started from
+  QStringList fileDialogDirs;        // the folder each file dialog started in
 
   void information(QWidget*, const QString& text) override;
   void error(QWidget*, const QString& text) override;
@@ -96,6 +105,11 @@ class ScriptedPrompts : public Prompts {
   bool chooseColor(QWidget*, QColor& color) override;
   bool chooseFont(QWidget*, QFont& font) override;
   bool informationOrStop(QWidget*, const QString& text, const QString& stopCaption) override;
+  // Print and page set-up: each call takes the next function, which may set
+  // the printer up (a PDF file, say) and returns the dialog's answer.
+  std::deque<std::function<bool(QPrinter&)>> printers;
+  bool printDialog(QWidget*, QPrinter& printer) override;
+  bool pageSetupDialog(QWidget*, QPrinter& printer) override;
 };
 
 }  // namespace tolvan

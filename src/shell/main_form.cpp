@@ -40,6 +40,7 @@
 #include "document/convert_commands.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
+#include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
 #include "platform/prompts.h"
@@ -208,6 +209,7 @@ void TMainForm::FormCreate() {
     WorkDir = withSlash(stored.empty() ? QDir::homePath() : pathFromBytes(stored));
   }
   DirTree->SetFolder(WorkDir);
+  OpenDir_ = WorkDir;  // the open dialog's folder
 
   // 10.
   if (FontDef.isEmpty()) {
@@ -232,6 +234,9 @@ void TMainForm::FormCreate() {
   UpdateControls();
   UpdateKeyStatePanels();
   connect(Mdi_, &QMdiArea::subWindowActivated, this, &TMainForm::onSubWindowActivated);
+
+  // 12. and 14. The character map, its label in the default font.
+  buildTools();
 
   // 15. The colour menus.
   buildColorMenus();
@@ -745,20 +750,20 @@ void TMainForm::UpdateControls() {
   const bool hasDoc = !EditForms().isEmpty();
   BtnSave->setEnabled(false);
   for (QAction* a : {BtnCut, BtnCopy, BtnDelete, BtnUndo, BtnRedo, BtnPen, BtnPaper, BtnFont,
-                     BtnTamil, BtnEncrypt, BtnDecrypt})
+                     BtnTamil, BtnEncrypt, BtnDecrypt, BtnEmail, BtnPrint, BtnFind, BtnReplace,
+                     BtnKeyboard})
     a->setEnabled(hasDoc);
-  // Commands whose windows come later stay off for now.
-  for (QAction* a : {BtnEmail, BtnPrint, BtnFind, BtnReplace, BtnKeyboard})
-    a->setEnabled(false);
   const QMimeData* md = QApplication::clipboard()->mimeData();
   BtnPaste->setEnabled(hasDoc && md && md->hasText());
   if (!hasDoc) {
     SetPanelText(1, QString());
     SetPanelText(2, QString());
     mmASCIIMap->setEnabled(false);
+    // Hidden, the check marks left as they are.
+    if (Fontpanel) Fontpanel->hide();
   } else {
     if (TEditForm* f = ActiveEditForm()) f->UpdateDocumentCommands();
-    mmASCIIMap->setEnabled(false);  // the character map comes later
+    mmASCIIMap->setEnabled(true);
   }
 }
 
@@ -850,7 +855,7 @@ QString TMainForm::OpenFilter() {
 
 void TMainForm::Open1Click() {
   const QStringList names = tolvan::Prompts::instance().openFileNames(
-      this, QStringLiteral("Open"), WorkDir, OpenFilter());
+      this, QStringLiteral("Open"), OpenDir_, OpenFilter());
   if (names.isEmpty()) return;
   // Several selected files: the first is opened. UTF-8 text with Tamil
   // letters may be imported instead (the user is asked).

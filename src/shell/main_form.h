@@ -32,6 +32,7 @@ class QToolBar;
 class QToolButton;
 class QDockWidget;
 
+class TCharMap;
 class TEditForm;
 class TLed;
 class TDirPanel;
@@ -157,6 +158,10 @@ class TMainForm : public QMainWindow {
   bool EncryptText(const QByteArray& text, QByteArray& out);
   bool DecryptText(const QByteArray& text, QByteArray& out);
 
+  // ---- Character map (bottom panel) and its preview label
+  TCharMap* Fontpanel = nullptr;
+  QLabel* CharLabel = nullptr;
+
   // ---- Refreshes
   // Panels 3..5 (Insert/Overwrite, CAP, NUM). Called with every key-down the
   // frame or a document window previews; the event lets the frame follow the
@@ -238,6 +243,15 @@ class TMainForm : public QMainWindow {
   void Encrypt2Click();
   void Decrypt2Click();
   void CRCClick();
+  // Routed search and output commands, the character map and preferences
+  // (main_form_tools.cpp).
+  void ButtonPrintClick();
+  void ButtonEmailClick();
+  void ButtonFindClick();
+  void BtnReplaceClick();
+  void mmASCIIMapClick();
+  void BtnFClick(unsigned char code);
+  void Preferences1Click();
   // Format commands
   void FontNameChange();
   void FontSizeChange();
@@ -271,6 +285,7 @@ class TMainForm : public QMainWindow {
   void buildStatusBar();
   void buildColorMenus();
   void buildDirPanel();
+  void buildTools();
   void refreshRecentMenu();
   void populateFontNames();
   void RestorePlacement();
@@ -304,6 +319,7 @@ class TMainForm : public QMainWindow {
 
   QString ProgramDir_;
   QRect RestoredRect_;  // the stored placement as fitted at start (invalid: none)
+  QString OpenDir_;  // WorkDir as read at start-up
   std::unique_ptr<tolvan::ProfileFile> Place1;
   std::unique_ptr<tolvan::Settings> Settings_;
   std::unique_ptr<tolvan::RecentFiles> RecentFiles_;

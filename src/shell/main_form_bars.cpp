@@ -27,6 +27,7 @@
 
 #include "document/edit_form.h"
 #include "document/editor.h"
+#include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
 #include "platform/prompts.h"
@@ -133,9 +134,12 @@ void TMainForm::buildActions() {
   mmASCIIMap = new QAction(QStringLiteral("ASCII &Map"), this);
   mmASCIIMap->setObjectName(QStringLiteral("mmASCIIMap"));
   mmASCIIMap->setEnabled(false);
-  Preferences1 = new QAction(QStringLiteral("Preferences"), this);
-  Preferences1->setObjectName(QStringLiteral("Preferences1"));
-  Preferences1->setEnabled(false);  // the preferences window comes later
+  mmASCIIMap->setCheckable(true);
+  connect(mmASCIIMap, &QAction::triggered, this, [this](bool checked) {
+    mmASCIIMap->setChecked(!checked);  // the command sets it
+    mmASCIIMapClick();
+  });
+  Preferences1 = make(QStringLiteral("Preferences"), "Preferences1", &TMainForm::Preferences1Click);
   Tile1 = make(QStringLiteral("&Tile"), "Tile1", &TMainForm::Tile1Click);
   Cascade1 = make(QStringLiteral("&Cascade"), "Cascade1", &TMainForm::Cascade1Click);
   ArrangeIcons1 = make(QStringLiteral("&Arrange Icons"), "ArrangeIcons1", &TMainForm::ArrangeIcons1Click);
@@ -158,19 +162,22 @@ void TMainForm::buildActions() {
   BtnNew = button("BtnNew", IconId::New, QStringLiteral("New File (Ctrl + N)"), &TMainForm::New1Click);
   BtnOpen = button("BtnOpen", IconId::Open, QStringLiteral("Open File (Ctrl + O)"), &TMainForm::Open1Click);
   BtnSave = button("BtnSave", IconId::Save, QStringLiteral("Save File (Ctrl + S)"), &TMainForm::ButtonSaveClick);
-  BtnPrint = button("BtnPrint", IconId::Print, QStringLiteral("Print (Ctrl + P)"), [] {});
-  BtnEmail = button("BtnEmail", IconId::Email, QStringLiteral("Email File or Selected contents"), [] {});
+  BtnPrint = button("BtnPrint", IconId::Print, QStringLiteral("Print (Ctrl + P)"), &TMainForm::ButtonPrintClick);
+  BtnEmail = button("BtnEmail", IconId::Email, QStringLiteral("Email File or Selected contents"), &TMainForm::ButtonEmailClick);
   BtnCut = button("BtnCut", IconId::Cut, QStringLiteral("Cut to Clipboard"), &TMainForm::ButtonCutClick);
   BtnCopy = button("BtnCopy", IconId::Copy, QStringLiteral("Copy to Clipboard (Ctrl + C)"), &TMainForm::ButtonCopyClick);
   BtnPaste = button("BtnPaste", IconId::Paste, QStringLiteral("Paste from Clipboard"), &TMainForm::ButtonPasteClick);
   BtnDelete = button("BtnDelete", IconId::Delete, QStringLiteral("Delete"), &TMainForm::ButtonDeleteClick);
   BtnUndo = button("BtnUndo", IconId::Undo, QStringLiteral("Undo (Ctrl + Z)"), &TMainForm::ButtonUndoClick);
   BtnRedo = button("BtnRedo", IconId::Redo, QStringLiteral("Redo (Ctrl + Y)"), &TMainForm::ButtonRedoClick);
-  BtnFind = button("BtnFind", IconId::Find, QStringLiteral("Find (Ctrl + F)"), [] {});
-  BtnReplace = button("BtnReplace", IconId::Replace, QStringLiteral("Replace (Ctrl + R)"), [] {});
+  BtnFind = button("BtnFind", IconId::Find, QStringLiteral("Find (Ctrl + F)"), &TMainForm::ButtonFindClick);
+  BtnReplace = button("BtnReplace", IconId::Replace, QStringLiteral("Replace (Ctrl + R)"), &TMainForm::BtnReplaceClick);
   BtnTamil = button("BtnTamil", IconId::Tamil, QStringLiteral("Set Tamil Typing Mode On / Off"), &TMainForm::BtnTamilClick);
   BtnTamil->setCheckable(true);
-  BtnKeyboard = button("BtnKeyboard", IconId::Keyboard, QStringLiteral("Show ASCII Map"), [] {});
+  BtnKeyboard = button("BtnKeyboard", IconId::Keyboard, QStringLiteral("Show ASCII Map"), [this](bool checked) {
+    BtnKeyboard->setChecked(!checked);  // the command sets it
+    mmASCIIMapClick();
+  });
   BtnKeyboard->setCheckable(true);
   BtnDir = button("BtnDir", IconId::Dir, QStringLiteral("Show Directory Panel"), &TMainForm::mmDirPanelClick);
   BtnDir->setCheckable(true);
@@ -305,8 +312,9 @@ void TMainForm::FontNameChange() {
     f.setFontStyleName(QString());
     ed->mergeCurrentCharFormat(f);
   }
-  // Tooltips follow the chosen font.
+  // Tooltips and the character map follow the chosen font.
   HintFamily_ = name;
+  if (Fontpanel) Fontpanel->setMapFont(name);
 }
 
 void TMainForm::FontSizeChange() {
@@ -654,33 +662,15 @@ void TMainForm::SetEditorBackground(QTextEdit* ed, const QColor& c) {
 }
 
 void TMainForm::BtnPenClick() {
-  // The editor's default text colour: every character without a colour of
-  // its own, not just the selection (the pen menu colours the selection).
-  QTextEdit* ed = formatTarget();
-  if (!ed) return;
-  QColor c = ed->palette().color(QPalette::Text);
-  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
-  QPalette pal = ed->palette();
-  pal.setColor(QPalette::Text, c);
-  ed->setPalette(pal);
+  if (TEditForm* f = ActiveEditForm()) f->SetPenColor1Click();
 }
 
 void TMainForm::BtnPaperClick() {
-  QTextEdit* ed = formatTarget();
-  if (!ed) return;
-  QColor c = ed->palette().color(QPalette::Base);
-  if (!tolvan::Prompts::instance().chooseColor(this, c)) return;
-  SetEditorBackground(ed, c);
+  if (TEditForm* f = ActiveEditForm()) f->SetPaperColor1Click();
 }
 
 void TMainForm::mmSetFontClick() {
-  QTextEdit* ed = formatTarget();
-  if (!ed) return;
-  QFont font = ed->currentFont();
-  if (!tolvan::Prompts::instance().chooseFont(this, font)) return;
-  QTextCharFormat f;
-  f.setFont(font);
-  ed->mergeCurrentCharFormat(f);
+  if (TEditForm* f = ActiveEditForm()) f->Font1Click();
 }
 
 // ---------------------------------------------------------------------------

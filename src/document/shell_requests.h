@@ -1,0 +1,41 @@
+// What the document commands ask of the desktop, as text: the mailto URL of
+// the e-mail command, the web addresses in a text (shown as links), and the
+// commands that set the desktop wallpaper on the desktops that have one.
+// Logic only; the window code hands the results to the desktop.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvan {
+
+// Percent-encodes UTF-8 bytes: every byte except the unreserved characters
+// (A-Z a-z 0-9 - . _ ~) and those in `keep` becomes %XX (upper-case hex).
+std::string percentEncode(std::string_view bytes, std::string_view keep = {});
+
+// "mailto:?body=" followed by the UTF-8 body, percent-encoded (line breaks
+// become %0D%0A as mail URLs want them).
+std::string mailtoUrl(std::string_view utf8Body);
+
+// A web address found in text: [start, start + length) in the text's
+// characters, and the address to open ("www." gets "http://" in front).
+struct LinkSpan {
+  std::size_t start = 0;
+  std::size_t length = 0;
+  std::string target;
+};
+
+// Addresses beginning with http://, https://, ftp://, file://, mailto: or www.
+// in a text of UTF-16 code units (the editor's characters). An address ends
+// at a space, a control character, a character beyond ASCII, or one of
+// < > " ; trailing . , ; : ! ? ' ) ] are not part of it.
+std::vector<LinkSpan> findLinks(std::u16string_view text);
+
+// The commands (program, then arguments) that make imagePath the desktop
+// background, for the desktop named in XDG_CURRENT_DESKTOP (a colon-separated
+// list). Empty for a desktop without a known way.
+std::vector<std::vector<std::string>> wallpaperCommands(std::string_view currentDesktop,
+                                                        const std::string& imagePath);
+
+}  // namespace tolvan

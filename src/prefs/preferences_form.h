@@ -1,0 +1,43 @@
+// The preferences dialog: the default pen colour, paper colour and font that
+// documents open with, and the shortcuts to the program (desktop, menu, the
+// file manager's send-to). Modeless; each command makes a fresh one.
+#pragma once
+#include <QColor>
+#include <QDialog>
+
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+class TMainForm;
+
+class TToolForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TToolForm(TMainForm* frame);
+
+  QGroupBox *FlatGroupBox1 = nullptr, *FlatGroupBox2 = nullptr;
+  QPushButton *BtnPenClr = nullptr, *BtnPaperClr = nullptr;
+  QComboBox* FontName2 = nullptr;
+  QPushButton *IconBtn = nullptr, *SMBtn = nullptr, *SendToBtn = nullptr, *UninstalBtn = nullptr;
+  QPushButton *OkBtn = nullptr, *CancelBtn = nullptr;
+
+  // The launcher's icon: the theme's "tolvan" when installed, else the
+  // program's icon saved in the user's data folder.
+  static QString launcherIcon();
+
+ public slots:
+  void BtnPenClrClick();
+  void BtnPaperClrClick();
+  void OkBtnClick();
+  void CancelBtnClick();
+  void IconBtnClick();
+  void SMBtn1Click();
+  void SendToBtnClick();
+  void UnInstallBtnClick();
+
+ private:
+  bool pickColor(QColor& chosen);
+  TMainForm* Frame_;
+  QColor ColorDialogColor_ = Qt::black;  // the colour dialog's last choice
+};
