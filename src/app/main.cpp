@@ -13,7 +13,6 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tolvan"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Tolvan"));
   QApplication::setDesktopFileName(QStringLiteral("tolvan"));
 
   QStringList files = QApplication::arguments().mid(1);

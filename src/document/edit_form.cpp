@@ -259,7 +259,9 @@ void TEditForm::buildMenus() {
   EditMenu->addSeparator();
   ConvertCommands->addConverterItems(Convert1, EditMenu);
   EditMenu->addSeparator();
-  addItem(EditMenu, QStringLiteral("Set as WallPaper"))->setEnabled(false);  // its command is to come
+  SetasWallpaper1 = addItem(EditMenu, QStringLiteral("Set as WallPaper"));
+  SetasWallpaper1->setObjectName(QStringLiteral("SetasWallpaper1"));
+  connect(SetasWallpaper1, &QAction::triggered, this, &TEditForm::SetasWallpaper1Click);
   EditMenu->addSeparator();
   ConvertCommands->Convert = EditMenu->addMenu(QStringLiteral("Convert Fonts Using"));
   ConvertCommands->Convert->setObjectName(QStringLiteral("Convert"));

@@ -122,8 +122,7 @@ class TEditForm : public QWidget {
   // The editor's page as the wallpaper picture, and where it is saved.
   QImage RenderPage() const;
   static QString wallpaperPath();
-  // The editor's popup menu; Export as PDF (File menu); Set as WallPaper.
-  QMenu* EditMenu = nullptr;
+  // Export as PDF (File menu); Set as WallPaper (the popup menu EditMenu).
   QAction *ExportPdf1 = nullptr, *SetasWallpaper1 = nullptr;
 
  public:

@@ -91,30 +91,8 @@ void TEditForm::setupCommands() {
   connect(Replace1, &QAction::triggered, this, &TEditForm::Replace1Click);
   connect(FindAgain1, &QAction::triggered, this, &TEditForm::FindAgain1Click);
 
-  // The editor's popup menu. The conversion items and the font-map submenu
-  // come with the conversion commands; until then they are shown disabled.
-  EditMenu = new QMenu(this);
-  EditMenu->setObjectName(QStringLiteral("EditMenu"));
-  EditMenu->setFont(QFont(tolvan::tamilUiFontName()));
-  QAction* save = EditMenu->addAction(QStringLiteral("Save"));
-  QAction* selectAll = EditMenu->addAction(QStringLiteral("Select All"));
-  EditMenu->addSeparator();
-  for (const char* c : {"Mylai to TSCII", "Anjal to TSCII", "Roman to TSCII", "TSCII to TAB"})
-    EditMenu->addAction(QString::fromLatin1(c))->setEnabled(false);
-  EditMenu->addSeparator();
-  SetasWallpaper1 = EditMenu->addAction(QStringLiteral("Set as WallPaper"));
-  SetasWallpaper1->setObjectName(QStringLiteral("SetasWallpaper1"));
-  EditMenu->addSeparator();
-  QMenu* fonts = EditMenu->addMenu(QStringLiteral("Convert Fonts Using"));
-  fonts->setObjectName(QStringLiteral("ConvertFontsUsing"));
-  fonts->menuAction()->setEnabled(false);
-  connect(save, &QAction::triggered, this, &TEditForm::Save1Click);
-  connect(selectAll, &QAction::triggered, this, &TEditForm::Selectall1Click);
-  connect(SetasWallpaper1, &QAction::triggered, this, &TEditForm::SetasWallpaper1Click);
-  Editor->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(Editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    EditMenu->popup(Editor->viewport()->mapToGlobal(pos));
-  });
+  // The editor's popup menu is built with the Convert menu, whose items it
+  // shares; Set as WallPaper there runs SetasWallpaper1Click.
 }
 
 bool TEditForm::chooseColor(QColor& chosen) {
