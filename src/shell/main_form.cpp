@@ -19,6 +19,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
@@ -27,6 +28,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTextEdit>
@@ -227,6 +229,16 @@ void TMainForm::FormCreate() {
   FontName->addItem(FontDef);
   FontName->setCurrentText(FontDef);
   SetPanelText(6, FontDef);
+  if (FontDef.isEmpty()) {
+    // Without a default font the box names the family documents are drawn
+    // in, once the program's own fonts are registered, rather than nothing.
+    Deferred_.push_back([this] {
+      if (!FontName || fontNamesFilled_ || !FontName->currentText().isEmpty()) return;
+      const QSignalBlocker block(FontName);
+      FontName->setItemText(
+          0, tolvan::familyWithoutFoundry(QFontInfo(QFont(DocumentFontFamily())).family()));
+    });
+  }
 
   // 13.
   UntitledCounter = 0;

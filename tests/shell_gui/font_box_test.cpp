@@ -3,6 +3,7 @@
 // documents, files and the settings.
 #include <QComboBox>
 #include <QFile>
+#include <QFontInfo>
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QRawFont>
@@ -119,6 +120,17 @@ class FontBoxTest : public QObject {
     QCOMPARE(names.removeDuplicates(), 0);
     QVERIFY(!f->FontName->currentText().isEmpty());
     if (!tolvan::tsciiFamily().isEmpty()) QVERIFY(names.contains(tolvan::tsciiFamily()));
+  }
+
+  // Before the list is ever opened, the closed box already names the family
+  // documents are drawn in when no default font is set.
+  void closedBoxNamesTheDrawnFamily() {
+    TMainForm* f = makeFrame("");
+    QVERIFY(f);
+    f->FinishStartup();  // what the program does once the window is painted
+    const QString drawn = tolvan::familyWithoutFoundry(QFontInfo(QFont(f->DocumentFontFamily())).family());
+    QCOMPARE(f->FontName->currentText(), drawn);
+    QVERIFY(f->FontDef.isEmpty());  // the default font itself is still unset
   }
 
   // Debian's TSCu_Paranar comes from two foundries, one of them with an
