@@ -206,13 +206,22 @@ std::string FontMapApplier::apply(std::string_view text) const {
   return out;
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::string ReadFileBytes(const std::string& path, std::size_t maxBytes) {
+  // Not blocking: opening a pipe must not wait for a writer; it is refused
+  // below like any other file that is not a regular one.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw std::runtime_error("cannot open " + path + ": " + errnoText());
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool dir = S_ISDIR(st.st_mode);
     ::close(fd);
-    throw std::runtime_error("cannot read " + path + ": it is a folder");
+    throw std::runtime_error("cannot read " + path +
+                             (dir ? ": it is a folder" : ": it is not a regular file"));
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    throw std::runtime_error("cannot read " + path + ": it is larger than " +
+                             std::to_string(maxBytes >> 20) + " MiB");
   }
   std::string out;
   char buf[1 << 16];
@@ -226,6 +235,11 @@ std::string ReadFileBytes(const std::string& path) {
       throw std::runtime_error("cannot read " + path + ": " + why);
     }
     out.append(buf, size_t(n));
+    if (out.size() > maxBytes) {  // it grew while being read
+      ::close(fd);
+      throw std::runtime_error("cannot read " + path + ": it is larger than " +
+                               std::to_string(maxBytes >> 20) + " MiB");
+    }
   }
   ::close(fd);
   return out;

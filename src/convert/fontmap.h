@@ -120,9 +120,12 @@ class FontMapApplier {
   std::array<uint64_t, 256> padded_{};
 };
 
-// Reads a whole file as bytes. Throws std::runtime_error with a one-line
-// message naming the file when it cannot be opened or read.
-std::string ReadFileBytes(const std::string& path);
+// Reads a whole regular file as bytes, at most maxBytes of it (a font map is
+// a few kilobytes). Throws std::runtime_error with a one-line message naming
+// the file when it cannot be opened or read, is not a regular file (a folder,
+// a device that never ends, a pipe that would block) or is larger.
+inline constexpr std::size_t kMaxFontMapFileBytes = std::size_t(16) << 20;
+std::string ReadFileBytes(const std::string& path, std::size_t maxBytes = kMaxFontMapFileBytes);
 // Writes bytes to a file, replacing it. Throws std::runtime_error likewise.
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 

@@ -26,6 +26,8 @@
 #include "platform/byte_text.h"
 #include "platform/prompts.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 // Hourglass and LED for the length of a command, restored on every way out.
@@ -410,10 +412,29 @@ bool TConvertCommands::looksLikeUnicodeTamil(const QByteArray& bytes, bool compl
 
 namespace {
 
+// Only regular files are read whole: a device never ends and a pipe blocks.
+constexpr qint64 kMaxImportBytes = qint64(256) << 20;
+
+bool isRegularFile(const QString& path, qint64* size = nullptr) {
+  struct stat st;
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (size) *size = st.st_size;
+  return true;
+}
+
 bool readWholeFile(QWidget* parent, const QString& path, QByteArray* out) {
   QFile f(path);
   QString error;
-  if (!f.open(QIODevice::ReadOnly)) {
+  qint64 size = 0;
+  if (QFileInfo(path).isDir()) {
+    error = QStringLiteral("It is a folder, not a file.");
+  } else if (QFileInfo::exists(path) && !isRegularFile(path, &size)) {
+    error = QStringLiteral("It is not a regular file (a device, a pipe or a socket).");
+  } else if (size > kMaxImportBytes) {
+    error = QStringLiteral("It is too large: %1 MiB, and at most %2 MiB can be opened.")
+                .arg(size >> 20)
+                .arg(kMaxImportBytes >> 20);
+  } else if (!f.open(QIODevice::ReadOnly)) {
     error = f.errorString();
   } else {
     *out = f.readAll();
@@ -479,6 +500,8 @@ bool TConvertCommands::offerUnicodeImport(QWidget* parent, const QString& path,
   // The first piece decides for most files (TSCII is rarely valid UTF-8);
   // only a likely candidate is read whole.
   QByteArray head;
+  qint64 size = 0;
+  if (!isRegularFile(path, &size) || size > kMaxImportBytes) return false;  // Open reports it
   {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;  // Open reports it

@@ -2,6 +2,8 @@
 // text, closing with its save question, and the reload question when another
 // program changes the file. Files are read and written one byte per
 // character (plain text) or as RTF; a save never leaves a truncated file.
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -55,6 +57,10 @@ class BusyScope {
 };
 
 enum class Format { Plain, Rtf, Current };
+
+// The largest plain-text file a window opens (RTF files have the reader's
+// own limit): far beyond any document, and still within what the editor holds.
+constexpr qint64 kMaxPlainTextBytes = qint64(256) << 20;
 
 // The format a file name asks for: "txt" plain text, "rtf" RTF, any other
 // extension the editor's current mode.
@@ -214,12 +220,37 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
   QString error;
   QByteArray bytes;
   {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly)) {
-      error = f.errorString();
+    // Only a regular file of a size the editor can hold is read: a folder, a
+    // device such as /dev/zero or a pipe would never end or block the window.
+    const qint64 limit = formatOf(fileName) == Format::Rtf ? tolvan::rtf::kMaxInputBytes
+                                                           : kMaxPlainTextBytes;
+    struct stat st;
+    const bool known = ::stat(QFile::encodeName(fileName).constData(), &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) {
+      error = QStringLiteral("It is a folder, not a file.");
+    } else if (known && !S_ISREG(st.st_mode)) {
+      error = QStringLiteral("It is not a regular file (a device, a pipe or a socket).");
+    } else if (known && st.st_size > limit) {
+      error = QStringLiteral("It is too large: %1 MiB, and at most %2 MiB can be opened.")
+                  .arg(qint64(st.st_size) >> 20)
+                  .arg(limit >> 20);
     } else {
-      bytes = f.readAll();
-      if (f.error() != QFileDevice::NoError) error = f.errorString();
+      QFile f(fileName);
+      if (!f.open(QIODevice::ReadOnly)) {
+        error = f.errorString();
+      } else {
+        // The size it had, then whatever it grew by meanwhile, up to the limit.
+        bytes = f.read(known ? std::min<qint64>(st.st_size, limit) : 0);
+        while (bytes.size() <= limit && f.error() == QFileDevice::NoError) {
+          const QByteArray more = f.read(std::min<qint64>(qint64(1) << 20, limit + 1 - bytes.size()));
+          if (more.isEmpty()) break;
+          bytes += more;
+        }
+        if (f.error() != QFileDevice::NoError)
+          error = f.errorString();
+        else if (bytes.size() > limit)
+          error = QStringLiteral("It is too large: at most %1 MiB can be opened.").arg(limit >> 20);
+      }
     }
   }
   QTextDocument* doc = Editor->document();

@@ -1,6 +1,10 @@
 // Font-map files: the exact bytes written, reading them back into the
 // editor's map, and applying a map to text.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <string>
 
@@ -159,3 +163,35 @@ TEST(FontMapApply, EntriesFromAnyFile) {
 }
 
 }  // namespace
+
+// Reading a map file never blocks or runs away: what is not a regular file,
+// or is far larger than any map, is refused with the file's name.
+TEST(FontMapReadFile, RefusesWhatIsNotAMapFile) {
+  char tmpl[] = "/tmp/fontmap-read-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  const std::string pipe = dir + "/pipe", huge = dir + "/huge.tol", map = dir + "/ok.tol";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_EQ(::truncate((tolvan::WriteFileBytes(huge, "x"), huge).c_str(), off_t(64) << 20), 0);
+  tolvan::WriteFileBytes(map, mapFile("a=b\r\n"));
+  struct Case {
+    std::string path, why;
+  };
+  const Case cases[] = {{dir, "folder"},
+                        {"/dev/zero", "not a regular file"},
+                        {pipe, "not a regular file"},
+                        {huge, "larger than 16 MiB"}};
+  for (const Case& c : cases) {
+    try {
+      tolvan::ReadFileBytes(c.path);
+      ADD_FAILURE() << c.path << " was read";
+    } catch (const std::runtime_error& e) {
+      const std::string what = e.what();
+      EXPECT_NE(what.find(c.path), std::string::npos) << what;
+      EXPECT_NE(what.find(c.why), std::string::npos) << what;
+    }
+  }
+  EXPECT_EQ(tolvan::ReadFileBytes(map), mapFile("a=b\r\n"));
+  for (const std::string& f : {pipe, huge, map}) ::unlink(f.c_str());
+  ::rmdir(dir.c_str());
+}

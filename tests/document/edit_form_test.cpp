@@ -605,6 +605,40 @@ class EditFormTest : public QObject {
     QVERIFY(!QApplication::overrideCursor());
   }
 
+  // What is not a document is refused before anything is read: reading a
+  // device never ends, a pipe blocks, a huge file would fill memory.
+  void openRefusesWhatIsNotADocument_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("It is a folder");
+    QTest::newRow("device") << QStringLiteral("/dev/zero") << QStringLiteral("not a regular file");
+    QTest::newRow("pipe") << QStringLiteral("pipe") << QStringLiteral("not a regular file");
+    QTest::newRow("too large") << QStringLiteral("huge.txt") << QStringLiteral("too large");
+  }
+  void openRefusesWhatIsNotADocument() {
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    QDir(dir_.path()).mkdir(QStringLiteral("folder"));
+    QFile::remove(path("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600), 0);
+    {
+      QFile huge(path("huge.txt"));  // sparse: no disk space used
+      QVERIFY(huge.open(QIODevice::WriteOnly));
+      QVERIFY(huge.resize(qint64(300) << 20));
+    }
+    const QString name = file.startsWith(QLatin1Char('/')) ? file : path(file);
+    const int before = frame_->EditForms().size();
+    prompts_.shown.clear();
+    TEditForm* f = frame_->CreateEditForm();
+    QVERIFY(!f->OpenDocumentFile(name));
+    QCOMPARE(prompts_.shown.size(), 1);
+    QVERIFY2(prompts_.shown.first().startsWith(QStringLiteral("Cannot open file")), qPrintable(prompts_.shown.first()));
+    QVERIFY2(prompts_.shown.first().contains(reason), qPrintable(prompts_.shown.first()));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(frame_->EditForms().size(), before);
+    QFile::remove(path("huge.txt"));
+  }
+
   void failedOpenRestoresCursorAndKeepsText() {
     const int before = frame_->EditForms().size();
     TEditForm* f = frame_->CreateEditForm();
