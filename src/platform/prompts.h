@@ -110,6 +110,11 @@ class ScriptedPrompts : public Prompts {
   std::deque<std::function<bool(QPrinter&)>> printers;
   bool printDialog(QWidget*, QPrinter& printer) override;
   bool pageSetupDialog(QWidget*, QPrinter& printer) override;
+  // Empties every queued reply and every record, for the next test.
+  void reset() {
+    answers.clear(), inputs.clear(), files.clear(), colors.clear(), fonts.clear(), stops.clear();
+    shown.clear(), colorStarts.clear(), fontStarts.clear(), fileDialogDirs.clear(), printers.clear();
+  }
 };
 
 }  // namespace tolvan

@@ -25,6 +25,7 @@
 #include "shell/main_form.h"
 #include "shell/led.h"
 #include "shell/profile_file.h"
+#include "../window_test_util.h"
 
 using tolvan::Prompts;
 
@@ -150,16 +151,8 @@ class ConvertCommandsTest : public QObject {
   }
 
   void cleanup() {
-    for (TEditForm* f : frame_->EditForms()) {
-      f->Editor->document()->setModified(false);
-      f->Close1Click();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-    prompts_.answers.clear();
-    prompts_.files.clear();
-    prompts_.stops.clear();
-    prompts_.shown.clear();
+    window_test::discardDocuments(frame_);
+    prompts_.reset();
     prompts_.litAtBox.clear();
   }
 

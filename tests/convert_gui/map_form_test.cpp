@@ -25,6 +25,7 @@
 #include "platform/prompts.h"
 #include "shell/main_form.h"
 #include "shell/profile_file.h"
+#include "../window_test_util.h"
 
 using tolvan::Prompts;
 
@@ -101,14 +102,8 @@ class MapFormTest : public QObject {
   }
 
   void cleanup() {
-    for (TEditForm* f : frame_->EditForms()) {
-      f->Editor->document()->setModified(false);
-      f->Close1Click();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-    prompts_.files.clear();
-    prompts_.shown.clear();
+    window_test::discardDocuments(frame_);
+    prompts_.reset();
     tolvan::ProfileFile p = ini();
     p.WriteInteger("Tolvan", "FontConversionMenus", 0);
   }

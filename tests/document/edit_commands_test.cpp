@@ -27,6 +27,7 @@
 #include "platform/desktop.h"
 #include "platform/prompts.h"
 #include "shell/main_form.h"
+#include "../window_test_util.h"
 
 using tolvan::Prompts;
 
@@ -109,16 +110,8 @@ class EditCommandsTest : public QObject {
   }
 
   void cleanup() {
-    for (TEditForm* f : frame_->EditForms()) {
-      f->Editor->document()->setModified(false);
-      f->Close1Click();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-    prompts_.answers.clear();
-    prompts_.files.clear();
-    prompts_.printers.clear();
-    prompts_.shown.clear();
+    window_test::discardDocuments(frame_);
+    prompts_.reset();
     desktop_.urls.clear();
     desktop_.commands.clear();
   }

@@ -29,6 +29,7 @@
 #include "platform/prompts.h"
 #include "shell/main_form.h"
 #include "shell/profile_file.h"
+#include "../window_test_util.h"
 
 using tolvan::Prompts;
 
@@ -128,16 +129,8 @@ class EditFormTest : public QObject {
   }
 
   void cleanup() {
-    // Close every document without saving.
-    for (TEditForm* f : frame_->EditForms()) {
-      f->Editor->document()->setModified(false);
-      f->Close1Click();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-    prompts_.answers.clear();
-    prompts_.files.clear();
-    prompts_.shown.clear();
+    window_test::discardDocuments(frame_);
+    prompts_.reset();
   }
 
   // ---------------------------------------------------------------- typing

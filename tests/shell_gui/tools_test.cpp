@@ -28,6 +28,7 @@
 #include "prefs/preferences_form.h"
 #include "shell/main_form.h"
 #include "shell/profile_file.h"
+#include "../window_test_util.h"
 
 using tolvan::Prompts;
 
@@ -99,14 +100,8 @@ class ToolsTest : public QObject {
   }
 
   void cleanup() {
-    for (TEditForm* f : frame_->EditForms()) {
-      f->Editor->document()->setModified(false);
-      f->Close1Click();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-    prompts_.shown.clear();
-    prompts_.colors.clear();
+    window_test::discardDocuments(frame_);
+    prompts_.reset();
     desktop_.urls.clear();
     desktop_.commands.clear();
   }
