@@ -1,4 +1,4 @@
-// tolvan-cli entry point: dispatches to the subcommands listed in kCommands.
+// tolvan-cli's command line: dispatches to the subcommands listed in kCommands.
 #include <cstdio>
 #include <string>
 
@@ -45,7 +45,9 @@ void printHelp(std::FILE* to) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace cli {
+
+int runCli(int argc, char** argv) {
   if (argc < 2) {
     printHelp(stderr);
     return cli::kUsage;
@@ -64,3 +66,5 @@ int main(int argc, char** argv) {
     if (name == c.name) return cli::runCommand(c.run, args);
   return cli::usage("unknown command '" + name + "' (try --help)");
 }
+
+}  // namespace cli
