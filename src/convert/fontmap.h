@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/product_info.h"
+
 namespace tolvan {
 
 class ProfileFile;
@@ -32,7 +34,7 @@ inline constexpr std::string_view kFontMapWarningLine = "Do NOT change the conte
 inline constexpr std::string_view kFontMapSourceKey = "SourceFont";
 inline constexpr std::string_view kFontMapTargetKey = "TargetFont";
 inline constexpr std::string_view kFontMapAuthorLine = "Tolvan written by Veyran Olmast";
-inline constexpr std::string_view kFontMapSiteLine = "http://www.tolvan.org";
+inline constexpr std::string_view kFontMapSiteLine = "http://" TOLVAN_WEB_HOST;
 inline constexpr std::string_view kFontMapExtension = ".tol";
 
 // Texts of the font-map editor window.

@@ -546,12 +546,12 @@ void TEditForm::mmRomanKBClick() { mmRomanKB->setChecked(true); }
 
 void TEditForm::readKeyboardSettings() {
   tolvan::Settings& s = settingsFor(Frame_);
-  switch (s.readInteger(tolvan::Key::KeyBoard)) {
-    case 1: mmAnjalKB->setChecked(true); break;
-    case 2: mmMylaiKB->setChecked(true); break;
-    case 3: mmTypeKB->setChecked(true); break;
-    case 4: mmRomanKB->setChecked(true); break;
-    default: break;  // the initial choice (Anjal) stays
+  // A value outside 1..4 leaves the initial choice (Anjal).
+  switch (tolvan::layoutFromSetting(s.readInteger(tolvan::Key::KeyBoard), layout())) {
+    case tolvan::Layout::Anjal: mmAnjalKB->setChecked(true); break;
+    case tolvan::Layout::Mylai: mmMylaiKB->setChecked(true); break;
+    case tolvan::Layout::Typewriter: mmTypeKB->setChecked(true); break;
+    case tolvan::Layout::Roman: mmRomanKB->setChecked(true); break;
   }
   // Only the check mark: the caption, the title and the toolbar button stay.
   mmTamilKB->setChecked(s.readInteger(tolvan::Key::TamilMode) == 1);
@@ -559,16 +559,7 @@ void TEditForm::readKeyboardSettings() {
 
 void TEditForm::writeKeyboardSettings() {
   tolvan::Settings& s = settingsFor(Frame_);
-  const char* value = nullptr;
-  if (mmAnjalKB->isChecked())
-    value = "1";
-  else if (mmMylaiKB->isChecked())
-    value = "2";
-  else if (mmTypeKB->isChecked())
-    value = "3";
-  else if (mmRomanKB->isChecked())
-    value = "4";
-  if (value) s.writeString(tolvan::Key::KeyBoard, value);
+  if (LayoutGroup_->checkedAction()) s.writeInteger(tolvan::Key::KeyBoard, tolvan::settingOfLayout(layout()));
   s.writeInteger(tolvan::Key::TamilMode, mmTamilKB->isChecked() ? 1 : 0);
 }
 

@@ -147,7 +147,6 @@ class TEditForm : public QWidget {
 
   // ---- What the frame shows
   QString Title() const { return Title_; }   // full path, or "Tolvan<n>"
-  QString fileName() const { return Title_; }
   bool isModified() const;
   int Tag() const { return Tag_; }            // file stamp at load/save
   bool isPlainTextMode() const { return PlainTextMode_; }

@@ -289,10 +289,6 @@ void TEditor::inputMethodEvent(QInputMethodEvent* e) {
   e->accept();
 }
 
-bool TEditor::canInsertFromMimeData(const QMimeData* source) const {
-  return QTextEdit::canInsertFromMimeData(source);
-}
-
 QMimeData* TEditor::createMimeDataFromSelection() const {
   // TSCII for Tolvan, Unicode Tamil for every other program.
   return TConvertCommands::selectionMimeData(textCursor());

@@ -48,7 +48,6 @@ class TEditor : public QTextEdit {
  protected:
   void keyPressEvent(QKeyEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
-  bool canInsertFromMimeData(const QMimeData* source) const override;
   QMimeData* createMimeDataFromSelection() const override;
   void insertFromMimeData(const QMimeData* source) override;
   bool eventFilter(QObject* watched, QEvent* event) override;

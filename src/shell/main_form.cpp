@@ -489,9 +489,12 @@ QColor TMainForm::StringToColor(const QString& text) {
   return ValueToColor(*v);
 }
 
+quint32 TMainForm::colorValueOf(const QColor& c) {
+  return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
+}
+
 QString TMainForm::ColorToString(const QColor& c) {
-  const quint32 v = quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
-  return QString::fromStdString(tolvan::ColorValueToString(v));
+  return QString::fromStdString(tolvan::ColorValueToString(colorValueOf(c)));
 }
 
 QString TMainForm::DocumentFontFamily() const {

@@ -80,6 +80,8 @@ class TMainForm : public QMainWindow {
   static QString ColorToString(const QColor& c);
   // A 0x00BBGGRR number or system colour (colour tables) as a QColor.
   static QColor ValueToColor(quint32 value);
+  // A colour as its 0x00BBGGRR number (the colour tables' form).
+  static quint32 colorValueOf(const QColor& c);
   // The font family a document uses for FontDef (the TSCII font when empty).
   QString DocumentFontFamily() const;
   // The format bar's size box value (8..100, initially 10).
@@ -200,7 +202,6 @@ class TMainForm : public QMainWindow {
   static QString FormatCharIndex(int index);
   // The whole editor's paper colour.
   static void SetEditorBackground(QTextEdit* editor, const QColor& color);
-  static quint32 colorValueOf(const QColor& c);
   // A bulleted paragraph's following lines hang at least this far in.
   static constexpr double kBulletHangPoints = 10.0;
   // ReOpen entries wider than this show their path shortened in the middle.

@@ -23,22 +23,18 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
-#include <dlfcn.h>
 
 #include "document/edit_form.h"
 #include "document/editor.h"
 #include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
+#include "platform/key_state.h"
 #include "platform/prompts.h"
 #include "shell/color_menu.h"
 #include "shell/color_table.h"
 #include "shell/led.h"
 #include "shell/main_form.h"
-
-#if __has_include(<QtGui/qguiapplication_platform.h>)
-#include <QtGui/qguiapplication_platform.h>
-#endif
 
 using tolvan::IconId;
 
@@ -74,32 +70,6 @@ QToolButton* flatButton(QWidget* parent, const char* name, IconId icon, const QS
   b->setStatusTip(hint);
   b->setProperty("flatSpeedButton", true);  // tooltips of these are large
   return b;
-}
-
-// Caps Lock and Num Lock from the X server when we run on X (the keyboard
-// LEDs); elsewhere the frame follows the lock keys' presses instead.
-bool queryX11Locks(bool& caps, bool& num) {
-#if QT_CONFIG(xcb)
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->display()) return false;
-  using Fn = int (*)(void*, unsigned int, unsigned int*);
-  static Fn fn = reinterpret_cast<Fn>(dlsym(RTLD_DEFAULT, "XkbGetIndicatorState"));
-  if (!fn) {
-    void* lib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-    if (lib) fn = reinterpret_cast<Fn>(dlsym(lib, "XkbGetIndicatorState"));
-  }
-  if (!fn) return false;
-  unsigned int state = 0;
-  constexpr unsigned int kUseCoreKbd = 0x0100;
-  if (fn(x11->display(), kUseCoreKbd, &state) != 0) return false;
-  caps = state & 1u;
-  num = state & 2u;
-  return true;
-#else
-  (void)caps;
-  (void)num;
-  return false;
-#endif
 }
 
 }  // namespace
@@ -454,7 +424,7 @@ void TMainForm::buildStatusBar() {
   // true while no key reaches the window (a lock pressed in another program,
   // or with the keyboard focus elsewhere).
   bool caps = false, num = false;
-  if (queryX11Locks(caps, num)) {
+  if (tolvan::queryLockKeys(caps, num)) {
     auto* poll = new QTimer(this);
     poll->setInterval(500);
     connect(poll, &QTimer::timeout, this, [this] {
@@ -501,7 +471,7 @@ void TMainForm::UpdateKeyStatePanels(const QKeyEvent* keyDown) {
     }
   }
   bool caps = capsOn_, num = numOn_;
-  if (LockStateReader_ ? LockStateReader_(caps, num) : queryX11Locks(caps, num)) {
+  if (LockStateReader_ ? LockStateReader_(caps, num) : tolvan::queryLockKeys(caps, num)) {
     capsOn_ = caps;
     numOn_ = num;
   }
@@ -580,10 +550,6 @@ void TMainForm::buildColorMenus() {
     b->setMenu(PaperMenu);
     b->setPopupMode(QToolButton::MenuButtonPopup);
   }
-}
-
-quint32 TMainForm::colorValueOf(const QColor& c) {
-  return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
 }
 
 void TMainForm::PenMenuPopup() {

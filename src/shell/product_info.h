@@ -5,8 +5,10 @@
 namespace tolvan {
 
 inline constexpr const char kProductName[] = "Tolvan";
-inline constexpr const char kWebSite[] = "www.tolvan.org";
-inline constexpr const char kWebUrl[] = "http://www.tolvan.org/";
+// The web site's host, written once; the other spellings are built from it.
+#define TOLVAN_WEB_HOST "www.tolvan.org"
+inline constexpr const char kWebSite[] = TOLVAN_WEB_HOST;             // as shown
+inline constexpr const char kWebUrl[] = "http://" TOLVAN_WEB_HOST "/";  // as opened
 inline constexpr const char kAuthorEmail[] = "veyran@tolvan.org";
 
 // The phrase "Tolvan, Tamil word processor" (தொல்வன் தமிழ் சொற்செயலி) in

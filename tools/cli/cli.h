@@ -23,6 +23,11 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The whole command line (argv[0] is the program, argv[1] the command), as
+// main() runs it: the exit status. Reads standard input and writes standard
+// output and error; only `rtf` leaves the process (it runs tolvan-rtf).
+int runCli(int argc, char** argv);  // cli_main.cpp
+
 int cmdType(const Args& args);          // cli_type.cpp
 int cmdConvert(const Args& args);       // cli_convert.cpp
 int cmdFontmap(const Args& args);       // cli_convert.cpp
