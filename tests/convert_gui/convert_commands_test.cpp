@@ -27,16 +27,13 @@
 #include "shell/profile_file.h"
 #include "../window_test_util.h"
 
+using window_test::readFile;
+using window_test::textOf;
+using window_test::writeFile;
+
 using tolvan::Prompts;
 
 namespace {
-
-// The editor's text as bytes, paragraphs joined by CR.
-QByteArray textOf(TEditForm* f) {
-  QByteArray out;
-  if (!tolvan::documentToBytes(f->Editor->document(), "\r", &out)) return "<wide>";
-  return out;
-}
 
 void setBytes(TEditForm* f, const QByteArray& bytes) {
   tolvan::setDocumentBytes(f->Editor->document(), bytes);
@@ -52,18 +49,6 @@ void select(TEditForm* f, int from, int to) {
 }
 
 QByteArray bytes(const std::string& s) { return QByteArray(s.data(), qsizetype(s.size())); }
-
-QByteArray readFile(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
-  return f.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
 
 // TSCII text with Tamil letters, prefix signs, a pulli, 0xAD, digits and
 // curly quotes, in lines ended by CR LF.

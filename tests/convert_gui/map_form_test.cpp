@@ -27,21 +27,13 @@
 #include "shell/profile_file.h"
 #include "../window_test_util.h"
 
+using window_test::readFile;
+using window_test::textOf;
+using window_test::writeFile;
+
 using tolvan::Prompts;
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
-  return f.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
 
 QLineEdit* cell(TMapForm* m, unsigned char c) { return m->Cells[c - 0x20]; }
 QToolButton* paletteButton(TMapForm* m, unsigned char c) { return m->Palette[c - 0x20]; }
@@ -49,12 +41,6 @@ QToolButton* paletteButton(TMapForm* m, unsigned char c) { return m->Palette[c -
 QByteArray cellBytes(TMapForm* m, unsigned char c) {
   QByteArray out;
   for (QChar ch : cell(m, c)->text()) out.append(char(tolvan::charToByte(ch)));
-  return out;
-}
-
-QByteArray textOf(TEditForm* f) {
-  QByteArray out;
-  if (!tolvan::documentToBytes(f->Editor->document(), "\r", &out)) return "<wide>";
   return out;
 }
 

@@ -29,15 +29,13 @@
 #include "shell/main_form.h"
 #include "../window_test_util.h"
 
+using window_test::readFile;
+using window_test::textOf;
+using window_test::writeFile;
+
 using tolvan::Prompts;
 
 namespace {
-
-QByteArray textOf(TEditForm* f) {
-  QByteArray out;
-  if (!tolvan::documentToBytes(f->Editor->document(), "\r", &out)) return "<wide>";
-  return out;
-}
 
 QByteArray selectionOf(TEditForm* f) {
   QByteArray out;

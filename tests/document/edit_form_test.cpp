@@ -31,28 +31,13 @@
 #include "shell/profile_file.h"
 #include "../window_test_util.h"
 
+using window_test::readFile;
+using window_test::textOf;
+using window_test::writeFile;
+
 using tolvan::Prompts;
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
-  return f.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
-
-// The editor's text as bytes, paragraphs joined by CR.
-QByteArray textOf(TEditForm* f) {
-  QByteArray out;
-  if (!tolvan::documentToBytes(f->Editor->document(), "\r", &out)) return "<wide>";
-  return out;
-}
 
 void typeKeys(TEditForm* f, const QByteArray& keys) {
   for (char c : keys) QTest::keyClick(f->Editor, c);

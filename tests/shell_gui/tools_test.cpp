@@ -30,15 +30,13 @@
 #include "shell/profile_file.h"
 #include "../window_test_util.h"
 
+using window_test::readFile;
+using window_test::textOf;
+using window_test::writeFile;
+
 using tolvan::Prompts;
 
 namespace {
-
-QByteArray textOf(TEditForm* f) {
-  QByteArray out;
-  if (!tolvan::documentToBytes(f->Editor->document(), "\r", &out)) return "<wide>";
-  return out;
-}
 
 QByteArray readAll(const QString& path) {
   QFile f(path);
