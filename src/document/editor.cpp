@@ -2,12 +2,10 @@
 // Tamil converted to TSCII where it enters.
 #include "document/editor.h"
 
-#include <QAbstractEventDispatcher>
 #include <QAbstractTextDocumentLayout>
-#include <QElapsedTimer>
 #include <QDropEvent>
 #include <QInputMethodEvent>
-#include <QTimerEvent>
+#include <QScrollBar>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -15,6 +13,7 @@
 
 #include "convert/unicode_bridge.h"
 #include "document/convert_commands.h"
+#include "document/document_layout.h"
 #include "document/edit_form.h"
 #include "platform/byte_text.h"
 
@@ -84,84 +83,33 @@ QString normaliseBreaks(QString text) {
 
 }  // namespace
 
-TEditor::TEditor(TEditForm* form, QWidget* parent) : QTextEdit(parent), Form_(form) {
-  document()->documentLayout()->installEventFilter(this);
+TEditor::TEditor(TEditForm* form, QWidget* parent)
+    : QTextEdit(parent), Form_(form), layout_(new TDocumentLayout(document())) {
   // Tamil and everything else this editor holds runs left to right. Said once
   // for the document, the layout need not scan each paragraph for it.
   QTextOption option = document()->defaultTextOption();
   option.setTextDirection(Qt::LeftToRight);
   document()->setDefaultTextOption(option);
-  // Queued: the document tells of a change before its layout has seen it.
-  connect(document(), &QTextDocument::contentsChange, this, &TEditor::checkLayoutAfterEdit,
-          Qt::QueuedConnection);
+  document()->setDocumentLayout(layout_);
+  layoutTimer_.setInterval(0);
+  connect(&layoutTimer_, &QTimer::timeout, this, &TEditor::layoutSlice);
+  connect(layout_, &TDocumentLayout::measuringNeeded, &layoutTimer_, qOverload<>(&QTimer::start));
+  layoutTimer_.start();
 }
 
-// Qt's document layout continues in the background from a 10 ms timer of its
-// own (its other timer, reporting the size, has no interval). That tick is
-// taken here and a short slice of our own runs instead.
-bool TEditor::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Timer && watched == document()->documentLayout()) {
-    const int id = static_cast<QTimerEvent*>(event)->timerId();
-    if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(watched->thread()))
-      for (const auto& t : d->registeredTimers(watched))
-        if (t.timerId == id && t.interval > 0) {
-          layoutSlice();
-          return true;
-        }
-  }
-  return QTextEdit::eventFilter(watched, event);
-}
+bool TEditor::layoutComplete() const { return layout_->complete(); }
 
-bool TEditor::layoutTimerRunning() const {
-  QObject* layout = document()->documentLayout();
-  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(layout->thread()))
-    for (const auto& t : d->registeredTimers(layout))
-      if (t.interval > 0) return true;
-  return false;
-}
-
-bool TEditor::layoutComplete() const {
-  // Every laid-out paragraph has at least one line, an empty one included.
-  return !layoutTimerRunning() && document()->lastBlock().layout()->lineCount() > 0;
-}
-
+// One slice of the background measuring. Paragraphs above the view may turn
+// out taller or shorter than estimated: the paragraph at the top of the view
+// stays where it is on screen.
 void TEditor::layoutSlice() {
-  QTextDocument* doc = document();
-  QAbstractTextDocumentLayout* layout = doc->documentLayout();
-  // A new width or font makes Qt start over, dropping every paragraph's
-  // lines: then ours starts over too.
-  if (layoutAhead_ > 0) {
-    const QTextBlock last = doc->findBlock(layoutAhead_ - 1);
-    if (!last.isValid() || last.layout()->lineCount() == 0) layoutAhead_ = 0;
-  }
-  // While the layout runs, QTextEdit guesses the scroll range from the share
-  // laid out so far, a percentage that overflows an int past 21 million
-  // characters. The guess then flips the scroll bar off and on, each flip
-  // changes the text width and starts the layout over, and it never ends.
-  // A scroll bar that is always there keeps the width.
-  const Qt::ScrollBarPolicy bar =
-      doc->characterCount() > kSteadyScrollBarChars ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
-  if (verticalScrollBarPolicy() != bar) setVerticalScrollBarPolicy(bar);
-  QElapsedTimer clock;
-  clock.start();
-  // Asking for a paragraph's place lays the text out up to it (and on to
-  // Qt's next check point, about 2,000 pixels further).
-  for (QTextBlock b = doc->findBlock(layoutAhead_); b.isValid() && clock.elapsed() < kLayoutSliceMs;
-       b = b.next()) {
-    layout->blockBoundingRect(b);
-    layoutAhead_ = b.position() + b.length();
-  }
-}
-
-void TEditor::checkLayoutAfterEdit() {
-  // After an edit Qt has finished its layout run. Paragraphs it never reached
-  // are left without lines: start the layout over (lazily, from the top; the
-  // part on screen comes first).
-  QTextDocument* doc = document();
-  if (doc->pageSize().isNull() || layoutTimerRunning()) return;
-  if (doc->lastBlock().layout()->lineCount() > 0) return;
-  layoutAhead_ = 0;
-  doc->setPageSize(doc->pageSize());
+  QScrollBar* bar = verticalScrollBar();
+  const int top = bar->value();
+  const QTextBlock anchor = layout_->blockAt(top);
+  const int offset = top - layout_->blockTop(anchor);
+  if (layout_->measureSome(kLayoutSliceMs)) layoutTimer_.stop();
+  const int wanted = layout_->blockTop(anchor) + offset;
+  if (top > 0 && wanted != bar->value()) bar->setValue(wanted);
 }
 
 // Edits go through a copy of the editor's cursor: the editor's own cursor

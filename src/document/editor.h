@@ -3,16 +3,14 @@
 // and Unicode Tamil arriving by paste or from an input method is turned into
 // TSCII where it enters, so the text stays one byte per character.
 //
-// The editor also looks after Qt's text layout of large documents. Qt lays a
-// document out from a timer, up to 200,000 characters a step (a tenth of a
-// second and more, with nothing else answered meanwhile); here that work goes
-// in slices of a few milliseconds. And an edit that arrives while the layout
-// is still going makes Qt take the rest of the document as laid out with no
-// lines at all, so the text after that point could no longer be seen or
-// reached; the editor notices and has the layout start over.
+// The text is laid out by TDocumentLayout; the editor runs its background
+// measuring in slices of a few milliseconds and keeps the paragraph at the
+// top of the view in place while heights above it change.
 #pragma once
 #include <QTextEdit>
+#include <QTimer>
 
+class TDocumentLayout;
 class TEditForm;
 
 class TEditor : public QTextEdit {
@@ -33,10 +31,9 @@ class TEditor : public QTextEdit {
 
   // How long one slice of the background layout may run.
   static constexpr int kLayoutSliceMs = 8;
-  // Documents longer than this keep their vertical scroll bar while laid out.
-  static constexpr int kSteadyScrollBarChars = 16'000'000;
   // True once every paragraph of the document has been laid out.
   bool layoutComplete() const;
+  TDocumentLayout* textLayout() const { return layout_; }
 
  signals:
   // A typed key has been handled completely (after all the keys it sent).
@@ -50,7 +47,6 @@ class TEditor : public QTextEdit {
   void inputMethodEvent(QInputMethodEvent* e) override;
   QMimeData* createMimeDataFromSelection() const override;
   void insertFromMimeData(const QMimeData* source) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dropEvent(QDropEvent* e) override;
@@ -58,9 +54,8 @@ class TEditor : public QTextEdit {
  private:
   void insertByte(unsigned char b, bool paragraph);
   void layoutSlice();
-  bool layoutTimerRunning() const;
-  void checkLayoutAfterEdit();
   TEditForm* Form_;
+  TDocumentLayout* layout_;
+  QTimer layoutTimer_;
   int depth_ = 0;  // nesting of keys sent back by an engine
-  int layoutAhead_ = 0;  // the background layout has reached this position
 };

@@ -503,15 +503,15 @@ void TMainForm::UpdatePositionPanels() {
   if (!ed) return;
   const QTextCursor c = ed->textCursor();
   const int start = c.selectionStart();
-  // The line is the display line (wrapped lines count), as the caret moves
-  // through them.
+  // The line counts the paragraphs before the caret's and the wrapped lines
+  // of its own, as the caret moves through them.
   const QTextBlock block = ed->document()->findBlock(start);
   int line = block.blockNumber();
   int lineStart = block.position();
   if (QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0) {
     const QTextLine tl = layout->lineForTextPosition(start - block.position());
     if (tl.isValid()) {
-      line = block.firstLineNumber() + tl.lineNumber();
+      line = block.blockNumber() + tl.lineNumber();
       lineStart = block.position() + tl.textStart();
     }
   }

@@ -1,0 +1,451 @@
+// The document window's text layout: paragraph heights kept in the block
+// tree, edits laid out where they happen, estimates measured in the
+// background.
+#include "document/document_layout.h"
+
+#include <QElapsedTimer>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QStyle>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextList>
+#include <QTimer>
+#include <QtMath>
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// The line width for text that is not wrapped.
+constexpr qreal kUnwrappedWidth = 1e7;
+
+// Line widths are kept in 1/64 pixel steps.
+bool sameWidth(qreal a, qreal b) { return qAbs(a - b) < 1.0 / 32; }
+
+}  // namespace
+
+TDocumentLayout::TDocumentLayout(QTextDocument* doc) : QAbstractTextDocumentLayout(doc), doc_(doc) {
+  settings_ = currentSettings();
+}
+
+TDocumentLayout::Settings TDocumentLayout::currentSettings() const {
+  const QTextOption option = doc_->defaultTextOption();
+  Settings s;
+  s.font = doc_->defaultFont();
+  s.wrapMode = option.wrapMode();
+  s.flags = static_cast<int>(option.flags());
+  s.tabStop = option.tabStopDistance();
+  s.indentWidth = doc_->indentWidth();
+  s.margin = doc_->documentMargin();
+  return s;
+}
+
+bool TDocumentLayout::noWrap() const {
+  return doc_->pageSize().width() <= 0 || doc_->defaultTextOption().wrapMode() == QTextOption::NoWrap;
+}
+
+qreal TDocumentLayout::textWidth() const {
+  const qreal page = doc_->pageSize().width();
+  if (page <= 0) return kUnwrappedWidth;
+  return qMax<qreal>(0, page - 2 * doc_->documentMargin());
+}
+
+qreal TDocumentLayout::leftEdge(const QTextBlock& block, const QTextBlockFormat& format) const {
+  qreal indent = format.indent();
+  if (QTextList* list = block.textList()) indent += list->format().indent();
+  return format.leftMargin() + indent * doc_->indentWidth();
+}
+
+qreal TDocumentLayout::firstLineWidth(const QTextBlock& block, const QTextBlockFormat& format) const {
+  return qMax<qreal>(0, textWidth() - leftEdge(block, format) - format.rightMargin() - format.textIndent());
+}
+
+bool TDocumentLayout::isCurrent(const QTextBlock& block) const {
+  const QTextLayout* tl = block.layout();
+  if (!tl || tl->lineCount() == 0) return false;
+  return sameWidth(tl->lineAt(0).width(), firstLineWidth(block, block.blockFormat()));
+}
+
+void TDocumentLayout::setHeight(const QTextBlock& block, int height) const {
+  QTextBlock b = block;
+  b.setLineCount(height);
+}
+
+int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
+  QTextLayout* tl = block.layout();
+  const QTextBlockFormat format = block.blockFormat();
+  QTextOption option = doc_->defaultTextOption();
+  const Qt::LayoutDirection dir = block.textDirection();
+  option.setTextDirection(dir);
+  option.setTabs(format.tabPositions());
+  Qt::Alignment align = option.alignment();
+  if (format.hasProperty(QTextFormat::BlockAlignment)) align = format.alignment();
+  option.setAlignment(QStyle::visualAlignment(dir, align));
+  if (format.nonBreakableLines()) option.setWrapMode(QTextOption::ManualWrap);
+  tl->setTextOption(option);
+
+  const qreal left = leftEdge(block, format);
+  const qreal right = format.rightMargin();
+  const qreal width = textWidth() - left - right;
+  const qreal indent = format.textIndent();
+  qreal y = format.topMargin();
+  bool first = true;
+  tl->beginLayout();
+  for (;;) {
+    QTextLine line = tl->createLine();
+    if (!line.isValid()) break;
+    line.setLeadingIncluded(true);
+    qreal x = left, w = width;
+    if (first) {
+      if (dir == Qt::LeftToRight) x += indent;
+      w -= indent;
+      first = false;
+    }
+    line.setLineWidth(qMax<qreal>(0, w));
+    line.setPosition(QPointF(x, y));
+    y += line.height();
+    usedWidth_ = qMax(usedWidth_, x + line.naturalTextWidth() + right);
+  }
+  tl->endLayout();
+  y += format.bottomMargin();
+  const int height = qMax(1, qCeil(y - 1.0 / 128));
+  const int old = block.lineCount();
+  if (height != old) setHeight(block, height);
+  return height - old;
+}
+
+int TDocumentLayout::ensureLaidOut(const QTextBlock& block) const {
+  return isCurrent(block) ? 0 : layoutBlock(block);
+}
+
+int TDocumentLayout::estimateHeight(const QTextBlock& block) const {
+  const int index = block.charFormatIndex();
+  auto it = metrics_.constFind(index);
+  if (it == metrics_.constEnd()) {
+    QFont font = block.charFormat().font().resolve(doc_->defaultFont());
+    const QFontMetricsF fm(font);
+    it = metrics_.insert(index, Metrics{fm.lineSpacing(), fm.averageCharWidth()});
+  }
+  const QTextBlockFormat format = block.blockFormat();
+  qreal lines = 1;
+  if (!noWrap()) {
+    const qreal w = firstLineWidth(block, format);
+    if (w > 0) lines = qMax<qreal>(1, std::ceil((block.length() - 1) * it->charWidth / w));
+  }
+  return qMax(1, qCeil(lines * it->lineHeight + format.topMargin() + format.bottomMargin()));
+}
+
+int TDocumentLayout::blockTop(const QTextBlock& block) const {
+  return qRound(doc_->documentMargin()) + block.firstLineNumber();
+}
+
+QTextBlock TDocumentLayout::blockAt(qreal y) const {
+  const qreal inText = y - doc_->documentMargin();
+  if (inText < 0) return doc_->firstBlock();
+  if (inText >= doc_->lineCount()) return doc_->lastBlock();
+  const QTextBlock b = doc_->findBlockByLineNumber(static_cast<int>(inText));
+  return b.isValid() ? b : doc_->lastBlock();
+}
+
+QSizeF TDocumentLayout::documentSize() const {
+  const qreal margin = doc_->documentMargin();
+  const qreal page = doc_->pageSize().width();
+  const qreal width = qMax(page > 0 ? page : 0, usedWidth_ + 2 * margin);
+  return QSizeF(width, doc_->lineCount() + 2 * margin);
+}
+
+QRectF TDocumentLayout::frameBoundingRect(QTextFrame* frame) const {
+  if (frame != doc_->rootFrame()) return QRectF();
+  return QRectF(QPointF(0, 0), documentSize());
+}
+
+QRectF TDocumentLayout::blockBoundingRect(const QTextBlock& block) const {
+  if (!block.isValid()) return QRectF();
+  if (ensureLaidOut(block)) sizeMayHaveChanged();
+  QTextLayout* tl = block.layout();
+  const QPointF origin(doc_->documentMargin(), blockTop(block));
+  tl->setPosition(origin);
+  return QRectF(origin, QSizeF(tl->boundingRect().width(), block.lineCount()));
+}
+
+int TDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const {
+  const QTextBlock block = blockAt(point.y());
+  if (!block.isValid()) return -1;
+  if (ensureLaidOut(block)) sizeMayHaveChanged();
+  QTextLayout* tl = block.layout();
+  const QPointF pos = point - QPointF(doc_->documentMargin(), blockTop(block));
+  bool exact = false;
+  int off = 0;
+  for (int i = 0; i < tl->lineCount(); ++i) {
+    const QTextLine line = tl->lineAt(i);
+    const QRectF r = line.naturalTextRect();
+    if (r.top() > pos.y()) {
+      off = qMin(off, line.textStart());
+    } else if (r.bottom() <= pos.y()) {
+      off = qMax(off, line.textStart() + line.textLength());
+    } else {
+      exact = r.left() <= pos.x() && r.right() >= pos.x();
+      off = line.xToCursor(pos.x(), accuracy == Qt::ExactHit ? QTextLine::CursorOnCharacter
+                                                             : QTextLine::CursorBetweenCharacters);
+      break;
+    }
+  }
+  if (accuracy == Qt::ExactHit && !exact) return -1;
+  int lastPos = doc_->characterCount() - 1;
+  if (!tl->preeditAreaText().isEmpty()) lastPos += tl->preeditAreaText().size();
+  return std::clamp(block.position() + off, 0, lastPos);
+}
+
+void TDocumentLayout::draw(QPainter* painter, const PaintContext& context) {
+  const QRectF clip = context.clip.isValid() ? context.clip : QRectF(0, 0, 1e9, 1e9);
+  const qreal margin = doc_->documentMargin();
+  int changed = 0;
+  for (QTextBlock b = blockAt(clip.top()); b.isValid(); b = b.next()) {
+    changed |= ensureLaidOut(b);
+    const qreal top = blockTop(b);
+    if (top > clip.bottom()) break;
+    drawBlock(painter, context, b, QPointF(margin, top));
+  }
+  if (changed) sizeMayHaveChanged();
+}
+
+void TDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
+                                const QPointF& origin) const {
+  QTextLayout* tl = block.layout();
+  tl->setPosition(origin);
+  const QRectF rect(origin, QSizeF(tl->boundingRect().right(), block.lineCount()));
+  if (context.clip.isValid() && (rect.bottom() < context.clip.top() || rect.top() > context.clip.bottom()))
+    return;
+  const QTextBlockFormat format = block.blockFormat();
+  const QBrush bg = format.background();
+  if (bg != Qt::NoBrush) {
+    QRectF r = rect;
+    r.setRight(qMax(r.right(), documentSize().width() - doc_->documentMargin()));
+    painter->fillRect(r, bg);
+  }
+
+  QList<QTextLayout::FormatRange> selections;
+  const int blockPos = block.position();
+  const int blockLen = block.length();
+  const QTextCharFormat* markerSelection = nullptr;
+  for (const Selection& range : context.selections) {
+    const int selStart = range.cursor.selectionStart() - blockPos;
+    const int selEnd = range.cursor.selectionEnd() - blockPos;
+    if (selStart < blockLen && selEnd > 0 && selEnd > selStart) {
+      selections.append({selStart, selEnd - selStart, range.format});
+    } else if (!range.cursor.hasSelection() && range.format.hasProperty(QTextFormat::FullWidthSelection) &&
+               block.contains(range.cursor.position())) {
+      // A full-width selection only names the line it marks.
+      const QTextLine line = tl->lineForTextPosition(range.cursor.position() - blockPos);
+      QTextLayout::FormatRange o{line.textStart(), line.textLength(), range.format};
+      if (o.start + o.length == blockLen - 1) ++o.length;
+      selections.append(o);
+    }
+    if (selStart < 0 && selEnd >= 1) markerSelection = &range.format;
+  }
+
+  if (QTextList* list = block.textList();
+      list && list->format().style() != QTextListFormat::ListStyleUndefined)
+    drawListMarker(painter, context, block, markerSelection);
+
+  const QPen oldPen = painter->pen();
+  painter->setPen(context.palette.color(QPalette::Text));
+  tl->draw(painter, QPointF(), selections, context.clip.isValid() ? context.clip : QRectF());
+  const int cursor = context.cursorPosition;
+  if ((cursor >= blockPos && cursor < blockPos + blockLen) ||
+      (cursor < -1 && !tl->preeditAreaText().isEmpty())) {
+    const int at = cursor < -1 ? tl->preeditAreaPosition() - (cursor + 2) : cursor - blockPos;
+    bool ok = false;
+    int cursorWidth = property("cursorWidth").toInt(&ok);
+    if (!ok) cursorWidth = 1;
+    tl->drawCursor(painter, QPointF(), at, cursorWidth);
+  }
+  painter->setPen(oldPen);
+}
+
+// A list paragraph's bullet (or number) in the space before its first line.
+void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& context, const QTextBlock& block,
+                                     const QTextCharFormat* selection) const {
+  QTextLayout* tl = block.layout();
+  if (tl->lineCount() == 0) return;
+  QTextList* list = block.textList();
+  const QTextCharFormat charFormat = block.charFormat();
+  const QFont font = charFormat.font().resolve(doc_->defaultFont());
+  const QFontMetrics fm(font);
+  int style = list->format().style();
+  const QTextBlockFormat format = block.blockFormat();
+  if (format.hasProperty(QTextFormat::ListStyle)) style = format.intProperty(QTextFormat::ListStyle);
+
+  const Qt::LayoutDirection dir = block.textDirection();
+  const QRectF first = tl->lineAt(0).naturalTextRect();
+  QPointF pos = (tl->position() + first.topLeft()).toPoint();
+  if (dir == Qt::RightToLeft) pos.rx() += first.width();
+  QString itemText;
+  QSizeF size;
+  switch (style) {
+    case QTextListFormat::ListDisc:
+    case QTextListFormat::ListCircle:
+    case QTextListFormat::ListSquare:
+      size = QSizeF(fm.lineSpacing() / 3, fm.lineSpacing() / 3);
+      break;
+    case QTextListFormat::ListDecimal:
+    case QTextListFormat::ListLowerAlpha:
+    case QTextListFormat::ListUpperAlpha:
+    case QTextListFormat::ListLowerRoman:
+    case QTextListFormat::ListUpperRoman:
+      itemText = list->itemText(block);
+      size = QSizeF(fm.horizontalAdvance(itemText), fm.height());
+      break;
+    default:
+      return;
+  }
+  QRectF r(pos, size);
+  qreal xoff = fm.horizontalAdvance(u' ');
+  if (dir == Qt::LeftToRight) xoff = -xoff - size.width();
+  r.translate(xoff, fm.height() / 2.0 - size.height() / 2);
+
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing);
+  if (selection) {
+    painter->setPen(QPen(selection->foreground(), 0));
+    painter->fillRect(r, selection->background());
+  } else {
+    QBrush fg = charFormat.foreground();
+    if (fg == Qt::NoBrush) fg = context.palette.text();
+    painter->setPen(QPen(fg, 0));
+  }
+  const QBrush brush = context.palette.brush(QPalette::Text);
+  switch (style) {
+    case QTextListFormat::ListDisc:
+      painter->setBrush(brush);
+      painter->setPen(Qt::NoPen);
+      painter->drawEllipse(r);
+      break;
+    case QTextListFormat::ListCircle:
+      painter->setPen(QPen(brush, 0));
+      painter->drawEllipse(r.translated(0.5, 0.5));
+      break;
+    case QTextListFormat::ListSquare:
+      painter->fillRect(r, brush);
+      break;
+    default:
+      painter->setFont(font);
+      painter->drawText(r, Qt::AlignLeft | Qt::AlignVCenter, itemText);
+      break;
+  }
+  painter->restore();
+}
+
+void TDocumentLayout::sizeMayHaveChanged() const {
+  if (sizeReportPending_) return;
+  sizeReportPending_ = true;
+  QTimer::singleShot(0, const_cast<TDocumentLayout*>(this), &TDocumentLayout::reportSize);
+}
+
+void TDocumentLayout::reportSize() {
+  sizeReportPending_ = false;
+  const QSizeF size = documentSize();
+  if (size != reportedSize_) {
+    reportedSize_ = size;
+    emit documentSizeChanged(size);
+  }
+  // Paragraphs laid out while painting may have moved what follows them.
+  emit update(QRectF(0, 0, 1e9, 1e9));
+}
+
+void TDocumentLayout::outdateFrom(int position) {
+  if (measuredTo_ < 0 || position < measuredTo_) measuredTo_ = position;
+  emit measuringNeeded();
+}
+
+void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
+  const int length = doc_->characterCount();
+  const Settings settings = currentSettings();
+  const bool edited = doc_->revision() != revision_;
+  revision_ = doc_->revision();
+  const qreal width = textWidth();
+  const bool wholeDocument = from == 0 && charsAdded >= length - 1;
+  // What the document sends when its page width, default font or options
+  // change: the whole text as if newly added, with no edit behind it.
+  const bool relayout = !edited && from == 0 && charsRemoved == 0 && charsAdded == length;
+
+  if (relayout && settings == settings_) {
+    // Nothing but the width changed (or nothing at all): every paragraph
+    // finds out that its lines are outdated when it is next painted or
+    // measured; the heights it has serve as estimates meanwhile.
+    if (!sameWidth(width, width_)) {
+      width_ = width;
+      usedWidth_ = 0;
+      outdateFrom(0);
+    }
+    emit update(QRectF(0, 0, 1e9, 1e9));
+    return;
+  }
+  const bool everything = settings != settings_ || !sameWidth(width, width_);
+  if (everything) {
+    // A new default font, tab stops or wrap mode: lay out the edit (or the
+    // whole document) again from the top.
+    settings_ = settings;
+    width_ = width;
+    usedWidth_ = 0;
+    metrics_.clear();
+    if (!wholeDocument) outdateFrom(0);
+  }
+  if (charsRemoved == 0 && charsAdded == 0) return;
+
+  QTextBlock b = doc_->findBlock(from);
+  QTextBlock end = doc_->findBlock(qMax(0, from + charsAdded - 1));
+  if (end.isValid()) end = end.next();
+  const int top = b.isValid() ? blockTop(b) : 0;
+  const int totalBefore = doc_->lineCount();
+  int laidOut = 0;
+  int heightChange = 0;
+  bool estimated = false;
+  for (; b.isValid() && b != end; b = b.next()) {
+    b.clearLayout();
+    if (laidOut < kImmediateChars) {
+      heightChange |= layoutBlock(b);
+      laidOut += b.length();
+    } else {
+      if (!estimated) outdateFrom(b.position());
+      estimated = true;
+      const int h = estimateHeight(b);
+      if (h != b.lineCount()) setHeight(b, h);
+    }
+  }
+  // Paragraphs merged away took their heights with them.
+  const bool moved = heightChange != 0 || doc_->lineCount() != totalBefore || charsRemoved != charsAdded;
+  const int bottom = end.isValid() ? blockTop(end) : blockTop(doc_->lastBlock()) + doc_->lastBlock().lineCount();
+  emit update(QRectF(0, top, 1e9, moved ? 1e9 : bottom - top));
+  const QSizeF size = documentSize();
+  if (size != reportedSize_) {
+    reportedSize_ = size;
+    emit documentSizeChanged(size);
+  }
+}
+
+bool TDocumentLayout::measureSome(int budgetMs) {
+  if (measuredTo_ < 0) return true;
+  QElapsedTimer clock;
+  clock.start();
+  int changedTop = -1;
+  QTextBlock b = doc_->findBlock(measuredTo_);
+  for (; b.isValid(); b = b.next()) {
+    if (ensureLaidOut(b) && changedTop < 0) changedTop = blockTop(b);
+    if (clock.elapsed() >= budgetMs) {
+      b = b.next();
+      break;
+    }
+  }
+  measuredTo_ = b.isValid() ? b.position() : -1;
+  if (changedTop >= 0) {
+    const QSizeF size = documentSize();
+    if (size != reportedSize_) {
+      reportedSize_ = size;
+      emit documentSizeChanged(size);
+    }
+    emit update(QRectF(0, changedTop, 1e9, 1e9));
+  }
+  return measuredTo_ < 0;
+}

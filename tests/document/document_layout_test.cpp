@@ -1,0 +1,273 @@
+// The document window's text layout: lines broken as Qt's own layout breaks
+// them, edits laid out where they happen, estimates replaced by real heights,
+// and positions, hits and sizes that agree with each other.
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
+#include <QtMath>
+#include <memory>
+
+#include "document/document_layout.h"
+
+namespace {
+
+// A paragraph of words, about n characters long.
+QString words(int n, int seed = 0) {
+  static const char* w[] = {"tamil", "a", "keyboard", "typewriter", "the", "phonetic", "x", "romanised"};
+  QString s;
+  for (int k = seed; s.size() < n; ++k) s += QString::fromLatin1(w[k % 8]) + QLatin1Char(' ');
+  return s.trimmed();
+}
+
+// What the program's documents hold: plain, aligned, indented and hanging
+// paragraphs, list items, a larger font in mid-line, tabs, empty paragraphs.
+void fillSample(QTextDocument* doc) {
+  QTextCursor c(doc);
+  c.insertText(words(300));
+  QTextBlockFormat centred;
+  centred.setAlignment(Qt::AlignHCenter);
+  c.insertBlock(centred);
+  c.insertText(words(120, 1));
+  QTextBlockFormat indented;
+  indented.setLeftMargin(30);
+  indented.setTextIndent(25);
+  c.insertBlock(indented);
+  c.insertText(words(200, 2));
+  QTextBlockFormat hanging;
+  hanging.setLeftMargin(40);
+  hanging.setTextIndent(-20);
+  hanging.setAlignment(Qt::AlignJustify);
+  c.insertBlock(hanging);
+  c.insertText(words(250, 3));
+  c.insertBlock(QTextBlockFormat());
+  QTextCharFormat big;
+  big.setFontPointSize(24);
+  c.insertText(words(40, 4));
+  c.insertText(words(30, 5), big);
+  c.insertText(words(60, 6), QTextCharFormat());
+  c.insertBlock(QTextBlockFormat());
+  c.insertBlock(QTextBlockFormat());
+  c.insertText(QStringLiteral("col1\tcol2\t\tcol3 ") + words(80, 7));
+  QTextListFormat list;
+  list.setStyle(QTextListFormat::ListDisc);
+  list.setIndent(1);
+  c.insertBlock(QTextBlockFormat());
+  c.createList(list);
+  c.insertText(words(150, 8));
+  c.insertBlock();
+  c.insertText(words(20, 9));
+  QTextBlockFormat right;
+  right.setAlignment(Qt::AlignRight);
+  right.setRightMargin(15);
+  c.insertBlock(right);
+  c.insertText(words(90, 10));
+}
+
+// A document with our layout, laid out for a page width.
+std::unique_ptr<QTextDocument> ourDocument(qreal width) {
+  auto doc = std::make_unique<QTextDocument>();
+  doc->setDocumentLayout(new TDocumentLayout(doc.get()));
+  doc->setDocumentMargin(0);  // as in the document window
+  doc->setPageSize(QSizeF(width, -1));
+  return doc;
+}
+
+TDocumentLayout* layoutOf(QTextDocument* doc) { return static_cast<TDocumentLayout*>(doc->documentLayout()); }
+
+void measureAll(QTextDocument* doc) {
+  for (int i = 0; i < 100000 && !layoutOf(doc)->measureSome(50); ++i) {
+  }
+}
+
+// The height a paragraph's lines take, margins included.
+int realHeight(const QTextBlock& b) {
+  const QTextLayout* tl = b.layout();
+  if (tl->lineCount() == 0) return -1;
+  const QTextLine last = tl->lineAt(tl->lineCount() - 1);
+  return qCeil(last.y() + last.height() + b.blockFormat().bottomMargin() - 1.0 / 128);
+}
+
+}  // namespace
+
+class DocumentLayoutTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // The same document laid out by Qt's layout and by ours: the same lines,
+  // starting at the same characters, at the same places in the paragraph.
+  void linesBreakWhereQtBreaksThem_data() {
+    QTest::addColumn<qreal>("width");
+    QTest::addColumn<qreal>("margin");
+    QTest::newRow("narrow") << 180.0 << 0.0;
+    QTest::newRow("wide, with a margin") << 640.0 << 4.0;
+  }
+  void linesBreakWhereQtBreaksThem() {
+    QFETCH(qreal, width);
+    QFETCH(qreal, margin);
+    QTextDocument qt;
+    qt.setDocumentMargin(margin);
+    fillSample(&qt);
+    qt.setPageSize(QSizeF(width, -1));
+    auto ours = ourDocument(width);
+    ours->setDocumentMargin(margin);
+    fillSample(ours.get());
+    QCOMPARE(ours->blockCount(), qt.blockCount());
+    QAbstractTextDocumentLayout* ql = qt.documentLayout();
+    TDocumentLayout* ol = layoutOf(ours.get());
+    qreal qtTop = -1, ourTop = -1;
+    for (QTextBlock q = qt.begin(), o = ours->begin(); q.isValid(); q = q.next(), o = o.next()) {
+      const QRectF qr = ql->blockBoundingRect(q);
+      const QRectF orr = ol->blockBoundingRect(o);
+      QCOMPARE(orr.left(), qr.left());
+      // Each paragraph's height is whole pixels here: at most a pixel each.
+      if (qtTop >= 0) QVERIFY2(qAbs((orr.top() - ourTop) - (qr.top() - qtTop)) < 1.0 + 1e-6, qPrintable(q.text()));
+      qtTop = qr.top();
+      ourTop = orr.top();
+      const QTextLayout* a = q.layout();
+      const QTextLayout* b = o.layout();
+      QCOMPARE(b->lineCount(), a->lineCount());
+      for (int i = 0; i < a->lineCount(); ++i) {
+        QCOMPARE(b->lineAt(i).textStart(), a->lineAt(i).textStart());
+        QCOMPARE(b->lineAt(i).x(), a->lineAt(i).x());
+        QCOMPARE(b->lineAt(i).y() - b->lineAt(0).y(), a->lineAt(i).y() - a->lineAt(0).y());
+        QCOMPARE(b->lineAt(i).cursorToX(b->lineAt(i).textStart() + 1),
+                 a->lineAt(i).cursorToX(a->lineAt(i).textStart() + 1));
+      }
+    }
+    QVERIFY(qAbs(ol->documentSize().height() - qt.documentLayout()->documentSize().height()) <=
+            ours->blockCount() + 1);
+  }
+
+  // An edit lays out its own paragraph only: the paragraphs after it keep
+  // their lines and move by exactly the change in its height.
+  void anEditLaysOutOnlyItsParagraph() {
+    auto doc = ourDocument(400);
+    QTextCursor c(doc.get());
+    for (int i = 0; i < 2000; ++i) {
+      if (i) c.insertBlock();
+      c.insertText(words(60 + i % 90, i));
+    }
+    measureAll(doc.get());
+    TDocumentLayout* l = layoutOf(doc.get());
+    QVERIFY(l->complete());
+    const QTextBlock last = doc->lastBlock();
+    const int lastLines = last.layout()->lineCount();
+    const int lastLength = last.layout()->lineAt(0).textLength();
+    const int lastTop = l->blockTop(last);
+    const QTextBlock tenth = doc->findBlockByNumber(10);
+
+    QTextCursor at(tenth);
+    at.insertText(QStringLiteral("x"));
+    QVERIFY(l->complete());
+    QCOMPARE(last.layout()->lineCount(), lastLines);
+    QCOMPARE(last.layout()->lineAt(0).textLength(), lastLength);
+    QCOMPARE(l->blockTop(last), lastTop);
+
+    const int before = tenth.lineCount();
+    at.insertText(words(300));
+    const int grown = tenth.lineCount() - before;
+    QVERIFY(grown > 0);
+    QCOMPARE(tenth.lineCount(), realHeight(tenth));
+    QCOMPARE(l->blockTop(last), lastTop + grown);
+    QCOMPARE(l->documentSize().height(), qreal(l->blockTop(last) + realHeight(last)));
+
+    // Joining two paragraphs and splitting one keep the heights summed.
+    at.movePosition(QTextCursor::StartOfBlock);
+    at.deletePreviousChar();
+    at.insertBlock();
+    QTextCursor(doc->findBlockByNumber(500)).insertText(QStringLiteral("\n"));
+    QTextCursor end(doc->findBlockByNumber(700));
+    end.movePosition(QTextCursor::EndOfBlock);
+    end.insertText(QStringLiteral("\n"));
+    QVERIFY(l->complete());
+    int y = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+      QCOMPARE(l->blockTop(b), y);
+      QCOMPARE(b.lineCount(), realHeight(b));
+      y += b.lineCount();
+    }
+    QCOMPARE(l->documentSize().height(), qreal(y));
+  }
+
+  // A large insert gets estimates beyond the first few thousand characters;
+  // measuring replaces every one with the real height, and a new width
+  // outdates the lines until they are measured again.
+  void estimatesGiveWayToRealHeights() {
+    auto doc = ourDocument(300);
+    QString text;
+    for (int i = 0; text.size() < 10 * TDocumentLayout::kImmediateChars; ++i) text += words(30 + i % 400, i) + u'\n';
+    QTextCursor(doc.get()).insertText(text);
+    TDocumentLayout* l = layoutOf(doc.get());
+    QVERIFY(!l->complete());
+    QCOMPARE(doc->findBlockByNumber(doc->blockCount() - 2).layout()->lineCount(), 0);
+    measureAll(doc.get());
+    QVERIFY(l->complete());
+    auto check = [&](qreal lineWidth) {
+      int y = 0;
+      for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b.layout()->lineAt(0).width() != lineWidth || b.lineCount() != realHeight(b)) return false;
+        y += b.lineCount();
+      }
+      return l->documentSize().height() == y;
+    };
+    QVERIFY(check(300));
+    const qreal tall = l->documentSize().height();
+
+    doc->setPageSize(QSizeF(600, -1));
+    QVERIFY(!l->complete());
+    measureAll(doc.get());
+    QVERIFY(check(600));
+    QVERIFY(l->documentSize().height() < tall * 0.7);
+  }
+
+  // Where the layout says a character is, a hit there finds it; a miss
+  // beside a short line is no exact hit; below the end is the last place.
+  void hitsFindWhatTheRectanglesShow() {
+    auto doc = ourDocument(250);
+    doc->setDocumentMargin(4);
+    fillSample(doc.get());
+    TDocumentLayout* l = layoutOf(doc.get());
+    int tried = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+      const QRectF r = l->blockBoundingRect(b);
+      const QTextLayout* tl = b.layout();
+      for (int i = 0; i < tl->lineCount(); ++i) {
+        const QTextLine line = tl->lineAt(i);
+        if (line.textLength() < 3) continue;
+        const int pos = line.textStart() + 1;
+        const qreal x = (line.cursorToX(pos) + line.cursorToX(pos + 1)) / 2;
+        const QPointF p = r.topLeft() + QPointF(x, line.y() + line.height() / 2);
+        QCOMPARE(l->hitTest(p, Qt::ExactHit), b.position() + pos);
+        ++tried;
+      }
+    }
+    QVERIFY(tried > 20);
+    const QTextBlock shortOne = doc->findBlockByNumber(8);  // a short list item
+    const QRectF r = l->blockBoundingRect(shortOne);
+    QCOMPARE(l->hitTest(QPointF(240, r.top() + 2), Qt::ExactHit), -1);
+    QCOMPARE(l->hitTest(QPointF(240, r.top() + 2), Qt::FuzzyHit), shortOne.position() + shortOne.length() - 1);
+    QCOMPARE(l->hitTest(QPointF(5, l->documentSize().height() + 50), Qt::FuzzyHit), doc->characterCount() - 1);
+  }
+
+  // Text that is not wrapped makes the document as wide as its widest line.
+  void unwrappedTextWidensTheDocument() {
+    auto doc = ourDocument(200);
+    QTextOption option = doc->defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    doc->setDefaultTextOption(option);
+    QTextCursor(doc.get()).insertText(words(400) + u'\n' + words(10));
+    TDocumentLayout* l = layoutOf(doc.get());
+    const QTextBlock first = doc->begin();
+    l->blockBoundingRect(first);
+    QCOMPARE(first.layout()->lineCount(), 1);
+    QVERIFY(l->documentSize().width() >= first.layout()->lineAt(0).naturalTextWidth());
+    QVERIFY(l->documentSize().width() > 1000);
+  }
+};
+
+QTEST_MAIN(DocumentLayoutTest)
+#include "document_layout_test.moc"
