@@ -7,7 +7,10 @@
 //    QTextEdit::setPlainText of the same text plus a paint;
 //  - a 50 MiB TSCII file opened at 16 pt in an 800-pixel frame: how long a
 //    key takes from reaching the event loop until it is painted, straight
-//    after the open, while the layout runs in the background, and after it.
+//    after the open, while the layout runs in the background, and after it;
+//  - a plain key typed at the start, middle and end of 1 MiB of paragraphs
+//    and of short lines, until the event loop has painted it, against a bare
+//    QTextEdit holding the same text.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/document_bench
 #include <benchmark/benchmark.h>
 
@@ -177,17 +180,20 @@ BENCHMARK(BM_Open10MiBVersusSetPlainText)->UseManualTime()->Iterations(5)->Unit(
 
 // Time from a key reaching the event loop until the editor has handled it and
 // painted, with everything else the event loop has queued (timers included)
-// running meanwhile, as a user's key would.
-double keyToPaintMs(TEditForm* form, char c) {
+// running meanwhile, as a user's key would. The key counts as handled when
+// its release reaches the editor (the press before it is done by then).
+double keyToPaintMs(QTextEdit* editor, char c) {
   // The time is taken when the paint arrives: the event loop may go on with
   // other work (the background layout) before it returns to this loop.
   QElapsedTimer t;
   struct Watch : QObject {
     QElapsedTimer* clock = nullptr;
+    QObject* viewport = nullptr;
     bool handled = false, painted = false;
     qint64 paintedAt = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-      if (e->type() == QEvent::Paint && handled && !painted) {
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (e->type() == QEvent::KeyRelease) handled = true;
+      if (e->type() == QEvent::Paint && o == viewport && handled && !painted) {
         painted = true;
         paintedAt = clock->nsecsElapsed();
       }
@@ -195,26 +201,23 @@ double keyToPaintMs(TEditForm* form, char c) {
     }
   } watch;
   watch.clock = &t;
-  QWidget* vp = form->Editor->viewport();
+  QWidget* vp = editor->viewport();
+  watch.viewport = vp;
   vp->installEventFilter(&watch);
-  form->Editor->installEventFilter(&watch);
-  auto conn = QObject::connect(form->Editor, &TEditor::keyHandled, [&] {
-    watch.handled = true;
-  });
+  editor->installEventFilter(&watch);
   t.start();
   const int key = (c >= 'a' && c <= 'z') ? Qt::Key_A + (c - 'a') : c;
-  QCoreApplication::postEvent(form->Editor,
-                              new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(c))));
-  QCoreApplication::postEvent(form->Editor, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier,
-                                                          QString(QChar(c))));
+  QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(c))));
+  QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, QString(QChar(c))));
   while (!watch.painted && t.elapsed() < 600000)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   const double ms = (watch.painted ? watch.paintedAt : t.nsecsElapsed()) / 1e6;
-  QObject::disconnect(conn);
   vp->removeEventFilter(&watch);
-  form->Editor->removeEventFilter(&watch);
+  editor->removeEventFilter(&watch);
   return ms;
 }
+
+double keyToPaintMs(TEditForm* form, char c) { return keyToPaintMs(form->Editor, c); }
 
 // Lets the event loop run for ms milliseconds.
 void runEventLoop(int ms) {
@@ -269,6 +272,82 @@ void BM_KeyAfterOpening50MiB(benchmark::State& state) {
   g_frame->resize(oldSize);
 }
 BENCHMARK(BM_KeyAfterOpening50MiB)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+
+// Short lines of about 70 characters (Tamil and Latin words).
+QByteArray shortLines(qsizetype size) {
+  QByteArray out = paragraphs(size);
+  int col = 0;
+  for (qsizetype i = 0; i < out.size(); ++i) {
+    if (out[i] == '\n') out[i] = ' ';
+    if (++col > 64 && out[i] == ' ') {
+      out[i] = '\n';
+      col = 0;
+    }
+  }
+  return out;
+}
+
+// A plain key typed at the start, middle or end of a 1 MiB document of
+// paragraphs (about 400 characters) or of 70-character lines, from reaching
+// the event loop until the event loop has painted it; beside a bare
+// QTextEdit holding the same text in the same run. The key is taken out
+// again (untimed) so the paragraph keeps its length from key to key.
+void BM_KeyWhereItIsTyped1MiB(benchmark::State& state) {
+  const bool lines = state.range(0) == 1;
+  const int place = static_cast<int>(state.range(1));
+  const QByteArray bytes = lines ? shortLines(1 << 20) : paragraphs(1 << 20);
+  const QString file = writeTemp(QStringLiteral("where.txt"), bytes);
+  TEditForm* form = g_frame->CreateEditForm();
+  form->OpenDocumentFile(file);
+  if (form->isTamilMode()) form->mmTamilKBClick();
+  QTextEdit* ed = form->Editor;
+  while (!form->Editor->layoutComplete()) runEventLoop(50);
+
+  QTextEdit bare;
+  bare.setWindowFlag(Qt::FramelessWindowHint);
+  bare.resize(ed->size());
+  bare.setPlainText(ed->document()->toRawText());
+  bare.show();
+  runEventLoop(200);
+  for (QTextEdit* e : {ed, &bare}) {
+    const int n = e->document()->characterCount() - 1;
+    QTextCursor c = e->textCursor();
+    c.setPosition(place == 0 ? 0 : place == 1 ? n / 2 : n);
+    e->setTextCursor(c);
+    e->ensureCursorVisible();
+  }
+  runEventLoop(200);
+
+  std::vector<double> ours, qt;
+  auto takeBack = [](QTextEdit* e) {
+    QTextCursor c = e->textCursor();
+    c.deletePreviousChar();
+    runEventLoop(5);
+  };
+  for (auto _ : state) {
+    const double q = keyToPaintMs(&bare, 'x');
+    qt.push_back(q);
+    takeBack(&bare);
+    const double ms = keyToPaintMs(ed, 'x');
+    ours.push_back(ms);
+    takeBack(ed);
+    state.SetIterationTime(ms / 1e3);
+  }
+  state.counters["tolvan_median_ms"] = percentile(ours, 0.5);
+  state.counters["tolvan_p90_ms"] = percentile(ours, 0.9);
+  state.counters["bare_qtextedit_median_ms"] = percentile(qt, 0.5);
+  state.counters["bare_qtextedit_p90_ms"] = percentile(qt, 0.9);
+  form->Editor->document()->setModified(false);
+  form->Close1Click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+BENCHMARK(BM_KeyWhereItIsTyped1MiB)
+    ->ArgNames({"lines", "place"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
+    ->UseManualTime()
+    ->Iterations(40)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -399,6 +399,14 @@ void TMainForm::buildStatusBar() {
   SB->setObjectName(QStringLiteral("SB"));
   SB->setSizeGripEnabled(true);
   static constexpr int kWidths[7] = {20, 100, 60, 50, 40, 40, 250};
+  // Every panel has a fixed height (and all but the hint panel a fixed
+  // width): a new text then repaints its own panel only, where a size that
+  // might change would have the whole bar laid out and painted again at
+  // every caret move.
+  QLabel probe;
+  probe.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  probe.setText(QStringLiteral("Xg"));
+  const int height = probe.sizeHint().height();
   for (int i = 0; i < 7; ++i) {
     auto* l = new QLabel(SB);
     l->setObjectName(QStringLiteral("Panel%1").arg(i));
@@ -409,7 +417,7 @@ void TMainForm::buildStatusBar() {
     if (i == 4 || i == 5) w = qMax(w, l->fontMetrics().horizontalAdvance(QStringLiteral("NUM")) + 10);
     if (i == 1) w = qMax(w, l->fontMetrics().horizontalAdvance(QStringLiteral("Line: 9,999 Col: 999")) + 10);
     if (i == 2) w = qMax(w, l->fontMetrics().horizontalAdvance(QStringLiteral("9,999,999")) + 10);
-    l->setFixedWidth(w);
+    l->setFixedSize(w, height);
     if (i == 3 || i == 4 || i == 5) l->setAlignment(Qt::AlignCenter);
     if (i != 0 && i != 6) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panels_[i] = l;

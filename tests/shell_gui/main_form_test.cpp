@@ -7,7 +7,10 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QMdiSubWindow>
-#include <QSet>
+#include <QMap>
+#include <QPaintEvent>
+#include <QRegion>
+#include <QStatusBar>
 #include <QMenuBar>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -612,6 +615,42 @@ class MainFormTest : public QObject {
     ed->setTextCursor(c);
     QCOMPARE(f->PanelText(1), panel1);
     QCOMPARE(f->PanelText(2), panel2);
+  }
+
+  // Moving the caret repaints the panels whose text changed, not the whole
+  // status bar (the other panels, the light, the size grip). The bar itself
+  // paints only behind those two.
+  void caretMovesRepaintOnlyThePositionPanels() {
+    TMainForm* f = makeFrame();
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f->New1Click();
+    QTextEdit* ed = f->ActiveEditForm()->Editor;
+    ed->setPlainText(QStringLiteral("abcdef\nghijkl"));
+    QTest::qWait(50);
+    struct Painted : QObject {
+      QMap<QObject*, QRegion> seen;
+      bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint) seen[o] += static_cast<QPaintEvent*>(e)->region();
+        return false;
+      }
+    } painted;
+    qApp->installEventFilter(&painted);
+    QTest::keyClick(ed, Qt::Key_Right);
+    QTest::qWait(50);
+    qApp->removeEventFilter(&painted);
+    QStatusBar* bar = f->statusBar();
+    QStringList repainted;
+    QRegion behind;
+    for (auto it = painted.seen.cbegin(); it != painted.seen.cend(); ++it) {
+      if (it.key() == bar) behind = it.value();
+      else if (bar->isAncestorOf(qobject_cast<QWidget*>(it.key()))) repainted << it.key()->objectName();
+    }
+    repainted.sort();
+    QCOMPARE(repainted, QStringList({QStringLiteral("Panel1"), QStringLiteral("Panel2")}));
+    QRegion panels;
+    for (const char* name : {"Panel1", "Panel2"}) panels += bar->findChild<QWidget*>(name)->geometry();
+    QVERIFY((behind - panels).isEmpty());
   }
 
   void closingTheLastDocumentClearsTheBars() {
