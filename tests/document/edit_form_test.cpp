@@ -866,6 +866,38 @@ class EditFormTest : public QObject {
     QCOMPARE(layout->documentSize().height(), y);
   }
 
+  // Once a document is laid out and painted, the window is idle: nothing
+  // keeps repainting or measuring (paragraphs with lists, indents and
+  // alignment included), and a window resize is measured to the end again.
+  void aLaidOutDocumentIsIdle() {
+    QApplication::setCursorFlashTime(0);
+    const QByteArray rtf =
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard\\qc Centred\\par"
+        "\\pard\\li720\\fi360 Indented words words words words words words words words\\par"
+        "\\pard{\\pntext\\'b7\\tab}{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}\\li720\\fi-360 Bullet\\par"
+        "\\pard\\qj Justified words words words words words words words words words\\par}";
+    writeFile(path("idle.rtf"), rtf);
+    frame_->show();
+    TEditForm* f = openDocument(path("idle.rtf"));
+    QVERIFY(f);
+    QTRY_VERIFY(f->Editor->layoutComplete());
+    QTest::qWait(500);
+    struct Paints : QObject {
+      int n = 0;
+      bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++n;
+        return false;
+      }
+    } paints;
+    f->Editor->viewport()->installEventFilter(&paints);
+    QTest::qWait(1000);
+    QCOMPARE(paints.n, 0);
+    f->Editor->viewport()->removeEventFilter(&paints);
+    frame_->resize(frame_->width() - 150, frame_->height());
+    QTRY_VERIFY(f->Editor->layoutComplete());
+    QApplication::setCursorFlashTime(1000);
+  }
+
   // ---------------------------------------------------------------- Unicode input
 
   void unicodeTamilPasteBecomesTscii() {
