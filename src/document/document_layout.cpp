@@ -384,14 +384,20 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
   }
   const bool everything = settings != settings_ || !sameWidth(width, width_);
   if (everything) {
-    // A new default font, tab stops or wrap mode: lay out the edit (or the
-    // whole document) again from the top.
+    // A new default font, tab stops or wrap mode: every paragraph is laid
+    // out again (the edited ones below, the others by the background pass).
     settings_ = settings;
     width_ = width;
     usedWidth_ = 0;
     metrics_.clear();
-    if (!wholeDocument) outdateFrom(0);
+    if (!wholeDocument) {
+      for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next()) b.clearLayout();
+      outdateFrom(0);
+    }
   }
+  // The background pass goes on from the same text, wherever the edit moved it.
+  if (measuredTo_ >= 0 && from < measuredTo_)
+    measuredTo_ = from + charsRemoved >= measuredTo_ ? from : measuredTo_ + charsAdded - charsRemoved;
   if (charsRemoved == 0 && charsAdded == 0) return;
 
   QTextBlock b = doc_->findBlock(from);

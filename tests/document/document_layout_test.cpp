@@ -224,6 +224,27 @@ class DocumentLayoutTest : public QObject {
     QVERIFY(l->documentSize().height() < tall * 0.7);
   }
 
+  // Edits before the point the background pass has reached, taking text
+  // out or putting it in, leave no paragraph behind with an estimate.
+  void editsBehindTheMeasuringSkipNothing() {
+    auto doc = ourDocument(300);
+    QString text;
+    for (int i = 0; text.size() < 6 * TDocumentLayout::kImmediateChars; ++i) text += words(40 + i % 60, i) + u'\n';
+    QTextCursor(doc.get()).insertText(text);
+    TDocumentLayout* l = layoutOf(doc.get());
+    for (int i = 0; i < 300; ++i) l->measureSome(0);  // a paragraph at a time
+    QVERIFY(!l->complete());
+    QTextCursor c(doc.get());
+    c.setPosition(10);
+    c.setPosition(10 + TDocumentLayout::kImmediateChars, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    for (int i = 0; i < 100; ++i) l->measureSome(0);
+    c.setPosition(20);
+    c.insertText(QStringLiteral("short\nlines\n"));
+    measureAll(doc.get());
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) QCOMPARE(b.lineCount(), realHeight(b));
+  }
+
   // Where the layout says a character is, a hit there finds it; a miss
   // beside a short line is no exact hit; below the end is the last place.
   void hitsFindWhatTheRectanglesShow() {
