@@ -168,7 +168,7 @@ void TEditForm::Print1Click() {
   p->setDocName(Title());
   if (!tolvan::Prompts::instance().printDialog(this, *p)) return;
   p->setDocName(Title());
-  Editor->document()->print(p);
+  tolvan::printDocument(Editor->document(), p);
 }
 
 void TEditForm::Printersetup1Click() { tolvan::Prompts::instance().pageSetupDialog(this, *printer()); }
@@ -197,7 +197,7 @@ bool TEditForm::ExportPdf(const QString& fileName) {
   const QString tmp = fileName + QStringLiteral(".part");
   QFile::remove(tmp);
   pdf.setOutputFileName(tmp);
-  Editor->document()->print(&pdf);
+  tolvan::printDocument(Editor->document(), &pdf);
   // The printer reports nothing; a written file is the proof. It replaces
   // the old one only once complete.
   if (QFileInfo(tmp).size() <= 0) {
@@ -226,7 +226,7 @@ QImage TEditForm::RenderPage() const {
   const QSize size = Editor->size();
   QImage image(size.isEmpty() ? QSize(1, 1) : size, QImage::Format_RGB32);
   image.fill(Editor->palette().color(QPalette::Base));
-  std::unique_ptr<QTextDocument> page(Editor->document()->clone());
+  std::unique_ptr<QTextDocument> page = tolvan::cloneDocument(Editor->document());
   // The viewport sits inside the editor's margins.
   const QRect area = Editor->viewport()->geometry();
   page->setTextWidth(Editor->lineWrapMode() == QTextEdit::NoWrap ? -1 : area.width());

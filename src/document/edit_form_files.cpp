@@ -324,7 +324,7 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
     data = tolvan::rtf::writeRtf(Editor->document());
   } else {
     // The file gets the byte, not the character the editor shows for it.
-    std::unique_ptr<QTextDocument> copy(Editor->document()->clone());
+    std::unique_ptr<QTextDocument> copy = tolvan::cloneDocument(Editor->document());
     tolvan::documentEditorCharsToBytes(copy.get());
     data = tolvan::rtf::writeRtf(copy.get());
   }

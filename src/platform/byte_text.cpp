@@ -5,6 +5,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 
 namespace tolvan {
 
@@ -151,6 +152,30 @@ void documentBytesToEditorChars(QTextDocument* doc) {
 
 void documentEditorCharsToBytes(QTextDocument* doc) {
   replaceChar(doc, QChar(kDisplayedSoftHyphen), QChar(0xAD));
+}
+
+std::unique_ptr<QTextDocument> cloneDocument(const QTextDocument* doc) {
+  if (!doc->isEmpty()) return std::unique_ptr<QTextDocument>(doc->clone());
+  auto copy = std::make_unique<QTextDocument>();
+  copy->setDefaultFont(doc->defaultFont());
+  copy->setDefaultTextOption(doc->defaultTextOption());
+  copy->setIndentWidth(doc->indentWidth());
+  copy->setPageSize(doc->pageSize());
+  copy->rootFrame()->setFrameFormat(doc->rootFrame()->frameFormat());
+  const QTextCursor from(const_cast<QTextDocument*>(doc));
+  QTextCursor to(copy.get());
+  QTextBlockFormat block = from.blockFormat();
+  block.clearProperty(QTextFormat::ObjectIndex);
+  to.setBlockFormat(block);
+  to.setBlockCharFormat(from.blockCharFormat());
+  return copy;
+}
+
+void printDocument(const QTextDocument* doc, QPagedPaintDevice* printer) {
+  if (doc->isEmpty())
+    cloneDocument(doc)->print(printer);
+  else
+    doc->print(printer);
 }
 
 }  // namespace tolvan

@@ -13,9 +13,11 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
-class QTextDocument;
+class QPagedPaintDevice;
 class QTextCursor;
+class QTextDocument;
 
 namespace tolvan {
 
@@ -62,5 +64,14 @@ bool selectionToBytes(const QTextCursor& cursor, QByteArray* out);
 
 // True for a character of the Tamil Unicode block (U+0B80..U+0BFF).
 inline bool isUnicodeTamil(QChar c) { return c.unicode() >= 0x0B80 && c.unicode() <= 0x0BFF; }
+
+// A copy of a document, as QTextDocument::clone makes it. Qt cannot copy an
+// empty document whose paragraph is a list item (its copy points at a list
+// the copy does not have, and using it crashes): that copy is an empty
+// paragraph without the list. Printing, the PDF and the page picture go
+// through here.
+std::unique_ptr<QTextDocument> cloneDocument(const QTextDocument* doc);
+// Prints the document (QTextDocument::print, which copies it).
+void printDocument(const QTextDocument* doc, QPagedPaintDevice* printer);
 
 }  // namespace tolvan

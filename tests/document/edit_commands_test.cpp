@@ -362,6 +362,27 @@ class EditCommandsTest : public QObject {
     QVERIFY(file.readAll().contains("/FontFile2"));
   }
 
+  // An empty document whose paragraph is a bullet: printing, the PDF and
+  // the wallpaper picture copy the document, which Qt cannot do for such a
+  // document (the copy crashed the program). A blank page comes out.
+  void anEmptyBulletedDocumentPrints() {
+    TEditForm* f = newDocument();
+    frame_->BulletsFlatButton->click();
+    QVERIFY(f->Editor->textCursor().currentList());
+    const QString pdf = path(QStringLiteral("bullet.pdf"));
+    prompts_.printers.push_back([&](QPrinter& p) {
+      p.setOutputFormat(QPrinter::PdfFormat);
+      p.setOutputFileName(pdf);
+      return true;
+    });
+    f->Print1Click();
+    QCOMPARE(pdfPages(pdf), 1);
+    prompts_.files.push_back({path(QStringLiteral("bulletx"))});
+    f->ExportPdf1Click();
+    QCOMPARE(pdfPages(path(QStringLiteral("bulletx.pdf"))), 1);
+    QCOMPARE(f->RenderPage().size(), f->Editor->size());
+  }
+
   void cancelledPrintPrintsNothing() {
     TEditForm* f = newDocument("x");
     f->Print1Click();  // no scripted answer: cancelled

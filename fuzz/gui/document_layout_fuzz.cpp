@@ -1,0 +1,176 @@
+// Fuzz target for the document window's text layout: an input is a series
+// of edits (text and paragraph breaks in, ranges out, character and
+// paragraph formats, lists, new page widths) with background measuring
+// steps between them. Afterwards every paragraph must carry its real height,
+// the document's height must be their sum, its lines must break where Qt's
+// own layout breaks the same document, and a hit in the middle of a
+// character must find that character. LAYOUT_FUZZ_SHOW=1 prints the edits.
+#include <QApplication>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextList>
+#include <QtMath>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "document/document_layout.h"
+#include "platform/byte_text.h"
+
+namespace {
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+struct Input {
+  const uint8_t* p;
+  size_t n;
+  bool empty() const { return n == 0; }
+  uint8_t byte() {
+    if (!n) return 0;
+    --n;
+    return *p++;
+  }
+  int number(int limit) { return limit <= 0 ? 0 : (byte() << 8 | byte()) % limit; }
+};
+
+// Text from the input: Latin and TSCII letters, spaces, tabs, breaks.
+QString textFrom(Input& in, int length) {
+  QString s;
+  for (int i = 0; i < length && !in.empty(); ++i) {
+    const uint8_t b = in.byte();
+    if (b < 16) s += u'\n';
+    else if (b < 40) s += u' ';
+    else if (b < 44) s += u'\t';
+    else if (b < 128) s += QChar(u'a' + b % 26);
+    else s += QChar(b);  // a TSCII byte, as the editor holds it
+  }
+  return s;
+}
+
+int realHeight(const QTextBlock& b) {
+  const QTextLayout* tl = b.layout();
+  if (tl->lineCount() == 0) return -1;
+  const QTextLine last = tl->lineAt(tl->lineCount() - 1);
+  return qCeil(last.y() + last.height() + b.blockFormat().bottomMargin() - 1.0 / 128);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool started = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "document_layout_fuzz";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+    return true;
+  }();
+  (void)started;
+  if (size > 4096) return 0;
+  Input in{data, size};
+
+  QTextDocument doc;
+  auto* layout = new TDocumentLayout(&doc);
+  doc.setDocumentLayout(layout);
+  doc.setDocumentMargin(in.byte() % 2 ? 4 : 0);
+  doc.setPageSize(QSizeF(80 + in.number(600), -1));
+  QTextCursor c(&doc);
+  static const bool show = qEnvironmentVariableIsSet("LAYOUT_FUZZ_SHOW");
+  while (!in.empty()) {
+    const int length = doc.characterCount() - 1;
+    const int a = in.number(length + 1), b = in.number(length + 1);
+    c.setPosition(qMin(a, b));
+    c.setPosition(qMax(a, b), QTextCursor::KeepAnchor);
+    const int op = in.byte() % 10;
+    if (show) fprintf(stderr, "op %d at %d..%d of %d\n", op, qMin(a, b), qMax(a, b), length);
+    switch (op) {
+      case 0:
+      case 1:
+        c.insertText(textFrom(in, 1 + in.byte()));
+        break;
+      case 2:
+        c.removeSelectedText();
+        break;
+      case 3: {
+        QTextCharFormat f;
+        f.setFontPointSize(6 + in.byte() % 30);
+        if (in.byte() % 2) f.setFontWeight(QFont::Bold);
+        c.mergeCharFormat(f);
+        break;
+      }
+      case 4: {
+        QTextBlockFormat f;
+        static const Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
+        f.setAlignment(kAlign[in.byte() % 4]);
+        f.setLeftMargin(in.byte() % 60);
+        f.setTextIndent(static_cast<int>(in.byte() % 60) - 20);
+        f.setRightMargin(in.byte() % 30);
+        c.setBlockFormat(f);
+        break;
+      }
+      case 5: {
+        QTextListFormat f;
+        f.setStyle(in.byte() % 2 ? QTextListFormat::ListDisc : QTextListFormat::ListDecimal);
+        f.setIndent(1);
+        c.createList(f);
+        break;
+      }
+      case 6:
+        doc.setPageSize(QSizeF(80 + in.number(600), -1));
+        break;
+      case 7:
+        for (int i = in.byte() % 8; i >= 0; --i) layout->measureSome(0);
+        break;
+      case 8:
+        layout->blockBoundingRect(doc.findBlock(a));
+        break;
+      case 9:
+        c.insertBlock();
+        break;
+    }
+  }
+  for (int i = 0; i < 100000 && !layout->measureSome(50); ++i) {
+  }
+  check(layout->complete());
+
+  // Qt's layout of the same document, for the line breaks (an empty
+  // bulleted paragraph is copied without its list).
+  std::unique_ptr<QTextDocument> qt = tolvan::cloneDocument(&doc);
+  qt->setDocumentMargin(doc.documentMargin());
+  qt->setPageSize(doc.pageSize());
+  qt->documentLayout()->documentSize();
+  int y = qRound(doc.documentMargin());
+  QTextBlock q = qt->begin();
+  for (QTextBlock o = doc.begin(); o.isValid(); o = o.next(), q = q.next()) {
+    check(q.isValid());
+    check(layout->blockTop(o) == y);
+    check(o.lineCount() == realHeight(o));
+    y += o.lineCount();
+    qt->documentLayout()->blockBoundingRect(q);
+    const QTextLayout* ol = o.layout();
+    const QTextLayout* ql = q.layout();
+    check(ol->lineCount() == ql->lineCount());
+    const QRectF r = layout->blockBoundingRect(o);
+    for (int i = 0; i < ol->lineCount(); ++i) {
+      const QTextLine line = ol->lineAt(i);
+      check(line.textStart() == ql->lineAt(i).textStart());
+      // A hit in the middle of the line's second character finds it (tabs
+      // and spaces at a line's end may be squeezed to nothing: skip those).
+      const int pos = line.textStart() + 1;
+      if (line.textLength() < 3) continue;
+      const qreal x0 = line.cursorToX(pos), x1 = line.cursorToX(pos + 1);
+      if (x1 - x0 < 2) continue;
+      const QPointF p = r.topLeft() + QPointF((x0 + x1) / 2, line.y() + line.height() / 2);
+      check(layout->hitTest(p, Qt::ExactHit) == o.position() + pos);
+    }
+  }
+  check(!q.isValid());
+  check(qRound(layout->documentSize().height()) == y + qRound(doc.documentMargin()));
+  return 0;
+}
