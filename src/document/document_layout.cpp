@@ -400,8 +400,11 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
     measuredTo_ = from + charsRemoved >= measuredTo_ ? from : measuredTo_ + charsAdded - charsRemoved;
   if (charsRemoved == 0 && charsAdded == 0) return;
 
+  // The paragraphs from the one holding the change's start to the one
+  // holding its end, inclusive (a removal at a paragraph's start changes
+  // that paragraph though nothing was added to it).
   QTextBlock b = doc_->findBlock(from);
-  QTextBlock end = doc_->findBlock(qMax(0, from + charsAdded - 1));
+  QTextBlock end = doc_->findBlock(from + charsAdded);
   if (end.isValid()) end = end.next();
   const int top = b.isValid() ? blockTop(b) : 0;
   const int totalBefore = doc_->lineCount();

@@ -175,6 +175,17 @@ class DocumentLayoutTest : public QObject {
     QCOMPARE(l->blockTop(last), lastTop + grown);
     QCOMPARE(l->documentSize().height(), qreal(l->blockTop(last) + realHeight(last)));
 
+    // Taking out a paragraph's first characters (Delete at its start) lays
+    // it out again too.
+    QTextCursor head(doc->findBlockByNumber(20));
+    const int headLength = head.block().length() - 1;
+    head.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor, 3);
+    head.removeSelectedText();
+    QCOMPARE(head.block().layout()->lineAt(0).textStart(), 0);
+    int laidOut = 0;
+    for (int i = 0; i < head.block().layout()->lineCount(); ++i) laidOut += head.block().layout()->lineAt(i).textLength();
+    QCOMPARE(laidOut, headLength - 3);
+
     // Joining two paragraphs and splitting one keep the heights summed.
     at.movePosition(QTextCursor::StartOfBlock);
     at.deletePreviousChar();
