@@ -157,6 +157,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QRectF qr = qt->documentLayout()->blockBoundingRect(q);
     const QTextLayout* ol = o.layout();
     const QTextLayout* ql = q.layout();
+    if (show && ol->lineCount() != ql->lineCount()) {
+      fprintf(stderr, "block %d: lines %d / %d, text %d, list %d / %d, indent %g / %g\n", o.blockNumber(), ol->lineCount(),
+              ql->lineCount(), int(o.text().size()), o.textList() != nullptr, q.textList() != nullptr,
+              o.blockFormat().leftMargin(), q.blockFormat().leftMargin());
+      for (int i = 0; i < qMax(ol->lineCount(), ql->lineCount()); ++i)
+        fprintf(stderr, "  line %d: x %g w %g len %d / x %g w %g len %d\n", i,
+                i < ol->lineCount() ? ol->lineAt(i).x() : -1, i < ol->lineCount() ? ol->lineAt(i).width() : -1,
+                i < ol->lineCount() ? ol->lineAt(i).textLength() : -1, i < ql->lineCount() ? ql->lineAt(i).x() : -1,
+                i < ql->lineCount() ? ql->lineAt(i).width() : -1, i < ql->lineCount() ? ql->lineAt(i).textLength() : -1);
+    }
     check(ol->lineCount() == ql->lineCount());
     const QRectF r = layout->blockBoundingRect(o);
     for (int i = 0; i < ol->lineCount(); ++i) {

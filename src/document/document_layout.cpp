@@ -20,8 +20,21 @@ namespace {
 // The line width for text that is not wrapped.
 constexpr qreal kUnwrappedWidth = 1e7;
 
+// Widths and margins in Qt's text layout units (1/64 pixel, cut off toward
+// zero as Qt cuts them), so lines break exactly where Qt's own layout breaks
+// them.
+int fixed(qreal r) { return static_cast<int>(r * 64); }
+qreal real(int f) { return f / 64.0; }
+
 // Line widths are kept in 1/64 pixel steps.
 bool sameWidth(qreal a, qreal b) { return qAbs(a - b) < 1.0 / 32; }
+
+// What a paragraph's lines were laid out for: the text width (a new width
+// outdates them without anything else happening to the paragraph).
+struct LaidOutFor : QTextBlockUserData {
+  explicit LaidOutFor(int w) : width(w) {}
+  int width;
+};
 
 }  // namespace
 
@@ -51,10 +64,20 @@ qreal TDocumentLayout::textWidth() const {
   return qMax<qreal>(0, page - 2 * doc_->documentMargin());
 }
 
-qreal TDocumentLayout::leftEdge(const QTextBlock& block, const QTextBlockFormat& format) const {
+qreal TDocumentLayout::indentOf(const QTextBlock& block, const QTextBlockFormat& format) const {
   qreal indent = format.indent();
   if (QTextList* list = block.textList()) indent += list->format().indent();
-  return format.leftMargin() + indent * doc_->indentWidth();
+  return indent * doc_->indentWidth();
+}
+
+qreal TDocumentLayout::leftEdge(const QTextBlock& block, const QTextBlockFormat& format) const {
+  return format.leftMargin() + indentOf(block, format);
+}
+
+int TDocumentLayout::textWidthFixed() const {
+  const qreal page = doc_->pageSize().width();
+  if (page <= 0) return fixed(kUnwrappedWidth);
+  return qMax(0, fixed(page) - 2 * fixed(doc_->documentMargin()));
 }
 
 qreal TDocumentLayout::firstLineWidth(const QTextBlock& block, const QTextBlockFormat& format) const {
@@ -64,7 +87,8 @@ qreal TDocumentLayout::firstLineWidth(const QTextBlock& block, const QTextBlockF
 bool TDocumentLayout::isCurrent(const QTextBlock& block) const {
   const QTextLayout* tl = block.layout();
   if (!tl || tl->lineCount() == 0) return false;
-  return sameWidth(tl->lineAt(0).width(), firstLineWidth(block, block.blockFormat()));
+  const auto* made = static_cast<const LaidOutFor*>(block.userData());
+  return made && made->width == textWidthFixed();
 }
 
 void TDocumentLayout::setHeight(const QTextBlock& block, int height) const {
@@ -85,10 +109,14 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
   if (format.nonBreakableLines()) option.setWrapMode(QTextOption::ManualWrap);
   tl->setTextOption(option);
 
-  const qreal left = leftEdge(block, format);
-  const qreal right = format.rightMargin();
-  const qreal width = textWidth() - left - right;
-  const qreal indent = format.textIndent();
+  // Qt's layout: lines from the left margin (and indent) to the right
+  // margin, the first one moved by the first-line indent; a line that
+  // cannot hold its first word (or glyph) is broken anywhere, and if even
+  // that does not fit, made as wide as what it holds.
+  const int left = fixed(format.leftMargin()) + fixed(indentOf(block, format));
+  const int right = textWidthFixed() - fixed(format.rightMargin());
+  const int indent = fixed(format.textIndent());
+  const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
   qreal y = format.topMargin();
   bool first = true;
   tl->beginLayout();
@@ -96,18 +124,40 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
     QTextLine line = tl->createLine();
     if (!line.isValid()) break;
     line.setLeadingIncluded(true);
-    qreal x = left, w = width;
+    int l = left, r = right;
     if (first) {
-      if (dir == Qt::LeftToRight) x += indent;
-      w -= indent;
+      if (dir == Qt::LeftToRight)
+        l += indent;
+      else
+        r -= indent;
       first = false;
     }
-    line.setLineWidth(qMax<qreal>(0, w));
-    line.setPosition(QPointF(x, y));
+    line.setLineWidth(real(r - l));
+    if (fixed(line.naturalTextWidth()) > r - l) {
+      line.setLineWidth(real(r - l));
+      if (fixed(line.naturalTextWidth()) > r - l) {
+        if (wordOrAnywhere) {
+          option.setWrapMode(QTextOption::WrapAnywhere);
+          tl->setTextOption(option);
+        }
+        line.setLineWidth(qMax<qreal>(line.naturalTextWidth(), real(r - l)));
+        if (wordOrAnywhere) {
+          option.setWrapMode(QTextOption::WordWrap);
+          tl->setTextOption(option);
+        }
+      }
+    }
+    line.setPosition(QPointF(real(l), y));
     y += line.height();
-    usedWidth_ = qMax(usedWidth_, x + line.naturalTextWidth() + right);
+    usedWidth_ = qMax(usedWidth_, real(l) + line.naturalTextWidth() + format.rightMargin());
   }
   tl->endLayout();
+  if (auto* made = static_cast<LaidOutFor*>(block.userData())) {
+    made->width = textWidthFixed();
+  } else {
+    QTextBlock b = block;
+    b.setUserData(new LaidOutFor(textWidthFixed()));
+  }
   y += format.bottomMargin();
   const int height = qMax(1, qCeil(y - 1.0 / 128));
   const int old = block.lineCount();

@@ -79,6 +79,8 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   Settings currentSettings() const;
   qreal textWidth() const;
   bool noWrap() const;
+  int textWidthFixed() const;  // the text width in 1/64 pixels
+  qreal indentOf(const QTextBlock& block, const QTextBlockFormat& format) const;
   qreal leftEdge(const QTextBlock& block, const QTextBlockFormat& format) const;
   qreal firstLineWidth(const QTextBlock& block, const QTextBlockFormat& format) const;
   // Whether the block's lines were laid out for the present width.

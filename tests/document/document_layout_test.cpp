@@ -102,6 +102,7 @@ class DocumentLayoutTest : public QObject {
   void linesBreakWhereQtBreaksThem_data() {
     QTest::addColumn<qreal>("width");
     QTest::addColumn<qreal>("margin");
+    QTest::newRow("narrower than a word") << 45.0 << 0.0;
     QTest::newRow("narrow") << 180.0 << 0.0;
     QTest::newRow("wide, with a margin") << 640.0 << 4.0;
   }
