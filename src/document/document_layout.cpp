@@ -12,8 +12,10 @@
 #include <QTextList>
 #include <QTimer>
 #include <QtMath>
+#include <QImage>
+#include <QPixmap>
+#include <QTextImageFormat>
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -26,7 +28,7 @@ constexpr qreal kUnwrappedWidth = 1e7;
 int fixed(qreal r) { return static_cast<int>(r * 64); }
 qreal real(int f) { return f / 64.0; }
 
-// Line widths are kept in 1/64 pixel steps.
+// Two text widths the same to the layout (which works in 1/64 pixels).
 bool sameWidth(qreal a, qreal b) { return qAbs(a - b) < 1.0 / 32; }
 
 // What a paragraph's lines were laid out for: the text width (a new width
@@ -36,10 +38,50 @@ struct LaidOutFor : QTextBlockUserData {
   int width;
 };
 
+// Pictures in the text (pasted from a web page, say): drawn from the
+// document's resources at the size the format gives, or their own.
+class TPictureObject : public QObject, public QTextObjectInterface {
+  Q_OBJECT
+  Q_INTERFACES(QTextObjectInterface)
+
+ public:
+  using QObject::QObject;
+  QSizeF intrinsicSize(QTextDocument* doc, int, const QTextFormat& format) override {
+    const QTextImageFormat f = format.toImageFormat();
+    const QImage image = picture(doc, f);
+    QSizeF size = image.isNull() ? QSizeF(16, 16) : QSizeF(image.size());
+    if (f.hasProperty(QTextFormat::ImageWidth) && f.hasProperty(QTextFormat::ImageHeight))
+      return QSizeF(f.width(), f.height());
+    if (f.hasProperty(QTextFormat::ImageWidth) && size.width() > 0)
+      return QSizeF(f.width(), size.height() * f.width() / size.width());
+    if (f.hasProperty(QTextFormat::ImageHeight) && size.height() > 0)
+      return QSizeF(size.width() * f.height() / size.height(), f.height());
+    return size;
+  }
+  void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* doc, int,
+                  const QTextFormat& format) override {
+    const QImage image = picture(doc, format.toImageFormat());
+    if (image.isNull())
+      painter->drawRect(rect.adjusted(0.5, 0.5, -0.5, -0.5));
+    else
+      painter->drawImage(rect, image);
+  }
+
+ private:
+  static QImage picture(QTextDocument* doc, const QTextImageFormat& f) {
+    const QVariant v = doc->resource(QTextDocument::ImageResource, QUrl(f.name()));
+    if (v.userType() == QMetaType::QImage) return v.value<QImage>();
+    if (v.userType() == QMetaType::QPixmap) return v.value<QPixmap>().toImage();
+    if (v.userType() == QMetaType::QByteArray) return QImage::fromData(v.toByteArray());
+    return QImage();
+  }
+};
+
 }  // namespace
 
 TDocumentLayout::TDocumentLayout(QTextDocument* doc) : QAbstractTextDocumentLayout(doc), doc_(doc) {
   settings_ = currentSettings();
+  registerHandler(QTextFormat::ImageObject, new TPictureObject(this));
 }
 
 TDocumentLayout::Settings TDocumentLayout::currentSettings() const {
@@ -508,3 +550,5 @@ bool TDocumentLayout::measureSome(int budgetMs) {
   }
   return measuredTo_ < 0;
 }
+
+#include "document_layout.moc"

@@ -15,9 +15,9 @@
 //
 // What it draws: paragraphs with character formats (fonts, colours,
 // underlines, backgrounds), alignment, margins, first-line indents, list
-// bullets and numbers, selections, the caret and input-method text. The
-// documents this program makes hold nothing else (no tables, frames or
-// floating images).
+// bullets and numbers, pictures in the text, selections, the caret and
+// input-method text. The program's documents hold nothing else; a table
+// pasted from a web page shows its cells as paragraphs one below the other.
 #pragma once
 #include <QAbstractTextDocumentLayout>
 #include <QHash>

@@ -7,7 +7,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextImageFormat>
 #include <QTextList>
+#include <QPainter>
+#include <QImage>
 #include <QtMath>
 #include <memory>
 
@@ -284,6 +287,60 @@ class DocumentLayoutTest : public QObject {
     QCOMPARE(l->hitTest(QPointF(240, r.top() + 2), Qt::ExactHit), -1);
     QCOMPARE(l->hitTest(QPointF(240, r.top() + 2), Qt::FuzzyHit), shortOne.position() + shortOne.length() - 1);
     QCOMPARE(l->hitTest(QPointF(5, l->documentSize().height() + 50), Qt::FuzzyHit), doc->characterCount() - 1);
+  }
+
+  // A picture in the text (pasted from a web page) takes its size in the
+  // line and is drawn there.
+  void picturesTakeTheirPlace() {
+    auto doc = ourDocument(400);
+    QImage red(30, 50, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("red.png")), red);
+    QTextCursor c(doc.get());
+    c.insertText(QStringLiteral("a "));
+    QTextImageFormat image;
+    image.setName(QStringLiteral("red.png"));
+    c.insertImage(image);
+    TDocumentLayout* l = layoutOf(doc.get());
+    const QTextBlock b = doc->begin();
+    l->blockBoundingRect(b);
+    QVERIFY(b.layout()->lineAt(0).height() >= 50);
+    QVERIFY(b.layout()->lineAt(0).naturalTextWidth() >= 30);
+    QImage page(200, 100, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter p(&page);
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    ctx.clip = QRectF(0, 0, 200, 100);
+    l->draw(&p, ctx);
+    p.end();
+    const int x = qRound(b.layout()->lineAt(0).cursorToX(2)) + 15;
+    QCOMPARE(page.pixelColor(x, 25), QColor(Qt::red));
+  }
+
+  // A table pasted from a web page: its cells come out as paragraphs one
+  // below the other, each measured, hit and drawn like any other.
+  void tableCellsAreParagraphs() {
+    auto doc = ourDocument(300);
+    QTextCursor c(doc.get());
+    c.insertText(QStringLiteral("before"));
+    c.insertTable(2, 2);
+    for (int i = 0; i < 4; ++i) {
+      c.insertText(words(20 + 30 * i, i));
+      c.movePosition(QTextCursor::NextCell);
+    }
+    measureAll(doc.get());
+    TDocumentLayout* l = layoutOf(doc.get());
+    int y = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+      QCOMPARE(l->blockTop(b), y);
+      QCOMPARE(b.lineCount(), realHeight(b));
+      const QRectF r = l->blockBoundingRect(b);
+      QCOMPARE(l->hitTest(r.topLeft() + QPointF(1, 1), Qt::FuzzyHit), b.position());
+      y += b.lineCount();
+    }
+    QImage page(300, y, QImage::Format_RGB32);
+    QPainter p(&page);
+    l->draw(&p, QAbstractTextDocumentLayout::PaintContext());
   }
 
   // Text that is not wrapped makes the document as wide as its widest line.
