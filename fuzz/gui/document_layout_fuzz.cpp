@@ -11,7 +11,6 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTextList>
-#include <QtMath>
 
 #include <cstdint>
 #include <cstdio>
@@ -53,13 +52,6 @@ QString textFrom(Input& in, int length) {
     else s += QChar(b);  // a TSCII byte, as the editor holds it
   }
   return s;
-}
-
-int realHeight(const QTextBlock& b) {
-  const QTextLayout* tl = b.layout();
-  if (tl->lineCount() == 0) return -1;
-  const QTextLine last = tl->lineAt(tl->lineCount() - 1);
-  return qCeil(last.y() + last.height() + b.blockFormat().bottomMargin() - 1.0 / 128);
 }
 
 }  // namespace
@@ -152,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (QTextBlock o = doc.begin(); o.isValid(); o = o.next(), q = q.next()) {
     check(q.isValid());
     check(layout->blockTop(o) == y);
-    check(o.lineCount() == realHeight(o));
+    check(o.lineCount() == TDocumentLayout::linesHeight(o));
     y += o.lineCount();
     const QRectF qr = qt->documentLayout()->blockBoundingRect(q);
     const QTextLayout* ol = o.layout();

@@ -200,11 +200,18 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
     QTextBlock b = block;
     b.setUserData(new LaidOutFor(textWidthFixed()));
   }
-  y += format.bottomMargin();
-  const int height = qMax(1, qCeil(y - 1.0 / 128));
+  const int height = qMax(1, linesHeight(block));
   const int old = block.lineCount();
   if (height != old) setHeight(block, height);
   return height - old;
+}
+
+int TDocumentLayout::linesHeight(const QTextBlock& block) {
+  const QTextLayout* tl = block.layout();
+  if (!tl || tl->lineCount() == 0) return -1;
+  const QTextLine last = tl->lineAt(tl->lineCount() - 1);
+  // A hair less than the sum, so that rounding noise never adds a pixel.
+  return qCeil(last.y() + last.height() + block.blockFormat().bottomMargin() - 1.0 / 128);
 }
 
 int TDocumentLayout::ensureLaidOut(const QTextBlock& block) const {

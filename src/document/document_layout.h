@@ -45,6 +45,9 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   int blockTop(const QTextBlock& block) const;
   // The paragraph at height y (the last one below the end).
   QTextBlock blockAt(qreal y) const;
+  // The height a paragraph's lines take, margins included, in whole pixels
+  // (-1 while it has no lines): what the layout records for it.
+  static int linesHeight(const QTextBlock& block);
 
   // Paragraphs an edit touches are laid out at once up to this many
   // characters; the rest get estimates and wait for the background pass.

@@ -11,7 +11,6 @@
 #include <QTextList>
 #include <QPainter>
 #include <QImage>
-#include <QtMath>
 #include <memory>
 
 #include "document/document_layout.h"
@@ -84,14 +83,6 @@ TDocumentLayout* layoutOf(QTextDocument* doc) { return static_cast<TDocumentLayo
 void measureAll(QTextDocument* doc) {
   for (int i = 0; i < 100000 && !layoutOf(doc)->measureSome(50); ++i) {
   }
-}
-
-// The height a paragraph's lines take, margins included.
-int realHeight(const QTextBlock& b) {
-  const QTextLayout* tl = b.layout();
-  if (tl->lineCount() == 0) return -1;
-  const QTextLine last = tl->lineAt(tl->lineCount() - 1);
-  return qCeil(last.y() + last.height() + b.blockFormat().bottomMargin() - 1.0 / 128);
 }
 
 }  // namespace
@@ -175,9 +166,9 @@ class DocumentLayoutTest : public QObject {
     at.insertText(words(300));
     const int grown = tenth.lineCount() - before;
     QVERIFY(grown > 0);
-    QCOMPARE(tenth.lineCount(), realHeight(tenth));
+    QCOMPARE(tenth.lineCount(), TDocumentLayout::linesHeight(tenth));
     QCOMPARE(l->blockTop(last), lastTop + grown);
-    QCOMPARE(l->documentSize().height(), qreal(l->blockTop(last) + realHeight(last)));
+    QCOMPARE(l->documentSize().height(), qreal(l->blockTop(last) + TDocumentLayout::linesHeight(last)));
 
     // Taking out a paragraph's first characters (Delete at its start) lays
     // it out again too.
@@ -202,7 +193,7 @@ class DocumentLayoutTest : public QObject {
     int y = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
       QCOMPARE(l->blockTop(b), y);
-      QCOMPARE(b.lineCount(), realHeight(b));
+      QCOMPARE(b.lineCount(), TDocumentLayout::linesHeight(b));
       y += b.lineCount();
     }
     QCOMPARE(l->documentSize().height(), qreal(y));
@@ -224,7 +215,7 @@ class DocumentLayoutTest : public QObject {
     auto check = [&](qreal lineWidth) {
       int y = 0;
       for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        if (b.layout()->lineAt(0).width() != lineWidth || b.lineCount() != realHeight(b)) return false;
+        if (b.layout()->lineAt(0).width() != lineWidth || b.lineCount() != TDocumentLayout::linesHeight(b)) return false;
         y += b.lineCount();
       }
       return l->documentSize().height() == y;
@@ -257,7 +248,7 @@ class DocumentLayoutTest : public QObject {
     c.setPosition(20);
     c.insertText(QStringLiteral("short\nlines\n"));
     measureAll(doc.get());
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) QCOMPARE(b.lineCount(), realHeight(b));
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) QCOMPARE(b.lineCount(), TDocumentLayout::linesHeight(b));
   }
 
   // Where the layout says a character is, a hit there finds it; a miss
@@ -333,7 +324,7 @@ class DocumentLayoutTest : public QObject {
     int y = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
       QCOMPARE(l->blockTop(b), y);
-      QCOMPARE(b.lineCount(), realHeight(b));
+      QCOMPARE(b.lineCount(), TDocumentLayout::linesHeight(b));
       const QRectF r = l->blockBoundingRect(b);
       QCOMPARE(l->hitTest(r.topLeft() + QPointF(1, 1), Qt::FuzzyHit), b.position());
       y += b.lineCount();
