@@ -794,6 +794,120 @@ inline uint32_t load32(const uint8_t* p) {
   return x;
 }
 
+// Vector path of the encoder (unicode_simd.h classifies 64-byte chunks).
+// Every character that starts a letter writes the TSCII of the whole letter
+// from kEncEmit, looked up by its unit and the column of the character after
+// it (idx = unit * 32 + col): a consonant takes the sign after it along
+// (prefix part, its own form, post part), so that sign writes nothing and
+// is left out of the chunk's letter starts. The conjunct k.ssa and the
+// ligature sri are written at their ssa or ra (units kUnitKssa, kUnitSri),
+// their first two characters left out. What the table cannot write as the
+// scalar code does (a character not in TSCII, a lone prefix sign or pulli,
+// the vowel o before the au length mark) is marked kEncStop, and the chunk
+// goes to the scalar code instead.
+constexpr uint32_t kEncStop = 0x80000000u;
+constexpr int kUnitKssa = 256, kUnitSri = 257, kEncUnits = 258;
+constexpr int kEncSlots = kEncUnits * unicode_simd::kEncCols;
+
+struct EncEmit {
+  std::array<uint32_t, kEncSlots> out{};  // bytes 0..2 the TSCII, byte 3 its length (or kEncStop)
+  std::array<uint8_t, kEncSlots> used{};  // input bytes the letter takes
+};
+
+constexpr uint32_t packBytes(std::initializer_list<uint8_t> bytes) {
+  uint32_t v = 0;
+  uint32_t n = 0;
+  for (uint8_t b : bytes) v |= static_cast<uint32_t>(b) << (8 * n++);
+  return v | n << 24;
+}
+
+// The Tamil code of the sign in column col, or -1 for no sign.
+constexpr int signOfCol(int col) {
+  if (col == unicode_simd::kEncColAuLength) return idx(kAuLength);
+  return col >= 1 && col <= 16 ? 0x3D + col : -1;
+}
+
+// Consonant ci with the character in column col after it, as consonant()
+// writes it.
+constexpr void consonantSlot(EncEmit& t, int slot, int ci, int col) {
+  const Consonant& c = kConsonants[ci];
+  const int s = signOfCol(col);
+  t.used[slot] = 6;
+  if (s < 0) {
+    t.out[slot] = packBytes({c.live});
+    t.used[slot] = 3;
+    return;
+  }
+  const EncEntry& e = kEnc[s];
+  switch (e.kind) {
+    case kEncPulli:
+      t.out[slot] = packBytes({c.dead});
+      return;
+    case kEncPost:
+      if (e.b1 == kByteU && c.u)
+        t.out[slot] = packBytes({c.u});
+      else if (e.b1 == kByteUu && c.uu)
+        t.out[slot] = packBytes({c.uu});
+      else if (ci == kTta && (e.b1 == kByteI || e.b1 == kByteIi))
+        t.out[slot] = packBytes({e.b1 == kByteI ? kByteTti : kByteTtii});
+      else
+        t.out[slot] = packBytes({c.live, e.b1});
+      return;
+    case kEncPrefix:
+      t.out[slot] = packBytes({e.b1, c.live});
+      return;
+    case kEncTwoPart:
+      t.out[slot] = packBytes({e.b1, c.live, e.b2});
+      return;
+    default:
+      t.out[slot] = kEncStop;  // a character not in TSCII after it
+      return;
+  }
+}
+
+constexpr EncEmit makeEncodeEmit() {
+  EncEmit t{};
+  for (int unit = 0; unit < kEncUnits; ++unit) {
+    for (int col = 0; col < unicode_simd::kEncCols; ++col) {
+      const int slot = unit * unicode_simd::kEncCols + col;
+      t.out[slot] = kEncStop;
+      t.used[slot] = 3;
+      if (unit < 0x80) {
+        t.out[slot] = packBytes({static_cast<uint8_t>(unit)});
+        t.used[slot] = 1;
+      } else if (unit == kUnitKssa) {
+        consonantSlot(t, slot, kKssa, col);
+      } else if (unit == kUnitSri) {
+        if (signOfCol(col) == idx(kSignIi)) {
+          t.out[slot] = packBytes({kByteSri});
+          t.used[slot] = 6;
+        }
+      } else {
+        const int code = unit - 0x80;
+        const EncEntry& e = kEnc[code];
+        switch (e.kind) {
+          case kEncByte:
+            if (!(code == idx(0x0B92) && col == unicode_simd::kEncColAuLength)) t.out[slot] = packBytes({e.b1});
+            break;
+          case kEncConsonant:
+            consonantSlot(t, slot, e.b1, col);
+            break;
+          case kEncPost:  // signs here have no consonant before them
+            t.out[slot] = packBytes({e.b1});
+            break;
+          case kEncTwoPart:
+            t.out[slot] = packBytes({e.b1, e.b2});
+            break;
+          default:
+            break;  // not in TSCII, a lone prefix sign or pulli
+        }
+      }
+    }
+  }
+  return t;
+}
+constexpr EncEmit kEncEmit = makeEncodeEmit();
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 // Returns the length of the sequence at p[0, n), or 0 when p[0] does not
 // start a valid one.
@@ -928,6 +1042,104 @@ struct Encoder {
     }
   }
 
+  // k.ssa and sri in a chunk at `base` (masks m, the chunk before: mp):
+  // each ends at a ssa or ra with pulli before it; the character before the
+  // pulli decides (never one before `from`, where the vector run began).
+  // Changes the unit of the ssa or ra and adds the first two characters to
+  // the left-out masks of this chunk and the one before.
+  [[gnu::noinline]] static void conjuncts(const uint8_t* p, size_t from, size_t base, const unicode_simd::EncMasks& mp,
+                                          const unicode_simd::EncMasks& m, uint16_t* slots, uint64_t& outHere,
+                                          uint64_t& outBefore) {
+    for (uint64_t c = m.ssaRa & ((m.pulli << 3) | (mp.pulli >> 61)); c; c &= c - 1) {
+      const unsigned k = static_cast<unsigned>(__builtin_ctzll(c));
+      if (base + k < from + 6) continue;
+      const uint8_t* q = p + base + k;
+      const bool kssa = q[2] == 0xB7 && q[-6] == 0xE0 && q[-5] == 0xAE && q[-4] == 0x95;
+      const bool sri = q[2] == 0xB0 && q[-6] == 0xE0 && q[-5] == 0xAE && q[-4] == 0xB8 && q[3] == 0xE0 &&
+                       q[4] == 0xAF && q[5] == 0x80;
+      if (!kssa && !sri) continue;
+      slots[k] = static_cast<uint16_t>((kssa ? kUnitKssa : kUnitSri) * unicode_simd::kEncCols +
+                                       (slots[k] & (unicode_simd::kEncCols - 1)));
+      for (unsigned d : {3u, 6u}) {
+        if (k >= d)
+          outHere |= uint64_t{1} << (k - d);
+        else
+          outBefore |= uint64_t{1} << (64 + k - d);
+      }
+    }
+  }
+
+  // Converts 64-byte chunks from `from` (a letter start; nothing before it
+  // matters) while each chunk and the next are in p[0, n) and the chunk
+  // starts no letter at or after `limit`. Returns where the last letter
+  // written ends. A chunk with a byte that is neither ASCII nor part of a
+  // Tamil character, or with a letter the table marks kEncStop, is not
+  // written: `stopped` is then the end of that chunk, for the scalar code to
+  // reach before the next vector run, and 0 otherwise.
+  static size_t vectorRun(unicode_simd::EncClassifyFn classify, const uint8_t* p, size_t from, size_t n,
+                          size_t limit, char*& wp, size_t& stopped) {
+    using unicode_simd::EncMasks;
+    constexpr size_t kB = unicode_simd::kBlock;
+    alignas(64) uint16_t buf[2][kB];
+    uint16_t* here = buf[0];
+    uint16_t* next = buf[1];
+    char* w = wp;
+    EncMasks before{}, cur{}, ahead{};
+    uint64_t outHere = 0, outNext = 0, outNone = 0;
+    size_t base = from, end = from;
+    stopped = 0;
+    classify(p + base, here, cur);
+    conjuncts(p, from, base, before, cur, here, outHere, outNone);
+    while (base + kB <= limit && base + 2 * kB + 8 <= n) {
+      classify(p + base + kB, next, ahead);
+      outNext = 0;
+      if (ahead.ssaRa) [[unlikely]]
+        conjuncts(p, from, base + kB, cur, ahead, next, outNext, outHere);
+      const uint64_t covered = cur.tamil | cur.tamil << 1 | cur.tamil << 2 | before.tamil >> 62 | before.tamil >> 63;
+      if (~(cur.ascii | covered)) {
+        stopped = base + kB;
+        break;
+      }
+      if (cur.ascii == ~uint64_t{0}) {
+        std::memcpy(w, p + base, kB);
+        w += kB;
+        end = base + kB;
+      } else {
+        const uint64_t signs = (((cur.cons << 3) | (before.cons >> 61)) & cur.sign) | outHere;
+        const uint64_t starts = (cur.ascii | cur.tamil) & ~signs;
+        char* const w0 = w;
+        uint64_t todo = starts;
+        while (todo) {
+          const unsigned k = static_cast<unsigned>(__builtin_ctzll(todo));
+          todo &= todo - 1;
+          const uint32_t e = kEncEmit.out[here[k]];
+          if (e & kEncStop) [[unlikely]] {
+            todo = ~uint64_t{0};
+            break;
+          }
+          std::memcpy(w, &e, 4);
+          w += e >> 24;
+        }
+        if (todo) {
+          w = w0;
+          stopped = base + kB;
+          break;
+        }
+        if (starts) {
+          const unsigned k = 63u - static_cast<unsigned>(__builtin_clzll(starts));
+          end = base + k + kEncEmit.used[here[k]];
+        }
+      }
+      before = cur;
+      cur = ahead;
+      std::swap(here, next);
+      outHere = outNext;
+      base += kB;
+    }
+    wp = w;
+    return end;
+  }
+
   // Converts p[0, n), appending to s. When `final` is false, stops before a
   // character whose followers have not all arrived; returns the bytes consumed.
   size_t run(const uint8_t* p, size_t n, bool final, std::string& s) {
@@ -936,14 +1148,27 @@ struct Encoder {
     char* w = begin(s, n).w;
     uint8_t lonePrefix = st.lonePrefix;  // the last byte written is this lone prefix sign
     size_t i = 0;
+    // Chunks of 64 bytes go through the vector path where the processor has
+    // one; a chunk it cannot write is left to the code below up to its end.
+    const unicode_simd::EncClassifyFn classify = unicode_simd::UnicodeClassifier(unicode_simd::ActiveBridgeLevel());
+    size_t scalarUntil = 0;
     while (i < limit) {
+      if (classify && !lonePrefix && i >= scalarUntil && i + unicode_simd::kBlock <= limit &&
+          i + 2 * unicode_simd::kBlock + 8 <= n) {
+        size_t stopped = 0;
+        i = vectorRun(classify, p, i, n, limit, w, stopped);
+        scalarUntil = stopped ? stopped : n;
+        continue;
+      }
       // Fast path: a run of Tamil characters whose table entries need no
       // further look. It reads up to eight bytes ahead (runEnd), and takes a
       // consonant only with room for its sign to follow here too (consEnd):
-      // the sign's entry assumes the consonant wrote its part.
+      // the sign's entry assumes the consonant wrote its part. It ends where
+      // the vector path may take over.
       if (!lonePrefix && n >= 11 && limit > 3) {
-        const size_t runEnd = std::min(n - 7, limit);
-        const size_t consEnd = std::min(n - 10, limit - 3);
+        const size_t stopAt = classify && i < scalarUntil ? std::min(limit, scalarUntil) : limit;
+        const size_t runEnd = std::min(n - 7, stopAt);
+        const size_t consEnd = std::min(n - 10, stopAt - 3);
         unsigned prevCls = kPrevOther;  // a run starts after a non-Tamil character or a whole letter
         unsigned t = i < runEnd ? tamilIndex(load32(p + i)) : 128;
         while (i < runEnd) {

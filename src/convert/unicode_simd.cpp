@@ -10,6 +10,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #define TOLVAN_BRIDGE_X86 1
+#include <immintrin.h>
 #endif
 
 namespace tolvan::unicode_simd {
@@ -102,6 +103,105 @@ bool classify16(const uint8_t* p, uint16_t* idx, uint8_t* flags) { return classi
 }
 #endif
 
+// The encoder's classifying pass (see unicode_simd.h) over W bytes at a time:
+// the byte masks of one step, turned into bit masks by the per-level
+// functions below (the only code that differs between levels).
+template <int W>
+struct EncStep {
+  typename Vec<W>::u8 b0, tamil, cons, sign, pulli, ssaRa;
+};
+
+template <int W>
+[[gnu::always_inline]] inline EncStep<W> encStep(const uint8_t* q, uint16_t* idx) {
+  using u8 = typename Vec<W>::u8;
+  using u16 = typename Vec<W>::u16;
+  auto load = [](const uint8_t* r) {
+    u8 v;
+    std::memcpy(&v, r, W);
+    return v;
+  };
+  auto in = [](u8 x, uint8_t lo, uint8_t hi) { return (u8)((u8)(x - lo) <= (uint8_t)(hi - lo)); };
+  auto is = [](u8 x, uint8_t v) { return (u8)(x == v); };
+  // E0 AE/AF followed by a continuation byte, and its code.
+  auto tamil = [&](u8 a, u8 b, u8 c) { return (u8)(is(a, 0xE0) & is(b & 0xFE, 0xAE) & is(c & 0xC0, 0x80)); };
+  auto code = [](u8 b, u8 c) { return (u8)(((b & 1) << 6) | (c & 0x3F)); };
+
+  const u8 b0 = load(q), b1 = load(q + 1), b2 = load(q + 2);
+  const u8 n0 = load(q + 3), n1 = load(q + 4), n2 = load(q + 5);
+  const u8 c0 = code(b1, b2), c1 = code(n1, n2);
+  const u8 col = tamil(n0, n1, n2) & ((in(c1, 0x3E, 0x4D) & (u8)(c1 - 0x3D)) | (is(c1, 0x57) & kEncColAuLength));
+  const u8 high = in(b0, 0x80, 0xFF);
+  const u8 unit = (high & (c0 | 0x80)) | (~high & b0);
+  const u16 x = (u16)(__builtin_convertvector(unit, u16) << 5) | __builtin_convertvector(col, u16);
+  std::memcpy(idx, &x, sizeof x);
+  return {b0, tamil(b0, b1, b2), in(c0, 0x15, 0x39), (u8)(in(c0, 0x3E, 0x4D) | is(c0, 0x57)), is(c0, 0x4D),
+          (u8)(is(c0, 0x37) | is(c0, 0x30))};
+}
+
+// Bit k of the result is the top bit of byte k.
+#ifdef TOLVAN_BRIDGE_X86
+inline uint64_t topBits(Vec<16>::u8 v) { return static_cast<uint32_t>(_mm_movemask_epi8((__m128i)v)); }
+#else
+inline uint64_t topBits(Vec<16>::u8 v) {
+  uint64_t r = 0;
+  for (int k = 0; k < 16; ++k) r |= static_cast<uint64_t>(v[k] >> 7) << k;
+  return r;
+}
+#endif
+
+// Adds the bit masks of a step at byte k of the chunk.
+#define TOLVAN_ENC_MASKS(s, k, topBits)                 \
+  do {                                                  \
+    m.ascii |= topBits(s.b0) << (k);                    \
+    m.tamil |= topBits(s.tamil) << (k);                 \
+    m.cons |= topBits(s.cons) << (k);                   \
+    m.sign |= topBits(s.sign) << (k);                   \
+    m.pulli |= topBits(s.pulli) << (k);                 \
+    m.ssaRa |= topBits(s.ssaRa) << (k);                 \
+  } while (0)
+
+// The masks of character classes hold only where a Tamil character starts.
+inline void finishMasks(EncMasks& m) {
+  m.ascii = ~m.ascii;
+  m.cons &= m.tamil;
+  m.sign &= m.tamil;
+  m.pulli &= m.tamil;
+  m.ssaRa &= m.tamil;
+}
+
+void encClassify16(const uint8_t* p, uint16_t* idx, EncMasks& m) {
+  m = {};
+  for (int k = 0; k < kBlock; k += 16) {
+    const EncStep<16> s = encStep<16>(p + k, idx + k);
+    TOLVAN_ENC_MASKS(s, k, topBits);
+  }
+  finishMasks(m);
+}
+
+#ifdef TOLVAN_BRIDGE_X86
+[[gnu::target("avx2")]] inline uint64_t topBits32(Vec<32>::u8 v) {
+  return static_cast<uint32_t>(_mm256_movemask_epi8((__m256i)v));
+}
+[[gnu::target("avx2")]] void encClassify32(const uint8_t* p, uint16_t* idx, EncMasks& m) {
+  m = {};
+  for (int k = 0; k < kBlock; k += 32) {
+    const EncStep<32> s = encStep<32>(p + k, idx + k);
+    TOLVAN_ENC_MASKS(s, k, topBits32);
+  }
+  finishMasks(m);
+}
+[[gnu::target("avx512f,avx512bw")]] inline uint64_t topBits64(Vec<64>::u8 v) {
+  return _mm512_movepi8_mask((__m512i)v);
+}
+[[gnu::target("avx512f,avx512bw")]] void encClassify64(const uint8_t* p, uint16_t* idx, EncMasks& m) {
+  m = {};
+  const EncStep<64> s = encStep<64>(p, idx);
+  TOLVAN_ENC_MASKS(s, 0, topBits64);
+  finishMasks(m);
+}
+#endif
+#undef TOLVAN_ENC_MASKS
+
 std::vector<BridgeLevel> detect() {
   std::vector<BridgeLevel> v{BridgeLevel::Scalar};
 #ifdef TOLVAN_BRIDGE_X86
@@ -163,6 +263,21 @@ ClassifyFn TsciiClassifier(BridgeLevel level) {
 #else
     case BridgeLevel::Avx2:
     case BridgeLevel::Avx512: return classify16;
+#endif
+    case BridgeLevel::Scalar: break;
+  }
+  return nullptr;
+}
+
+EncClassifyFn UnicodeClassifier(BridgeLevel level) {
+  switch (level) {
+    case BridgeLevel::Sse2: return encClassify16;
+#ifdef TOLVAN_BRIDGE_X86
+    case BridgeLevel::Avx2: return encClassify32;
+    case BridgeLevel::Avx512: return encClassify64;
+#else
+    case BridgeLevel::Avx2:
+    case BridgeLevel::Avx512: return encClassify16;
 #endif
     case BridgeLevel::Scalar: break;
   }

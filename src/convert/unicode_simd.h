@@ -50,4 +50,27 @@ using ClassifyFn = bool (*)(const uint8_t* p, uint16_t* idx, uint8_t* flags);
 // nullptr for Scalar.
 ClassifyFn TsciiClassifier(BridgeLevel level);
 
+// --- Unicode -> TSCII, the classifying pass --------------------------------
+//
+// A chunk is 64 bytes of UTF-8 p[0, 64); the pass reads up to p[69]. A Tamil
+// character here is E0 AE/AF xx (xx a continuation byte) and its code is its
+// offset in U+0B80..U+0BFF. For each byte k it writes
+//   idx[k] = unit * 32 + col, unit = p[k] for an ASCII byte, 128 + the code
+//   of the Tamil character starting at k, anything for other bytes; col is
+//   the column of the character at k+3 as a vowel sign after a consonant:
+//   code - 0x3D for U+0BBE..U+0BCD, 17 for the au length mark, 0 otherwise
+//   (not Tamil, not a sign);
+// and bit masks over the 64 bytes: ASCII bytes, starts of Tamil characters,
+// and among those starts: consonants (and holes among them, U+0B95..U+0BB9),
+// vowel signs (U+0BBE..U+0BCD and U+0BD7), pulli, and ssa or ra (which may
+// end the conjunct k.ssa or the ligature sri).
+constexpr int kEncCols = 32;
+constexpr int kEncColAuLength = 17;
+struct EncMasks {
+  uint64_t ascii, tamil, cons, sign, pulli, ssaRa;
+};
+using EncClassifyFn = void (*)(const uint8_t* p, uint16_t* idx, EncMasks& m);
+// nullptr for Scalar.
+EncClassifyFn UnicodeClassifier(BridgeLevel level);
+
 }  // namespace tolvan::unicode_simd
