@@ -1075,37 +1075,54 @@ struct Encoder {
   // written ends. A chunk with a byte that is neither ASCII nor part of a
   // Tamil character, or with a letter the table marks kEncStop, is not
   // written: `stopped` is then the end of that chunk, for the scalar code to
-  // reach before the next vector run, and 0 otherwise.
+  // reach before the next vector run. A chunk of ASCII alone is copied and
+  // ends the run (stopped is its end), so that the scalar code copies the
+  // rest of a long ASCII stretch. Otherwise `stopped` is 0.
   static size_t vectorRun(unicode_simd::EncClassifyFn classify, const uint8_t* p, size_t from, size_t n,
                           size_t limit, char*& wp, size_t& stopped) {
     using unicode_simd::EncMasks;
     constexpr size_t kB = unicode_simd::kBlock;
-    alignas(64) uint16_t buf[2][kB];
-    uint16_t* here = buf[0];
-    uint16_t* next = buf[1];
+    // Chunks are classified kBatch at a time, each one ahead of the chunk
+    // written; the last classified becomes the first of the next batch.
+    constexpr int kBatch = 8;
+    alignas(64) uint16_t slots[(kBatch + 1) * kB];
+    EncMasks masks[kBatch + 1];
+    uint64_t out[kBatch + 1] = {};  // letter starts of k.ssa and sri left out, per chunk
+    EncMasks before{};              // the chunk before masks[0]
+    uint64_t none = 0;
     char* w = wp;
-    EncMasks before{}, cur{}, ahead{};
-    uint64_t outHere = 0, outNext = 0, outNone = 0;
     size_t base = from, end = from;
     stopped = 0;
-    classify(p + base, here, cur);
-    conjuncts(p, from, base, before, cur, here, outHere, outNone);
-    while (base + kB <= limit && base + 2 * kB + 8 <= n) {
-      classify(p + base + kB, next, ahead);
-      outNext = 0;
-      if (ahead.ssaRa) [[unlikely]]
-        conjuncts(p, from, base + kB, cur, ahead, next, outNext, outHere);
-      const uint64_t covered = cur.tamil | cur.tamil << 1 | cur.tamil << 2 | before.tamil >> 62 | before.tamil >> 63;
-      if (~(cur.ascii | covered)) {
-        stopped = base + kB;
-        break;
+    classify(p + base, 1, slots, masks);
+    conjuncts(p, from, base, before, masks[0], slots, out[0], none);
+    for (;;) {
+      if (base + kB > limit || base + 2 * kB + 8 > n) break;
+      const int batch = static_cast<int>(std::min<size_t>({kBatch, (limit - base) / kB, (n - base - 8) / kB - 1}));
+      classify(p + base + kB, batch, slots + kB, masks + 1);
+      for (int j = 1; j <= batch; ++j) {
+        out[j] = 0;
+        const EncMasks& m = masks[j];
+        if (m.ssaRa & ((m.pulli << 3) | (masks[j - 1].pulli >> 61))) [[unlikely]]
+          conjuncts(p, from, base + kB * j, masks[j - 1], m, slots + kB * j, out[j], out[j - 1]);
       }
-      if (cur.ascii == ~uint64_t{0}) {
-        std::memcpy(w, p + base, kB);
-        w += kB;
-        end = base + kB;
-      } else {
-        const uint64_t signs = (((cur.cons << 3) | (before.cons >> 61)) & cur.sign) | outHere;
+      for (int j = 0; j < batch; ++j, base += kB) {
+        const EncMasks& cur = masks[j];
+        const EncMasks& prev = j ? masks[j - 1] : before;
+        const uint16_t* here = slots + kB * j;
+        if (cur.ascii == ~uint64_t{0}) {
+          std::memcpy(w, p + base, kB);
+          w += kB;
+          stopped = base + kB;
+          wp = w;
+          return stopped;
+        }
+        const uint64_t covered = cur.tamil | cur.tamil << 1 | cur.tamil << 2 | prev.tamil >> 62 | prev.tamil >> 63;
+        if (~(cur.ascii | covered)) {
+          stopped = base + kB;
+          wp = w;
+          return end;
+        }
+        const uint64_t signs = (((cur.cons << 3) | (prev.cons >> 61)) & cur.sign) | out[j];
         const uint64_t starts = (cur.ascii | cur.tamil) & ~signs;
         char* const w0 = w;
         uint64_t todo = starts;
@@ -1121,20 +1138,19 @@ struct Encoder {
           w += e >> 24;
         }
         if (todo) {
-          w = w0;
           stopped = base + kB;
-          break;
+          wp = w0;
+          return end;
         }
         if (starts) {
           const unsigned k = 63u - static_cast<unsigned>(__builtin_clzll(starts));
           end = base + k + kEncEmit.used[here[k]];
         }
       }
-      before = cur;
-      cur = ahead;
-      std::swap(here, next);
-      outHere = outNext;
-      base += kB;
+      before = masks[batch - 1];
+      masks[0] = masks[batch];
+      out[0] = out[batch];
+      std::memcpy(slots, slots + kB * batch, kB * sizeof slots[0]);
     }
     wp = w;
     return end;
@@ -1154,7 +1170,7 @@ struct Encoder {
     size_t scalarUntil = 0;
     while (i < limit) {
       if (classify && !lonePrefix && i >= scalarUntil && i + unicode_simd::kBlock <= limit &&
-          i + 2 * unicode_simd::kBlock + 8 <= n) {
+          i + 2 * unicode_simd::kBlock + 8 <= n && (load32(p + i) | load32(p + i + 4)) & 0x80808080u) {
         size_t stopped = 0;
         i = vectorRun(classify, p, i, n, limit, w, stopped);
         scalarUntil = stopped ? stopped : n;

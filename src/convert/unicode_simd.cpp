@@ -152,52 +152,59 @@ inline uint64_t topBits(Vec<16>::u8 v) {
 // Adds the bit masks of a step at byte k of the chunk.
 #define TOLVAN_ENC_MASKS(s, k, topBits)                 \
   do {                                                  \
-    m.ascii |= topBits(s.b0) << (k);                    \
-    m.tamil |= topBits(s.tamil) << (k);                 \
-    m.cons |= topBits(s.cons) << (k);                   \
-    m.sign |= topBits(s.sign) << (k);                   \
-    m.pulli |= topBits(s.pulli) << (k);                 \
-    m.ssaRa |= topBits(s.ssaRa) << (k);                 \
+    r.ascii |= topBits(s.b0) << (k);                    \
+    r.tamil |= topBits(s.tamil) << (k);                 \
+    r.cons |= topBits(s.cons) << (k);                   \
+    r.sign |= topBits(s.sign) << (k);                   \
+    r.pulli |= topBits(s.pulli) << (k);                 \
+    r.ssaRa |= topBits(s.ssaRa) << (k);                 \
   } while (0)
 
 // The masks of character classes hold only where a Tamil character starts.
-inline void finishMasks(EncMasks& m) {
-  m.ascii = ~m.ascii;
-  m.cons &= m.tamil;
-  m.sign &= m.tamil;
-  m.pulli &= m.tamil;
-  m.ssaRa &= m.tamil;
+inline EncMasks finishMasks(EncMasks r) {
+  r.ascii = ~r.ascii;
+  r.cons &= r.tamil;
+  r.sign &= r.tamil;
+  r.pulli &= r.tamil;
+  r.ssaRa &= r.tamil;
+  return r;
 }
 
-void encClassify16(const uint8_t* p, uint16_t* idx, EncMasks& m) {
-  m = {};
-  for (int k = 0; k < kBlock; k += 16) {
-    const EncStep<16> s = encStep<16>(p + k, idx + k);
-    TOLVAN_ENC_MASKS(s, k, topBits);
+void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
+  for (int c = 0; c < chunks; ++c, p += kBlock, idx += kBlock) {
+    EncMasks r{};
+    for (int k = 0; k < kBlock; k += 16) {
+      const EncStep<16> s = encStep<16>(p + k, idx + k);
+      TOLVAN_ENC_MASKS(s, k, topBits);
+    }
+    m[c] = finishMasks(r);
   }
-  finishMasks(m);
 }
 
 #ifdef TOLVAN_BRIDGE_X86
 [[gnu::target("avx2")]] inline uint64_t topBits32(Vec<32>::u8 v) {
   return static_cast<uint32_t>(_mm256_movemask_epi8((__m256i)v));
 }
-[[gnu::target("avx2")]] void encClassify32(const uint8_t* p, uint16_t* idx, EncMasks& m) {
-  m = {};
-  for (int k = 0; k < kBlock; k += 32) {
-    const EncStep<32> s = encStep<32>(p + k, idx + k);
-    TOLVAN_ENC_MASKS(s, k, topBits32);
+[[gnu::target("avx2")]] void encClassify32(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
+  for (int c = 0; c < chunks; ++c, p += kBlock, idx += kBlock) {
+    EncMasks r{};
+    for (int k = 0; k < kBlock; k += 32) {
+      const EncStep<32> s = encStep<32>(p + k, idx + k);
+      TOLVAN_ENC_MASKS(s, k, topBits32);
+    }
+    m[c] = finishMasks(r);
   }
-  finishMasks(m);
 }
 [[gnu::target("avx512f,avx512bw")]] inline uint64_t topBits64(Vec<64>::u8 v) {
   return _mm512_movepi8_mask((__m512i)v);
 }
-[[gnu::target("avx512f,avx512bw")]] void encClassify64(const uint8_t* p, uint16_t* idx, EncMasks& m) {
-  m = {};
-  const EncStep<64> s = encStep<64>(p, idx);
-  TOLVAN_ENC_MASKS(s, 0, topBits64);
-  finishMasks(m);
+[[gnu::target("avx512f,avx512bw")]] void encClassify64(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
+  for (int c = 0; c < chunks; ++c, p += kBlock, idx += kBlock) {
+    EncMasks r{};
+    const EncStep<64> s = encStep<64>(p, idx);
+    TOLVAN_ENC_MASKS(s, 0, topBits64);
+    m[c] = finishMasks(r);
+  }
 }
 #endif
 #undef TOLVAN_ENC_MASKS

@@ -69,7 +69,9 @@ constexpr int kEncColAuLength = 17;
 struct EncMasks {
   uint64_t ascii, tamil, cons, sign, pulli, ssaRa;
 };
-using EncClassifyFn = void (*)(const uint8_t* p, uint16_t* idx, EncMasks& m);
+// Classifies `chunks` chunks one after the other: chunk c is p + 64 * c,
+// its entries idx + 64 * c, its masks m[c].
+using EncClassifyFn = void (*)(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m);
 // nullptr for Scalar.
 EncClassifyFn UnicodeClassifier(BridgeLevel level);
 
