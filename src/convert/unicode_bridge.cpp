@@ -1078,8 +1078,8 @@ struct Encoder {
   // reach before the next vector run. A chunk of ASCII alone is copied and
   // ends the run (stopped is its end), so that the scalar code copies the
   // rest of a long ASCII stretch. Otherwise `stopped` is 0.
-  static size_t vectorRun(unicode_simd::EncClassifyFn classify, const uint8_t* p, size_t from, size_t n,
-                          size_t limit, char*& wp, size_t& stopped) {
+  static size_t vectorRun(unicode_simd::EncClassifyFn classify, unicode_simd::EncEmitFn emitter, const uint8_t* p,
+                          size_t from, size_t n, size_t limit, char*& wp, size_t& stopped) {
     using unicode_simd::EncMasks;
     constexpr size_t kB = unicode_simd::kBlock;
     // Chunks are classified kBatch at a time, each one ahead of the chunk
@@ -1125,6 +1125,20 @@ struct Encoder {
         const uint64_t signs = (((cur.cons << 3) | (prev.cons >> 61)) & cur.sign) | out[j];
         const uint64_t starts = (cur.ascii | cur.tamil) & ~signs;
         char* const w0 = w;
+        if (emitter) {
+          const long written = emitter(here, starts, kEncEmit.out.data(), w);
+          if (written < 0) {
+            stopped = base + kB;
+            wp = w0;
+            return end;
+          }
+          w += written;
+          if (starts) {
+            const unsigned k = 63u - static_cast<unsigned>(__builtin_clzll(starts));
+            end = base + k + kEncEmit.used[here[k]];
+          }
+          continue;
+        }
         uint64_t todo = starts;
         while (todo) {
           const unsigned k = static_cast<unsigned>(__builtin_ctzll(todo));
@@ -1166,13 +1180,15 @@ struct Encoder {
     size_t i = 0;
     // Chunks of 64 bytes go through the vector path where the processor has
     // one; a chunk it cannot write is left to the code below up to its end.
-    const unicode_simd::EncClassifyFn classify = unicode_simd::UnicodeClassifier(unicode_simd::ActiveBridgeLevel());
+    const unicode_simd::BridgeLevel level = unicode_simd::ActiveBridgeLevel();
+    const unicode_simd::EncClassifyFn classify = unicode_simd::UnicodeClassifier(level);
+    const unicode_simd::EncEmitFn emitter = unicode_simd::UnicodeEmitter(level);
     size_t scalarUntil = 0;
     while (i < limit) {
       if (classify && !lonePrefix && i >= scalarUntil && i + unicode_simd::kBlock <= limit &&
           i + 2 * unicode_simd::kBlock + 8 <= n && (load32(p + i) | load32(p + i + 4)) & 0x80808080u) {
         size_t stopped = 0;
-        i = vectorRun(classify, p, i, n, limit, w, stopped);
+        i = vectorRun(classify, emitter, p, i, n, limit, w, stopped);
         scalarUntil = stopped ? stopped : n;
         continue;
       }

@@ -206,6 +206,35 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
     m[c] = finishMasks(r);
   }
 }
+
+// Letters 16 at a time: the chunk's entries of letter starts packed
+// together, their table entries gathered, and the bytes of each entry up to
+// its length packed into the output.
+[[gnu::target("avx512f,avx512bw,avx512vbmi2,popcnt")]] long encEmitVbmi2(const uint16_t* idx, uint64_t starts,
+                                                                         const uint32_t* table, char* w) {
+  alignas(64) uint16_t list[kBlock + 32];
+  const uint32_t lowStarts = static_cast<uint32_t>(starts), highStarts = static_cast<uint32_t>(starts >> 32);
+  const int lowCount = __builtin_popcount(lowStarts);
+  const int count = lowCount + __builtin_popcount(highStarts);
+  _mm512_storeu_si512(list, _mm512_maskz_compress_epi16(lowStarts, _mm512_loadu_si512(idx)));
+  _mm512_storeu_si512(list + lowCount, _mm512_maskz_compress_epi16(highStarts, _mm512_loadu_si512(idx + 32)));
+  // Each byte of an entry against the entry's length byte.
+  const __m512i lengthByte = _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303);
+  const __m512i bytePlace = _mm512_set1_epi32(0x03020100);
+  const __m512i stopBit = _mm512_set1_epi32(static_cast<int>(0x80000000u));
+  char* const w0 = w;
+  __mmask16 stop = 0;
+  for (int c = 0; c < count; c += 16) {
+    const __mmask16 valid = count - c >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << (count - c)) - 1);
+    const __m512i at = _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(list + c)));
+    const __m512i e = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), valid, at, table, 4);
+    stop |= _mm512_test_epi32_mask(e, stopBit);
+    const __mmask64 keep = _mm512_cmplt_epu8_mask(bytePlace, _mm512_shuffle_epi8(e, lengthByte));
+    _mm512_storeu_si512(w, _mm512_maskz_compress_epi8(keep, e));
+    w += __builtin_popcountll(keep);
+  }
+  return stop ? -1 : w - w0;
+}
 #endif
 #undef TOLVAN_ENC_MASKS
 
@@ -215,7 +244,11 @@ std::vector<BridgeLevel> detect() {
   __builtin_cpu_init();
   v.push_back(BridgeLevel::Sse2);
   if (__builtin_cpu_supports("avx2")) v.push_back(BridgeLevel::Avx2);
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) v.push_back(BridgeLevel::Avx512);
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+    v.push_back(BridgeLevel::Avx512);
+    if (__builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt"))
+      v.push_back(BridgeLevel::Avx512Vbmi2);
+  }
 #else
   v.push_back(BridgeLevel::Sse2);  // the same code on the processor's own 16-byte vectors
 #endif
@@ -237,6 +270,7 @@ const char* BridgeLevelName(BridgeLevel level) {
     case BridgeLevel::Sse2: return "sse2";
     case BridgeLevel::Avx2: return "avx2";
     case BridgeLevel::Avx512: return "avx512";
+    case BridgeLevel::Avx512Vbmi2: return "avx512vbmi2";
     case BridgeLevel::Scalar: break;
   }
   return "scalar";
@@ -266,10 +300,12 @@ ClassifyFn TsciiClassifier(BridgeLevel level) {
     case BridgeLevel::Sse2: return classify16;
 #ifdef TOLVAN_BRIDGE_X86
     case BridgeLevel::Avx2: return classify32;
-    case BridgeLevel::Avx512: return classify64;
+    case BridgeLevel::Avx512:
+    case BridgeLevel::Avx512Vbmi2: return classify64;
 #else
     case BridgeLevel::Avx2:
-    case BridgeLevel::Avx512: return classify16;
+    case BridgeLevel::Avx512:
+    case BridgeLevel::Avx512Vbmi2: return classify16;
 #endif
     case BridgeLevel::Scalar: break;
   }
@@ -281,13 +317,23 @@ EncClassifyFn UnicodeClassifier(BridgeLevel level) {
     case BridgeLevel::Sse2: return encClassify16;
 #ifdef TOLVAN_BRIDGE_X86
     case BridgeLevel::Avx2: return encClassify32;
-    case BridgeLevel::Avx512: return encClassify64;
+    case BridgeLevel::Avx512:
+    case BridgeLevel::Avx512Vbmi2: return encClassify64;
 #else
     case BridgeLevel::Avx2:
-    case BridgeLevel::Avx512: return encClassify16;
+    case BridgeLevel::Avx512:
+    case BridgeLevel::Avx512Vbmi2: return encClassify16;
 #endif
     case BridgeLevel::Scalar: break;
   }
+  return nullptr;
+}
+
+EncEmitFn UnicodeEmitter(BridgeLevel level) {
+#ifdef TOLVAN_BRIDGE_X86
+  if (level == BridgeLevel::Avx512Vbmi2) return encEmitVbmi2;
+#endif
+  (void)level;
   return nullptr;
 }
 

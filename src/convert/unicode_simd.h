@@ -14,6 +14,7 @@ enum class BridgeLevel : uint8_t {
   Sse2,    // 16-byte vectors (every x86-64 processor)
   Avx2,    // 32-byte vectors
   Avx512,  // 64-byte vectors (AVX-512BW)
+  Avx512Vbmi2,  // and byte compression (AVX-512 VBMI2): the encoder writes letters 16 at a time
 };
 
 const char* BridgeLevelName(BridgeLevel level);
@@ -74,5 +75,14 @@ struct EncMasks {
 using EncClassifyFn = void (*)(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m);
 // nullptr for Scalar.
 EncClassifyFn UnicodeClassifier(BridgeLevel level);
+
+// Writes the letters of a chunk: for each set bit k of `starts`, in order,
+// the entry table[idx[k]] (bytes 0..2 the TSCII, byte 3 its length, or the
+// top bit set for a letter the table cannot write). Returns the bytes
+// written from w, or -1 when a letter has the top bit (the bytes from w are
+// then anything). Writes up to 64 bytes past what it returns.
+using EncEmitFn = long (*)(const uint16_t* idx, uint64_t starts, const uint32_t* table, char* w);
+// nullptr where the letters are written one at a time by the caller.
+EncEmitFn UnicodeEmitter(BridgeLevel level);
 
 }  // namespace tolvan::unicode_simd
