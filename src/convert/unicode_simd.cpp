@@ -208,16 +208,25 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
 }
 
 // Letters 16 at a time: the chunk's entries of letter starts packed
-// together, their table entries gathered, and the bytes of each entry up to
-// its length packed into the output.
+// together (in registers: a load of what was just stored in two parts would
+// wait for both stores), their table entries gathered, and the bytes of each
+// entry up to its length packed into the output.
 [[gnu::target("avx512f,avx512bw,avx512vbmi2,popcnt")]] long encEmitVbmi2(const uint16_t* idx, uint64_t starts,
                                                                          const uint32_t* table, char* w) {
-  alignas(64) uint16_t list[kBlock + 32];
   const uint32_t lowStarts = static_cast<uint32_t>(starts), highStarts = static_cast<uint32_t>(starts >> 32);
   const int lowCount = __builtin_popcount(lowStarts);
   const int count = lowCount + __builtin_popcount(highStarts);
-  _mm512_storeu_si512(list, _mm512_maskz_compress_epi16(lowStarts, _mm512_loadu_si512(idx)));
-  _mm512_storeu_si512(list + lowCount, _mm512_maskz_compress_epi16(highStarts, _mm512_loadu_si512(idx + 32)));
+  const __m512i low = _mm512_maskz_compress_epi16(lowStarts, _mm512_loadu_si512(idx));
+  const __m512i high = _mm512_maskz_compress_epi16(highStarts, _mm512_loadu_si512(idx + 32));
+  // Letters 0..31 and 32..63: the low ones, then the high ones after them.
+  const __m512i iota = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13,
+                                        12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  const __m512i shift = _mm512_set1_epi16(static_cast<short>(32 - lowCount));
+  const __m512i first = _mm512_permutex2var_epi16(
+      low, _mm512_mask_add_epi16(iota, _mm512_cmpge_epu16_mask(iota, _mm512_set1_epi16(static_cast<short>(lowCount))),
+                                 iota, shift),
+      high);
+  const __m512i second = _mm512_permutex2var_epi16(low, _mm512_add_epi16(_mm512_add_epi16(iota, shift), _mm512_set1_epi16(32)), high);
   // Each byte of an entry against the entry's length byte.
   const __m512i lengthByte = _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303);
   const __m512i bytePlace = _mm512_set1_epi32(0x03020100);
@@ -225,8 +234,10 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
   char* const w0 = w;
   __mmask16 stop = 0;
   for (int c = 0; c < count; c += 16) {
+    const __m512i list = c < 32 ? first : second;
+    const __m256i part = (c & 16) ? _mm512_extracti64x4_epi64(list, 1) : _mm512_castsi512_si256(list);
     const __mmask16 valid = count - c >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << (count - c)) - 1);
-    const __m512i at = _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(list + c)));
+    const __m512i at = _mm512_maskz_cvtepu16_epi32(0xFFFF, part);
     const __m512i e = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), valid, at, table, 4);
     stop |= _mm512_test_epi32_mask(e, stopBit);
     const __mmask64 keep = _mm512_cmplt_epu8_mask(bytePlace, _mm512_shuffle_epi8(e, lengthByte));
