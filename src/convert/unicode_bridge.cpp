@@ -908,6 +908,71 @@ constexpr EncEmit makeEncodeEmit() {
 }
 constexpr EncEmit kEncEmit = makeEncodeEmit();
 
+// The same letters in pieces, for the level that writes a chunk at once.
+constexpr unicode_simd::EncLetterTables makeLetterTables() {
+  using namespace unicode_simd;
+  EncLetterTables t{};
+  for (int code = 0; code < 128; ++code) {
+    const EncEntry& e = kEnc[code];
+    switch (e.kind) {
+      case kEncConsonant: {
+        const Consonant& c = kConsonants[e.b1];
+        t.live[code] = c.live;
+        t.dead[code] = c.dead;
+        t.u[code] = c.u;
+        t.uu[code] = c.uu;
+        t.kind[code] = kEncKindCons;
+        break;
+      }
+      case kEncByte:
+        t.first[code] = e.b1;
+        if (code == idx(0x0B92)) t.kind[code] = kEncKindVowelO;
+        break;
+      case kEncPost:
+        t.first[code] = e.b1;
+        break;
+      case kEncTwoPart:
+        t.first[code] = e.b1;
+        t.second[code] = e.b2;
+        break;
+      default:
+        t.kind[code] = kEncKindStop;  // not in TSCII, a lone prefix sign or pulli
+        break;
+    }
+  }
+  t.live[kEncKssaCode] = kConsonants[kKssa].live;
+  t.dead[kEncKssaCode] = kConsonants[kKssa].dead;
+  for (int col = 1; col < 64; ++col) {
+    const int s = signOfCol(col);
+    if (s < 0) continue;
+    const EncEntry& e = kEnc[s];
+    switch (e.kind) {
+      case kEncPost:
+        t.post[col] = e.b1;
+        t.sel[col] = e.b1 == kByteU ? kEncSelU : e.b1 == kByteUu ? kEncSelUu : e.b1 == kByteI ? kEncSelI
+                     : e.b1 == kByteIi ? kEncSelIi : 0;
+        if (col == kEncColAuLength) t.sel[col] = kEncSelAuLength;
+        break;
+      case kEncPrefix:
+        t.pre[col] = e.b1;
+        break;
+      case kEncTwoPart:
+        t.pre[col] = e.b1;
+        t.post[col] = e.b2;
+        break;
+      case kEncPulli:
+        t.sel[col] = kEncSelPulli;
+        break;
+      default:
+        t.sel[col] = kEncSelHole;
+        break;
+    }
+  }
+  return t;
+}
+constexpr unicode_simd::EncLetterTables kEncLetters = makeLetterTables();
+static_assert(kEnc[unicode_simd::kEncKssaCode].kind == kEncNone, "the name of k.ssa is no character");
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 // Returns the length of the sequence at p[0, n), or 0 when p[0] does not
 // start a valid one.
@@ -1126,7 +1191,7 @@ struct Encoder {
         const uint64_t starts = (cur.ascii | cur.tamil) & ~signs;
         char* const w0 = w;
         if (emitter) {
-          const long written = emitter(here, starts, kEncEmit.out.data(), w);
+          const long written = emitter(here, starts, kEncEmit.out.data(), kEncLetters, w);
           if (written < 0) {
             stopped = base + kB;
             wp = w0;

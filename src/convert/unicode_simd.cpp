@@ -207,45 +207,97 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
   }
 }
 
-// Letters 16 at a time: the chunk's entries of letter starts packed
-// together (in registers: a load of what was just stored in two parts would
-// wait for both stores), their table entries gathered, and the bytes of each
-// entry up to its length packed into the output.
-[[gnu::target("avx512f,avx512bw,avx512vbmi2,popcnt")]] long encEmitVbmi2(const uint16_t* idx, uint64_t starts,
-                                                                         const uint32_t* table, char* w) {
-  const uint32_t lowStarts = static_cast<uint32_t>(starts), highStarts = static_cast<uint32_t>(starts >> 32);
-  const int lowCount = __builtin_popcount(lowStarts);
-  const int count = lowCount + __builtin_popcount(highStarts);
-  const __m512i low = _mm512_maskz_compress_epi16(lowStarts, _mm512_loadu_si512(idx));
-  const __m512i high = _mm512_maskz_compress_epi16(highStarts, _mm512_loadu_si512(idx + 32));
-  // Letters 0..31 and 32..63: the low ones, then the high ones after them.
-  const __m512i iota = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13,
-                                        12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-  const __m512i shift = _mm512_set1_epi16(static_cast<short>(32 - lowCount));
-  const __m512i first = _mm512_permutex2var_epi16(
-      low, _mm512_mask_add_epi16(iota, _mm512_cmpge_epu16_mask(iota, _mm512_set1_epi16(static_cast<short>(lowCount))),
-                                 iota, shift),
-      high);
-  const __m512i second = _mm512_permutex2var_epi16(low, _mm512_add_epi16(_mm512_add_epi16(iota, shift), _mm512_set1_epi16(32)), high);
-  // Each byte of an entry against the entry's length byte.
-  const __m512i lengthByte = _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303);
-  const __m512i bytePlace = _mm512_set1_epi32(0x03020100);
-  const __m512i stopBit = _mm512_set1_epi32(static_cast<int>(0x80000000u));
-  char* const w0 = w;
-  __mmask16 stop = 0;
-  for (int c = 0; c < count; c += 16) {
-    const __m512i list = c < 32 ? first : second;
-    const __m256i part = (c & 16) ? _mm512_extracti64x4_epi64(list, 1) : _mm512_castsi512_si256(list);
-    const __mmask16 valid = count - c >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << (count - c)) - 1);
-    const __m512i at = _mm512_maskz_cvtepu16_epi32(0xFFFF, part);
-    const __m512i e = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), valid, at, table, 4);
-    stop |= _mm512_test_epi32_mask(e, stopBit);
-    const __mmask64 keep = _mm512_cmplt_epu8_mask(bytePlace, _mm512_shuffle_epi8(e, lengthByte));
-    _mm512_storeu_si512(w, _mm512_maskz_compress_epi8(keep, e));
-    w += __builtin_popcountll(keep);
-  }
-  return stop ? -1 : w - w0;
+// A chunk's letters at once. Each letter's bytes are worked out at its
+// start from the tables (byte permutes over 128 and 64 entries); the first
+// goes at the start, the second and third at the two bytes after it (a Tamil
+// character's own continuation bytes), and the bytes wanted are packed into
+// the output. Letters at the last two bytes, whose bytes would fall past
+// the chunk, are written from their entries.
+#define TOLVAN_VBMI_TARGET "avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt"
+[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i byCode(const uint8_t* table, __m512i code) {
+  return _mm512_permutex2var_epi8(_mm512_load_si512(table), code, _mm512_load_si512(table + 64));
 }
+[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i byCol(const uint8_t* table, __m512i col) {
+  return _mm512_permutexvar_epi8(col, _mm512_load_si512(table));
+}
+// The low bytes of 64 16-bit values.
+[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i bytes(__m512i low, __m512i high) {
+  return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(low)), _mm512_cvtepi16_epi8(high), 1);
+}
+[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __mmask64 has(__m512i v, uint8_t bits) {
+  return _mm512_test_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(bits)));
+}
+[[gnu::target(TOLVAN_VBMI_TARGET)]] long encEmitVbmi(const uint16_t* idx, uint64_t starts, const uint32_t* entries,
+                                                     const EncLetterTables& t, char* w) {
+  const __m512i i0 = _mm512_loadu_si512(idx), i1 = _mm512_loadu_si512(idx + 32);
+  const __m512i u0 = _mm512_srli_epi16(i0, 5), u1 = _mm512_srli_epi16(i1, 5);
+  const __m512i low5 = _mm512_set1_epi16(kEncCols - 1);
+  const __m512i unit = bytes(u0, u1);  // the unit's low byte
+  const __m512i col = bytes(_mm512_and_si512(i0, low5), _mm512_and_si512(i1, low5));
+  const __m512i u256 = _mm512_set1_epi16(256);
+  const __mmask64 special = static_cast<uint64_t>(_mm512_cmpge_epu16_mask(u0, u256)) |
+                            static_cast<uint64_t>(_mm512_cmpge_epu16_mask(u1, u256)) << 32;
+  const __mmask64 kssa = special & _mm512_cmpeq_epi8_mask(unit, _mm512_setzero_si512());
+  const __mmask64 sri = special & ~kssa;
+  const __mmask64 ascii = ~_mm512_movepi8_mask(unit) & ~special;
+  const __m512i code = _mm512_mask_mov_epi8(_mm512_and_si512(unit, _mm512_set1_epi8(0x7F)), kssa,
+                                            _mm512_set1_epi8(kEncKssaCode));
+  const __m512i kind = byCode(t.kind, code);
+  const __m512i sel = byCol(t.sel, col);
+  const __mmask64 cons = (has(kind, kEncKindCons) & ~special & ~ascii) | kssa;
+  const __mmask64 other = ~ascii & ~special & ~cons;
+  const __mmask64 stop =
+      starts & ((cons & has(sel, kEncSelHole)) |
+                (other & (has(kind, kEncKindStop) | (has(kind, kEncKindVowelO) & has(sel, kEncSelAuLength)))) |
+                (sri & ~has(sel, kEncSelIi)));
+  if (stop) return -1;
+
+  // Consonants: the form, then the sign's parts around it.
+  __m512i form = _mm512_mask_mov_epi8(byCode(t.live, code), has(sel, kEncSelPulli), byCode(t.dead, code));
+  __m512i post = byCol(t.post, col);
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i uForm = byCode(t.u, code), uuForm = byCode(t.uu, code);
+  const __mmask64 withU = has(sel, kEncSelU) & _mm512_test_epi8_mask(uForm, uForm);
+  const __mmask64 withUu = has(sel, kEncSelUu) & _mm512_test_epi8_mask(uuForm, uuForm);
+  const __mmask64 tta = _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(0x1F)) & ~special;
+  const __mmask64 tti = tta & has(sel, kEncSelI), ttii = tta & has(sel, kEncSelIi);
+  form = _mm512_mask_mov_epi8(form, withU, uForm);
+  form = _mm512_mask_mov_epi8(form, withUu, uuForm);
+  form = _mm512_mask_mov_epi8(form, tti, _mm512_set1_epi8(static_cast<char>(0xCA)));
+  form = _mm512_mask_mov_epi8(form, ttii, _mm512_set1_epi8(static_cast<char>(0xCB)));
+  post = _mm512_mask_mov_epi8(post, withU | withUu | tti | ttii, zero);
+  const __m512i pre = byCol(t.pre, col);
+  const __mmask64 hasPre = _mm512_test_epi8_mask(pre, pre);
+
+  __m512i first = _mm512_mask_mov_epi8(unit, other, byCode(t.first, code));
+  first = _mm512_mask_mov_epi8(first, sri, _mm512_set1_epi8(static_cast<char>(0x82)));
+  first = _mm512_mask_mov_epi8(first, cons, _mm512_mask_mov_epi8(form, hasPre, pre));
+  const __m512i second = _mm512_mask_mov_epi8(_mm512_maskz_mov_epi8(other, byCode(t.second, code)), cons,
+                                              _mm512_mask_mov_epi8(post, hasPre, form));
+  const __m512i third = _mm512_maskz_mov_epi8(cons & hasPre, post);
+
+  const uint64_t inside = starts & ~(uint64_t{3} << 62);
+  const uint64_t at1 = (_mm512_test_epi8_mask(second, second) & inside) << 1;
+  const uint64_t at2 = (_mm512_test_epi8_mask(third, third) & inside) << 2;
+  const __m512i back1 = _mm512_sub_epi8(
+      _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40, 39,
+                      38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14,
+                      13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+      _mm512_set1_epi8(1));
+  __m512i out = _mm512_mask_permutexvar_epi8(first, at1, back1, second);
+  out = _mm512_mask_permutexvar_epi8(out, at2, _mm512_sub_epi8(back1, _mm512_set1_epi8(1)), third);
+  const uint64_t keep = inside | at1 | at2;
+  _mm512_storeu_si512(w, _mm512_maskz_compress_epi8(keep, out));
+  char* const w0 = w;
+  w += __builtin_popcountll(keep);
+  for (uint64_t late = starts & ~inside; late; late &= late - 1) {
+    const uint32_t e = entries[idx[__builtin_ctzll(late)]];
+    std::memcpy(w, &e, 4);
+    w += e >> 24;
+  }
+  return w - w0;
+}
+#undef TOLVAN_VBMI_TARGET
 #endif
 #undef TOLVAN_ENC_MASKS
 
@@ -257,7 +309,8 @@ std::vector<BridgeLevel> detect() {
   if (__builtin_cpu_supports("avx2")) v.push_back(BridgeLevel::Avx2);
   if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
     v.push_back(BridgeLevel::Avx512);
-    if (__builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt"))
+    if (__builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+        __builtin_cpu_supports("popcnt"))
       v.push_back(BridgeLevel::Avx512Vbmi2);
   }
 #else
@@ -342,7 +395,7 @@ EncClassifyFn UnicodeClassifier(BridgeLevel level) {
 
 EncEmitFn UnicodeEmitter(BridgeLevel level) {
 #ifdef TOLVAN_BRIDGE_X86
-  if (level == BridgeLevel::Avx512Vbmi2) return encEmitVbmi2;
+  if (level == BridgeLevel::Avx512Vbmi2) return encEmitVbmi;
 #endif
   (void)level;
   return nullptr;

@@ -14,7 +14,7 @@ enum class BridgeLevel : uint8_t {
   Sse2,    // 16-byte vectors (every x86-64 processor)
   Avx2,    // 32-byte vectors
   Avx512,  // 64-byte vectors (AVX-512BW)
-  Avx512Vbmi2,  // and byte compression (AVX-512 VBMI2): the encoder writes letters 16 at a time
+  Avx512Vbmi2,  // and byte permutes and compression (AVX-512 VBMI, VBMI2): the encoder writes a chunk at once
 };
 
 const char* BridgeLevelName(BridgeLevel level);
@@ -76,12 +76,32 @@ using EncClassifyFn = void (*)(const uint8_t* p, int chunks, uint16_t* idx, EncM
 // nullptr for Scalar.
 EncClassifyFn UnicodeClassifier(BridgeLevel level);
 
+// The letters of a chunk in pieces, for writing them all at once: by a
+// Tamil code (U+0B80 + code; code kEncKssaCode stands for the conjunct
+// k.ssa) and by the column of the character after. A letter is, for a
+// consonant, [pre] form [post], the form its live byte unless the column
+// says otherwise; for any other Tamil character first [second]; for ASCII
+// the byte; and for the ligature sri its byte.
+constexpr int kEncKssaCode = 0x16;  // not a character: only the vector path's name for k.ssa
+constexpr uint8_t kEncKindCons = 1, kEncKindStop = 2, kEncKindVowelO = 4;
+constexpr uint8_t kEncSelPulli = 1, kEncSelU = 2, kEncSelUu = 4, kEncSelI = 8, kEncSelIi = 16, kEncSelHole = 32,
+                  kEncSelAuLength = 64;
+struct alignas(64) EncLetterTables {
+  uint8_t live[128], dead[128], u[128], uu[128];  // a consonant's forms (u, uu: 0 when it has none)
+  uint8_t first[128], second[128];                // any other Tamil character's bytes (0: none)
+  uint8_t kind[128];                              // kEncKind* bits
+  uint8_t pre[64], post[64];                      // by column: the sign's parts around a consonant
+  uint8_t sel[64];                                // by column: kEncSel* bits
+};
+
 // Writes the letters of a chunk: for each set bit k of `starts`, in order,
-// the entry table[idx[k]] (bytes 0..2 the TSCII, byte 3 its length, or the
-// top bit set for a letter the table cannot write). Returns the bytes
-// written from w, or -1 when a letter has the top bit (the bytes from w are
-// then anything). Writes up to 64 bytes past what it returns.
-using EncEmitFn = long (*)(const uint16_t* idx, uint64_t starts, const uint32_t* table, char* w);
+// the letter of entries[idx[k]] (bytes 0..2 the TSCII, byte 3 its length, or
+// the top bit set for a letter that the vector path does not write).
+// Returns the bytes written from w, or -1 when a letter has the top bit (the
+// bytes from w are then anything). Writes up to 64 bytes past what it
+// returns.
+using EncEmitFn = long (*)(const uint16_t* idx, uint64_t starts, const uint32_t* entries, const EncLetterTables& t,
+                           char* w);
 // nullptr where the letters are written one at a time by the caller.
 EncEmitFn UnicodeEmitter(BridgeLevel level);
 
