@@ -218,11 +218,15 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
   return _mm512_permutex2var_epi8(_mm512_load_si512(table), code, _mm512_load_si512(table + 64));
 }
 [[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i byCol(const uint8_t* table, __m512i col) {
-  return _mm512_permutexvar_epi8(col, _mm512_load_si512(table));
+  return _mm512_maskz_permutexvar_epi8(~uint64_t{0}, col, _mm512_load_si512(table));
 }
 // The low bytes of 64 16-bit values.
 [[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i bytes(__m512i low, __m512i high) {
-  return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtepi16_epi8(low)), _mm512_cvtepi16_epi8(high), 1);
+  const __m512i even = _mm512_set_epi8(
+      126, 124, 122, 120, 118, 116, 114, 112, 110, 108, 106, 104, 102, 100, 98, 96, 94, 92, 90, 88, 86, 84, 82, 80, 78,
+      76, 74, 72, 70, 68, 66, 64, 62, 60, 58, 56, 54, 52, 50, 48, 46, 44, 42, 40, 38, 36, 34, 32, 30, 28, 26, 24, 22, 20,
+      18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+  return _mm512_permutex2var_epi8(low, even, high);
 }
 [[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __mmask64 has(__m512i v, uint8_t bits) {
   return _mm512_test_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(bits)));
