@@ -195,17 +195,57 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
     m[c] = finishMasks(r);
   }
 }
-[[gnu::target("avx512f,avx512bw")]] inline uint64_t topBits64(Vec<64>::u8 v) {
-  return _mm512_movepi8_mask((__m512i)v);
+// The same with AVX-512's compares into mask registers, which the vector
+// types above would turn into byte masks and back.
+#define TOLVAN_AVX512_TARGET "avx512f,avx512bw"
+[[gnu::target(TOLVAN_AVX512_TARGET), gnu::always_inline]] inline __m512i byte(int v) {
+  return _mm512_set1_epi8(static_cast<char>(v));
 }
-[[gnu::target("avx512f,avx512bw")]] void encClassify64(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
+// Bytes in [lo, hi].
+[[gnu::target(TOLVAN_AVX512_TARGET), gnu::always_inline]] inline __mmask64 within(__m512i x, int lo, int hi) {
+  return _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, byte(lo)), byte(hi - lo));
+}
+// E0 AE/AF followed by a continuation byte at each byte of a.
+[[gnu::target(TOLVAN_AVX512_TARGET), gnu::always_inline]] inline __mmask64 tamilAt(__m512i a, __m512i b, __m512i c) {
+  const __mmask64 lead = _mm512_cmpeq_epi8_mask(a, byte(0xE0));
+  const __mmask64 second = _mm512_mask_cmpeq_epi8_mask(lead, _mm512_and_si512(b, byte(0xFE)), byte(0xAE));
+  return _mm512_mask_cmpeq_epi8_mask(second, _mm512_and_si512(c, byte(0xC0)), byte(0x80));
+}
+// ((b & 1) << 6) | (c & 0x3F)
+[[gnu::target(TOLVAN_AVX512_TARGET), gnu::always_inline]] inline __m512i codeOf(__m512i b, __m512i c) {
+  // 0x40 ? b << 6 : c, bit by bit, without the top bit
+  return _mm512_and_si512(_mm512_ternarylogic_epi32(byte(0x40), _mm512_slli_epi16(b, 6), c, 0xCA), byte(0x7F));
+}
+[[gnu::target(TOLVAN_AVX512_TARGET)]] void encClassify64(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
+  const __m512i lowLanes = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
+  const __m512i highLanes = _mm512_set_epi64(15, 14, 7, 6, 13, 12, 5, 4);
   for (int c = 0; c < chunks; ++c, p += kBlock, idx += kBlock) {
-    EncMasks r{};
-    const EncStep<64> s = encStep<64>(p, idx);
-    TOLVAN_ENC_MASKS(s, 0, topBits64);
-    m[c] = finishMasks(r);
+    const __m512i b0 = _mm512_loadu_si512(p), b1 = _mm512_loadu_si512(p + 1), b2 = _mm512_loadu_si512(p + 2);
+    const __m512i n0 = _mm512_loadu_si512(p + 3), n1 = _mm512_loadu_si512(p + 4), n2 = _mm512_loadu_si512(p + 5);
+    const __mmask64 tamil = tamilAt(b0, b1, b2), next = tamilAt(n0, n1, n2);
+    const __m512i c0 = codeOf(b1, b2), c1 = codeOf(n1, n2);
+    __m512i col = _mm512_maskz_sub_epi8(next & within(c1, 0x3E, 0x4D), c1, byte(0x3D));
+    col = _mm512_mask_mov_epi8(col, next & _mm512_cmpeq_epi8_mask(c1, byte(0x57)), byte(kEncColAuLength));
+    const __mmask64 high = _mm512_movepi8_mask(b0);
+    const __m512i unit = _mm512_mask_mov_epi8(b0, high, _mm512_or_si512(c0, byte(0x80)));
+    // unit * 32 + col as 16-bit values: low bytes, high bytes, interleaved
+    // (per 128-bit lane) and the lanes put back in order.
+    const __m512i low = _mm512_ternarylogic_epi32(byte(0xE0), _mm512_slli_epi16(unit, 5), col, 0xCA);
+    const __m512i hi = _mm512_and_si512(_mm512_srli_epi16(unit, 3), byte(0x1F));
+    const __m512i a = _mm512_unpacklo_epi8(low, hi), b = _mm512_unpackhi_epi8(low, hi);
+    _mm512_storeu_si512(idx, _mm512_permutex2var_epi64(a, lowLanes, b));
+    _mm512_storeu_si512(idx + 32, _mm512_permutex2var_epi64(a, highLanes, b));
+    EncMasks r;
+    r.ascii = ~high;
+    r.tamil = tamil;
+    r.cons = tamil & within(c0, 0x15, 0x39);
+    r.sign = tamil & (within(c0, 0x3E, 0x4D) | _mm512_cmpeq_epi8_mask(c0, byte(0x57)));
+    r.pulli = tamil & _mm512_cmpeq_epi8_mask(c0, byte(0x4D));
+    r.ssaRa = tamil & (_mm512_cmpeq_epi8_mask(c0, byte(0x37)) | _mm512_cmpeq_epi8_mask(c0, byte(0x30)));
+    m[c] = r;
   }
 }
+#undef TOLVAN_AVX512_TARGET
 
 // A chunk's letters at once. Each letter's bytes are worked out at its
 // start from the tables (byte permutes over 128 and 64 entries); the first
