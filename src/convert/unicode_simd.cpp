@@ -1,7 +1,9 @@
-// Vector code of the TSCII <-> Unicode codec: the classifying pass of the
-// TSCII decoder (see unicode_simd.h), written once over GCC/Clang vector
-// types and compiled for each vector width with the processor features of
-// its level; and which level runs, chosen once from the processor.
+// Vector code of the TSCII <-> Unicode codec: the classifying passes of the
+// TSCII decoder and of the UTF-8 encoder (see unicode_simd.h), written once
+// over GCC/Clang vector types and compiled for each vector width with the
+// processor features of its level (AVX-512 with its own mask-register
+// version of the encoder's pass); the encoder's letter writer for AVX-512
+// VBMI2; and which level runs, chosen once from the processor.
 #include "convert/unicode_simd.h"
 
 #include <algorithm>
