@@ -917,31 +917,26 @@ constexpr unicode_simd::EncLetterTables makeLetterTables() {
     switch (e.kind) {
       case kEncConsonant: {
         const Consonant& c = kConsonants[e.b1];
-        t.live[code] = c.live;
-        t.dead[code] = c.dead;
+        t.main[code] = c.live;
+        t.alt[code] = c.dead;
         t.u[code] = c.u;
         t.uu[code] = c.uu;
-        t.kind[code] = kEncKindCons;
         break;
       }
       case kEncByte:
-        t.first[code] = e.b1;
-        if (code == idx(0x0B92)) t.kind[code] = kEncKindVowelO;
-        break;
       case kEncPost:
-        t.first[code] = e.b1;
+        t.main[code] = e.b1;
         break;
       case kEncTwoPart:
-        t.first[code] = e.b1;
-        t.second[code] = e.b2;
+        t.main[code] = e.b1;
+        t.alt[code] = e.b2;
         break;
       default:
-        t.kind[code] = kEncKindStop;  // not in TSCII, a lone prefix sign or pulli
-        break;
+        break;  // not in TSCII, a lone prefix sign or pulli: main 0
     }
   }
-  t.live[kEncKssaCode] = kConsonants[kKssa].live;
-  t.dead[kEncKssaCode] = kConsonants[kKssa].dead;
+  t.main[kEncKssaCode] = kConsonants[kKssa].live;
+  t.alt[kEncKssaCode] = kConsonants[kKssa].dead;
   for (int col = 1; col < 64; ++col) {
     const int s = signOfCol(col);
     if (s < 0) continue;

@@ -288,18 +288,24 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
   const __mmask64 ascii = ~_mm512_movepi8_mask(unit) & ~special;
   const __m512i code = _mm512_mask_mov_epi8(_mm512_and_si512(unit, _mm512_set1_epi8(0x7F)), kssa,
                                             _mm512_set1_epi8(kEncKssaCode));
-  const __m512i kind = byCode(t.kind, code);
+  const __m512i main = byCode(t.main, code);
   const __m512i sel = byCol(t.sel, col);
-  const __mmask64 cons = (has(kind, kEncKindCons) & ~special & ~ascii) | kssa;
-  const __mmask64 other = ~ascii & ~special & ~cons;
+  const __mmask64 tamil = ~ascii & ~special;
+  const __mmask64 cons = (tamil & _mm512_cmple_epu8_mask(_mm512_sub_epi8(code, _mm512_set1_epi8(0x15)),
+                                                         _mm512_set1_epi8(0x39 - 0x15))) |
+                         kssa;
+  const __mmask64 other = tamil & ~cons;
   const __mmask64 stop =
-      starts & ((cons & has(sel, kEncSelHole)) |
-                (other & (has(kind, kEncKindStop) | (has(kind, kEncKindVowelO) & has(sel, kEncSelAuLength)))) |
+      starts & ((tamil & ~_mm512_test_epi8_mask(main, main)) |
+                (tamil & _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(kEncKssaCode))) |  // U+0B96 itself
+                (cons & has(sel, kEncSelHole)) |
+                (other & _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(0x12)) & has(sel, kEncSelAuLength)) |
                 (sri & ~has(sel, kEncSelIi)));
   if (stop) return -1;
 
   // Consonants: the form, then the sign's parts around it.
-  __m512i form = _mm512_mask_mov_epi8(byCode(t.live, code), has(sel, kEncSelPulli), byCode(t.dead, code));
+  const __m512i alt = byCode(t.alt, code);
+  __m512i form = _mm512_mask_mov_epi8(main, has(sel, kEncSelPulli), alt);
   __m512i post = byCol(t.post, col);
   const __m512i zero = _mm512_setzero_si512();
   const __m512i uForm = byCode(t.u, code), uuForm = byCode(t.uu, code);
@@ -315,10 +321,10 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
   const __m512i pre = byCol(t.pre, col);
   const __mmask64 hasPre = _mm512_test_epi8_mask(pre, pre);
 
-  __m512i first = _mm512_mask_mov_epi8(unit, other, byCode(t.first, code));
+  __m512i first = _mm512_mask_mov_epi8(unit, other, main);
   first = _mm512_mask_mov_epi8(first, sri, _mm512_set1_epi8(static_cast<char>(0x82)));
   first = _mm512_mask_mov_epi8(first, cons, _mm512_mask_mov_epi8(form, hasPre, pre));
-  const __m512i second = _mm512_mask_mov_epi8(_mm512_maskz_mov_epi8(other, byCode(t.second, code)), cons,
+  const __m512i second = _mm512_mask_mov_epi8(_mm512_maskz_mov_epi8(other, alt), cons,
                                               _mm512_mask_mov_epi8(post, hasPre, form));
   const __m512i third = _mm512_maskz_mov_epi8(cons & hasPre, post);
 

@@ -80,18 +80,18 @@ EncClassifyFn UnicodeClassifier(BridgeLevel level);
 // Tamil code (U+0B80 + code; code kEncKssaCode stands for the conjunct
 // k.ssa) and by the column of the character after. A letter is, for a
 // consonant, [pre] form [post], the form its live byte unless the column
-// says otherwise; for any other Tamil character first [second]; for ASCII
-// the byte; and for the ligature sri its byte.
+// says otherwise; for any other Tamil character main [alt]; for ASCII the
+// byte; and for the ligature sri its byte. A Tamil code with main 0 starts
+// no letter that the vector path writes.
 constexpr int kEncKssaCode = 0x16;  // not a character: only the vector path's name for k.ssa
-constexpr uint8_t kEncKindCons = 1, kEncKindStop = 2, kEncKindVowelO = 4;
 constexpr uint8_t kEncSelPulli = 1, kEncSelU = 2, kEncSelUu = 4, kEncSelI = 8, kEncSelIi = 16, kEncSelHole = 32,
                   kEncSelAuLength = 64;
 struct alignas(64) EncLetterTables {
-  uint8_t live[128], dead[128], u[128], uu[128];  // a consonant's forms (u, uu: 0 when it has none)
-  uint8_t first[128], second[128];                // any other Tamil character's bytes (0: none)
-  uint8_t kind[128];                              // kEncKind* bits
-  uint8_t pre[64], post[64];                      // by column: the sign's parts around a consonant
-  uint8_t sel[64];                                // by column: kEncSel* bits
+  uint8_t main[128];    // a consonant's live form; any other character's (first) byte
+  uint8_t alt[128];     // a consonant's dead form; the second byte of a two-part sign
+  uint8_t u[128], uu[128];  // a consonant's u and uu forms (0 when it has none)
+  uint8_t pre[64], post[64];  // by column: the sign's parts around a consonant
+  uint8_t sel[64];            // by column: kEncSel* bits
 };
 
 // Writes the letters of a chunk: for each set bit k of `starts`, in order,

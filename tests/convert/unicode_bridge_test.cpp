@@ -694,7 +694,7 @@ TEST_P(BridgeLevels, Utf8EdgeCasesAtEveryPlaceInAChunk) {
       {"lone signs", utf8(U" \u0BBE\u0BCA \u0BD7\u0B85\u0BC1\u0B95\u0BBF\u0BBE\u0B95\u0BCA\u0BCC")},
       {"lone prefix sign and pulli", utf8(U" \u0BC6\u0B95\u0B85\u0BCD\u0BC8 \u0BC7\u0B95\u0BCD\u0BB7")},
       {"u, uu, tti and ttii forms", utf8(U"\u0B95\u0BC1\u0B99\u0BC2\u0B9F\u0BBF\u0B9F\u0BC0\u0B9C\u0BC1\u0BB9\u0BC2")},
-      {"Tamil not in TSCII", utf8(U"\u0B95\u0BB6\u0B80\u0B95\u0BC4\u0B95\u0BC5\u0BB6\u0BBE\u0B95\u0BC9")},
+      {"Tamil not in TSCII", utf8(U"\u0B95\u0BB6\u0B80\u0B95\u0BC4\u0B95\u0BC5\u0BB6\u0BBE\u0B95\u0BC9\u0B96\u0BC6\u0B96")},
       {"other characters", utf8(U"\u00E9\u25CC\u0BC6\u2018\u0B95\u2019\uF0A0\uFEFF\U0001F600\u00A9")},
       {"malformed UTF-8", std::string("\xE0\xAE \xE0\xAE\x41\x80\xF0\xE0\xAE\x95\xE0\x80\x80\xE0\xAF")},
       {"ASCII run", std::string(130, 'a') + utf8(U"\u0B95\u0BCA")},
