@@ -1165,62 +1165,66 @@ struct Encoder {
         if (m.ssaRa & ((m.pulli << 3) | (masks[j - 1].pulli >> 61))) [[unlikely]]
           conjuncts(p, from, base + kB * j, masks[j - 1], m, slots + kB * j, out[j], out[j - 1]);
       }
-      for (int j = 0; j < batch; ++j, base += kB) {
-        const EncMasks& cur = masks[j];
-        const EncMasks& prev = j ? masks[j - 1] : before;
-        const uint16_t* here = slots + kB * j;
+      // The letter starts of each chunk, up to one that is all ASCII or has
+      // a byte the vector path does not take.
+      uint64_t starts[kBatch];
+      int clean = 0;
+      bool ascii = false;
+      for (; clean < batch; ++clean) {
+        const EncMasks& cur = masks[clean];
+        const EncMasks& prev = clean ? masks[clean - 1] : before;
         if (cur.ascii == ~uint64_t{0}) {
-          std::memcpy(w, p + base, kB);
-          w += kB;
-          stopped = base + kB;
-          wp = w;
-          return stopped;
+          ascii = true;
+          break;
         }
         const uint64_t covered = cur.tamil | cur.tamil << 1 | cur.tamil << 2 | prev.tamil >> 62 | prev.tamil >> 63;
-        if (~(cur.ascii | covered)) {
-          stopped = base + kB;
-          wp = w;
-          return end;
-        }
-        const uint64_t signs = (((cur.cons << 3) | (prev.cons >> 61)) & cur.sign) | out[j];
-        const uint64_t starts = (cur.ascii | cur.tamil) & ~signs;
-        char* const w0 = w;
-        if (emitter) {
-          const long written = emitter(here, starts, kEncEmit.out.data(), kEncLetters, w);
-          if (written < 0) {
-            stopped = base + kB;
-            wp = w0;
-            return end;
+        if (~(cur.ascii | covered)) break;
+        const uint64_t signs = (((cur.cons << 3) | (prev.cons >> 61)) & cur.sign) | out[clean];
+        starts[clean] = (cur.ascii | cur.tamil) & ~signs;
+      }
+      int done = 0;
+      if (emitter) {
+        w += emitter(slots, starts, clean, kEncEmit.out.data(), kEncLetters, w, done);
+      } else {
+        for (; done < clean; ++done) {
+          const uint16_t* here = slots + kB * done;
+          char* const w0 = w;
+          uint64_t todo = starts[done];
+          while (todo) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctzll(todo));
+            todo &= todo - 1;
+            const uint32_t e = kEncEmit.out[here[k]];
+            if (e & kEncStop) [[unlikely]] {
+              todo = ~uint64_t{0};
+              break;
+            }
+            std::memcpy(w, &e, 4);
+            w += e >> 24;
           }
-          w += written;
-          if (starts) {
-            const unsigned k = 63u - static_cast<unsigned>(__builtin_clzll(starts));
-            end = base + k + kEncEmit.used[here[k]];
-          }
-          continue;
-        }
-        uint64_t todo = starts;
-        while (todo) {
-          const unsigned k = static_cast<unsigned>(__builtin_ctzll(todo));
-          todo &= todo - 1;
-          const uint32_t e = kEncEmit.out[here[k]];
-          if (e & kEncStop) [[unlikely]] {
-            todo = ~uint64_t{0};
+          if (todo) {
+            w = w0;
             break;
           }
-          std::memcpy(w, &e, 4);
-          w += e >> 24;
-        }
-        if (todo) {
-          stopped = base + kB;
-          wp = w0;
-          return end;
-        }
-        if (starts) {
-          const unsigned k = 63u - static_cast<unsigned>(__builtin_clzll(starts));
-          end = base + k + kEncEmit.used[here[k]];
         }
       }
+      for (int j = done - 1; j >= 0; --j) {
+        if (!starts[j]) continue;
+        const unsigned k = 63u - static_cast<unsigned>(__builtin_clzll(starts[j]));
+        end = base + kB * j + k + kEncEmit.used[slots[kB * j + k]];
+        break;
+      }
+      if (done < batch) {
+        const size_t at = base + kB * done;  // the first chunk not written
+        stopped = at + kB;
+        if (done == clean && ascii) {
+          std::memcpy(w, p + at, kB);
+          w += kB;
+          end = stopped;
+        }
+        wp = w;
+        return end;
+      }
+      base += kB * batch;
       before = masks[batch - 1];
       masks[0] = masks[batch];
       out[0] = out[batch];

@@ -273,8 +273,9 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
 [[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __mmask64 has(__m512i v, uint8_t bits) {
   return _mm512_test_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(bits)));
 }
-[[gnu::target(TOLVAN_VBMI_TARGET)]] long encEmitVbmi(const uint16_t* idx, uint64_t starts, const uint32_t* entries,
-                                                     const EncLetterTables& t, char* w) {
+[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline long emitChunk(const uint16_t* idx, uint64_t starts,
+                                                                              const uint32_t* entries,
+                                                                              const EncLetterTables& t, char* w) {
   const __m512i i0 = _mm512_loadu_si512(idx), i1 = _mm512_loadu_si512(idx + 32);
   const __m512i u0 = _mm512_srli_epi16(i0, 5), u1 = _mm512_srli_epi16(i1, 5);
   const __m512i low5 = _mm512_set1_epi16(kEncCols - 1);
@@ -348,6 +349,19 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
     w += e >> 24;
   }
   return w - w0;
+}
+[[gnu::target(TOLVAN_VBMI_TARGET)]] size_t encEmitVbmi(const uint16_t* idx, const uint64_t* starts, int chunks,
+                                                       const uint32_t* entries, const EncLetterTables& t, char* w,
+                                                       int& done) {
+  char* const w0 = w;
+  int c = 0;
+  for (; c < chunks; ++c) {
+    const long n = emitChunk(idx + kBlock * c, starts[c], entries, t, w);
+    if (n < 0) break;
+    w += n;
+  }
+  done = c;
+  return static_cast<size_t>(w - w0);
 }
 #undef TOLVAN_VBMI_TARGET
 #endif

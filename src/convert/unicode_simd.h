@@ -3,6 +3,7 @@
 // unicode_stream.h. Tests, the fuzz target and the benchmark force each level
 // through SetBridgeLevel to compare it with the scalar code.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -94,14 +95,15 @@ struct alignas(64) EncLetterTables {
   uint8_t sel[64];            // by column: kEncSel* bits
 };
 
-// Writes the letters of a chunk: for each set bit k of `starts`, in order,
-// the letter of entries[idx[k]] (bytes 0..2 the TSCII, byte 3 its length, or
-// the top bit set for a letter that the vector path does not write).
-// Returns the bytes written from w, or -1 when a letter has the top bit (the
-// bytes from w are then anything). Writes up to 64 bytes past what it
-// returns.
-using EncEmitFn = long (*)(const uint16_t* idx, uint64_t starts, const uint32_t* entries, const EncLetterTables& t,
-                           char* w);
+// Writes the letters of `chunks` chunks one after the other: chunk c has
+// its entries at idx + 64 * c and its letter starts in starts[c]; each
+// letter is that of entries[idx[k]] (bytes 0..2 the TSCII, byte 3 its
+// length, or the top bit set for a letter that the vector path does not
+// write). Stops before the first chunk with such a letter; `done` is the
+// number of chunks written. Returns the bytes written from w, and writes up
+// to 64 bytes past them.
+using EncEmitFn = size_t (*)(const uint16_t* idx, const uint64_t* starts, int chunks, const uint32_t* entries,
+                             const EncLetterTables& t, char* w, int& done);
 // nullptr where the letters are written one at a time by the caller.
 EncEmitFn UnicodeEmitter(BridgeLevel level);
 
