@@ -127,8 +127,8 @@ void BM_TsciiToUnicode(benchmark::State& state) {
 BENCHMARK(BM_TsciiToUnicode)->Unit(benchmark::kMillisecond);
 
 // The same at each level of vector code this processor has (0 scalar, 1 SSE2,
-// 2 AVX2, 3 AVX-512); the plain benchmark above runs the level chosen at run
-// time.
+// 2 AVX2, 3 AVX-512, 4 AVX-512 VBMI2); the plain benchmark above runs the
+// level chosen at run time.
 void BM_TsciiToUnicodeAt(benchmark::State& state) {
   const auto level = static_cast<BridgeLevel>(state.range(0));
   if (tolvan::unicode_simd::SetBridgeLevel(level) != level && tolvan::unicode_simd::ActiveBridgeLevel() != level) {
@@ -139,7 +139,7 @@ void BM_TsciiToUnicodeAt(benchmark::State& state) {
   BM_TsciiToUnicode(state);
   tolvan::unicode_simd::SetBridgeLevel(best());
 }
-BENCHMARK(BM_TsciiToUnicodeAt)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TsciiToUnicodeAt)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 void BM_UnicodeToTscii(benchmark::State& state) {
   const std::string& in = texts().utf8;
@@ -156,6 +156,19 @@ void BM_UnicodeToTscii(benchmark::State& state) {
   reportVsIconv(state, in.size(), threadSeconds() - t0, best, ref);
 }
 BENCHMARK(BM_UnicodeToTscii)->Unit(benchmark::kMillisecond);
+
+// And at each level, as for TSCII -> Unicode.
+void BM_UnicodeToTsciiAt(benchmark::State& state) {
+  const auto level = static_cast<BridgeLevel>(state.range(0));
+  if (tolvan::unicode_simd::SetBridgeLevel(level) != level && tolvan::unicode_simd::ActiveBridgeLevel() != level) {
+    state.SkipWithError("level not available on this processor");
+    return;
+  }
+  state.SetLabel(tolvan::unicode_simd::BridgeLevelName(level));
+  BM_UnicodeToTscii(state);
+  tolvan::unicode_simd::SetBridgeLevel(best());
+}
+BENCHMARK(BM_UnicodeToTsciiAt)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 // The references themselves, so the report shows their throughput too.
 void BM_IconvTsciiToUtf8(benchmark::State& state) {

@@ -794,6 +794,180 @@ inline uint32_t load32(const uint8_t* p) {
   return x;
 }
 
+// Vector path of the encoder (unicode_simd.h classifies 64-byte chunks).
+// Every character that starts a letter writes the TSCII of the whole letter
+// from kEncEmit, looked up by its unit and the column of the character after
+// it (idx = unit * 32 + col): a consonant takes the sign after it along
+// (prefix part, its own form, post part), so that sign writes nothing and
+// is left out of the chunk's letter starts. The conjunct k.ssa and the
+// ligature sri are written at their ssa or ra (units kUnitKssa, kUnitSri),
+// their first two characters left out. What the table cannot write as the
+// scalar code does (a character not in TSCII, a lone prefix sign or pulli,
+// the vowel o before the au length mark) is marked kEncStop, and the chunk
+// goes to the scalar code instead.
+constexpr uint32_t kEncStop = 0x80000000u;
+constexpr int kUnitKssa = 256, kUnitSri = 257, kEncUnits = 258;
+constexpr int kEncSlots = kEncUnits * unicode_simd::kEncCols;
+
+struct EncEmit {
+  std::array<uint32_t, kEncSlots> out{};  // bytes 0..2 the TSCII, byte 3 its length (or kEncStop)
+  std::array<uint8_t, kEncSlots> used{};  // input bytes the letter takes
+};
+
+constexpr uint32_t packBytes(std::initializer_list<uint8_t> bytes) {
+  uint32_t v = 0;
+  uint32_t n = 0;
+  for (uint8_t b : bytes) v |= static_cast<uint32_t>(b) << (8 * n++);
+  return v | n << 24;
+}
+
+// The Tamil code of the sign in column col, or -1 for no sign.
+constexpr int signOfCol(int col) {
+  if (col == unicode_simd::kEncColAuLength) return idx(kAuLength);
+  return col >= 1 && col <= 16 ? 0x3D + col : -1;
+}
+
+// Consonant ci with the character in column col after it, as consonant()
+// writes it.
+constexpr void consonantSlot(EncEmit& t, int slot, int ci, int col) {
+  const Consonant& c = kConsonants[ci];
+  const int s = signOfCol(col);
+  t.used[slot] = 6;
+  if (s < 0) {
+    t.out[slot] = packBytes({c.live});
+    t.used[slot] = 3;
+    return;
+  }
+  const EncEntry& e = kEnc[s];
+  switch (e.kind) {
+    case kEncPulli:
+      t.out[slot] = packBytes({c.dead});
+      return;
+    case kEncPost:
+      if (e.b1 == kByteU && c.u)
+        t.out[slot] = packBytes({c.u});
+      else if (e.b1 == kByteUu && c.uu)
+        t.out[slot] = packBytes({c.uu});
+      else if (ci == kTta && (e.b1 == kByteI || e.b1 == kByteIi))
+        t.out[slot] = packBytes({e.b1 == kByteI ? kByteTti : kByteTtii});
+      else
+        t.out[slot] = packBytes({c.live, e.b1});
+      return;
+    case kEncPrefix:
+      t.out[slot] = packBytes({e.b1, c.live});
+      return;
+    case kEncTwoPart:
+      t.out[slot] = packBytes({e.b1, c.live, e.b2});
+      return;
+    default:
+      t.out[slot] = kEncStop;  // a character not in TSCII after it
+      return;
+  }
+}
+
+constexpr EncEmit makeEncodeEmit() {
+  EncEmit t{};
+  for (int unit = 0; unit < kEncUnits; ++unit) {
+    for (int col = 0; col < unicode_simd::kEncCols; ++col) {
+      const int slot = unit * unicode_simd::kEncCols + col;
+      t.out[slot] = kEncStop;
+      t.used[slot] = 3;
+      if (unit < 0x80) {
+        t.out[slot] = packBytes({static_cast<uint8_t>(unit)});
+        t.used[slot] = 1;
+      } else if (unit == kUnitKssa) {
+        consonantSlot(t, slot, kKssa, col);
+      } else if (unit == kUnitSri) {
+        if (signOfCol(col) == idx(kSignIi)) {
+          t.out[slot] = packBytes({kByteSri});
+          t.used[slot] = 6;
+        }
+      } else {
+        const int code = unit - 0x80;
+        const EncEntry& e = kEnc[code];
+        switch (e.kind) {
+          case kEncByte:
+            if (!(code == idx(0x0B92) && col == unicode_simd::kEncColAuLength)) t.out[slot] = packBytes({e.b1});
+            break;
+          case kEncConsonant:
+            consonantSlot(t, slot, e.b1, col);
+            break;
+          case kEncPost:  // signs here have no consonant before them
+            t.out[slot] = packBytes({e.b1});
+            break;
+          case kEncTwoPart:
+            t.out[slot] = packBytes({e.b1, e.b2});
+            break;
+          default:
+            break;  // not in TSCII, a lone prefix sign or pulli
+        }
+      }
+    }
+  }
+  return t;
+}
+constexpr EncEmit kEncEmit = makeEncodeEmit();
+
+// The same letters in pieces, for the level that writes a chunk at once.
+constexpr unicode_simd::EncLetterTables makeLetterTables() {
+  using namespace unicode_simd;
+  EncLetterTables t{};
+  for (int code = 0; code < 128; ++code) {
+    const EncEntry& e = kEnc[code];
+    switch (e.kind) {
+      case kEncConsonant: {
+        const Consonant& c = kConsonants[e.b1];
+        t.main[code] = c.live;
+        t.alt[code] = c.dead;
+        t.u[code] = c.u;
+        t.uu[code] = c.uu;
+        break;
+      }
+      case kEncByte:
+      case kEncPost:
+        t.main[code] = e.b1;
+        break;
+      case kEncTwoPart:
+        t.main[code] = e.b1;
+        t.alt[code] = e.b2;
+        break;
+      default:
+        break;  // not in TSCII, a lone prefix sign or pulli: main 0
+    }
+  }
+  t.main[kEncKssaCode] = kConsonants[kKssa].live;
+  t.alt[kEncKssaCode] = kConsonants[kKssa].dead;
+  for (int col = 1; col < 64; ++col) {
+    const int s = signOfCol(col);
+    if (s < 0) continue;
+    const EncEntry& e = kEnc[s];
+    switch (e.kind) {
+      case kEncPost:
+        t.post[col] = e.b1;
+        t.sel[col] = e.b1 == kByteU ? kEncSelU : e.b1 == kByteUu ? kEncSelUu : e.b1 == kByteI ? kEncSelI
+                     : e.b1 == kByteIi ? kEncSelIi : 0;
+        if (col == kEncColAuLength) t.sel[col] = kEncSelAuLength;
+        break;
+      case kEncPrefix:
+        t.pre[col] = e.b1;
+        break;
+      case kEncTwoPart:
+        t.pre[col] = e.b1;
+        t.post[col] = e.b2;
+        break;
+      case kEncPulli:
+        t.sel[col] = kEncSelPulli;
+        break;
+      default:
+        t.sel[col] = kEncSelHole;
+        break;
+    }
+  }
+  return t;
+}
+constexpr unicode_simd::EncLetterTables kEncLetters = makeLetterTables();
+static_assert(kEnc[unicode_simd::kEncKssaCode].kind == kEncNone, "the name of k.ssa is no character");
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 // Returns the length of the sequence at p[0, n), or 0 when p[0] does not
 // start a valid one.
@@ -928,6 +1102,138 @@ struct Encoder {
     }
   }
 
+  // k.ssa and sri in a chunk at `base` (masks m, the chunk before: mp):
+  // each ends at a ssa or ra with pulli before it; the character before the
+  // pulli decides (never one before `from`, where the vector run began).
+  // Changes the unit of the ssa or ra and adds the first two characters to
+  // the left-out masks of this chunk and the one before.
+  [[gnu::noinline]] static void conjuncts(const uint8_t* p, size_t from, size_t base, const unicode_simd::EncMasks& mp,
+                                          const unicode_simd::EncMasks& m, uint16_t* slots, uint64_t& outHere,
+                                          uint64_t& outBefore) {
+    for (uint64_t c = m.ssaRa & ((m.pulli << 3) | (mp.pulli >> 61)); c; c &= c - 1) {
+      const unsigned k = static_cast<unsigned>(__builtin_ctzll(c));
+      if (base + k < from + 6) continue;
+      const uint8_t* q = p + base + k;
+      const bool kssa = q[2] == 0xB7 && q[-6] == 0xE0 && q[-5] == 0xAE && q[-4] == 0x95;
+      const bool sri = q[2] == 0xB0 && q[-6] == 0xE0 && q[-5] == 0xAE && q[-4] == 0xB8 && q[3] == 0xE0 &&
+                       q[4] == 0xAF && q[5] == 0x80;
+      if (!kssa && !sri) continue;
+      slots[k] = static_cast<uint16_t>((kssa ? kUnitKssa : kUnitSri) * unicode_simd::kEncCols +
+                                       (slots[k] & (unicode_simd::kEncCols - 1)));
+      for (unsigned d : {3u, 6u}) {
+        if (k >= d)
+          outHere |= uint64_t{1} << (k - d);
+        else
+          outBefore |= uint64_t{1} << (64 + k - d);
+      }
+    }
+  }
+
+  // Converts 64-byte chunks from `from` (a letter start; nothing before it
+  // matters) while each chunk and the next are in p[0, n) and the chunk
+  // starts no letter at or after `limit`. Returns where the last letter
+  // written ends. A chunk with a byte that is neither ASCII nor part of a
+  // Tamil character, or with a letter the table marks kEncStop, is not
+  // written: `stopped` is then the end of that chunk, for the scalar code to
+  // reach before the next vector run. A chunk of ASCII alone is copied and
+  // ends the run (stopped is its end), so that the scalar code copies the
+  // rest of a long ASCII stretch. Otherwise `stopped` is 0.
+  static size_t vectorRun(unicode_simd::EncClassifyFn classify, unicode_simd::EncEmitFn emitter, const uint8_t* p,
+                          size_t from, size_t n, size_t limit, char*& wp, size_t& stopped) {
+    using unicode_simd::EncMasks;
+    constexpr size_t kB = unicode_simd::kBlock;
+    // Chunks are classified kBatch at a time, each one ahead of the chunk
+    // written; the last classified becomes the first of the next batch.
+    constexpr int kBatch = 8;
+    alignas(64) uint16_t slots[(kBatch + 1) * kB];
+    EncMasks masks[kBatch + 1];
+    uint64_t out[kBatch + 1] = {};  // letter starts of k.ssa and sri left out, per chunk
+    EncMasks before{};              // the chunk before masks[0]
+    uint64_t none = 0;
+    char* w = wp;
+    size_t base = from, end = from;
+    stopped = 0;
+    classify(p + base, 1, slots, masks);
+    conjuncts(p, from, base, before, masks[0], slots, out[0], none);
+    for (;;) {
+      if (base + kB > limit || base + 2 * kB + 8 > n) break;
+      const int batch = static_cast<int>(std::min<size_t>({kBatch, (limit - base) / kB, (n - base - 8) / kB - 1}));
+      classify(p + base + kB, batch, slots + kB, masks + 1);
+      for (int j = 1; j <= batch; ++j) {
+        out[j] = 0;
+        const EncMasks& m = masks[j];
+        if (m.ssaRa & ((m.pulli << 3) | (masks[j - 1].pulli >> 61))) [[unlikely]]
+          conjuncts(p, from, base + kB * j, masks[j - 1], m, slots + kB * j, out[j], out[j - 1]);
+      }
+      // The letter starts of each chunk, up to one that is all ASCII or has
+      // a byte the vector path does not take.
+      uint64_t starts[kBatch];
+      int clean = 0;
+      bool ascii = false;
+      for (; clean < batch; ++clean) {
+        const EncMasks& cur = masks[clean];
+        const EncMasks& prev = clean ? masks[clean - 1] : before;
+        if (cur.ascii == ~uint64_t{0}) {
+          ascii = true;
+          break;
+        }
+        const uint64_t covered = cur.tamil | cur.tamil << 1 | cur.tamil << 2 | prev.tamil >> 62 | prev.tamil >> 63;
+        if (~(cur.ascii | covered)) break;
+        const uint64_t signs = (((cur.cons << 3) | (prev.cons >> 61)) & cur.sign) | out[clean];
+        starts[clean] = (cur.ascii | cur.tamil) & ~signs;
+      }
+      int done = 0;
+      if (emitter) {
+        w += emitter(slots, starts, clean, kEncEmit.out.data(), kEncLetters, w, done);
+      } else {
+        for (; done < clean; ++done) {
+          const uint16_t* here = slots + kB * done;
+          char* const w0 = w;
+          uint64_t todo = starts[done];
+          while (todo) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctzll(todo));
+            todo &= todo - 1;
+            const uint32_t e = kEncEmit.out[here[k]];
+            if (e & kEncStop) [[unlikely]] {
+              todo = ~uint64_t{0};
+              break;
+            }
+            std::memcpy(w, &e, 4);
+            w += e >> 24;
+          }
+          if (todo) {
+            w = w0;
+            break;
+          }
+        }
+      }
+      for (int j = done - 1; j >= 0; --j) {
+        if (!starts[j]) continue;
+        const unsigned k = 63u - static_cast<unsigned>(__builtin_clzll(starts[j]));
+        end = base + kB * j + k + kEncEmit.used[slots[kB * j + k]];
+        break;
+      }
+      if (done < batch) {
+        const size_t at = base + kB * done;  // the first chunk not written
+        stopped = at + kB;
+        if (done == clean && ascii) {
+          std::memcpy(w, p + at, kB);
+          w += kB;
+          end = stopped;
+        }
+        wp = w;
+        return end;
+      }
+      base += kB * batch;
+      before = masks[batch - 1];
+      masks[0] = masks[batch];
+      out[0] = out[batch];
+      std::memcpy(slots, slots + kB * batch, kB * sizeof slots[0]);
+    }
+    wp = w;
+    return end;
+  }
+
   // Converts p[0, n), appending to s. When `final` is false, stops before a
   // character whose followers have not all arrived; returns the bytes consumed.
   size_t run(const uint8_t* p, size_t n, bool final, std::string& s) {
@@ -936,14 +1242,29 @@ struct Encoder {
     char* w = begin(s, n).w;
     uint8_t lonePrefix = st.lonePrefix;  // the last byte written is this lone prefix sign
     size_t i = 0;
+    // Chunks of 64 bytes go through the vector path where the processor has
+    // one; a chunk it cannot write is left to the code below up to its end.
+    const unicode_simd::BridgeLevel level = unicode_simd::ActiveBridgeLevel();
+    const unicode_simd::EncClassifyFn classify = unicode_simd::UnicodeClassifier(level);
+    const unicode_simd::EncEmitFn emitter = unicode_simd::UnicodeEmitter(level);
+    size_t scalarUntil = 0;
     while (i < limit) {
+      if (classify && !lonePrefix && i >= scalarUntil && i + unicode_simd::kBlock <= limit &&
+          i + 2 * unicode_simd::kBlock + 8 <= n && (load32(p + i) | load32(p + i + 4)) & 0x80808080u) {
+        size_t stopped = 0;
+        i = vectorRun(classify, emitter, p, i, n, limit, w, stopped);
+        scalarUntil = stopped ? stopped : n;
+        continue;
+      }
       // Fast path: a run of Tamil characters whose table entries need no
       // further look. It reads up to eight bytes ahead (runEnd), and takes a
       // consonant only with room for its sign to follow here too (consEnd):
-      // the sign's entry assumes the consonant wrote its part.
+      // the sign's entry assumes the consonant wrote its part. It ends where
+      // the vector path may take over.
       if (!lonePrefix && n >= 11 && limit > 3) {
-        const size_t runEnd = std::min(n - 7, limit);
-        const size_t consEnd = std::min(n - 10, limit - 3);
+        const size_t stopAt = classify && i < scalarUntil ? std::min(limit, scalarUntil) : limit;
+        const size_t runEnd = std::min(n - 7, stopAt);
+        const size_t consEnd = std::min(n - 10, stopAt - 3);
         unsigned prevCls = kPrevOther;  // a run starts after a non-Tamil character or a whole letter
         unsigned t = i < runEnd ? tamilIndex(load32(p + i)) : 128;
         while (i < runEnd) {

@@ -3,6 +3,7 @@
 // unicode_stream.h. Tests, the fuzz target and the benchmark force each level
 // through SetBridgeLevel to compare it with the scalar code.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,7 @@ enum class BridgeLevel : uint8_t {
   Sse2,    // 16-byte vectors (every x86-64 processor)
   Avx2,    // 32-byte vectors
   Avx512,  // 64-byte vectors (AVX-512BW)
+  Avx512Vbmi2,  // and byte permutes and compression (AVX-512 VBMI, VBMI2): the encoder writes a chunk at once
 };
 
 const char* BridgeLevelName(BridgeLevel level);
@@ -49,5 +51,60 @@ constexpr int kEmitEntries = kSignRows * 256 + 1;  // rows, then kAbsorbed
 using ClassifyFn = bool (*)(const uint8_t* p, uint16_t* idx, uint8_t* flags);
 // nullptr for Scalar.
 ClassifyFn TsciiClassifier(BridgeLevel level);
+
+// --- Unicode -> TSCII, the classifying pass --------------------------------
+//
+// A chunk is 64 bytes of UTF-8 p[0, 64); the pass reads up to p[69]. A Tamil
+// character here is E0 AE/AF xx (xx a continuation byte) and its code is its
+// offset in U+0B80..U+0BFF. For each byte k it writes
+//   idx[k] = unit * 32 + col, unit = p[k] for an ASCII byte, 128 + the code
+//   of the Tamil character starting at k, anything for other bytes; col is
+//   the column of the character at k+3 as a vowel sign after a consonant:
+//   code - 0x3D for U+0BBE..U+0BCD, 17 for the au length mark, 0 otherwise
+//   (not Tamil, not a sign);
+// and bit masks over the 64 bytes: ASCII bytes, starts of Tamil characters,
+// and among those starts: consonants (and holes among them, U+0B95..U+0BB9),
+// vowel signs (U+0BBE..U+0BCD and U+0BD7), pulli, and ssa or ra (which may
+// end the conjunct k.ssa or the ligature sri).
+constexpr int kEncCols = 32;
+constexpr int kEncColAuLength = 17;
+struct EncMasks {
+  uint64_t ascii, tamil, cons, sign, pulli, ssaRa;
+};
+// Classifies `chunks` chunks one after the other: chunk c is p + 64 * c,
+// its entries idx + 64 * c, its masks m[c].
+using EncClassifyFn = void (*)(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m);
+// nullptr for Scalar.
+EncClassifyFn UnicodeClassifier(BridgeLevel level);
+
+// The letters of a chunk in pieces, for writing them all at once: by a
+// Tamil code (U+0B80 + code; code kEncKssaCode stands for the conjunct
+// k.ssa) and by the column of the character after. A letter is, for a
+// consonant, [pre] form [post], the form its live byte unless the column
+// says otherwise; for any other Tamil character main [alt]; for ASCII the
+// byte; and for the ligature sri its byte. A Tamil code with main 0 starts
+// no letter that the vector path writes.
+constexpr int kEncKssaCode = 0x16;  // not a character: only the vector path's name for k.ssa
+constexpr uint8_t kEncSelPulli = 1, kEncSelU = 2, kEncSelUu = 4, kEncSelI = 8, kEncSelIi = 16, kEncSelHole = 32,
+                  kEncSelAuLength = 64;
+struct alignas(64) EncLetterTables {
+  uint8_t main[128];    // a consonant's live form; any other character's (first) byte
+  uint8_t alt[128];     // a consonant's dead form; the second byte of a two-part sign
+  uint8_t u[128], uu[128];  // a consonant's u and uu forms (0 when it has none)
+  uint8_t pre[64], post[64];  // by column: the sign's parts around a consonant
+  uint8_t sel[64];            // by column: kEncSel* bits
+};
+
+// Writes the letters of `chunks` chunks one after the other: chunk c has
+// its entries at idx + 64 * c and its letter starts in starts[c]; each
+// letter is that of entries[idx[k]] (bytes 0..2 the TSCII, byte 3 its
+// length, or the top bit set for a letter that the vector path does not
+// write). Stops before the first chunk with such a letter; `done` is the
+// number of chunks written. Returns the bytes written from w, and writes up
+// to 64 bytes past them.
+using EncEmitFn = size_t (*)(const uint16_t* idx, const uint64_t* starts, int chunks, const uint32_t* entries,
+                             const EncLetterTables& t, char* w, int& done);
+// nullptr where the letters are written one at a time by the caller.
+EncEmitFn UnicodeEmitter(BridgeLevel level);
 
 }  // namespace tolvan::unicode_simd

@@ -572,8 +572,9 @@ class BridgeLevels : public ::testing::TestWithParam<BridgeLevel> {
     tolvan::unicode_simd::SetBridgeLevel(was);
     return r;
   }
-  static void expectAsScalar(std::string_view in, const std::string& what) {
-    for (size_t piece : {size_t{61}})
+  static void expectAsScalar(std::string_view in, const std::string& what,
+                             std::initializer_list<size_t> pieces = {61}) {
+    for (size_t piece : pieces)
       ASSERT_TRUE(convert(GetParam(), in, piece) == convert(BridgeLevel::Scalar, in, piece))
           << what << ", pieces of " << piece << ": " << hex(in);
   }
@@ -652,6 +653,89 @@ TEST_P(BridgeLevels, RandomTextsAsScalar) {
   const std::string text = prose();
   expectAsScalar(text, "prose");
   expectAsScalar(TsciiToUnicode(text), "prose as UTF-8");
+}
+
+// Canonical Tamil prose as UTF-8, each letter whole: the first `bytes`
+// bytes of it, cut back to a letter's end and filled up with spaces.
+std::string proseUtf8(size_t bytes) {
+  static const std::string text = TsciiToUnicode(prose());
+  size_t cut = std::min(bytes, text.size());
+  while (cut > 0 && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  while (cut > 0 && cut < text.size() && static_cast<unsigned char>(text[cut]) >= 0xE0 &&
+         static_cast<unsigned char>(text[cut + 2]) >= 0xBE && static_cast<unsigned char>(text[cut + 2]) <= 0xBF)
+    cut -= 3;  // never part a consonant from its aa or i sign
+  std::string s = text.substr(0, cut);
+  for (;;) {  // nor from any other sign
+    const size_t at = s.size();
+    if (at < 3 || at >= text.size() || static_cast<unsigned char>(text[at]) != 0xE0 ||
+        static_cast<unsigned char>(text[at + 1]) != 0xAF)
+      break;
+    s.resize(at - 3);
+  }
+  return s + std::string(bytes - s.size(), ' ');
+}
+
+// UTF-8 that needs care, slid across the 64-byte chunks of the vector code
+// inside prose: every character of it meets a chunk edge.
+TEST_P(BridgeLevels, Utf8EdgeCasesAtEveryPlaceInAChunk) {
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"k.ssa with every kind of sign",
+       utf8(U"\u0B95\u0BCD\u0BB7 \u0B95\u0BCD\u0BB7\u0BBE\u0B95\u0BCD\u0BB7\u0BC1\u0B95\u0BCD\u0BB7\u0BC6"
+            U"\u0B95\u0BCD\u0BB7\u0BCA\u0B95\u0BCD\u0BB7\u0BCC\u0B95\u0BCD\u0BB7\u0BCD\u0B95\u0BCD\u0BB7\u0BC0")},
+      {"sri, and sa pulli ra without ii",
+       utf8(U"\u0BB8\u0BCD\u0BB0\u0BC0 \u0BB8\u0BCD\u0BB0\u0BBF\u0BB8\u0BCD\u0BB0 \u0B95\u0BCD\u0BB8\u0BCD\u0BB0\u0BC0"
+            U"\u0BB8\u0BCD\u0BB0\u0BC0\u0BCD")},
+      {"ka pulli before other letters", utf8(U"\u0B95\u0BCD\u0B95\u0B95\u0BCD \u0BB7\u0B95\u0BCD\u0B95\u0BCD\u0BB7\u0BC8")},
+      {"decomposed o, oo and au", utf8(U"\u0B95\u0BC6\u0BBE\u0BAE\u0BC7\u0BBE\u0BAA\u0BC6\u0BD7\u0B9C\u0BC6\u0BBE")},
+      {"the vowel o with the au length mark", utf8(U"\u0B92\u0BD7\u0B92 \u0B92\u0BBE")},
+      {"lone signs", utf8(U" \u0BBE\u0BCA \u0BD7\u0B85\u0BC1\u0B95\u0BBF\u0BBE\u0B95\u0BCA\u0BCC")},
+      {"lone prefix sign and pulli", utf8(U" \u0BC6\u0B95\u0B85\u0BCD\u0BC8 \u0BC7\u0B95\u0BCD\u0BB7")},
+      {"u, uu, tti and ttii forms", utf8(U"\u0B95\u0BC1\u0B99\u0BC2\u0B9F\u0BBF\u0B9F\u0BC0\u0B9C\u0BC1\u0BB9\u0BC2")},
+      {"Tamil not in TSCII", utf8(U"\u0B95\u0BB6\u0B80\u0B95\u0BC4\u0B95\u0BC5\u0BB6\u0BBE\u0B95\u0BC9\u0B96\u0BC6\u0B96")},
+      {"other characters", utf8(U"\u00E9\u25CC\u0BC6\u2018\u0B95\u2019\uF0A0\uFEFF\U0001F600\u00A9")},
+      {"malformed UTF-8", std::string("\xE0\xAE \xE0\xAE\x41\x80\xF0\xE0\xAE\x95\xE0\x80\x80\xE0\xAF")},
+      {"ASCII run", std::string(130, 'a') + utf8(U"\u0B95\u0BCA")},
+      {"a second sign", utf8(U"\u0B95\u0BCA\u0BBE\u0B95\u0BBF\u0BC1\u0B95\u0BCD\u0BCD")},
+      {"CR LF inside a letter", utf8(U"\u0B95\r\n\u0BC6\u0B95\u0BC6\r\n")},
+  };
+  for (const auto& c : cases) {
+    for (size_t at = 0; at <= 140; ++at) {
+      const std::string text = proseUtf8(at) + c.bytes + proseUtf8(400);
+      expectAsScalar(text, std::string(c.name) + " at " + std::to_string(at), {61, 250});
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// Long random UTF-8 texts (Tamil letters and signs, ASCII, other characters
+// and stray bytes) against the scalar code.
+TEST_P(BridgeLevels, RandomUtf8AsScalar) {
+  std::mt19937 rng(1211);
+  std::uniform_int_distribution<int> len(0, 400), pick(0, 31), tamil(0x0B80, 0x0BFF), cons(0, 21),
+      sign(0x0BBE, 0x0BCD), ascii(0x20, 0x7E), any(0, 255);
+  const char32_t consonants[] = {0x0B95, 0x0B99, 0x0B9A, 0x0B9E, 0x0B9F, 0x0BA3, 0x0BA4, 0x0BA8,
+                                 0x0BAA, 0x0BAE, 0x0BAF, 0x0BB0, 0x0BB2, 0x0BB5, 0x0BB4, 0x0BB3,
+                                 0x0BB1, 0x0BA9, 0x0B9C, 0x0BB7, 0x0BB8, 0x0BB9};
+  for (int n = 0; n < 300; ++n) {
+    std::string t;
+    for (int k = len(rng); k > 0; --k) {
+      const int p = pick(rng);
+      if (p < 12) t += utf8(std::u32string(1, consonants[cons(rng)]));
+      else if (p < 20) t += utf8(std::u32string(1, static_cast<char32_t>(sign(rng))));
+      else if (p < 22) t += utf8(U"\u0BCD");
+      else if (p < 24) t += utf8(U"\u0B95\u0BCD\u0BB7");
+      else if (p < 25) t += utf8(U"\u0BB8\u0BCD\u0BB0\u0BC0");
+      else if (p < 28) t += static_cast<char>(ascii(rng));
+      else if (p < 30) t += utf8(std::u32string(1, static_cast<char32_t>(tamil(rng))));
+      else if (p < 31) t += utf8(U"\u0BD7");
+      else t += static_cast<char>(any(rng));
+    }
+    expectAsScalar(t, "random UTF-8 " + std::to_string(n), {61, 250});
+    if (HasFatalFailure()) return;
+  }
 }
 
 std::vector<BridgeLevel> vectorLevels() {
