@@ -8,10 +8,36 @@
 #include "platform/fonts.h"
 #include "platform/single_instance.h"
 #include "prefs/about_box.h"
+#include "platform/prompts.h"
 #include "shell/main_form.h"
 
+#include <new>
+
+namespace {
+
+// The last guard for the user's documents: a command that runs out of memory
+// fails with a message instead of ending the program with every open window.
+// (The commands that make large results check their size first; this catches
+// what they could not foresee.)
+class TApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+      tolvan::Prompts::instance().error(
+          activeWindow(), QStringLiteral("There is not enough memory for this command.\n"
+                                         "Save your documents under new names and restart Tolvan."));
+      return false;
+    }
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tolvan"));
   QApplication::setDesktopFileName(QStringLiteral("tolvan"));
 

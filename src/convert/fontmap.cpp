@@ -190,14 +190,19 @@ void FontMapApplier::applyAppend(std::string_view text, std::string& out) const 
     out.resize(base + j);
     return;
   }
-  size_t total = 0;
-  for (size_t i = 0; i < text.size(); ++i) total += length_[p[i]];
-  out.resize(base + total);
+  out.resize(base + outputSize(text));
   char* o = out.data() + base;
   for (size_t i = 0; i < text.size(); ++i) {
     std::memcpy(o, pool_.data() + offset_[p[i]], length_[p[i]]);
     o += length_[p[i]];
   }
+}
+
+size_t FontMapApplier::outputSize(std::string_view text) const {
+  const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+  size_t total = 0;
+  for (size_t i = 0; i < text.size(); ++i) total += length_[p[i]];
+  return total;
 }
 
 std::string FontMapApplier::apply(std::string_view text) const {

@@ -109,6 +109,9 @@ class FontMapApplier {
   // are kept); the result is not scanned again, so maps do not chain.
   std::string apply(std::string_view text) const;
   void applyAppend(std::string_view text, std::string& out) const;
+  // The length apply would give, found without making the result (a map may
+  // turn one byte into megabytes: callers check the size before asking).
+  size_t outputSize(std::string_view text) const;
 
  private:
   std::array<bool, 256> has_{};

@@ -21,6 +21,7 @@
 #include "convert/map_form.h"
 #include "convert/unicode_bridge.h"
 #include "convert/unicode_stream.h"
+#include "document/document_limits.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
 #include "platform/byte_text.h"
@@ -178,21 +179,68 @@ QString TConvertCommands::convertEditorText(
   return out;
 }
 
-void TConvertCommands::convertSelection(const std::function<std::string(std::string_view)>& conv) {
+qint64 TConvertCommands::convertedSize(const QString& text,
+                                       const std::function<size_t(std::string_view)>& sizeOf) {
+  // The same runs convertEditorText makes; a paragraph break comes back as
+  // one character whatever its bytes.
+  qint64 total = 0;
+  std::string run;
+  const QChar* p = text.constData();
+  const qsizetype n = text.size();
+  for (qsizetype k = 0; k <= n; ++k) {
+    const int b = k < n ? tolvan::charToByte(p[k]) : -1;
+    const char16_t u = k < n ? p[k].unicode() : 0;
+    if (k < n && (b >= 0 || u == 0x2029 || u == 0x2028)) {
+      run.push_back(u == 0x2029 || u == 0x2028 ? '\r' : static_cast<char>(b));
+      if (run.size() < (size_t(1) << 20)) continue;
+    }
+    total += static_cast<qint64>(sizeOf(run));
+    run.clear();
+    if (k < n && b < 0 && u != 0x2029 && u != 0x2028) ++total;
+  }
+  return total;
+}
+
+bool TConvertCommands::convertSelection(const std::function<std::string(std::string_view)>& conv,
+                                        const std::function<size_t(std::string_view)>& sizeOf) {
   QTextEdit* editor = host_.editor;
+  QString refusal;
   {
     BusyScope busy(host_.setBusy);
     QTextCursor c = editor->textCursor();
-    const QString result = convertEditorText(c.selectedText(), conv);
-    if (c.hasSelection() || !result.isEmpty()) {
-      // Removing the selection and inserting the result is one undo step.
-      c.beginEditBlock();
-      c.insertText(result);
-      c.endEditBlock();
-      editor->setTextCursor(c);
+    // What stays of the document beside the selection, in characters.
+    const qint64 rest = editor->document()->characterCount() - 1 - (c.selectionEnd() - c.selectionStart());
+    try {
+      const QString selected = c.selectedText();
+      // A result whose size is known beforehand is refused before it is made.
+      if (sizeOf) {
+        const qint64 size = convertedSize(selected, sizeOf);
+        if (rest + size > tolvan::kMaxDocumentBytes) refusal = tolvan::tooLargeResultMessage(rest + size);
+      }
+      if (refusal.isEmpty()) {
+        const QString result = convertEditorText(selected, conv);
+        if (rest + result.size() > tolvan::kMaxDocumentBytes) {
+          refusal = tolvan::tooLargeResultMessage(rest + result.size());
+        } else if (c.hasSelection() || !result.isEmpty()) {
+          // Removing the selection and inserting the result is one undo step.
+          c.beginEditBlock();
+          c.insertText(result);
+          c.endEditBlock();
+          editor->setTextCursor(c);
+        }
+      }
+    } catch (const std::bad_alloc&) {
+      // Out of memory before the document was touched (the text is made in
+      // full before the edit begins): the document is as it was.
+      refusal = tolvan::outOfMemoryMessage();
     }
-    QApplication::beep();
+    if (refusal.isEmpty()) QApplication::beep();
   }
+  if (!refusal.isEmpty()) {
+    tolvan::Prompts::instance().error(host_.window, refusal);
+    return false;
+  }
+  return true;
 }
 
 void TConvertCommands::MylaitoTSC1Click() {
@@ -242,7 +290,10 @@ void TConvertCommands::applyFontMap(const QString& path) {
     return;
   }
   const tolvan::FontMapApplier map(bytes);
-  convertSelection([&map](std::string_view in) { return map.apply(in); });
+  // One byte of a map may stand for megabytes: the result's size is known
+  // before it is made, and a result past the document limit is refused.
+  convertSelection([&map](std::string_view in) { return map.apply(in); },
+                   [&map](std::string_view in) { return map.outputSize(in); });
 }
 
 TMapForm* TConvertCommands::FontConversion1Click() {

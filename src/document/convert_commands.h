@@ -71,8 +71,16 @@ class TConvertCommands : public QObject {
   static QString stopCaption();
 
   // Converts the selection with conv (see the file comment). Public for the
-  // font-map command and for tests and benchmarks.
-  void convertSelection(const std::function<std::string(std::string_view)>& conv);
+  // font-map command and for tests and benchmarks. A result that would take
+  // the document past its size limit is refused with a message, before it is
+  // made when sizeOf (the converter's output size for given bytes) is known;
+  // running out of memory is reported too. Either way the document stays as
+  // it was and false is returned.
+  bool convertSelection(const std::function<std::string(std::string_view)>& conv,
+                        const std::function<size_t(std::string_view)>& sizeOf = {});
+  // The size in characters of convertEditorText's result for text, from the
+  // converter's output size.
+  static qint64 convertedSize(const QString& text, const std::function<size_t(std::string_view)>& sizeOf);
 
   // The editor's text (one character per byte, U+2029 and U+2028 as
   // paragraph and line breaks) converted run by run: each run of byte

@@ -82,6 +82,11 @@ class TPictureObject : public QObject, public QTextObjectInterface {
 TDocumentLayout::TDocumentLayout(QTextDocument* doc) : QAbstractTextDocumentLayout(doc), doc_(doc) {
   settings_ = currentSettings();
   registerHandler(QTextFormat::ImageObject, new TPictureObject(this));
+  // The document announces every change of its text just before it tells the
+  // layout; the layout is also told of new page sizes and fonts with no text
+  // changed. The revision alone does not tell the two apart: it stays the
+  // same for edits made with undo off (a file loaded with setPlainText).
+  connect(doc, &QTextDocument::contentsChange, this, [this] { textChanged_ = true; });
 }
 
 TDocumentLayout::Settings TDocumentLayout::currentSettings() const {
@@ -461,7 +466,8 @@ void TDocumentLayout::outdateFrom(int position) {
 void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded) {
   const int length = doc_->characterCount();
   const Settings settings = currentSettings();
-  const bool edited = doc_->revision() != revision_;
+  const bool edited = textChanged_ || doc_->revision() != revision_;
+  textChanged_ = false;
   revision_ = doc_->revision();
   const qreal width = textWidth();
   const bool wholeDocument = from == 0 && charsAdded >= length - 1;

@@ -108,6 +108,7 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   Settings settings_;
   qreal width_ = -1;           // the text width the paragraphs are laid out for
   int revision_ = -1;          // the document revision last seen
+  bool textChanged_ = false;   // the text changed since the layout was last told
   int measuredTo_ = -1;        // background pass position; -1 when complete
   mutable qreal usedWidth_ = 0;  // widest line seen (for documents not wrapped)
   mutable bool sizeReportPending_ = false;

@@ -18,6 +18,7 @@
 #include <QTextDocument>
 #include <QToolButton>
 
+#include "document/document_limits.h"
 #include "document/edit_form.h"
 #include "document/edit_form_support.h"
 #include "document/editor.h"
@@ -59,8 +60,8 @@ class BusyScope {
 enum class Format { Plain, Rtf, Current };
 
 // The largest plain-text file a window opens (RTF files have the reader's
-// own limit): far beyond any document, and still within what the editor holds.
-constexpr qint64 kMaxPlainTextBytes = qint64(256) << 20;
+// own limit).
+constexpr qint64 kMaxPlainTextBytes = tolvan::kMaxDocumentBytes;
 
 // The format a file name asks for: "txt" plain text, "rtf" RTF, any other
 // extension the editor's current mode.

@@ -340,6 +340,32 @@ class ConvertCommandsTest : public QObject {
     p.WriteInteger("Tolvan", "FontConversionMenus", 0);
   }
 
+  // A map may turn one byte into megabytes and still be a small enough file:
+  // a result past the document limit is refused with a message before it is
+  // made, and the document, its undo and its modified flag stay as they were.
+  void fontMapResultPastTheLimitIsRefused() {
+    const std::string huge(15 << 20, 'z');
+    const QString file = path("huge.tol");
+    tolvan::WriteFileBytes(file.toStdString(), "Source=A\r\nTarget=B\r\na=" + huge + "\r\n");
+    {
+      tolvan::ProfileFile p = ini();
+      p.WriteInteger("Tolvan", "FontConversionMenus", 1);
+      p.WriteString("Tolvan", "FontConversionMenu_1", file.toStdString());
+    }
+    TEditForm* f = newDocument();
+    const QByteArray text = QByteArray(20000, 'a') + "\rtail";
+    setBytes(f, text);
+    select(f, 0, 20000);
+    f->ConvertCommands->Convert->actions().first()->trigger();
+    QCOMPARE(textOf(f), text);
+    QVERIFY(!f->Editor->document()->isModified());
+    QVERIFY(!f->Editor->document()->isUndoAvailable());
+    QCOMPARE(prompts_.shown.size(), 1);
+    QVERIFY2(prompts_.shown.first().contains(QStringLiteral("too large")), qPrintable(prompts_.shown.first()));
+    tolvan::ProfileFile p = ini();
+    p.WriteInteger("Tolvan", "FontConversionMenus", 0);
+  }
+
   // ---------------------------------------------------------------- Unicode
 
   void exportGivesWhatTheCliGives() {

@@ -897,6 +897,47 @@ class EditFormTest : public QObject {
     QApplication::setCursorFlashTime(1000);
   }
 
+  // What the window shows of a file just opened, before anything is typed:
+  // the first paragraph's letters are drawn (ink in its lines), as are the
+  // second's, with the page left white beside and below them.
+  void anOpenedFileIsDrawnFromItsFirstParagraph_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain, LF") << QByteArray("WWWW first paragraph\nMMMM second\n") << "first.txt";
+    QTest::newRow("plain, CR LF, Tamil") << QByteArray("\xA7\xB8\xA1 \xC0\xA1\xCE\r\nMMMM second\r\n") << "tamil.txt";
+    QTest::newRow("one line") << QByteArray("WWWW only") << "one.txt";
+    QTest::newRow("rtf") << QByteArray("{\\rtf1\\ansi WWWW first\\par MMMM second\\par}") << "first.rtf";
+  }
+  void anOpenedFileIsDrawnFromItsFirstParagraph() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    writeFile(path(name), bytes);
+    frame_->show();
+    TEditForm* f = openDocument(path(name));
+    QVERIFY(f);
+    QTRY_VERIFY(f->Editor->layoutComplete());
+    QCoreApplication::processEvents();
+    const QImage shot = f->Editor->viewport()->grab().toImage();
+    TDocumentLayout* layout = f->Editor->textLayout();
+    QTextDocument* doc = f->Editor->document();
+    // Dark pixels within a band of the view.
+    auto ink = [&](int top, int bottom) {
+      int n = 0;
+      for (int y = qMax(0, top); y < qMin(bottom, shot.height()); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+          if (qGray(shot.pixel(x, y)) < 128) ++n;
+      return n;
+    };
+    const QTextBlock first = doc->firstBlock();
+    const int firstTop = layout->blockTop(first);
+    const int firstBottom = firstTop + first.lineCount();
+    QVERIFY2(ink(firstTop, firstBottom) > 20, "the first paragraph is not drawn");
+    if (first.next().isValid() && first.next().length() > 1)
+      QVERIFY2(ink(firstBottom, firstBottom + first.next().lineCount()) > 20, "the second paragraph is not drawn");
+    const int end = layout->blockTop(doc->lastBlock()) + doc->lastBlock().lineCount();
+    QCOMPARE(ink(end + 2, shot.height()), 0);
+  }
+
   // ---------------------------------------------------------------- Unicode input
 
   void unicodeTamilPasteBecomesTscii() {
