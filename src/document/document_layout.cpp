@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTextCursor>
 #include <QTextList>
 #include <QTimer>
 #include <QtMath>
@@ -16,6 +17,9 @@
 #include <QPixmap>
 #include <QTextImageFormat>
 #include <algorithm>
+#include <iterator>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -37,6 +41,27 @@ struct LaidOutFor : QTextBlockUserData {
   explicit LaidOutFor(int w) : width(w) {}
   int width;
 };
+
+// One piece of a long paragraph.
+struct Piece {
+  int length = 0;       // characters
+  int height = 0;       // whole pixels; an estimate while laidFor is not the width
+  int laidFor = -1;     // the text width (1/64 pixels) the height was measured for
+  std::unique_ptr<QTextLayout> layout;  // kept while the piece is on screen
+};
+
+// Where to end a piece that starts at from in text, near target: after a
+// space a little before it if there is one, else at target (never inside a
+// surrogate pair or before a combining mark).
+int pieceEnd(const QString& text, int from, int target) {
+  for (int k = target; k > target - TDocumentLayout::kPiece / 4 && k > from + 1; --k) {
+    const char16_t u = text[k - 1].unicode();
+    if (u == u' ' || u == u'\t') return k;
+  }
+  int k = target;
+  while (k > from + 1 && (text[k].isLowSurrogate() || text[k].isMark())) --k;
+  return k;
+}
 
 // Pictures in the text (pasted from a web page, say): drawn from the
 // document's resources at the size the format gives, or their own.
@@ -78,6 +103,17 @@ class TPictureObject : public QObject, public QTextObjectInterface {
 };
 
 }  // namespace
+
+// A long paragraph's pieces, kept with the paragraph (its user data).
+struct TDocumentLayout::Pieces : LaidOutFor {
+  Pieces() : LaidOutFor(-1) {}
+  std::vector<Piece> list;
+  int length() const {
+    int n = 0;
+    for (const Piece& p : list) n += p.length;
+    return n;
+  }
+};
 
 TDocumentLayout::TDocumentLayout(QTextDocument* doc) : QAbstractTextDocumentLayout(doc), doc_(doc) {
   settings_ = currentSettings();
@@ -143,9 +179,7 @@ void TDocumentLayout::setHeight(const QTextBlock& block, int height) const {
   b.setLineCount(height);
 }
 
-int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
-  QTextLayout* tl = block.layout();
-  const QTextBlockFormat format = block.blockFormat();
+QTextOption TDocumentLayout::optionFor(const QTextBlock& block, const QTextBlockFormat& format) const {
   QTextOption option = doc_->defaultTextOption();
   const Qt::LayoutDirection dir = block.textDirection();
   option.setTextDirection(dir);
@@ -154,8 +188,14 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
   if (format.hasProperty(QTextFormat::BlockAlignment)) align = format.alignment();
   option.setAlignment(QStyle::visualAlignment(dir, align));
   if (format.nonBreakableLines()) option.setWrapMode(QTextOption::ManualWrap);
-  tl->setTextOption(option);
+  return option;
+}
 
+qreal TDocumentLayout::breakLines(QTextLayout* tl, const QTextBlock& block, const QTextBlockFormat& format,
+                                  qreal y, bool firstLine) const {
+  QTextOption option = optionFor(block, format);
+  tl->setTextOption(option);
+  const Qt::LayoutDirection dir = option.textDirection();
   // Qt's layout: lines from the left margin (and indent) to the right
   // margin, the first one moved by the first-line indent; a line that
   // cannot hold its first word (or glyph) is broken anywhere, and if even
@@ -164,8 +204,7 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
   const int right = textWidthFixed() - fixed(format.rightMargin());
   const int indent = fixed(format.textIndent());
   const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
-  qreal y = format.topMargin();
-  bool first = true;
+  bool first = firstLine;
   tl->beginLayout();
   for (;;) {
     QTextLine line = tl->createLine();
@@ -177,8 +216,8 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
         l += indent;
       else
         r -= indent;
-      first = false;
     }
+    first = false;
     line.setLineWidth(real(r - l));
     if (fixed(line.naturalTextWidth()) > r - l) {
       line.setLineWidth(real(r - l));
@@ -199,7 +238,19 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
     usedWidth_ = qMax(usedWidth_, real(l) + line.naturalTextWidth() + format.rightMargin());
   }
   tl->endLayout();
-  if (auto* made = static_cast<LaidOutFor*>(block.userData())) {
+  return y;
+}
+
+int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
+  if (isLong(block)) {
+    QTextBlock b = block;
+    b.clearLayout();
+    return ensurePieces(block);
+  }
+  const QTextBlockFormat format = block.blockFormat();
+  breakLines(block.layout(), block, format, format.topMargin(), true);
+  auto* made = static_cast<LaidOutFor*>(block.userData());
+  if (made && !dynamic_cast<Pieces*>(made)) {
     made->width = textWidthFixed();
   } else {
     QTextBlock b = block;
@@ -211,6 +262,199 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
   return height - old;
 }
 
+// ---------------------------------------------------------------- long paragraphs
+
+TDocumentLayout::Pieces* TDocumentLayout::piecesOf(const QTextBlock& block) const {
+  return dynamic_cast<Pieces*>(block.userData());
+}
+
+int TDocumentLayout::pieceCount(const QTextBlock& block) const {
+  const Pieces* p = isLong(block) ? piecesOf(block) : nullptr;
+  return p ? int(p->list.size()) : 0;
+}
+
+QString TDocumentLayout::textIn(const QTextBlock& block, int start, int length) const {
+  // Through a cursor: the document's buffer is copied for this range only.
+  QTextCursor c(doc_);
+  c.setPosition(block.position() + start);
+  c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
+  return c.selectedText();
+}
+
+int TDocumentLayout::estimatePiece(const QTextBlock& block, int length) const {
+  const int index = block.charFormatIndex();
+  auto it = metrics_.constFind(index);
+  if (it == metrics_.constEnd()) {
+    QFont font = block.charFormat().font().resolve(doc_->defaultFont());
+    const QFontMetricsF fm(font);
+    it = metrics_.insert(index, Metrics{fm.lineSpacing(), fm.averageCharWidth()});
+  }
+  qreal lines = 1;
+  if (!noWrap()) {
+    const qreal w = firstLineWidth(block, block.blockFormat());
+    if (w > 0) lines = qMax<qreal>(1, std::ceil(length * it->charWidth / w));
+  }
+  return qMax(1, qCeil(lines * it->lineHeight));
+}
+
+int TDocumentLayout::longHeight(const QTextBlock& block) const {
+  const Pieces* p = piecesOf(block);
+  const QTextBlockFormat format = block.blockFormat();
+  int h = qCeil(format.topMargin() + format.bottomMargin() - 1.0 / 128);
+  if (p)
+    for (const Piece& piece : p->list) h += piece.height;
+  return qMax(1, h);
+}
+
+void TDocumentLayout::buildPieces(const QTextBlock& block) const {
+  auto* p = new Pieces;
+  const QString text = block.text();
+  const int n = int(text.size());
+  int pos = 0;
+  while (n - pos > kPiece + kPiece / 2) {
+    const int end = pieceEnd(text, pos, pos + kPiece);
+    p->list.push_back(Piece{end - pos, 0, -1, nullptr});
+    pos = end;
+  }
+  p->list.push_back(Piece{n - pos, 0, -1, nullptr});
+  for (Piece& piece : p->list) piece.height = estimatePiece(block, piece.length);
+  p->width = textWidthFixed();
+  QTextBlock b = block;
+  b.setUserData(p);
+}
+
+// Makes sure a long paragraph has pieces covering its text; returns the
+// change in its height.
+int TDocumentLayout::ensurePieces(const QTextBlock& block) const {
+  Pieces* p = piecesOf(block);
+  if (!p || p->length() != block.length() - 1) {
+    buildPieces(block);
+    // The pieces carry estimates: the background pass measures them.
+    const_cast<TDocumentLayout*>(this)->outdateFrom(block.position());
+  }
+  const int height = longHeight(block);
+  const int old = block.lineCount();
+  if (height != old) setHeight(block, height);
+  return height - old;
+}
+
+bool TDocumentLayout::pieceCurrent(const QTextBlock& block, int index) const {
+  const Pieces* p = piecesOf(block);
+  return p && p->list[size_t(index)].laidFor == textWidthFixed() && p->list[size_t(index)].layout;
+}
+
+void TDocumentLayout::layoutPiece(const QTextBlock& block, int index, int start) const {
+  Pieces* p = piecesOf(block);
+  Piece& piece = p->list[size_t(index)];
+  auto tl = std::make_unique<QTextLayout>(textIn(block, start, piece.length), doc_->defaultFont());
+  // The paragraph's character formats over the piece.
+  QList<QTextLayout::FormatRange> formats;
+  const int end = start + piece.length;
+  const int base = block.position();
+  for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+    const QTextFragment f = it.fragment();
+    const int fs = f.position() - base, fe = fs + f.length();
+    if (fe <= start) continue;
+    if (fs >= end) break;
+    const int a = qMax(fs, start), b = qMin(fe, end);
+    formats.append({a - start, b - a, f.charFormat()});
+  }
+  tl->setFormats(formats);
+  tl->setCacheEnabled(true);
+  const qreal bottom = breakLines(tl.get(), block, block.blockFormat(), 0, index == 0);
+  piece.height = qMax(1, qCeil(bottom - 1.0 / 128));
+  piece.laidFor = textWidthFixed();
+  piece.layout = std::move(tl);
+}
+
+// An edit inside one long paragraph (at its position at, removed characters
+// taken out and added put in): the pieces it touched become one piece,
+// cut again if it grew long, and laid out; the others keep their lines.
+bool TDocumentLayout::applyEditToPieces(const QTextBlock& block, int at, int removed, int added) const {
+  Pieces* p = piecesOf(block);
+  if (!p || p->length() + added - removed != block.length() - 1) return false;
+  std::vector<Piece>& list = p->list;
+  // First and last piece the old range [at, at + removed) touches.
+  size_t i = 0;
+  int start = 0;
+  while (i + 1 < list.size() && start + list[i].length <= at && (removed > 0 || start + list[i].length < at)) {
+    start += list[i].length;
+    ++i;
+  }
+  size_t j = i;
+  int endJ = start + list[i].length;
+  while (j + 1 < list.size() && endJ < at + removed) {
+    ++j;
+    endJ += list[j].length;
+  }
+  int length = endJ - start - removed + added;
+  if (j > i) {
+    list.erase(list.begin() + long(i) + 1, list.begin() + long(j) + 1);
+  }
+  list[i].length = length;
+  list[i].layout.reset();
+  list[i].laidFor = -1;
+  if (length == 0 && list.size() > 1) {
+    list.erase(list.begin() + long(i));
+    return true;
+  }
+  if (length > 2 * kPiece) {
+    // Cut the grown piece again.
+    const QString text = textIn(block, start, length);
+    std::vector<Piece> cut;
+    int pos = 0;
+    while (length - pos > kPiece + kPiece / 2) {
+      const int end = pieceEnd(text, pos, pos + kPiece);
+      cut.push_back(Piece{end - pos, 0, -1, nullptr});
+      pos = end;
+    }
+    cut.push_back(Piece{length - pos, 0, -1, nullptr});
+    for (Piece& piece : cut) piece.height = estimatePiece(block, piece.length);
+    list.erase(list.begin() + long(i));
+    list.insert(list.begin() + long(i), std::make_move_iterator(cut.begin()), std::make_move_iterator(cut.end()));
+    // Up to the immediate budget laid out now, the rest by the background pass.
+    int laidOut = 0;
+    for (size_t k = i; k < list.size() && list[k].laidFor < 0; ++k) {
+      if (laidOut >= kImmediateChars) {
+        const_cast<TDocumentLayout*>(this)->outdateFrom(block.position() + start);
+        break;
+      }
+      layoutPiece(block, int(k), start);
+      laidOut += list[k].length;
+      start += list[k].length;
+    }
+    return true;
+  }
+  layoutPiece(block, int(i), start);
+  return true;
+}
+
+TDocumentLayout::PieceAt TDocumentLayout::pieceAt(const QTextBlock& block, int rel) const {
+  const Pieces* p = piecesOf(block);
+  PieceAt at;
+  if (!p) return at;
+  for (size_t i = 0; i + 1 < p->list.size(); ++i) {
+    if (at.start + p->list[i].length > rel) break;
+    at.start += p->list[i].length;
+    at.top += p->list[i].height;
+    ++at.index;
+  }
+  return at;
+}
+
+TDocumentLayout::PieceAt TDocumentLayout::pieceAtY(const QTextBlock& block, qreal y) const {
+  const Pieces* p = piecesOf(block);
+  PieceAt at;
+  if (!p) return at;
+  for (size_t i = 0; i + 1 < p->list.size(); ++i) {
+    if (at.top + p->list[i].height > y) break;
+    at.start += p->list[i].length;
+    at.top += p->list[i].height;
+    ++at.index;
+  }
+  return at;
+}
+
 int TDocumentLayout::linesHeight(const QTextBlock& block) {
   const QTextLayout* tl = block.layout();
   if (!tl || tl->lineCount() == 0) return -1;
@@ -220,10 +464,15 @@ int TDocumentLayout::linesHeight(const QTextBlock& block) {
 }
 
 int TDocumentLayout::ensureLaidOut(const QTextBlock& block) const {
+  if (isLong(block)) return ensurePieces(block);
   return isCurrent(block) ? 0 : layoutBlock(block);
 }
 
 int TDocumentLayout::estimateHeight(const QTextBlock& block) const {
+  if (isLong(block)) {
+    ensurePieces(block);
+    return longHeight(block);
+  }
   const int index = block.charFormatIndex();
   auto it = metrics_.constFind(index);
   if (it == metrics_.constEnd()) {
@@ -267,19 +516,19 @@ QRectF TDocumentLayout::frameBoundingRect(QTextFrame* frame) const {
 QRectF TDocumentLayout::blockBoundingRect(const QTextBlock& block) const {
   if (!block.isValid()) return QRectF();
   if (ensureLaidOut(block)) sizeMayHaveChanged();
-  QTextLayout* tl = block.layout();
   const QPointF origin(doc_->documentMargin(), blockTop(block));
+  if (isLong(block)) return QRectF(origin, QSizeF(qMax(textWidth(), usedWidth_), block.lineCount()));
+  QTextLayout* tl = block.layout();
   tl->setPosition(origin);
   return QRectF(origin, QSizeF(tl->boundingRect().width(), block.lineCount()));
 }
 
-int TDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const {
-  const QTextBlock block = blockAt(point.y());
-  if (!block.isValid()) return -1;
-  if (ensureLaidOut(block)) sizeMayHaveChanged();
-  QTextLayout* tl = block.layout();
-  const QPointF pos = point - QPointF(doc_->documentMargin(), blockTop(block));
-  bool exact = false;
+namespace {
+
+// The position in a laid-out paragraph (or piece) nearest a point given
+// relative to the layout; exact tells whether the point is on the text.
+int hitInLayout(const QTextLayout* tl, const QPointF& pos, Qt::HitTestAccuracy accuracy, bool* exact) {
+  *exact = false;
   int off = 0;
   for (int i = 0; i < tl->lineCount(); ++i) {
     const QTextLine line = tl->lineAt(i);
@@ -289,16 +538,94 @@ int TDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy)
     } else if (r.bottom() <= pos.y()) {
       off = qMax(off, line.textStart() + line.textLength());
     } else {
-      exact = r.left() <= pos.x() && r.right() >= pos.x();
+      *exact = r.left() <= pos.x() && r.right() >= pos.x();
       off = line.xToCursor(pos.x(), accuracy == Qt::ExactHit ? QTextLine::CursorOnCharacter
                                                              : QTextLine::CursorBetweenCharacters);
       break;
     }
   }
+  return off;
+}
+
+}  // namespace
+
+int TDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const {
+  const QTextBlock block = blockAt(point.y());
+  if (!block.isValid()) return -1;
+  if (ensureLaidOut(block)) sizeMayHaveChanged();
+  QPointF pos = point - QPointF(doc_->documentMargin(), blockTop(block));
+  bool exact = false;
+  int off = 0;
+  const QTextLayout* tl = block.layout();
+  if (isLong(block)) {
+    pos.ry() -= block.blockFormat().topMargin();
+    const PieceAt at = pieceAtY(block, pos.y());
+    if (!pieceCurrent(block, at.index)) {
+      layoutPiece(block, at.index, at.start);
+      if (ensurePieces(block)) sizeMayHaveChanged();
+    }
+    tl = piecesOf(block)->list[size_t(at.index)].layout.get();
+    off = at.start + hitInLayout(tl, pos - QPointF(0, at.top), accuracy, &exact);
+  } else {
+    off = hitInLayout(tl, pos, accuracy, &exact);
+  }
   if (accuracy == Qt::ExactHit && !exact) return -1;
   int lastPos = doc_->characterCount() - 1;
   if (!tl->preeditAreaText().isEmpty()) lastPos += tl->preeditAreaText().size();
   return std::clamp(block.position() + off, 0, lastPos);
+}
+
+QRectF TDocumentLayout::caretRect(int position) const {
+  const QTextBlock block = doc_->findBlock(position);
+  if (!block.isValid()) return QRectF();
+  if (ensureLaidOut(block)) sizeMayHaveChanged();
+  QPointF origin(doc_->documentMargin(), blockTop(block));
+  int rel = position - block.position();
+  const QTextLayout* tl = block.layout();
+  if (isLong(block)) {
+    const PieceAt at = pieceAt(block, rel);
+    if (!pieceCurrent(block, at.index)) {
+      layoutPiece(block, at.index, at.start);
+      if (ensurePieces(block)) sizeMayHaveChanged();
+    }
+    tl = piecesOf(block)->list[size_t(at.index)].layout.get();
+    origin.ry() += block.blockFormat().topMargin() + at.top;
+    rel -= at.start;
+  }
+  const QTextLine line = tl->lineForTextPosition(rel);
+  if (!line.isValid()) return QRectF(origin, QSizeF(1, 10));
+  return QRectF(origin + QPointF(line.cursorToX(rel), line.y()), QSizeF(1, line.height()));
+}
+
+std::pair<int, int> TDocumentLayout::lineAt(int position) const {
+  const QTextBlock block = doc_->findBlock(position);
+  if (!block.isValid()) return {position, position};
+  if (ensureLaidOut(block)) sizeMayHaveChanged();
+  int rel = position - block.position();
+  int base = block.position();
+  const QTextLayout* tl = block.layout();
+  bool lastPiece = true;
+  if (isLong(block)) {
+    const PieceAt at = pieceAt(block, rel);
+    if (!pieceCurrent(block, at.index)) {
+      layoutPiece(block, at.index, at.start);
+      if (ensurePieces(block)) sizeMayHaveChanged();
+    }
+    const Pieces* p = piecesOf(block);
+    tl = p->list[size_t(at.index)].layout.get();
+    lastPiece = size_t(at.index) + 1 == p->list.size();
+    rel -= at.start;
+    base += at.start;
+  }
+  const QTextLine line = tl->lineForTextPosition(rel);
+  if (!line.isValid()) return {position, position};
+  const int start = base + line.textStart();
+  int end = start + line.textLength();
+  // A line that a space broke ends before the space, as Qt's End key has it.
+  const bool lastLine = line.lineNumber() == tl->lineCount() - 1 && lastPiece;
+  if (!lastLine && line.textLength() > 0 && doc_->characterAt(end - 1).isSpace()) --end;
+  if (lastLine) end = qMin(end, block.position() + block.length() - 1);
+  return {start, end};
 }
 
 void TDocumentLayout::draw(QPainter* painter, const PaintContext& context) {
@@ -309,9 +636,72 @@ void TDocumentLayout::draw(QPainter* painter, const PaintContext& context) {
     changed |= ensureLaidOut(b);
     const qreal top = blockTop(b);
     if (top > clip.bottom()) break;
-    drawBlock(painter, context, b, QPointF(margin, top));
+    if (isLong(b)) {
+      const int before = b.lineCount();
+      drawLongBlock(painter, context, b, QPointF(margin, top));
+      changed |= b.lineCount() - before;
+    } else {
+      drawBlock(painter, context, b, QPointF(margin, top));
+    }
   }
   if (changed) sizeMayHaveChanged();
+}
+
+// A long paragraph: only the pieces in the clip are laid out and drawn; the
+// layouts of pieces far from them are let go.
+void TDocumentLayout::drawLongBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
+                                    const QPointF& origin) const {
+  Pieces* p = piecesOf(block);
+  if (!p) return;
+  const QRectF clip = context.clip.isValid() ? context.clip : QRectF(0, 0, 1e9, 1e9);
+  const QTextBlockFormat format = block.blockFormat();
+  const QBrush bg = format.background();
+  if (bg != Qt::NoBrush)
+    painter->fillRect(QRectF(origin, QSizeF(documentSize().width() - doc_->documentMargin(), block.lineCount())), bg);
+  const QPen oldPen = painter->pen();
+  painter->setPen(context.palette.color(QPalette::Text));
+  const int blockPos = block.position();
+  const int cursor = context.cursorPosition;
+  bool cursorWidthOk = false;
+  int cursorWidth = property("cursorWidth").toInt(&cursorWidthOk);
+  if (!cursorWidthOk) cursorWidth = 1;
+  qreal y = origin.y() + format.topMargin();
+  int start = 0;
+  int firstDrawn = -1, lastDrawn = -1;
+  bool grew = false;
+  const int count = int(p->list.size());
+  for (int i = 0; i < count; ++i) {
+    Piece& piece = p->list[size_t(i)];
+    if (y > clip.bottom()) break;
+    if (y + piece.height >= clip.top()) {
+      if (!pieceCurrent(block, i)) {
+        const int old = piece.height;
+        layoutPiece(block, i, start);
+        grew |= piece.height != old;
+      }
+      if (firstDrawn < 0) firstDrawn = i;
+      lastDrawn = i;
+      QList<QTextLayout::FormatRange> selections;
+      for (const Selection& range : context.selections) {
+        const int a = qMax(range.cursor.selectionStart() - blockPos - start, 0);
+        const int b = qMin(range.cursor.selectionEnd() - blockPos - start, piece.length + (i + 1 == count ? 1 : 0));
+        if (b > a) selections.append({a, b - a, range.format});
+      }
+      const QPointF at(origin.x(), y);
+      piece.layout->draw(painter, at, selections, clip);
+      const int rel = cursor - blockPos - start;
+      if (rel >= 0 && (rel < piece.length || (i + 1 == count && rel == piece.length)))
+        piece.layout->drawCursor(painter, at, rel, cursorWidth);
+    }
+    y += piece.height;
+    start += piece.length;
+  }
+  painter->setPen(oldPen);
+  if (grew) ensurePieces(block);
+  // Keep the layouts of what is on screen and a few pieces either side.
+  if (firstDrawn >= 0)
+    for (int i = 0; i < count; ++i)
+      if ((i < firstDrawn - 4 || i > lastDrawn + 4) && p->list[size_t(i)].layout) p->list[size_t(i)].layout.reset();
 }
 
 void TDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
@@ -496,7 +886,11 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
     usedWidth_ = 0;
     metrics_.clear();
     if (!wholeDocument) {
-      for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next()) b.clearLayout();
+      for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next()) {
+        b.clearLayout();
+        if (Pieces* p = piecesOf(b))
+          for (Piece& piece : p->list) piece.laidFor = -1, piece.layout.reset();
+      }
       outdateFrom(0);
     }
   }
@@ -516,8 +910,28 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
   int laidOut = 0;
   int heightChange = 0;
   bool estimated = false;
+  // An edit inside one long paragraph lays out the piece it touched only.
+  if (b.isValid() && b.next() == end && isLong(b) &&
+      applyEditToPieces(b, from - b.position(), charsRemoved, charsAdded)) {
+    const int change = ensurePieces(b);
+    const int bottom = blockTop(b) + b.lineCount();
+    emit update(QRectF(0, top, 1e9, change ? 1e9 : bottom - top));
+    const QSizeF size = documentSize();
+    if (size != reportedSize_) {
+      reportedSize_ = size;
+      emit documentSizeChanged(size);
+    }
+    return;
+  }
   for (; b.isValid() && b != end; b = b.next()) {
     b.clearLayout();
+    if (isLong(b)) {
+      // Pieces made afresh, with estimates, measured in the background and
+      // laid out where painted.
+      b.setUserData(nullptr);
+      heightChange |= ensurePieces(b);
+      continue;
+    }
     if (laidOut < kImmediateChars) {
       heightChange |= layoutBlock(b);
       laidOut += b.length();
@@ -544,15 +958,40 @@ bool TDocumentLayout::measureSome(int budgetMs) {
   QElapsedTimer clock;
   clock.start();
   int changedTop = -1;
+  int resume = -1;  // a position inside a long paragraph to go on from
   QTextBlock b = doc_->findBlock(measuredTo_);
   for (; b.isValid(); b = b.next()) {
     if (ensureLaidOut(b) && changedTop < 0) changedTop = blockTop(b);
+    if (Pieces* p = isLong(b) ? piecesOf(b) : nullptr) {
+      // A long paragraph is measured a piece at a time; the pieces measured
+      // here do not keep their lines (painting lays out what it shows).
+      const int width = textWidthFixed();
+      int start = 0;
+      bool grew = false;
+      for (size_t i = 0; i < p->list.size(); ++i) {
+        Piece& piece = p->list[i];
+        if (piece.laidFor != width) {
+          const bool kept = piece.layout != nullptr;
+          const int old = piece.height;
+          layoutPiece(b, int(i), start);
+          if (!kept) piece.layout.reset();
+          grew |= piece.height != old;
+        }
+        start += piece.length;
+        if (clock.elapsed() >= budgetMs && i + 1 < p->list.size()) {
+          resume = b.position() + start;
+          break;
+        }
+      }
+      if (grew && ensurePieces(b) && changedTop < 0) changedTop = blockTop(b);
+      if (resume >= 0) break;
+    }
     if (clock.elapsed() >= budgetMs) {
       b = b.next();
       break;
     }
   }
-  measuredTo_ = b.isValid() ? b.position() : -1;
+  measuredTo_ = resume >= 0 ? resume : b.isValid() ? b.position() : -1;
   if (changedTop >= 0) {
     const QSizeF size = documentSize();
     if (size != reportedSize_) {

@@ -13,6 +13,17 @@
 // font's average width); a background pass, run in short slices by the
 // editor (measureSome), replaces the estimates with real heights.
 //
+// A paragraph longer than kLongBlock characters (a file of one long line) is
+// never laid out as a whole: Qt's text layout copies, analyses and shapes a
+// paragraph in full whenever it is touched, which for megabytes of text takes
+// minutes. Such a paragraph is cut into pieces of about kPiece characters,
+// each at a space where there is one near; each piece is laid out on its own,
+// only when it is painted, hit or measured, and lines break within a piece as
+// Qt breaks them (a piece always ends a line). Its height is the sum of its
+// pieces', estimated until they are measured. An edit lays out the piece it
+// touched. Qt's own cursor code knows nothing of the pieces: the editor asks
+// caretRect and lineAt for a caret in such a paragraph.
+//
 // What it draws: paragraphs with character formats (fonts, colours,
 // underlines, backgrounds), alignment, margins, first-line indents, list
 // bullets and numbers, pictures in the text, selections, the caret and
@@ -22,6 +33,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QHash>
 #include <QTextBlock>
+#include <utility>
 
 class TDocumentLayout : public QAbstractTextDocumentLayout {
   Q_OBJECT
@@ -52,6 +64,19 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   // Paragraphs an edit touches are laid out at once up to this many
   // characters; the rest get estimates and wait for the background pass.
   static constexpr int kImmediateChars = 20'000;
+  // Paragraphs longer than this are laid out in pieces of about kPiece.
+  static constexpr int kLongBlock = 16'384;
+  static constexpr int kPiece = 4'096;
+  static bool isLong(const QTextBlock& block) { return block.length() - 1 > kLongBlock; }
+
+  // The caret's rectangle at a position, in document coordinates (one
+  // pixel wide), laying out only the line's paragraph or piece.
+  QRectF caretRect(int position) const;
+  // The document positions where the visual line holding position starts
+  // and ends (the end before a space that broke the line, as Qt's End key).
+  std::pair<int, int> lineAt(int position) const;
+  // The number of pieces a long paragraph is laid out in (0 for others).
+  int pieceCount(const QTextBlock& block) const;
 
  signals:
   // Some paragraphs wait to be measured: measureSome should run.
@@ -97,8 +122,35 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   void outdateFrom(int position);
   void drawBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
                  const QPointF& origin) const;
+  void drawLongBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
+                     const QPointF& origin) const;
   void drawListMarker(QPainter* painter, const PaintContext& context, const QTextBlock& block,
                       const QTextCharFormat* selection) const;
+  // Long paragraphs: their pieces made from the text (with estimates), an
+  // edit inside one paragraph applied to the piece it touched, a piece laid
+  // out, and the piece holding a position in the paragraph.
+  struct Pieces;
+  Pieces* piecesOf(const QTextBlock& block) const;
+  int ensurePieces(const QTextBlock& block) const;
+  void buildPieces(const QTextBlock& block) const;
+  bool applyEditToPieces(const QTextBlock& block, int at, int removed, int added) const;
+  void layoutPiece(const QTextBlock& block, int index, int start) const;
+  int estimatePiece(const QTextBlock& block, int length) const;
+  int longHeight(const QTextBlock& block) const;
+  QString textIn(const QTextBlock& block, int start, int length) const;
+  // The piece holding the paragraph position rel: its index, start and top
+  // (below the paragraph's top margin).
+  struct PieceAt {
+    int index = 0, start = 0, top = 0;
+  };
+  PieceAt pieceAt(const QTextBlock& block, int rel) const;
+  PieceAt pieceAtY(const QTextBlock& block, qreal y) const;
+  bool pieceCurrent(const QTextBlock& block, int index) const;
+  // Breaks tl into lines as Qt's layout does; returns the height used below y.
+  qreal breakLines(QTextLayout* tl, const QTextBlock& block, const QTextBlockFormat& format, qreal y,
+                   bool firstLine) const;
+  QTextOption optionFor(const QTextBlock& block, const QTextBlockFormat& format) const;
+
   // Heights changed outside an edit (while painting or answering a query):
   // the new size is reported once control is back in the event loop.
   void sizeMayHaveChanged() const;

@@ -10,6 +10,8 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextBoundaryFinder>
+#include <QtMath>
 
 #include "convert/unicode_bridge.h"
 #include "document/convert_commands.h"
@@ -95,6 +97,183 @@ TEditor::TEditor(TEditForm* form, QWidget* parent)
   connect(&layoutTimer_, &QTimer::timeout, this, &TEditor::layoutSlice);
   connect(layout_, &TDocumentLayout::measuringNeeded, &layoutTimer_, qOverload<>(&QTimer::start));
   layoutTimer_.start();
+  // QTextEdit scrolls to the caret, and repaints it as it blinks, at the
+  // place Qt's cursor code finds; in a paragraph our layout lays out in
+  // pieces that place is only known to the layout. The editor's text control
+  // asks for both through two signals, which come here instead.
+  for (QObject* o : children()) {
+    if (!o->inherits("QWidgetTextControl")) continue;
+    disconnect(o, SIGNAL(visibilityRequest(QRectF)), this, nullptr);
+    connect(o, SIGNAL(visibilityRequest(QRectF)), this, SLOT(showRect(QRectF)));
+    connect(o, SIGNAL(updateRequest(QRectF)), this, SLOT(caretUpdate()));
+    break;
+  }
+}
+
+void TEditor::showRect(const QRectF& requested) {
+  QRectF wanted = requested;
+  const QTextCursor c = textCursor();
+  if (TDocumentLayout::isLong(c.block())) wanted = layout_->caretRect(c.position()).adjusted(-5, 0, 5, 0);
+  const QRect r = wanted.toRect();
+  QScrollBar* h = horizontalScrollBar();
+  QScrollBar* v = verticalScrollBar();
+  if (v->maximum() < r.bottom() - viewport()->height() || h->maximum() < r.right() - viewport()->width()) {
+    // The document grew with this edit; its new size is not reported yet.
+    const QSizeF size = layout_->documentSize();
+    v->setRange(0, qMax(0, qCeil(size.height()) - viewport()->height()));
+    if (lineWrapMode() == NoWrap) h->setRange(0, qMax(0, qCeil(size.width()) - viewport()->width()));
+  }
+  const int width = viewport()->width();
+  const int height = viewport()->height();
+  if (r.x() < h->value())
+    h->setValue(r.x() - r.width());
+  else if (r.x() + r.width() > h->value() + width)
+    h->setValue(r.x() + r.width() - width);
+  if (r.y() < v->value())
+    v->setValue(r.y());
+  else if (r.y() + r.height() > v->value() + height)
+    v->setValue(r.y() + r.height() - height);
+}
+
+void TEditor::caretUpdate() {
+  const QTextCursor c = textCursor();
+  if (!TDocumentLayout::isLong(c.block())) return;
+  const QRectF r = layout_->caretRect(c.position())
+                       .translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+  viewport()->update(r.toAlignedRect().adjusted(-2, -2, 2, 2));
+}
+
+namespace {
+
+// The text around position in its paragraph (at most reach characters each
+// way): what caret movement and input methods look at in a long paragraph.
+QString textAround(QTextDocument* doc, int position, int reach, int* windowStart) {
+  const QTextBlock block = doc->findBlock(position);
+  const int from = qMax(block.position(), position - reach);
+  const int to = qMin(block.position() + block.length() - 1, position + reach);
+  QTextCursor w(doc);
+  w.setPosition(from);
+  w.setPosition(to, QTextCursor::KeepAnchor);
+  *windowStart = from;
+  return w.selectedText();
+}
+
+// The next (or previous) caret place after position by graphemes or, with
+// words, the next start of a word, found in the text around it.
+int stepFrom(QTextDocument* doc, int position, bool forward, bool words) {
+  int start = 0;
+  const QString text = textAround(doc, position, words ? 256 : 16, &start);
+  QTextBoundaryFinder f(words ? QTextBoundaryFinder::Word : QTextBoundaryFinder::Grapheme, text);
+  f.setPosition(position - start);
+  for (;;) {
+    const qsizetype k = forward ? f.toNextBoundary() : f.toPreviousBoundary();
+    if (k < 0) return forward ? start + int(text.size()) : start;
+    if (!words || (f.boundaryReasons() & QTextBoundaryFinder::StartOfItem)) return start + int(k);
+  }
+}
+
+}  // namespace
+
+bool TEditor::moveInLongParagraph(QKeyEvent* e) {
+  QTextCursor c = textCursor();
+  const QTextBlock block = c.block();
+  if (!TDocumentLayout::isLong(block)) {
+    wantedX_ = -1;
+    return false;
+  }
+  const Qt::KeyboardModifiers mods = e->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+  const bool ctrl = mods == Qt::ControlModifier;
+  if (mods != Qt::NoModifier && !ctrl) return false;
+  const auto mode = (e->modifiers() & Qt::ShiftModifier) ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
+  const int pos = c.position();
+  const int first = block.position();
+  const int last = first + block.length() - 1;
+  int target = -1;
+  bool vertical = false;
+  switch (e->key()) {
+    case Qt::Key_Left:
+      if (pos == first) return false;
+      target = stepFrom(document(), pos, false, ctrl);
+      break;
+    case Qt::Key_Right:
+      if (pos == last) return false;
+      target = stepFrom(document(), pos, true, ctrl);
+      break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+      if (ctrl) return false;
+      const QRectF r = layout_->caretRect(pos);
+      if (wantedX_ < 0) wantedX_ = r.left();
+      const bool up = e->key() == Qt::Key_Up || e->key() == Qt::Key_PageUp;
+      const bool page = e->key() == Qt::Key_PageUp || e->key() == Qt::Key_PageDown;
+      const qreal step = page ? viewport()->height() : r.height() / 2 + 1;
+      const qreal y = up ? r.top() - step : r.bottom() + step;
+      const int top = layout_->blockTop(block);
+      // Leaving the paragraph is Qt's business (the paragraph beside is
+      // an ordinary one, or is entered at its edge).
+      if (!page && (y < top || y >= top + block.lineCount())) return false;
+      target = layout_->hitTest(QPointF(wantedX_, y), Qt::FuzzyHit);
+      if (page) verticalScrollBar()->setValue(verticalScrollBar()->value() + int(up ? -step : step));
+      vertical = true;
+      break;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      if (ctrl) return false;
+      target = e->key() == Qt::Key_Home ? layout_->lineAt(pos).first : layout_->lineAt(pos).second;
+      break;
+    case Qt::Key_Delete:
+      if (ctrl || mode == QTextCursor::KeepAnchor) return false;
+      if (!c.hasSelection()) {
+        if (pos == last) return false;
+        c.setPosition(stepFrom(document(), pos, true, false), QTextCursor::KeepAnchor);
+      }
+      c.removeSelectedText();
+      setTextCursor(c);
+      ensureCursorVisible();
+      return true;
+    default:
+      return false;
+  }
+  if (!vertical) wantedX_ = -1;
+  if (target < 0) return false;
+  c.setPosition(target, mode);
+  setTextCursor(c);
+  ensureCursorVisible();
+  return true;
+}
+
+QVariant TEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
+  const QTextCursor c = textCursor();
+  if (!TDocumentLayout::isLong(c.block())) return QTextEdit::inputMethodQuery(query);
+  // A long paragraph is not handed over whole: the text around the caret.
+  int start = 0;
+  switch (query) {
+    case Qt::ImSurroundingText:
+      return textAround(document(), c.position(), 256, &start);
+    case Qt::ImCursorPosition:
+      textAround(document(), c.position(), 256, &start);
+      return c.position() - start;
+    case Qt::ImAnchorPosition:
+      textAround(document(), c.position(), 256, &start);
+      return qBound(0, c.anchor() - start, 512);
+    case Qt::ImTextBeforeCursor: {
+      const QString t = textAround(document(), c.position(), 256, &start);
+      return t.left(c.position() - start);
+    }
+    case Qt::ImTextAfterCursor: {
+      const QString t = textAround(document(), c.position(), 256, &start);
+      return t.mid(c.position() - start);
+    }
+    case Qt::ImCursorRectangle:
+      return layout_->caretRect(c.position())
+          .translated(viewport()->pos() - QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()))
+          .toAlignedRect();
+    default:
+      return QTextEdit::inputMethodQuery(query);
+  }
 }
 
 bool TEditor::layoutComplete() const { return layout_->complete(); }
@@ -152,6 +331,10 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
     }
   }
   if (!isChar) {
+    if (moveInLongParagraph(e)) {
+      e->accept();
+      return;
+    }
     QTextEdit::keyPressEvent(e);
     return;
   }

@@ -44,6 +44,7 @@ class TEditor : public QTextEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
   void inputMethodEvent(QInputMethodEvent* e) override;
   QMimeData* createMimeDataFromSelection() const override;
   void insertFromMimeData(const QMimeData* source) override;
@@ -53,9 +54,23 @@ class TEditor : public QTextEdit {
 
  private:
   void insertByte(unsigned char b, bool paragraph);
+  // Caret movement inside a long paragraph, which Qt's cursor code would
+  // look at in full for every key (see TDocumentLayout); false when the key
+  // is not one of these or the caret is not in such a paragraph.
+  bool moveInLongParagraph(QKeyEvent* e);
+
+ private slots:
+  // Scrolls so that rect (document coordinates) is in view, as QTextEdit
+  // does for the caret, with the caret's place from our layout.
+  void showRect(const QRectF& rect);
+  // The caret blinks: in a long paragraph its place comes from our layout.
+  void caretUpdate();
+
+ private:
   void layoutSlice();
   TEditForm* Form_;
   TDocumentLayout* layout_;
   QTimer layoutTimer_;
   int depth_ = 0;  // nesting of keys sent back by an engine
+  qreal wantedX_ = -1;  // the column Up and Down keep in a long paragraph
 };

@@ -1,6 +1,8 @@
 // Links in the editor: marking, pointer and click.
 #include "document/link_highlighter.h"
 
+#include "document/document_layout.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -43,6 +45,9 @@ void TLinkHighlighter::markBlock(QTextBlock& block) {
   // is kept in the block's user state, which nothing else uses).
   if (block.userState() == block.revision()) return;
   block.setUserState(block.revision());
+  // A paragraph the layout draws in pieces is not searched for links: that
+  // would read all of it after every key.
+  if (TDocumentLayout::isLong(block)) return;
   QTextLayout* layout = block.layout();
   if (!layout) return;
   const QString text = block.text();
