@@ -285,10 +285,21 @@ void TEditor::layoutSlice() {
   QScrollBar* bar = verticalScrollBar();
   const int top = bar->value();
   const QTextBlock anchor = layout_->blockAt(top);
-  const int offset = top - layout_->blockTop(anchor);
+  // In a paragraph laid out in pieces, the line at the top of the view is
+  // what stays (pieces above it may be measured now).
+  const int anchorPos = TDocumentLayout::isLong(anchor) && top > 0
+                            ? layout_->hitTest(QPointF(0, top), Qt::FuzzyHit)
+                            : -1;
+  auto placeOf = [&] {
+    return anchorPos >= 0 ? qRound(layout_->caretRect(anchorPos).top()) : layout_->blockTop(anchor);
+  };
+  const int offset = top - placeOf();
   if (layout_->measureSome(kLayoutSliceMs)) layoutTimer_.stop();
-  const int wanted = layout_->blockTop(anchor) + offset;
-  if (top > 0 && wanted != bar->value()) bar->setValue(wanted);
+  const int wanted = placeOf() + offset;
+  if (top > 0 && wanted != bar->value()) {
+    if (wanted > bar->maximum()) bar->setMaximum(wanted);
+    bar->setValue(wanted);
+  }
 }
 
 // Edits go through a copy of the editor's cursor: the editor's own cursor

@@ -334,6 +334,69 @@ class DocumentLayoutTest : public QObject {
     l->draw(&p, QAbstractTextDocumentLayout::PaintContext());
   }
 
+  // A paragraph long enough to be laid out in pieces: every character is
+  // hit where the layout puts the caret for it, heights add up, and edits
+  // inside it, across its pieces and joining it to the next paragraph keep
+  // both true; what is painted in its middle is ink.
+  void longParagraphsKeepTheirPlaces() {
+    auto doc = ourDocument(500);
+    QTextCursor c(doc.get());
+    c.insertText(words(200) + u'\n' + words(100'000, 3) + u'\n' + words(300, 5));
+    TDocumentLayout* l = layoutOf(doc.get());
+    const QTextBlock longOne = doc->findBlockByNumber(1);
+    QVERIFY(TDocumentLayout::isLong(longOne));
+    auto check = [&](const char* when) {
+      measureAll(doc.get());
+      QVERIFY2(l->complete(), when);
+      int y = 0;
+      for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        QCOMPARE(l->blockTop(b), y);
+        y += b.lineCount();
+      }
+      QCOMPARE(l->documentSize().height(), qreal(y));
+      const QTextBlock b = doc->findBlockByNumber(1);
+      QVERIFY2(l->pieceCount(b) > 10, when);
+      for (int rel = 0; rel < b.length() - 1; rel += 997) {
+        const int pos = b.position() + rel;
+        const QRectF r = l->caretRect(pos);
+        QVERIFY2(r.top() >= l->blockTop(b) && r.bottom() <= l->blockTop(b) + b.lineCount(), when);
+        const int hit = l->hitTest(r.center() + QPointF(0.5, 0), Qt::FuzzyHit);
+        // Where a line ends and the next begins the two places are one.
+        QVERIFY2(hit == pos || (hit == pos + 1 && doc->characterAt(pos).isSpace()),
+                 qPrintable(QStringLiteral("%1: %2 hit as %3").arg(when).arg(pos).arg(hit)));
+      }
+      QImage page(500, 300, QImage::Format_RGB32);
+      page.fill(Qt::white);
+      QPainter p(&page);
+      QAbstractTextDocumentLayout::PaintContext ctx;
+      const int mid = l->blockTop(b) + b.lineCount() / 2;
+      p.translate(0, -mid);
+      ctx.clip = QRectF(0, mid, 500, 300);
+      l->draw(&p, ctx);
+      p.end();
+      int ink = 0;
+      for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 500; ++x) ink += qGray(page.pixel(x, y)) < 128;
+      QVERIFY2(ink > 1000, when);
+    };
+    check("fresh");
+    QTextCursor at(doc.get());
+    at.setPosition(longOne.position() + 50'000);
+    at.insertText(QStringLiteral("inserted words here "));
+    check("typed");
+    at.setPosition(longOne.position() + 20'000);
+    at.setPosition(longOne.position() + 31'000, QTextCursor::KeepAnchor);
+    at.removeSelectedText();
+    check("across pieces");
+    at.setPosition(longOne.position() + longOne.length() - 1);
+    at.deleteChar();  // joins the next paragraph
+    check("joined");
+    doc->undo();
+    doc->undo();
+    check("undone");
+    QCOMPARE(doc->blockCount(), 3);
+  }
+
   // Text that is not wrapped makes the document as wide as its widest line.
   void unwrappedTextWidensTheDocument() {
     auto doc = ourDocument(200);

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QDropEvent>
 #include <QUrl>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -936,6 +937,73 @@ class EditFormTest : public QObject {
       QVERIFY2(ink(firstBottom, firstBottom + first.next().lineCount()) > 20, "the second paragraph is not drawn");
     const int end = layout->blockTop(doc->lastBlock()) + doc->lastBlock().lineCount();
     QCOMPARE(ink(end + 2, shot.height()), 0);
+  }
+
+  // A file of one long line (a paragraph the layout draws in pieces): the
+  // window shows its start at once, and the caret keys and typing work where
+  // the caret is, with the view following the caret.
+  void aLongParagraphEditsWhereTheCaretIs() {
+    QByteArray line;
+    for (int i = 0; line.size() < 300000; ++i) line += "w" + QByteArray::number(i) + (i % 7 ? " " : " \xA7\xB8\xA1 ");
+    writeFile(path("line.txt"), line);
+    frame_->show();
+    TEditForm* f = openDocument(path("line.txt"));
+    QVERIFY(f);
+    TEditor* e = f->Editor;
+    setLayout(f, tolvan::Layout::Anjal, false);
+    TDocumentLayout* layout = e->textLayout();
+    QTextDocument* doc = e->document();
+    QCOMPARE(doc->blockCount(), 1);
+    QVERIFY(layout->pieceCount(doc->firstBlock()) > 10);
+    QCoreApplication::processEvents();
+    auto caretInView = [&] {
+      const QRectF r = layout->caretRect(e->textCursor().position()).translated(0, -e->verticalScrollBar()->value());
+      return r.top() >= 0 && r.bottom() <= e->viewport()->height();
+    };
+    auto lineTop = [&] { return layout->caretRect(e->textCursor().position()).top(); };
+    QVERIFY(caretInView());
+
+    // Down three lines and to the end of that line: the caret stays in its
+    // column's line, End stops before the space that broke the line.
+    const qreal lineHeight = layout->caretRect(0).height();
+    for (int i = 0; i < 3; ++i) QTest::keyClick(e, Qt::Key_Down);
+    QCOMPARE(lineTop(), 3 * lineHeight);
+    QTest::keyClick(e, Qt::Key_End);
+    QCOMPARE(lineTop(), 3 * lineHeight);
+    const int end = e->textCursor().position();
+    QCOMPARE(doc->characterAt(end), QChar(u' '));
+    QTest::keyClick(e, Qt::Key_Home);
+    QCOMPARE(lineTop(), 3 * lineHeight);
+    QVERIFY(e->textCursor().position() < end - 20);
+    QCOMPARE(doc->characterAt(e->textCursor().position() - 1), QChar(u' '));
+    QTest::keyClick(e, Qt::Key_Up);
+    QCOMPARE(lineTop(), 2 * lineHeight);
+    QTest::keyClick(e, Qt::Key_Right);
+    QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(e->textCursor().selectedText().size(), 1);
+
+    // To the end of the text, far below: the view follows, a key lands there.
+    QTest::keyClick(e, Qt::Key_End, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QVERIFY(caretInView());
+    QTest::keyClicks(e, "zq");
+    QVERIFY(textOf(f).endsWith("zq"));
+    QVERIFY(caretInView());
+    // Page Up moves the caret and the view by a page; Delete takes one
+    // character after the caret.
+    const int before = e->textCursor().position();
+    QTest::keyClick(e, Qt::Key_PageUp);
+    QVERIFY(e->textCursor().position() < before - 100);
+    QVERIFY(caretInView());
+    const int at = e->textCursor().position();
+    const QChar next = doc->characterAt(at + 1);
+    QTest::keyClick(e, Qt::Key_Delete);
+    QCOMPARE(doc->characterAt(at), next);
+    QCOMPARE(textOf(f).size(), line.size() + 2 - 1);
+    // A click finds the character drawn under the pointer.
+    const QRectF r = layout->caretRect(at).translated(0, -e->verticalScrollBar()->value());
+    QTest::mouseClick(e->viewport(), Qt::LeftButton, {}, QPoint(int(r.left()) + 1, int(r.center().y())));
+    QCOMPARE(e->textCursor().position(), at);
   }
 
   // ---------------------------------------------------------------- Unicode input
