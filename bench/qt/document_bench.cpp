@@ -9,6 +9,8 @@
 //    800-pixel frame: how long a
 //    key takes from reaching the event loop until it is painted, straight
 //    after the open, while the layout runs in the background, and after it;
+//  - one line of 100 MiB opened until painted, against the same text in
+//    paragraphs, and keys typed at its start, middle and end;
 //  - a plain key typed at the start, middle and end of 1 MiB of paragraphs
 //    and of short lines, until the event loop has painted it, against a bare
 //    QTextEdit holding the same text.
@@ -351,6 +353,59 @@ BENCHMARK(BM_KeyWhereItIsTyped1MiB)
     ->UseManualTime()
     ->Iterations(40)
     ->Unit(benchmark::kMillisecond);
+
+// One line of 100 MiB (Tamil and Latin words, no line break) against the
+// same 100 MiB in ordinary paragraphs: opening until the window is painted,
+// each in its own window; then plain keys in the one line at its start, its
+// middle and its end, from reaching the event loop until painted.
+void BM_OneLine100MiBVersusParagraphs(benchmark::State& state) {
+  QByteArray line = paragraphs(100 << 20);
+  const QString paraFile = writeTemp(QStringLiteral("para100.txt"), line);
+  line.replace('\n', ' ');
+  const QString lineFile = writeTemp(QStringLiteral("line100.txt"), line);
+  line.clear();
+  auto open = [](const QString& file, double* ms) {
+    QElapsedTimer t;
+    t.start();
+    TEditForm* form = g_frame->CreateEditForm();
+    form->OpenDocumentFile(file);
+    form->Editor->viewport()->repaint();
+    *ms = t.nsecsElapsed() / 1e6;
+    return form;
+  };
+  double lineMs = 0, paraMs = 0;
+  std::vector<double> keys;
+  for (auto _ : state) {
+    TEditForm* para = open(paraFile, &paraMs);
+    para->Editor->document()->setModified(false);
+    para->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    TEditForm* form = open(lineFile, &lineMs);
+    if (form->isTamilMode()) form->mmTamilKBClick();
+    QTextEdit* ed = form->Editor;
+    const int n = ed->document()->characterCount() - 1;
+    for (int place : {0, n / 2, n}) {
+      QTextCursor c = ed->textCursor();
+      c.setPosition(place);
+      ed->setTextCursor(c);
+      ed->ensureCursorVisible();
+      runEventLoop(300);
+      for (int i = 0; i < 10; ++i) {
+        keys.push_back(keyToPaintMs(ed, 'x'));
+        runEventLoop(20);
+      }
+    }
+    state.SetIterationTime(lineMs / 1e3);
+    ed->document()->setModified(false);
+    form->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  state.counters["one_line_open_ms"] = lineMs;
+  state.counters["paragraphs_open_ms"] = paraMs;
+  state.counters["key_median_ms"] = percentile(keys, 0.5);
+  state.counters["key_max_ms"] = percentile(keys, 1.0);
+}
+BENCHMARK(BM_OneLine100MiBVersusParagraphs)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

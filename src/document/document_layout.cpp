@@ -274,11 +274,26 @@ int TDocumentLayout::pieceCount(const QTextBlock& block) const {
 }
 
 QString TDocumentLayout::textIn(const QTextBlock& block, int start, int length) const {
-  // Through a cursor: the document's buffer is copied for this range only.
-  QTextCursor c(doc_);
-  c.setPosition(block.position() + start);
-  c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
-  return c.selectedText();
+  // Not through a cursor: placing a cursor in a long paragraph makes Qt
+  // analyse all of the paragraph's text. Short fragments are copied whole,
+  // long ones a character at a time over the range.
+  QString out;
+  out.reserve(length);
+  const int base = block.position();
+  const int end = start + length;
+  for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+    const QTextFragment f = it.fragment();
+    const int fs = f.position() - base, fe = fs + f.length();
+    if (fe <= start) continue;
+    if (fs >= end) break;
+    const int a = qMax(fs, start), b = qMin(fe, end);
+    if (f.length() <= 4 * kPiece) {
+      out += f.text().mid(a - fs, b - a);
+    } else {
+      for (int k = a; k < b; ++k) out += doc_->characterAt(base + k);
+    }
+  }
+  return out;
 }
 
 int TDocumentLayout::estimatePiece(const QTextBlock& block, int length) const {

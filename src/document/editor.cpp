@@ -106,6 +106,10 @@ TEditor::TEditor(TEditForm* form, QWidget* parent)
     disconnect(o, SIGNAL(visibilityRequest(QRectF)), this, nullptr);
     connect(o, SIGNAL(visibilityRequest(QRectF)), this, SLOT(showRect(QRectF)));
     connect(o, SIGNAL(updateRequest(QRectF)), this, SLOT(caretUpdate()));
+    // Its caret blink asks Qt's code for the caret's place, which analyses a
+    // long paragraph in full each time: there the caret stays on instead.
+    o->installEventFilter(this);
+    textControl_ = o;
     break;
   }
 }
@@ -133,6 +137,12 @@ void TEditor::showRect(const QRectF& requested) {
     v->setValue(r.y());
   else if (r.y() + r.height() > v->value() + height)
     v->setValue(r.y() + r.height() - height);
+}
+
+bool TEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == textControl_ && event->type() == QEvent::Timer && TDocumentLayout::isLong(textCursor().block()))
+    return true;
+  return QTextEdit::eventFilter(watched, event);
 }
 
 void TEditor::caretUpdate() {
@@ -381,7 +391,12 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
   --depth_;
   block.endEditBlock();
   if (depth_ == 0) {
-    ensureCursorVisible();
+    // In a long paragraph straight from the layout (Qt's cursor code would
+    // analyse the whole paragraph to find the caret).
+    if (TDocumentLayout::isLong(textCursor().block()))
+      showRect(QRectF());
+    else
+      ensureCursorVisible();
     emit keyHandled();
   }
   e->accept();

@@ -45,6 +45,7 @@ class TEditor : public QTextEdit {
  protected:
   void keyPressEvent(QKeyEvent* e) override;
   QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
   QMimeData* createMimeDataFromSelection() const override;
   void insertFromMimeData(const QMimeData* source) override;
@@ -72,5 +73,6 @@ class TEditor : public QTextEdit {
   TDocumentLayout* layout_;
   QTimer layoutTimer_;
   int depth_ = 0;  // nesting of keys sent back by an engine
+  QObject* textControl_ = nullptr;  // QTextEdit's own text control
   qreal wantedX_ = -1;  // the column Up and Down keep in a long paragraph
 };

@@ -73,7 +73,9 @@ void TLinkHighlighter::markVisible() {
   QTextDocument* doc = editor_->document();
   const int top = editor_->verticalScrollBar()->value();
   const int bottom = top + editor_->viewport()->height();
-  QTextBlock block = editor_->cursorForPosition(QPoint(0, 0)).block();
+  // The paragraph at the top of the view, from the layout (a cursor placed
+  // there would make Qt analyse a long paragraph in full).
+  QTextBlock block = doc->findBlock(qMax(0, doc->documentLayout()->hitTest(QPointF(0, top), Qt::FuzzyHit)));
   // A little before the first visible paragraph too (a partly shown one).
   if (block.previous().isValid()) block = block.previous();
   auto* layout = doc->documentLayout();
