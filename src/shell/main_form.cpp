@@ -48,6 +48,7 @@
 #include "platform/prompts.h"
 #include "prefs/about_box.h"
 #include "shell/color_table.h"
+#include "shell/crypt_commands.h"
 #include "shell/dir_panel.h"
 #include "shell/frame_mdi_area.h"
 #include "shell/led.h"
@@ -426,10 +427,13 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     if (auto* f = qobject_cast<TEditForm*>((*it)->widget())) order << f;
   for (TEditForm* f : EditForms())
     if (!order.contains(f)) order << f;
-  if (!CloseDocuments(order)) {
+  // A file still being encrypted or decrypted is named first; its work stops
+  // (leaving the file as it was) only once every window has agreed to close.
+  if (!CryptCommands->AskToStop(this) || !CloseDocuments(order)) {
     e->ignore();
     return;
   }
+  CryptCommands->CancelAll();
   FormClose();
   e->accept();
 }

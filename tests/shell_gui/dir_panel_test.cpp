@@ -17,10 +17,13 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <atomic>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 
 #include "crypto/blowfish.h"
+#include "crypto/file_crypt.h"
 #include "crypto/text_crypt.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
@@ -432,6 +435,66 @@ class DirPanelTest : public QObject {
     QCOMPARE(QFileInfo(file).size(), qint64(64) << 20);
     QVERIFY(!QFile::exists(file + ".enc"));
     QVERIFY(!QFile::exists(file + ".org"));
+  }
+
+  void exitAsksBeforeStoppingAFileCommand_data() {
+    QTest::addColumn<bool>("decrypt");
+    QTest::newRow("encryption") << false;
+    QTest::newRow("decryption") << true;
+  }
+  void exitAsksBeforeStoppingAFileCommand() {
+    QFETCH(bool, decrypt);
+    const QString file = writeFile(QStringLiteral("letter.txt"), "a letter that must survive");
+    TMainForm* f = makeFrame();
+    if (decrypt) {
+      prompts_.inputs = {QStringLiteral("pw")};
+      QVERIFY(runOnFile(&TMainForm::Encrypt2Click, file));
+    }
+    const QByteArray before = readAll(file);
+    // The worker waits before writing its output until the test lets it go;
+    // the guard lets it go, and waits for it, whatever way the test ends.
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    tolvan::SetFileCryptFaultHook([release](tolvan::FileCryptStep s) {
+      if (s == tolvan::FileCryptStep::WritePiece)
+        while (!*release) std::this_thread::yield();
+      return 0;
+    });
+    struct Guard {
+      std::shared_ptr<std::atomic<bool>> release;
+      std::unique_ptr<TMainForm>& frame;
+      ~Guard() {
+        *release = true;
+        frame.reset();
+        tolvan::SetFileCryptFaultHook(nullptr);
+      }
+    } guard{release, frame_};
+
+    QSignalSpy done(f->CryptCommands, &TCryptCommands::finished);
+    f->DirTree->SelectPath(file);
+    prompts_.inputs = {QStringLiteral("pw")};
+    (f->*(decrypt ? &TMainForm::Decrypt2Click : &TMainForm::Encrypt2Click))();
+    QCOMPARE(f->CryptCommands->RunningCount(), 1);
+    const QString question =
+        file + (decrypt ? QStringLiteral(" is still being decrypted. Stop it and exit?")
+                        : QStringLiteral(" is still being encrypted. Stop it and exit?"));
+    // No: the program and the command go on.
+    prompts_.shown.clear();
+    prompts_.answers = {tolvan::Prompts::Answer::No};
+    f->Exit1Click();
+    QCOMPARE(prompts_.shown, QStringList{question});
+    QVERIFY(f->isVisible());
+    QCOMPARE(f->CryptCommands->RunningCount(), 1);
+    // Yes: the program closes, the command stops and the file is untouched.
+    prompts_.shown.clear();
+    prompts_.answers = {tolvan::Prompts::Answer::Yes};
+    f->Exit1Click();
+    QCOMPARE(prompts_.shown, QStringList{question});
+    QVERIFY(!f->isVisible());
+    *release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 60000);
+    QCOMPARE(done.first().at(2).toBool(), false);
+    QCOMPARE(readAll(file), before);
+    QVERIFY(!QFile::exists(file + (decrypt ? ".dec" : ".enc")));
   }
 
   // ---- text commands
