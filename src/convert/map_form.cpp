@@ -81,6 +81,7 @@ TMapForm::TMapForm(QWidget* owner, tolvan::ProfileFile& settings, std::function<
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MapForm"));
   FormCreate();
+  tolvan::returnFocusOnHide(this);
 }
 
 TMapForm::~TMapForm() {

@@ -114,6 +114,9 @@ TToolForm::TToolForm(TMainForm* frame) : QDialog(frame, Qt::Dialog), Frame_(fram
   connect(SendToBtn, &QPushButton::clicked, this, &TToolForm::SendToBtnClick);
   connect(UninstalBtn, &QPushButton::clicked, this, &TToolForm::UnInstallBtnClick);
 
+  // Closed, it hands the keyboard back to the frame.
+  tolvan::returnFocusOnHide(this);
+
   // Centred on the screen.
   adjustSize();
   if (const QScreen* s = QGuiApplication::primaryScreen())

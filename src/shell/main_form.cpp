@@ -42,6 +42,7 @@
 #include "document/convert_commands.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
+#include "document/find_dialog.h"
 #include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
@@ -532,6 +533,14 @@ TEditForm* TMainForm::CreateEditForm() {
     if (ConnectedForm_ == f) ConnectedForm_ = nullptr;
     if (LastActive_ == f) menuStale_ = true;
     if (!closing_) UpdateActiveSettings();
+    // The find and replace dialogs serve every document window and go with
+    // the last one: the next document starts with fresh ones and nothing to
+    // repeat.
+    if (Forms_.isEmpty())
+      for (TFindDialog* d : findChildren<TFindDialog*>(Qt::FindDirectChildrenOnly)) {
+        d->hide();
+        d->deleteLater();
+      }
   });
   connect(form, &TEditForm::documentChanged, this, [this] { updateFrameTitle(); });
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);
