@@ -3,6 +3,7 @@
 // windows call, and the toolbar's Encrypt and Decrypt buttons.
 #include <QAction>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QFileSystemModel>
 
 #include "document/edit_form.h"
@@ -21,6 +22,19 @@ void TMainForm::buildDirPanel() {
 
   CryptCommands = new TCryptCommands(this);
   connect(DirTree, &TDirPanel::openFileRequested, this, [this](const QString& file) {
+    // A file already open in a window (under this name or another that
+    // reaches it) brings that window up: a second window on it would
+    // overwrite the first one's saves.
+    const QFileInfo wanted(file);
+    const QString real = wanted.canonicalFilePath();
+    for (TEditForm* f : EditForms()) {
+      const QFileInfo open(f->Title());
+      if (!open.isAbsolute() || !open.exists()) continue;
+      if (open.canonicalFilePath() == real) {
+        f->BtnSpeedClick();
+        return;
+      }
+    }
     // OpenDocumentFile also sets WorkDir and adds the file to the list.
     TEditForm* form = CreateEditForm();
     form->OpenDocumentFile(file);

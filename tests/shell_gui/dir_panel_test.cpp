@@ -228,6 +228,30 @@ class DirPanelTest : public QObject {
     QCOMPARE(QString::fromStdString(f->recentFiles().entries().front().path), notes);
   }
 
+  void doubleClickOnAnOpenFileShowsItsWindow_data() {
+    QTest::addColumn<QString>("clicked");
+    QTest::newRow("same name") << "notes.txt";
+    QTest::newRow("through a link") << "link.txt";
+  }
+  void doubleClickOnAnOpenFileShowsItsWindow() {
+    QFETCH(QString, clicked);
+    const QString notes = writeFile(QStringLiteral("notes.txt"), "hello");
+    QVERIFY(QFile::link(notes, path(QStringLiteral("link.txt"))));
+    TMainForm* f = makeFrame();
+    TDirPanel* p = f->DirTree;
+    p->SelectPath(notes);
+    p->DirTree1DblClick(p->DirTree1->currentIndex());
+    QCOMPARE(f->EditForms().size(), 1);
+    TEditForm* first = f->EditForms().first();
+    f->New1Click();
+    QVERIFY(f->ActiveEditForm() != first);
+    p->SelectPath(path(clicked));
+    QCOMPARE(p->SelectedFile(), path(clicked));
+    p->DirTree1DblClick(p->DirTree1->currentIndex());
+    QCOMPARE(f->EditForms().size(), 2);
+    QCOMPARE(f->ActiveEditForm(), first);
+  }
+
   void popupMenuFollowsTheSwitch_data() {
     QTest::addColumn<bool>("switchOn");
     QTest::newRow("switch holds its value") << true;
