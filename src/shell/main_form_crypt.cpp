@@ -10,6 +10,7 @@
 #include "shell/crypt_commands.h"
 #include "shell/dir_panel.h"
 #include "shell/main_form.h"
+#include "shell/settings_keys.h"
 
 void TMainForm::buildDirPanel() {
   DirPanel = new QDockWidget(QStringLiteral("Directory"), this);
@@ -46,6 +47,14 @@ void TMainForm::buildDirPanel() {
   connect(CryptCommands, &TCryptCommands::finished, this, [this](TCryptCommands::Kind kind) {
     if (kind != TCryptCommands::Kind::Crc) DirTree->RefreshClick();
   });
+}
+
+bool TMainForm::SetEncMenuEnabled(bool on) {
+  if (!Settings_->writeString(tolvan::Key::DirPanelSwitch, on ? tolvan::kDirPanelSwitchValue : std::string_view()))
+    return false;
+  EncMenuEnabled_ = Settings_->dirPanelSwitchOn();
+  DirTree->SetEncMenuEnabled(EncMenuEnabled_);
+  return true;
 }
 
 void TMainForm::Encrypt2Click() { CryptCommands->Run(TCryptCommands::Kind::Encrypt, DirTree->SelectedPath()); }
