@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -250,6 +251,56 @@ class DirPanelTest : public QObject {
     p->DirTree1DblClick(p->DirTree1->currentIndex());
     QCOMPARE(f->EditForms().size(), 2);
     QCOMPARE(f->ActiveEditForm(), first);
+  }
+
+  void viewStaysPutAcrossCommands_data() {
+    QTest::addColumn<int>("command");
+    QTest::newRow("Encrypt") << 0;
+    QTest::newRow("Decrypt, wrong password") << 1;
+    QTest::newRow("CRC") << 2;
+    QTest::newRow("Refresh") << 3;
+  }
+  void viewStaysPutAcrossCommands() {
+    // The user has scrolled the tree and clicked a file; after the command
+    // (and the files it makes) the same item heads the view, the file is
+    // still selected under the same spot, and open folders stay open.
+    QFETCH(int, command);
+    for (int i = 0; i < 80; ++i) writeFile(QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0')), "123456789");
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("sub")));
+    writeFile(QStringLiteral("sub/inner.txt"), "x");
+    TMainForm* f = makeFrame();
+    f->resize(800, 600);
+    TDirPanel* p = f->DirTree;
+    QTreeView* t = p->DirTree1;
+    QFileSystemModel* m = p->Model();
+    QTRY_COMPARE(m->rowCount(m->index(dir_->path())), 82);
+    t->expand(m->index(path(QStringLiteral("sub"))));
+    QTRY_COMPARE(m->rowCount(m->index(path(QStringLiteral("sub")))), 1);
+    const QString top = path(QStringLiteral("f40.txt")), file = path(QStringLiteral("f45.txt"));
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(1, 1));  // the user takes over
+    t->scrollTo(m->index(top), QAbstractItemView::PositionAtTop);
+    const QRect row = t->visualRect(m->index(file));
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(qBound(0, row.left() + 4, t->viewport()->width() - 1), row.center().y()));
+    QCOMPARE(p->SelectedFile(), file);
+    auto topPath = [t, p] { return p->Model()->filePath(t->indexAt(QPoint(0, 0))); };
+    QCOMPARE(topPath(), top);
+    const int y = t->visualRect(m->index(file)).top();
+
+    QSignalSpy done(f->CryptCommands, &TCryptCommands::finished);
+    prompts_.inputs = {QStringLiteral("pw")};
+    switch (command) {
+      case 0: f->Encrypt2Click(); break;
+      case 1: f->Decrypt2Click(); break;
+      case 2: f->CRCClick(); break;
+      case 3: p->RefreshClick(); break;
+    }
+    if (command != 3) QVERIFY(done.wait(60000));
+    if (command == 0) QTRY_VERIFY(treeShows(file + ".org"));
+    QTRY_COMPARE(topPath(), top);
+    QCOMPARE(p->SelectedFile(), file);
+    QCOMPARE(t->visualRect(p->Model()->index(file)).top(), y);
+    QVERIFY(t->isExpanded(p->Model()->index(path(QStringLiteral("sub")))));
   }
 
   void popupMenuFollowsTheSwitch_data() {
