@@ -141,25 +141,34 @@ QFileSystemModel* TDirPanel::makeModel() {
   // Otherwise (after a refresh, or when a command's files appear) the item at
   // the top of the view stays there, so rows do not move under the mouse.
   auto before = [this, m] {
-    if (m == Model_ && PendingScroll_.isEmpty() && !KeepTop_ && !topQueued_) rememberTop();
+    if (m != Model_ || !PendingScroll_.isEmpty() || KeepTop_ || TopSaved_) return;
+    rememberTop();
+    TopSaved_ = true;
   };
   auto keepInView = [this, m] {
-    if (m != Model_) return;
-    if (!PendingScroll_.isEmpty()) {
-      scrollToCurrent();
-    } else if (!topQueued_) {
-      // After the view itself has taken the change in.
-      topQueued_ = true;
-      QTimer::singleShot(0, this, [this] {
-        topQueued_ = false;
-        if (PendingScroll_.isEmpty()) restoreTop();
-      });
-    }
+    if (m != Model_ || topQueued_) return;
+    // After the view itself has taken the change in (it hears of it later
+    // than this panel, and may lay its rows out afresh).
+    topQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+      topQueued_ = false;
+      // The top item as it was before this change (a refresh: before it).
+      if (!PendingScroll_.isEmpty())
+        scrollToCurrent();
+      else if (KeepTop_ || TopSaved_)
+        restoreTop();
+      TopSaved_ = false;
+    });
   };
   connect(m, &QAbstractItemModel::layoutAboutToBeChanged, this, before);
   connect(m, &QAbstractItemModel::rowsAboutToBeInserted, this, before);
   connect(m, &QAbstractItemModel::rowsAboutToBeRemoved, this, before);
-  connect(m, &QFileSystemModel::directoryLoaded, this, keepInView);
+  connect(m, &QFileSystemModel::directoryLoaded, this, [this, m, keepInView] {
+    // A slow disk (or a busy machine) may take longer to load the folders
+    // than the keeping lasts: it lasts until they have been quiet a while.
+    if (m == Model_ && (!PendingScroll_.isEmpty() || KeepTop_)) PendingTimer_.start();
+    keepInView();
+  });
   connect(m, &QAbstractItemModel::layoutChanged, this, keepInView);
   connect(m, &QAbstractItemModel::rowsInserted, this, keepInView);
   connect(m, &QAbstractItemModel::rowsRemoved, this, keepInView);
@@ -217,6 +226,15 @@ bool TDirPanel::eventFilter(QObject* watched, QEvent* event) {
       EncMenu->popup(DirTree1->viewport()->mapToGlobal(QPoint(0, 0)));
     return true;
   }
+  // The tree gets its real size only once the window is on screen (without
+  // a window manager, after the folder was loaded and scrolled to): the
+  // item being brought into view is placed again for that size.
+  if (!PendingScroll_.isEmpty() && watched == DirTree1->viewport() && event->type() == QEvent::Resize)
+    QTimer::singleShot(0, this, [this] {
+      if (!PendingScroll_.isEmpty()) scrollToCurrent();
+    });
+  if (!PendingScroll_.isEmpty() && watched == DirTree1 && event->type() == QEvent::Show)
+    PendingTimer_.start();
   if (watched != FileFilter->lineEdit() &&
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel ||
        (watched == DirTree1 && event->type() == QEvent::KeyPress))) {
@@ -273,7 +291,7 @@ void TDirPanel::restoreTop() {
 void TDirPanel::SelectPath(const QString& path) {
   const QModelIndex idx = Model_->index(withoutSlash(path));
   if (!idx.isValid()) return;
-  KeepTop_ = false;
+  KeepTop_ = TopSaved_ = false;
   for (QModelIndex p = idx.parent(); p.isValid(); p = p.parent()) DirTree1->expand(p);
   DirTree1->setCurrentIndex(idx);
   DirTree1->scrollTo(idx, QAbstractItemView::PositionAtCenter);

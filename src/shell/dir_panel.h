@@ -98,6 +98,7 @@ class TDirPanel : public QWidget {
   QString TopPath_;
   int TopOffset_ = 0;
   bool KeepTop_ = false;   // a refresh is loading: TopPath_ is put back as rows arrive
+  bool TopSaved_ = false;   // TopPath_ was taken just before the rows changed
   bool topQueued_ = false;  // a restoreTop() is on its way
   bool EncMenuEnabled_ = false;
 };

@@ -148,6 +148,27 @@ class DirPanelTest : public QObject {
     QCOMPARE(f->DirTree->Places->itemData(1).toString(), QStringLiteral("/"));
   }
 
+  void startShowsTheWorkingFolder() {
+    // Far down a long folder, the working folder is open and in view once
+    // the window is up.
+    QDir d(dir_->path());
+    for (int i = 0; i < 300; ++i) QVERIFY(d.mkdir(QStringLiteral("d%1").arg(i, 3, 10, QLatin1Char('0'))));
+    const QString work = path(QStringLiteral("d250"));
+    QFile ini(path(QStringLiteral("Tolvan.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Tolvan]\r\nTimes=5\r\nFontDef=Arial\r\nViewer=11111\r\nWorkDir=" + QFile::encodeName(work) +
+              "/\r\n");
+    ini.close();
+    frame_ = std::make_unique<TMainForm>(dir_->path());
+    frame_->resize(800, 600);
+    frame_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    QTreeView* t = frame_->DirTree->DirTree1;
+    QCOMPARE(frame_->DirTree->SelectedFile(), work);
+    QVERIFY(t->isExpanded(t->currentIndex()));
+    QTRY_VERIFY(t->viewport()->rect().contains(t->visualRect(t->currentIndex()).topLeft()));
+  }
+
   void masksShowTheirFiles_data() {
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QStringList>("shown");
