@@ -81,6 +81,7 @@ TMapForm::TMapForm(QWidget* owner, tolvan::ProfileFile& settings, std::function<
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MapForm"));
   FormCreate();
+  tolvan::returnFocusOnHide(this);
 }
 
 TMapForm::~TMapForm() {
@@ -256,11 +257,13 @@ void TMapForm::BtnSaveClick() {
                   .arg(byteCaption(bad)));
     return;
   }
-  // The first save names the file after the two faces, in the current folder.
+  // The first save names the file after the two faces, in the current
+  // folder. The editor keeps its full path from then on: that is what Add
+  // registers, and a program started from another folder still finds it.
   QString path = state().path;
   if (path.isEmpty()) {
     const std::string name = tolvan::DefaultFontMapFileName(map.sourceFont, map.targetFont);
-    path = fromBytes(name);
+    path = QDir::current().absoluteFilePath(fromBytes(name));
   }
   try {
     tolvan::WriteFileBytes(pathBytes(path), tolvan::WriteFontMap(map));
@@ -291,8 +294,8 @@ void TMapForm::BtnLoadClick() {
                   .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(e.what())));
     return;
   }
-  state().path = path;
-  setCaptionPath(path);
+  state().path = QFileInfo(path).absoluteFilePath();
+  setCaptionPath(state().path);
 
   // A loaded cell never holds a line break, so one marks the cells the file
   // does not name: they keep what they hold.

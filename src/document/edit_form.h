@@ -113,8 +113,11 @@ class TEditForm : public QWidget {
   void SetasWallpaper1Click();
 
  public:
-  // The find or replace dialog (made when first asked for).
+  // The find or replace dialog (made when first asked for; one of each per
+  // frame, acting on the active document).
   TFindDialog* findDialog(bool replace);
+  // Find or Replace: the dialog opened on this window's selection.
+  void openSearch(bool replace);
   // The e-mail command's URL for the whole text.
   QString mailtoUrl() const;
   // Writes the document as a PDF file (fonts embedded); false on failure.

@@ -25,13 +25,13 @@
 #include "platform/desktop.h"
 #include "platform/fonts.h"
 #include "platform/prompts.h"
+#include "shell/main_form.h"
 
-// What the commands keep per window: the two dialogs (made when first
-// used), the printer with its set-up, and the link marking.
+// What the commands keep per window: the printer with its set-up, and the
+// link marking. (The find and replace dialogs belong to the frame.)
 class TEditCommands : public QObject {
  public:
   explicit TEditCommands(TEditForm* form) : QObject(form) {}
-  QPointer<TFindDialog> Find, Replace, LastSearch;
   std::unique_ptr<QPrinter> Printer;
   TLinkHighlighter* Links = nullptr;
   QColor LastColor = Qt::black;  // the colour dialog's last choice
@@ -105,42 +105,70 @@ bool TEditForm::chooseColor(QColor& chosen) {
 
 // ---------------------------------------------------------------- search
 
+namespace {
+
+const QString kFindName = QStringLiteral("FindDialog");
+const QString kReplaceName = QStringLiteral("ReplaceDialog");
+
+// The window the search dialogs act on: the frame's active document (the one
+// the user sees), or the window itself when it works without a frame.
+TEditForm* searchedForm(TMainForm* frame, TEditForm* own) {
+  return frame ? frame->ActiveEditForm() : own;
+}
+
+}  // namespace
+
 TFindDialog* TEditForm::findDialog(bool replace) {
-  QPointer<TFindDialog>& slot = replace ? Commands_->Replace : Commands_->Find;
-  if (!slot) {
-    auto* d = new TFindDialog(replace ? TFindDialog::Kind::Replace : TFindDialog::Kind::Find,
-                              Editor, this);
-    // The fields show and type text like the document.
-    QFont font = Editor->document()->defaultFont();
-    if (font.pointSize() < 12) font.setPointSize(12);
-    for (TTamilLineEdit* field : {d->FindField, d->ReplaceField}) {
-      if (!field) continue;
-      field->setFont(font);
-      field->setModeSource([this] {
-        return TTamilLineEdit::Mode{isTamilMode(), layout()};
-      });
-    }
-    connect(d, &TFindDialog::searched, this, [this](TFindDialog* by) { Commands_->LastSearch = by; });
-    slot = d;
+  // One find and one replace dialog for all the windows of a frame, owned by
+  // the frame: whichever window opened it, it searches the active document.
+  QWidget* owner = Frame_ ? static_cast<QWidget*>(Frame_) : this;
+  const QString& name = replace ? kReplaceName : kFindName;
+  if (auto* d = owner->findChild<TFindDialog*>(name, Qt::FindDirectChildrenOnly)) return d;
+  auto* d = new TFindDialog(replace ? TFindDialog::Kind::Replace : TFindDialog::Kind::Find, Editor, owner);
+  // Nothing of this window is kept: it may close before the dialog does.
+  TMainForm* frame = Frame_;
+  QPointer<TEditForm> self = Frame_ ? nullptr : this;
+  d->setTarget([frame, self]() -> QTextEdit* {
+    TEditForm* f = searchedForm(frame, self.data());
+    return f ? f->Editor : nullptr;
+  });
+  // The fields type text like the document they search.
+  for (TTamilLineEdit* field : {d->FindField, d->ReplaceField}) {
+    if (!field) continue;
+    field->setModeSource([frame, self] {
+      TEditForm* f = searchedForm(frame, self.data());
+      return f ? TTamilLineEdit::Mode{f->isTamilMode(), f->layout()} : TTamilLineEdit::Mode{};
+    });
   }
-  return slot;
+  return d;
 }
 
-void TEditForm::Find1Click() {
+void TEditForm::openSearch(bool replace) {
   QByteArray sel;
   tolvan::selectionToBytes(Editor->textCursor(), &sel);
-  findDialog(false)->open(sel);
+  TFindDialog* d = findDialog(replace);
+  // The fields show text in this document's font.
+  QFont font = Editor->document()->defaultFont();
+  if (font.pointSize() < 12) font.setPointSize(12);
+  for (TTamilLineEdit* field : {d->FindField, d->ReplaceField})
+    if (field) field->setFont(font);
+  d->open(sel);
 }
 
-void TEditForm::Replace1Click() {
-  QByteArray sel;
-  tolvan::selectionToBytes(Editor->textCursor(), &sel);
-  findDialog(true)->open(sel);
-}
+void TEditForm::Find1Click() { openSearch(false); }
+
+void TEditForm::Replace1Click() { openSearch(true); }
 
 void TEditForm::FindAgain1Click() {
-  // Before any search there is nothing to repeat.
-  if (TFindDialog* d = Commands_->LastSearch.data(); d && d->hasSearched()) d->FindNext();
+  // The dialog that searched last repeats its search, on the active
+  // document. Before any search there is nothing to repeat.
+  QWidget* owner = Frame_ ? static_cast<QWidget*>(Frame_) : this;
+  TFindDialog* last = nullptr;
+  for (const QString& name : {kFindName, kReplaceName}) {
+    auto* d = owner->findChild<TFindDialog*>(name, Qt::FindDirectChildrenOnly);
+    if (d && d->hasSearched() && (!last || d->searchSerial() > last->searchSerial())) last = d;
+  }
+  if (last) last->FindNext();
   if (Editor->isVisible() && Editor->isEnabled()) Editor->setFocus();
 }
 

@@ -151,6 +151,16 @@ TFindDialog::TFindDialog(Kind kind, QTextEdit* editor, QWidget* parent)
   if (ReplaceBtn) connect(ReplaceBtn, &QPushButton::clicked, this, [this] { Replace(); });
   if (ReplaceAllBtn) connect(ReplaceAllBtn, &QPushButton::clicked, this, [this] { ReplaceAll(); });
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::hide);
+  // Closed, it hands the keyboard back to the frame and the document.
+  tolvan::returnFocusOnHide(this, [this]() -> QWidget* { return target(); });
+}
+
+QTextEdit* TFindDialog::target() const { return target_ ? target_() : editor_.data(); }
+
+void TFindDialog::markSearched() {
+  static std::uint64_t serial = 0;
+  searchSerial_ = ++serial;
+  emit searched(this);
 }
 
 void TFindDialog::open(const QByteArray& findBytes) {
@@ -160,7 +170,12 @@ void TFindDialog::open(const QByteArray& findBytes) {
   FindField->setBytes(first);
   FindField->selectAll();
   if (ReplaceField) ReplaceField->clear();
+  // A button that had the focus when the dialog went (Cancel, clicked) would
+  // get it back as the dialog shows and make itself the default button:
+  // the field takes the focus first, and Enter searches every time.
+  FindField->setFocus();
   show();
+  FindNextBtn->setDefault(true);
   raise();
   activateWindow();
   FindField->setFocus();
@@ -188,11 +203,10 @@ void TFindDialog::notFound(const QByteArray& needle) {
 }
 
 bool TFindDialog::FindNext() {
-  QTextEdit* ed = editor_.data();
+  QTextEdit* ed = target();
   const QString needle = needleChars();
   if (!ed || needle.isEmpty()) return false;
-  searched_ = true;
-  emit searched(this);
+  markSearched();
   const tolvan::SearchOptions o = options();
   QTextDocument* doc = ed->document();
   const QTextCursor cur = ed->textCursor();
@@ -211,7 +225,7 @@ bool TFindDialog::FindNext() {
 }
 
 bool TFindDialog::Replace() {
-  QTextEdit* ed = editor_.data();
+  QTextEdit* ed = target();
   const QString needle = needleChars();
   if (!ed || needle.isEmpty()) return false;
   QTextCursor cur = ed->textCursor();
@@ -229,11 +243,10 @@ bool TFindDialog::Replace() {
 }
 
 int TFindDialog::ReplaceAll() {
-  QTextEdit* ed = editor_.data();
+  QTextEdit* ed = target();
   const QString needle = needleChars();
   if (!ed || needle.isEmpty()) return 0;
-  searched_ = true;
-  emit searched(this);
+  markSearched();
   QTextDocument* doc = ed->document();
   const tolvan::SearchOptions o = options();
   // Every match, paragraph by paragraph, as document positions.

@@ -1,11 +1,14 @@
-// The find and replace dialogs of a document window: modeless, bound to the
-// window's editor, searching its text byte for byte (match case folds ASCII
-// letters only; whole word counts Tamil letters as word characters). Replace
+// The find and replace dialogs of the document windows: modeless, searching
+// an editor's text byte for byte (match case folds ASCII letters only; whole
+// word counts Tamil letters as word characters). The editor is asked for at
+// every command, so the dialog acts on the document the user sees. Replace
 // All is one undo step and edits the document in one pass.
 #pragma once
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <cstdint>
+#include <functional>
 
 #include "document/text_search.h"
 
@@ -20,8 +23,13 @@ class TFindDialog : public QDialog {
 
  public:
   enum class Kind { Find, Replace };
-  // editor: the document it searches; tamilMode/layout follow modeSource.
+  // editor: the document it searches until setTarget() says otherwise.
   TFindDialog(Kind kind, QTextEdit* editor, QWidget* parent);
+  // Where each command finds the editor it acts on (nullptr: none, and the
+  // commands do nothing).
+  using Target = std::function<QTextEdit*()>;
+  void setTarget(Target target) { target_ = std::move(target); }
+  QTextEdit* target() const;
 
   Kind kind() const { return kind_; }
   TTamilLineEdit* FindField = nullptr;
@@ -42,8 +50,10 @@ class TFindDialog : public QDialog {
   bool Replace();
   // Replaces every match in the document; the number replaced.
   int ReplaceAll();
-  // Whether this dialog has searched since it was made (Find Next again).
-  bool hasSearched() const { return searched_; }
+  // Whether this dialog has searched since it was made (Find Next again),
+  // and when: a later search has a greater number, across all dialogs.
+  bool hasSearched() const { return searchSerial_ != 0; }
+  std::uint64_t searchSerial() const { return searchSerial_; }
 
   tolvan::SearchOptions options() const;
 
@@ -52,11 +62,13 @@ class TFindDialog : public QDialog {
   void searched(TFindDialog* dialog);
 
  private:
+  void markSearched();
   void notFound(const QByteArray& needle);
   QString needleChars() const;
   QString replacementChars() const;
 
   Kind kind_;
   QPointer<QTextEdit> editor_;
-  bool searched_ = false;
+  Target target_;
+  std::uint64_t searchSerial_ = 0;
 };

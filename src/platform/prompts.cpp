@@ -207,6 +207,35 @@ class RaiseOnShow : public QObject {
   }
 };
 
+// Gives the keyboard back to the owner of the window it watches when that
+// window is hidden while active.
+class ReturnOnHide : public QObject {
+ public:
+  ReturnOnHide(QWidget* window, std::function<QWidget*()> focus)
+      : QObject(window), focus_(std::move(focus)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide && watched == parent()) giveBack(static_cast<QWidget*>(watched));
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  void giveBack(QWidget* window) {
+    // Another of the program's windows took the keyboard: it keeps it.
+    const QWidget* active = QApplication::activeWindow();
+    if (active && active != window) return;
+    QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    if (!owner || !owner->isVisible()) return;
+    owner->activateWindow();
+    QWidget* target = focus_ ? focus_() : nullptr;
+    if (target && target->isVisible() && target->window() == owner)
+      target->setFocus(Qt::ActiveWindowFocusReason);
+  }
+
+  std::function<QWidget*()> focus_;
+};
+
 template <class T>
 T takeFront(std::deque<T>& q, T fallback) {
   if (q.empty()) return fallback;
@@ -232,6 +261,11 @@ FocusReturn::~FocusReturn() {
 void raiseWhenShown(QWidget* dialog) {
   if (!dialog) return;
   dialog->installEventFilter(new RaiseOnShow(dialog));
+}
+
+void returnFocusOnHide(QWidget* window, std::function<QWidget*()> focus) {
+  if (!window) return;
+  window->installEventFilter(new ReturnOnHide(window, std::move(focus)));
 }
 
 Prompts& Prompts::instance() {

@@ -36,6 +36,12 @@ class FocusReturn {
 // its owner (without a window manager nothing else keeps it above).
 void raiseWhenShown(QWidget* dialog);
 
+// For a modeless window (find, preferences, the font-map editor): each time
+// it is hidden while it has the keyboard, its owner's window is activated
+// again and, when focus gives one, that control takes the focus. Without a
+// window manager nobody else does, and the program's shortcuts stop working.
+void returnFocusOnHide(QWidget* window, std::function<QWidget*()> focus = {});
+
 class Prompts {
  public:
   enum class Answer { Ok, Yes, No, Cancel };

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -71,6 +72,12 @@ TToolForm::TToolForm(TMainForm* frame) : QDialog(frame, Qt::Dialog), Frame_(fram
   colours->addWidget(BtnPaperClr);
   d->addLayout(colours);
   d->addWidget(FontName2);
+  PanelCommands = new QCheckBox(
+      QStringLiteral("Encrypt, decrypt and check files from the directory panel"), FlatGroupBox1);
+  PanelCommands->setObjectName(QStringLiteral("PanelCommands"));
+  PanelCommands->setToolTip(QStringLiteral("The right-click menu of the directory panel"));
+  PanelCommands->setChecked(frame && frame->EncMenuEnabled());
+  d->addWidget(PanelCommands);
 
   FlatGroupBox2 = new QGroupBox(QStringLiteral("Icon Options"), this);
   FlatGroupBox2->setObjectName(QStringLiteral("FlatGroupBox2"));
@@ -114,6 +121,9 @@ TToolForm::TToolForm(TMainForm* frame) : QDialog(frame, Qt::Dialog), Frame_(fram
   connect(SendToBtn, &QPushButton::clicked, this, &TToolForm::SendToBtnClick);
   connect(UninstalBtn, &QPushButton::clicked, this, &TToolForm::UnInstallBtnClick);
 
+  // Closed, it hands the keyboard back to the frame.
+  tolvan::returnFocusOnHide(this);
+
   // Centred on the screen.
   adjustSize();
   if (const QScreen* s = QGuiApplication::primaryScreen())
@@ -149,6 +159,11 @@ void TToolForm::OkBtnClick() {
     Frame_->FontDef = FontName2->currentText();
     const QByteArray bytes = Frame_->FontDef.toLatin1();
     Frame_->settings().writeString(tolvan::Key::FontDef, std::string(bytes.constData(), size_t(bytes.size())));
+    if (PanelCommands->isChecked() != Frame_->EncMenuEnabled() &&
+        !Frame_->SetEncMenuEnabled(PanelCommands->isChecked()))
+      tolvan::Prompts::instance().error(
+          this, QStringLiteral("Cannot write the settings file; the directory panel's file "
+                               "commands were not changed."));
   }
   close();
 }

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
@@ -19,6 +20,9 @@ class TToolForm : public QDialog {
   QGroupBox *FlatGroupBox1 = nullptr, *FlatGroupBox2 = nullptr;
   QPushButton *BtnPenClr = nullptr, *BtnPaperClr = nullptr;
   QComboBox* FontName2 = nullptr;
+  // Lets the directory panel's popup menu (Encrypt, Decrypt, CRC) open; the
+  // settings switch the panel has always read, written on Okay.
+  QCheckBox* PanelCommands = nullptr;
   QPushButton *IconBtn = nullptr, *SMBtn = nullptr, *SendToBtn = nullptr, *UninstalBtn = nullptr;
   QPushButton *OkBtn = nullptr, *CancelBtn = nullptr;
 

@@ -127,6 +127,28 @@ void TCryptCommands::CancelAll() {
   for (auto& j : jobs_) j->cancel = true;
 }
 
+QString TCryptCommands::MessageOfStop(Kind kind, const QString& file) {
+  return file + (kind == Kind::Encrypt ? QStringLiteral(" is still being encrypted. Stop it and exit?")
+                                       : QStringLiteral(" is still being decrypted. Stop it and exit?"));
+}
+
+bool TCryptCommands::AskToStop(QWidget* parent) {
+  // A checksum changes nothing on disk: it is stopped without a question.
+  // The list is taken first, since a question runs the event loop and a
+  // command may end (and leave jobs_) while it is up.
+  std::vector<std::pair<Kind, QString>> asks;
+  for (const auto& j : jobs_)
+    if (j->kind != Kind::Crc) asks.emplace_back(j->kind, j->file);
+  for (const auto& [kind, file] : asks) {
+    bool running = false;
+    for (const auto& j : jobs_) running = running || (j->kind == kind && j->file == file);
+    if (!running) continue;
+    if (tolvan::Prompts::instance().yesNo(parent, MessageOfStop(kind, file)) != tolvan::Prompts::Answer::Yes)
+      return false;
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------- text
 
 bool TCryptCommands::EncryptText(const QByteArray& text, QByteArray& out) {

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "crypto/blowfish.h"
@@ -51,6 +52,12 @@ class TCryptCommands : public QObject {
   QStringList BusyNames() const;
   // Stops every running command (as its Cancel button does).
   void CancelAll();
+  // Before the program exits: asks, for each file being encrypted or
+  // decrypted, whether to stop it ("F is still being encrypted. Stop it and
+  // exit?"). False as soon as the user says No; nothing is stopped here.
+  bool AskToStop(QWidget* parent);
+  // The question above for one command.
+  static QString MessageOfStop(Kind kind, const QString& file);
   // The status-bar area holding one progress bar and Cancel button per
   // running command.
   QWidget* ProgressArea() const { return area_; }

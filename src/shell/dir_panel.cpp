@@ -118,7 +118,10 @@ TDirPanel::TDirPanel(QWidget* parent) : QWidget(parent) {
   // The user's own scrolling or clicking ends the keeping in view.
   PendingTimer_.setSingleShot(true);
   PendingTimer_.setInterval(3000);
-  connect(&PendingTimer_, &QTimer::timeout, this, [this] { PendingScroll_.clear(); });
+  connect(&PendingTimer_, &QTimer::timeout, this, [this] {
+    PendingScroll_.clear();
+    KeepTop_ = false;
+  });
   DirTree1->viewport()->installEventFilter(this);
   DirTree1->installEventFilter(this);
   DirTree1->verticalScrollBar()->installEventFilter(this);
@@ -135,12 +138,40 @@ QFileSystemModel* TDirPanel::makeModel() {
   // The tree fills in and sorts itself as folders load, and rows above the
   // selection move it; it is kept in view until the user takes over or the
   // loading is done.
-  auto keepInView = [this] {
-    if (!PendingScroll_.isEmpty()) scrollToCurrent();
+  // Otherwise (after a refresh, or when a command's files appear) the item at
+  // the top of the view stays there, so rows do not move under the mouse.
+  auto before = [this, m] {
+    if (m != Model_ || !PendingScroll_.isEmpty() || KeepTop_ || TopSaved_) return;
+    rememberTop();
+    TopSaved_ = true;
   };
-  connect(m, &QFileSystemModel::directoryLoaded, this, keepInView);
+  auto keepInView = [this, m] {
+    if (m != Model_ || topQueued_) return;
+    // After the view itself has taken the change in (it hears of it later
+    // than this panel, and may lay its rows out afresh).
+    topQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+      topQueued_ = false;
+      // The top item as it was before this change (a refresh: before it).
+      if (!PendingScroll_.isEmpty())
+        scrollToCurrent();
+      else if (KeepTop_ || TopSaved_)
+        restoreTop();
+      TopSaved_ = false;
+    });
+  };
+  connect(m, &QAbstractItemModel::layoutAboutToBeChanged, this, before);
+  connect(m, &QAbstractItemModel::rowsAboutToBeInserted, this, before);
+  connect(m, &QAbstractItemModel::rowsAboutToBeRemoved, this, before);
+  connect(m, &QFileSystemModel::directoryLoaded, this, [this, m, keepInView] {
+    // A slow disk (or a busy machine) may take longer to load the folders
+    // than the keeping lasts: it lasts until they have been quiet a while.
+    if (m == Model_ && (!PendingScroll_.isEmpty() || KeepTop_)) PendingTimer_.start();
+    keepInView();
+  });
   connect(m, &QAbstractItemModel::layoutChanged, this, keepInView);
   connect(m, &QAbstractItemModel::rowsInserted, this, keepInView);
+  connect(m, &QAbstractItemModel::rowsRemoved, this, keepInView);
   return m;
 }
 
@@ -195,9 +226,21 @@ bool TDirPanel::eventFilter(QObject* watched, QEvent* event) {
       EncMenu->popup(DirTree1->viewport()->mapToGlobal(QPoint(0, 0)));
     return true;
   }
+  // The tree gets its real size only once the window is on screen (without
+  // a window manager, after the folder was loaded and scrolled to): the
+  // item being brought into view is placed again for that size.
+  if (!PendingScroll_.isEmpty() && watched == DirTree1->viewport() && event->type() == QEvent::Resize)
+    QTimer::singleShot(0, this, [this] {
+      if (!PendingScroll_.isEmpty()) scrollToCurrent();
+    });
+  if (!PendingScroll_.isEmpty() && watched == DirTree1 && event->type() == QEvent::Show)
+    PendingTimer_.start();
   if (watched != FileFilter->lineEdit() &&
-      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel))
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel ||
+       (watched == DirTree1 && event->type() == QEvent::KeyPress))) {
     PendingScroll_.clear();
+    KeepTop_ = false;
+  }
   if (watched == FileFilter->lineEdit() && event->type() == QEvent::MouseButtonDblClick) {
     FileFilterDblClick();
     return true;
@@ -219,9 +262,36 @@ void TDirPanel::FileFilterDblClick() {
   SetMask(text);
 }
 
+void TDirPanel::rememberTop() {
+  const QModelIndex top = DirTree1->indexAt(QPoint(0, 0));
+  if (!top.isValid()) return;
+  TopPath_ = Model_->filePath(top);
+  TopOffset_ = DirTree1->visualRect(top).top();
+}
+
+void TDirPanel::restoreTop() {
+  if (TopPath_.isEmpty()) return;
+  const QModelIndex idx = Model_->index(TopPath_);
+  if (!idx.isValid()) return;
+  // Shown only when every folder above it is open.
+  for (QModelIndex p = idx.parent(); p.isValid(); p = p.parent())
+    if (!DirTree1->isExpanded(p)) return;
+  // Where the rows are not laid out yet, the view lays them out first.
+  if (DirTree1->visualRect(DirTree1->indexAt(QPoint(0, 0))) == QRect()) DirTree1->doItemsLayout();
+  const QModelIndex top = DirTree1->indexAt(QPoint(0, 0));
+  if (top == idx && DirTree1->visualRect(idx).top() == TopOffset_) return;
+  QScrollBar* bar = DirTree1->verticalScrollBar();
+  const int h = DirTree1->horizontalScrollBar()->value();
+  DirTree1->scrollTo(idx, QAbstractItemView::PositionAtTop);
+  if (DirTree1->verticalScrollMode() == QAbstractItemView::ScrollPerPixel)
+    bar->setValue(bar->value() - TopOffset_);
+  DirTree1->horizontalScrollBar()->setValue(h);
+}
+
 void TDirPanel::SelectPath(const QString& path) {
   const QModelIndex idx = Model_->index(withoutSlash(path));
   if (!idx.isValid()) return;
+  KeepTop_ = TopSaved_ = false;
   for (QModelIndex p = idx.parent(); p.isValid(); p = p.parent()) DirTree1->expand(p);
   DirTree1->setCurrentIndex(idx);
   DirTree1->scrollTo(idx, QAbstractItemView::PositionAtCenter);
@@ -287,8 +357,16 @@ void TDirPanel::collectExpanded(const QModelIndex& parent, QStringList& out) con
 void TDirPanel::RefreshClick() {
   const QModelIndex cur = DirTree1->currentIndex();
   const QString current = cur.isValid() ? Model_->filePath(cur) : QString();
+  const bool selected = cur.isValid() && DirTree1->selectionModel()->isSelected(cur);
   QStringList expanded;
   collectExpanded(QModelIndex(), expanded);
+  // The view is put back as it was: the same item at its top (unless the
+  // tree is still bringing a chosen item into view).
+  const bool keepTop = PendingScroll_.isEmpty();
+  if (keepTop) rememberTop();
+  // The new model's rows, as they come, must not take the place of that.
+  KeepTop_ = keepTop;
+  const int h = DirTree1->horizontalScrollBar()->value();
   QFileSystemModel* old = Model_;
   QItemSelectionModel* oldSel = DirTree1->selectionModel();
   Model_ = makeModel();
@@ -303,6 +381,21 @@ void TDirPanel::RefreshClick() {
     // A file that went away leaves its folder selected.
     QString p = current;
     while (!p.isEmpty() && !QFileInfo::exists(p)) p = QFileInfo(p).path();
-    SelectPath(p);
+    if (!keepTop) {
+      SelectPath(p);
+      return;
+    }
+    const QModelIndex idx = Model_->index(withoutSlash(p));
+    if (idx.isValid()) {
+      // Selected without scrolling to it: the view stays where it was.
+      const bool autoScroll = DirTree1->hasAutoScroll();
+      DirTree1->setAutoScroll(false);
+      DirTree1->selectionModel()->setCurrentIndex(
+          idx, selected ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
+      DirTree1->setAutoScroll(autoScroll);
+    }
   }
+  PendingTimer_.start();
+  restoreTop();
+  DirTree1->horizontalScrollBar()->setValue(h);
 }

@@ -63,7 +63,7 @@ class TDirPanel : public QWidget {
 
  public slots:
   // Re-reads the tree from the disk, keeping the selection, the expanded
-  // folders and the mask.
+  // folders, the mask and what the view shows (the same item at its top).
   void RefreshClick();
   void DirTree1DblClick(const QModelIndex& index);
   void FileFilterDblClick();
@@ -84,10 +84,21 @@ class TDirPanel : public QWidget {
   void fillPlaces();
   void collectExpanded(const QModelIndex& parent, QStringList& out) const;
   void scrollToCurrent();
+  // The item at the top of the view and how far its row is scrolled past
+  // the edge, and putting it back there.
+  void rememberTop();
+  void restoreTop();
 
   QFileSystemModel* Model_ = nullptr;
   QString Mask_ = QStringLiteral("*.*");
   QString PendingScroll_;  // the item to keep in view while the tree loads
   QTimer PendingTimer_;
+  // The item to keep at the top of the view while rows come and go (files
+  // made by a command, a refresh loading): the user's scrolling stands.
+  QString TopPath_;
+  int TopOffset_ = 0;
+  bool KeepTop_ = false;   // a refresh is loading: TopPath_ is put back as rows arrive
+  bool TopSaved_ = false;   // TopPath_ was taken just before the rows changed
+  bool topQueued_ = false;  // a restoreTop() is on its way
   bool EncMenuEnabled_ = false;
 };

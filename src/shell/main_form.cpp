@@ -42,12 +42,14 @@
 #include "document/convert_commands.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
+#include "document/find_dialog.h"
 #include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
 #include "platform/prompts.h"
 #include "prefs/about_box.h"
 #include "shell/color_table.h"
+#include "shell/crypt_commands.h"
 #include "shell/dir_panel.h"
 #include "shell/frame_mdi_area.h"
 #include "shell/led.h"
@@ -426,10 +428,13 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     if (auto* f = qobject_cast<TEditForm*>((*it)->widget())) order << f;
   for (TEditForm* f : EditForms())
     if (!order.contains(f)) order << f;
-  if (!CloseDocuments(order)) {
+  // A file still being encrypted or decrypted is named first; its work stops
+  // (leaving the file as it was) only once every window has agreed to close.
+  if (!CryptCommands->AskToStop(this) || !CloseDocuments(order)) {
     e->ignore();
     return;
   }
+  CryptCommands->CancelAll();
   FormClose();
   e->accept();
 }
@@ -528,6 +533,14 @@ TEditForm* TMainForm::CreateEditForm() {
     if (ConnectedForm_ == f) ConnectedForm_ = nullptr;
     if (LastActive_ == f) menuStale_ = true;
     if (!closing_) UpdateActiveSettings();
+    // The find and replace dialogs serve every document window and go with
+    // the last one: the next document starts with fresh ones and nothing to
+    // repeat.
+    if (Forms_.isEmpty())
+      for (TFindDialog* d : findChildren<TFindDialog*>(Qt::FindDirectChildrenOnly)) {
+        d->hide();
+        d->deleteLater();
+      }
   });
   connect(form, &TEditForm::documentChanged, this, [this] { updateFrameTitle(); });
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);

@@ -196,6 +196,10 @@ class TMainForm : public QMainWindow {
   QString FindHelpFile() const;
   // True when the settings switch lets the directory panel's file menu open.
   bool EncMenuEnabled() const { return EncMenuEnabled_; }
+  // Sets the switch in the settings file (its expected value, or empty) and
+  // lets the panel's menu open, or not, from now on; false when the settings
+  // file could not be written (nothing then changes).
+  bool SetEncMenuEnabled(bool on);
   bool viewerFlag(int position) const;
   // Panel texts: "Line: 1,234 Col: 5" and "1,234" (digits grouped).
   static QString FormatLineCol(int line, int col);

@@ -3,12 +3,14 @@
 // windows call, and the toolbar's Encrypt and Decrypt buttons.
 #include <QAction>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QFileSystemModel>
 
 #include "document/edit_form.h"
 #include "shell/crypt_commands.h"
 #include "shell/dir_panel.h"
 #include "shell/main_form.h"
+#include "shell/settings_keys.h"
 
 void TMainForm::buildDirPanel() {
   DirPanel = new QDockWidget(QStringLiteral("Directory"), this);
@@ -21,6 +23,19 @@ void TMainForm::buildDirPanel() {
 
   CryptCommands = new TCryptCommands(this);
   connect(DirTree, &TDirPanel::openFileRequested, this, [this](const QString& file) {
+    // A file already open in a window (under this name or another that
+    // reaches it) brings that window up: a second window on it would
+    // overwrite the first one's saves.
+    const QFileInfo wanted(file);
+    const QString real = wanted.canonicalFilePath();
+    for (TEditForm* f : EditForms()) {
+      const QFileInfo open(f->Title());
+      if (!open.isAbsolute() || !open.exists()) continue;
+      if (open.canonicalFilePath() == real) {
+        f->BtnSpeedClick();
+        return;
+      }
+    }
     // OpenDocumentFile also sets WorkDir and adds the file to the list.
     TEditForm* form = CreateEditForm();
     form->OpenDocumentFile(file);
@@ -32,6 +47,14 @@ void TMainForm::buildDirPanel() {
   connect(CryptCommands, &TCryptCommands::finished, this, [this](TCryptCommands::Kind kind) {
     if (kind != TCryptCommands::Kind::Crc) DirTree->RefreshClick();
   });
+}
+
+bool TMainForm::SetEncMenuEnabled(bool on) {
+  if (!Settings_->writeString(tolvan::Key::DirPanelSwitch, on ? tolvan::kDirPanelSwitchValue : std::string_view()))
+    return false;
+  EncMenuEnabled_ = Settings_->dirPanelSwitchOn();
+  DirTree->SetEncMenuEnabled(EncMenuEnabled_);
+  return true;
 }
 
 void TMainForm::Encrypt2Click() { CryptCommands->Run(TCryptCommands::Kind::Encrypt, DirTree->SelectedPath()); }

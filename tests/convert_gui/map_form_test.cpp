@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -166,9 +167,10 @@ class MapFormTest : public QObject {
     m->TargetFont->setCurrentText(QStringLiteral("Xyz"));
     cell(m, 0x41)->setText(QStringLiteral("xy"));
     m->BtnSave->click();
+    // In the current folder; the editor holds the file's full path.
     const QString name = QStringLiteral("MylaiTSC2Xyz.tol");
-    QCOMPARE(TMapForm::currentFilePath(), name);
-    QCOMPARE(m->windowTitle(), QStringLiteral("Font Conversion by Tolvan - ") + name);
+    QCOMPARE(TMapForm::currentFilePath(), path(name));
+    QCOMPARE(m->windowTitle(), QStringLiteral("Font Conversion by Tolvan - ") + path(name));
     QCOMPARE(readFile(path(name)),
              QByteArray("Fontmap Created by Tolvan\r\nDo NOT change the contents of this file\r\n"
                         "SourceFont=MylaiTSC\r\nTargetFont=Xyz\r\nA=xy\r\n"
@@ -187,7 +189,7 @@ class MapFormTest : public QObject {
     m->TargetFont->setCurrentText(QStringLiteral("T"));
     m->BtnSave->click();
     const QString name = QString(31, u'F') + QStringLiteral("2T.tol");
-    QCOMPARE(TMapForm::currentFilePath(), name);
+    QCOMPARE(TMapForm::currentFilePath(), path(name));
     QVERIFY(readFile(path(name)).contains("SourceFont=" + QByteArray(31, 'F') + "\r\n"));
   }
 
@@ -244,7 +246,7 @@ class MapFormTest : public QObject {
     m->BtnSave->click();
     m->BtnAdd->click();
     m->BtnAdd->click();
-    const QString name = QStringLiteral("MylaiTSC2Twice.tol");
+    const QString name = path(QStringLiteral("MylaiTSC2Twice.tol"));
     const QString added = name + QStringLiteral(
         " is added to Tolvan. It will be available when you start Tolvan next time");
     QCOMPARE(prompts_.shown, QStringList({added, added}));
@@ -253,6 +255,46 @@ class MapFormTest : public QObject {
     // New windows list it twice; the open one does not change.
     TEditForm* g = newDocument();
     QCOMPARE(g->ConvertCommands->Convert->actions().size(), 2);
+  }
+
+  // A map saved and added, then used by a window while the program's current
+  // folder is another: found by its full path. A name registered without a
+  // folder is still taken from the current folder.
+  void addedMapIsFoundFromAnyFolder_data() {
+    QTest::addColumn<bool>("registeredBare");
+    QTest::newRow("saved and added in the editor") << false;
+    QTest::newRow("bare name registered earlier") << true;
+  }
+  void addedMapIsFoundFromAnyFolder() {
+    QFETCH(bool, registeredBare);
+    TMapForm* m = newEditor(newDocument());
+    m->TargetFont->setCurrentText(QStringLiteral("Far"));
+    cell(m, 'a')->setText(QStringLiteral("z"));
+    m->BtnSave->click();
+    const QString saved = path(QStringLiteral("MylaiTSC2Far.tol"));
+    QCOMPARE(readFile(saved).contains("a=z\r\n"), true);
+    QString elsewhere = path(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(elsewhere));
+    if (registeredBare) {
+      tolvan::ProfileFile p = ini();
+      p.WriteInteger("Tolvan", "FontConversionMenus", 1);
+      p.WriteString("Tolvan", "FontConversionMenu_1", "MylaiTSC2Far.tol");
+      QFile::copy(saved, QDir(elsewhere).filePath(QStringLiteral("MylaiTSC2Far.tol")));
+      QVERIFY(QFile::remove(saved));
+    } else {
+      m->BtnAdd->click();
+      QCOMPARE(ini().ReadString("Tolvan", "FontConversionMenu_1", ""), saved.toStdString());
+    }
+    QDir::setCurrent(elsewhere);
+    TEditForm* g = newDocument();
+    tolvan::setDocumentBytes(g->Editor->document(), "a b a");
+    g->Selectall1Click();
+    prompts_.shown.clear();
+    QCOMPARE(g->ConvertCommands->Convert->actions().size(), 1);
+    g->ConvertCommands->Convert->actions().first()->trigger();
+    QDir::setCurrent(dir_.path());
+    QCOMPARE(prompts_.shown, QStringList());
+    QCOMPARE(textOf(g), QByteArray("z b z"));
   }
 
   // Built in the editor, saved, loaded into a fresh editor, added, then
@@ -269,7 +311,8 @@ class MapFormTest : public QObject {
     QTest::mouseClick(cell(m, ' '), Qt::LeftButton);
     QTest::mouseClick(paletteButton(m, '_'), Qt::LeftButton);
     m->BtnSave->click();
-    const QString saved = path(TMapForm::currentFilePath());
+    const QString saved = TMapForm::currentFilePath();
+    QCOMPARE(QFileInfo(saved).absolutePath(), QFileInfo(path(QStringLiteral("x"))).absolutePath());
     TMapForm* m2 = newEditor(f);
     prompts_.files.push_back({saved});
     m2->BtnLoadClick();

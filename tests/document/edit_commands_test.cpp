@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -290,6 +291,77 @@ class EditCommandsTest : public QObject {
     d->FindField->setBytes("\xB8");
     QVERIFY(!d->FindNext());
     QCOMPARE(prompts_.shown.last(), QStringLiteral("Text \"\u0B95\" not found."));
+  }
+
+  void searchActsOnTheDocumentShown_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("Find") << false;
+    QTest::newRow("Replace") << true;
+  }
+  void searchActsOnTheDocumentShown() {
+    // Opened on one window, the dialog searches whichever window is active.
+    QFETCH(bool, replace);
+    TEditForm* first = newDocument("alpha");
+    replace ? first->Replace1Click() : first->Find1Click();
+    TFindDialog* d = first->findDialog(replace);
+    QVERIFY(d->isVisible());
+    TEditForm* second = newDocument("beta word");
+    QCOMPARE(frame_->ActiveEditForm(), second);
+    d->FindField->setBytes("word");
+    QVERIFY(d->FindNext());
+    QCOMPARE(selectionOf(second), QByteArray("word"));
+    QVERIFY(!first->Editor->textCursor().hasSelection());
+    if (replace) {
+      d->ReplaceField->setBytes("w");
+      QCOMPARE(d->ReplaceAll(), 1);
+      QCOMPARE(textOf(second), QByteArray("beta w"));
+      QCOMPARE(textOf(first), QByteArray("alpha"));
+    }
+    // Back on the first window, F3 repeats the search there; Ctrl+F there
+    // shows the same dialog with that window's selection.
+    first->BtnSpeedClick();
+    QCOMPARE(frame_->ActiveEditForm(), first);
+    prompts_.shown.clear();
+    d->FindField->setBytes("lph");
+    first->FindAgain1Click();
+    QCOMPARE(selectionOf(first), QByteArray("lph"));
+    QVERIFY(prompts_.shown.isEmpty());
+    select(first, 0, 2);
+    replace ? first->Replace1Click() : first->Find1Click();
+    QCOMPARE(first->findDialog(replace), d);
+    QCOMPARE(d->FindField->bytes(), QByteArray("al"));
+    // The window that opened it may close; the dialog goes on with the rest.
+    second->Editor->document()->setModified(false);
+    second->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    d->FindField->setBytes("ha");
+    QVERIFY(d->FindNext());
+    QCOMPARE(selectionOf(first), QByteArray("ha"));
+  }
+
+  void enterFindsNextEveryTimeTheDialogShows_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("Find") << false;
+    QTest::newRow("Replace") << true;
+  }
+  void enterFindsNextEveryTimeTheDialogShows() {
+    // Cancel clicked once does not stay the button Enter presses.
+    QFETCH(bool, replace);
+    TEditForm* f = newDocument("one two one");
+    frame_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame_));
+    for (int round = 0; round < 2; ++round) {
+      select(f, 0, 3);
+      replace ? f->Replace1Click() : f->Find1Click();
+      TFindDialog* d = f->findDialog(replace);
+      QVERIFY(QTest::qWaitForWindowActive(d));
+      QVERIFY(d->FindNextBtn->isDefault());
+      QTest::keyClick(d->FindField, Qt::Key_Return);
+      QVERIFY2(d->isVisible(), "Enter closed the dialog");
+      QCOMPARE(f->Editor->textCursor().selectionStart(), 8);
+      QTest::mouseClick(d->CancelBtn, Qt::LeftButton);
+      QVERIFY(!d->isVisible());
+    }
   }
 
   // ---------------------------------------------------------------- tools

@@ -12,15 +12,19 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <atomic>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 
 #include "crypto/blowfish.h"
+#include "crypto/file_crypt.h"
 #include "crypto/text_crypt.h"
 #include "document/edit_form.h"
 #include "document/editor.h"
@@ -144,6 +148,27 @@ class DirPanelTest : public QObject {
     QCOMPARE(f->DirTree->Places->itemData(1).toString(), QStringLiteral("/"));
   }
 
+  void startShowsTheWorkingFolder() {
+    // Far down a long folder, the working folder is open and in view once
+    // the window is up.
+    QDir d(dir_->path());
+    for (int i = 0; i < 300; ++i) QVERIFY(d.mkdir(QStringLiteral("d%1").arg(i, 3, 10, QLatin1Char('0'))));
+    const QString work = path(QStringLiteral("d250"));
+    QFile ini(path(QStringLiteral("Tolvan.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Tolvan]\r\nTimes=5\r\nFontDef=Arial\r\nViewer=11111\r\nWorkDir=" + QFile::encodeName(work) +
+              "/\r\n");
+    ini.close();
+    frame_ = std::make_unique<TMainForm>(dir_->path());
+    frame_->resize(800, 600);
+    frame_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    QTreeView* t = frame_->DirTree->DirTree1;
+    QCOMPARE(frame_->DirTree->SelectedFile(), work);
+    QVERIFY(t->isExpanded(t->currentIndex()));
+    QTRY_VERIFY(t->viewport()->rect().contains(t->visualRect(t->currentIndex()).topLeft()));
+  }
+
   void masksShowTheirFiles_data() {
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QStringList>("shown");
@@ -223,6 +248,80 @@ class DirPanelTest : public QObject {
     QCOMPARE(f->EditForms().first()->Title(), notes);
     QCOMPARE(f->WorkDir, dir_->path() + u'/');
     QCOMPARE(QString::fromStdString(f->recentFiles().entries().front().path), notes);
+  }
+
+  void doubleClickOnAnOpenFileShowsItsWindow_data() {
+    QTest::addColumn<QString>("clicked");
+    QTest::newRow("same name") << "notes.txt";
+    QTest::newRow("through a link") << "link.txt";
+  }
+  void doubleClickOnAnOpenFileShowsItsWindow() {
+    QFETCH(QString, clicked);
+    const QString notes = writeFile(QStringLiteral("notes.txt"), "hello");
+    QVERIFY(QFile::link(notes, path(QStringLiteral("link.txt"))));
+    TMainForm* f = makeFrame();
+    TDirPanel* p = f->DirTree;
+    p->SelectPath(notes);
+    p->DirTree1DblClick(p->DirTree1->currentIndex());
+    QCOMPARE(f->EditForms().size(), 1);
+    TEditForm* first = f->EditForms().first();
+    f->New1Click();
+    QVERIFY(f->ActiveEditForm() != first);
+    p->SelectPath(path(clicked));
+    QCOMPARE(p->SelectedFile(), path(clicked));
+    p->DirTree1DblClick(p->DirTree1->currentIndex());
+    QCOMPARE(f->EditForms().size(), 2);
+    QCOMPARE(f->ActiveEditForm(), first);
+  }
+
+  void viewStaysPutAcrossCommands_data() {
+    QTest::addColumn<int>("command");
+    QTest::newRow("Encrypt") << 0;
+    QTest::newRow("Decrypt, wrong password") << 1;
+    QTest::newRow("CRC") << 2;
+    QTest::newRow("Refresh") << 3;
+  }
+  void viewStaysPutAcrossCommands() {
+    // The user has scrolled the tree and clicked a file; after the command
+    // (and the files it makes) the same item heads the view, the file is
+    // still selected under the same spot, and open folders stay open.
+    QFETCH(int, command);
+    for (int i = 0; i < 80; ++i) writeFile(QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0')), "123456789");
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("sub")));
+    writeFile(QStringLiteral("sub/inner.txt"), "x");
+    TMainForm* f = makeFrame();
+    f->resize(800, 600);
+    TDirPanel* p = f->DirTree;
+    QTreeView* t = p->DirTree1;
+    QFileSystemModel* m = p->Model();
+    QTRY_COMPARE(m->rowCount(m->index(dir_->path())), 82);
+    t->expand(m->index(path(QStringLiteral("sub"))));
+    QTRY_COMPARE(m->rowCount(m->index(path(QStringLiteral("sub")))), 1);
+    const QString top = path(QStringLiteral("f40.txt")), file = path(QStringLiteral("f45.txt"));
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(1, 1));  // the user takes over
+    t->scrollTo(m->index(top), QAbstractItemView::PositionAtTop);
+    const QRect row = t->visualRect(m->index(file));
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(qBound(0, row.left() + 4, t->viewport()->width() - 1), row.center().y()));
+    QCOMPARE(p->SelectedFile(), file);
+    auto topPath = [t, p] { return p->Model()->filePath(t->indexAt(QPoint(0, 0))); };
+    QCOMPARE(topPath(), top);
+    const int y = t->visualRect(m->index(file)).top();
+
+    QSignalSpy done(f->CryptCommands, &TCryptCommands::finished);
+    prompts_.inputs = {QStringLiteral("pw")};
+    switch (command) {
+      case 0: f->Encrypt2Click(); break;
+      case 1: f->Decrypt2Click(); break;
+      case 2: f->CRCClick(); break;
+      case 3: p->RefreshClick(); break;
+    }
+    if (command != 3) QVERIFY(done.wait(60000));
+    if (command == 0) QTRY_VERIFY(treeShows(file + ".org"));
+    QTRY_COMPARE(topPath(), top);
+    QCOMPARE(p->SelectedFile(), file);
+    QCOMPARE(t->visualRect(p->Model()->index(file)).top(), y);
+    QVERIFY(t->isExpanded(p->Model()->index(path(QStringLiteral("sub")))));
   }
 
   void popupMenuFollowsTheSwitch_data() {
@@ -432,6 +531,66 @@ class DirPanelTest : public QObject {
     QCOMPARE(QFileInfo(file).size(), qint64(64) << 20);
     QVERIFY(!QFile::exists(file + ".enc"));
     QVERIFY(!QFile::exists(file + ".org"));
+  }
+
+  void exitAsksBeforeStoppingAFileCommand_data() {
+    QTest::addColumn<bool>("decrypt");
+    QTest::newRow("encryption") << false;
+    QTest::newRow("decryption") << true;
+  }
+  void exitAsksBeforeStoppingAFileCommand() {
+    QFETCH(bool, decrypt);
+    const QString file = writeFile(QStringLiteral("letter.txt"), "a letter that must survive");
+    TMainForm* f = makeFrame();
+    if (decrypt) {
+      prompts_.inputs = {QStringLiteral("pw")};
+      QVERIFY(runOnFile(&TMainForm::Encrypt2Click, file));
+    }
+    const QByteArray before = readAll(file);
+    // The worker waits before writing its output until the test lets it go;
+    // the guard lets it go, and waits for it, whatever way the test ends.
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    tolvan::SetFileCryptFaultHook([release](tolvan::FileCryptStep s) {
+      if (s == tolvan::FileCryptStep::WritePiece)
+        while (!*release) std::this_thread::yield();
+      return 0;
+    });
+    struct Guard {
+      std::shared_ptr<std::atomic<bool>> release;
+      std::unique_ptr<TMainForm>& frame;
+      ~Guard() {
+        *release = true;
+        frame.reset();
+        tolvan::SetFileCryptFaultHook(nullptr);
+      }
+    } guard{release, frame_};
+
+    QSignalSpy done(f->CryptCommands, &TCryptCommands::finished);
+    f->DirTree->SelectPath(file);
+    prompts_.inputs = {QStringLiteral("pw")};
+    (f->*(decrypt ? &TMainForm::Decrypt2Click : &TMainForm::Encrypt2Click))();
+    QCOMPARE(f->CryptCommands->RunningCount(), 1);
+    const QString question =
+        file + (decrypt ? QStringLiteral(" is still being decrypted. Stop it and exit?")
+                        : QStringLiteral(" is still being encrypted. Stop it and exit?"));
+    // No: the program and the command go on.
+    prompts_.shown.clear();
+    prompts_.answers = {tolvan::Prompts::Answer::No};
+    f->Exit1Click();
+    QCOMPARE(prompts_.shown, QStringList{question});
+    QVERIFY(f->isVisible());
+    QCOMPARE(f->CryptCommands->RunningCount(), 1);
+    // Yes: the program closes, the command stops and the file is untouched.
+    prompts_.shown.clear();
+    prompts_.answers = {tolvan::Prompts::Answer::Yes};
+    f->Exit1Click();
+    QCOMPARE(prompts_.shown, QStringList{question});
+    QVERIFY(!f->isVisible());
+    *release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 60000);
+    QCOMPARE(done.first().at(2).toBool(), false);
+    QCOMPARE(readAll(file), before);
+    QVERIFY(!QFile::exists(file + (decrypt ? ".dec" : ".enc")));
   }
 
   // ---- text commands

@@ -24,6 +24,15 @@ for spec in "anjal 51" "mylai 72" "typewriter 93" "roman 114"; do
     echo "$1: saved bytes match tolvan-cli"
   else echo "$1: MISMATCH"; xxd "$OUT/$1.txt"; fail=1; fi
 done
+# Find and Replace closed with Escape hand the keyboard back to the frame
+# (nothing else does without a window manager).
+for k in ctrl+f ctrl+r; do
+  xdotool key $k; sleep 1; xdotool key Escape; sleep 1
+  case "$(xdotool getwindowfocus getwindowname 2>/dev/null)" in
+    Tolvan*) echo "$k, Escape: the frame has the keyboard" ;;
+    *) echo "$k, Escape: no window has the keyboard"; shot "02-$k-focus"; fail=1 ;;
+  esac
+done
 # Bold and 20 points on the whole text, then Save As .rtf.
 xdotool key ctrl+a; at 202 66; xdotool click 1; sleep 0.3
 at 160 66; xdotool click --repeat 3 1; xdotool key ctrl+a; xdotool type '20'; xdotool key Return; sleep 0.5

@@ -4,6 +4,7 @@
 // the XDG folders in a temporary folder.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -26,7 +27,9 @@
 #include "platform/prompts.h"
 #include "platform/shortcuts.h"
 #include "prefs/preferences_form.h"
+#include "shell/dir_panel.h"
 #include "shell/main_form.h"
+#include "shell/settings_keys.h"
 #include "shell/profile_file.h"
 #include "../window_test_util.h"
 
@@ -295,6 +298,30 @@ class ToolsTest : public QObject {
     u->FontName2->setEditText(QStringLiteral("Dropped"));
     u->CancelBtnClick();
     QCOMPARE(frame_->FontDef, QStringLiteral("My Own Font"));
+  }
+
+  void panelCommandsFollowTheCheckBox() {
+    // The box shows the switch as it stands; Okay writes it and the panel's
+    // menu follows at once; Cancel drops a change.
+    QVERIFY(!frame_->EncMenuEnabled());
+    for (bool on : {true, false}) {
+      TToolForm* t = openPreferences();
+      QCOMPARE(t->PanelCommands->isChecked(), !on);
+      t->PanelCommands->setChecked(on);
+      t->OkBtnClick();
+      QCOMPARE(frame_->EncMenuEnabled(), on);
+      QCOMPARE(frame_->DirTree->EncMenuEnabled(), on);
+      QCOMPARE(frame_->settings().dirPanelSwitchOn(), on);
+      tolvan::ProfileFile ini(path("Tolvan.ini").toStdString());
+      const std::string name(tolvan::kDirPanelSwitchName);
+      QCOMPARE(ini.ReadString("Tolvan", name, "<none>"),
+               on ? std::string(tolvan::kDirPanelSwitchValue) : std::string());
+    }
+    TToolForm* u = openPreferences();
+    u->PanelCommands->setChecked(true);
+    u->CancelBtnClick();
+    QVERIFY(!frame_->EncMenuEnabled());
+    QVERIFY(!frame_->settings().dirPanelSwitchOn());
   }
 
   void shortcutsCreatedAndCleared() {
