@@ -11,6 +11,8 @@
 //    after the open, while the layout runs in the background, and after it;
 //  - one line of 100 MiB opened until painted, against the same text in
 //    paragraphs, and keys typed at its start, middle and end;
+//  - Select All and Delete in 50 MiB, then Undo, each until painted,
+//    beside opening the same file;
 //  - a plain key typed at the start, middle and end of 1 MiB of paragraphs
 //    and of short lines, until the event loop has painted it, against a bare
 //    QTextEdit holding the same text.
@@ -27,6 +29,8 @@
 #include <QKeyEvent>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
+#include <functional>
 #include <algorithm>
 #include <vector>
 
@@ -406,6 +410,60 @@ void BM_OneLine100MiBVersusParagraphs(benchmark::State& state) {
   state.counters["key_max_ms"] = percentile(keys, 1.0);
 }
 BENCHMARK(BM_OneLine100MiBVersusParagraphs)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Select All and Delete in 50 MiB of paragraphs, then Undo, each from the
+// key reaching the event loop until the window is painted; beside opening
+// the same file (the time the same text takes to come in).
+double commandToPaintMs(QTextEdit* editor, const std::function<void()>& command) {
+  QElapsedTimer t;
+  struct Watch : QObject {
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) painted = true;
+      return false;
+    }
+  } watch;
+  t.start();
+  QTimer::singleShot(0, editor, [&] {
+    command();
+    editor->viewport()->installEventFilter(&watch);
+  });
+  while (!watch.painted && t.elapsed() < 600000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  const double ms = t.nsecsElapsed() / 1e6;
+  editor->viewport()->removeEventFilter(&watch);
+  return ms;
+}
+
+void BM_DeleteAllAndUndo50MiB(benchmark::State& state) {
+  const QString file = writeTemp(QStringLiteral("delete50.txt"), paragraphs(50 << 20));
+  double openMs = 0, deleteMs = 0, undoMs = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    TEditForm* form = g_frame->CreateEditForm();
+    form->OpenDocumentFile(file);
+    form->Editor->viewport()->repaint();
+    openMs = t.nsecsElapsed() / 1e6;
+    runEventLoop(300);
+    QTextEdit* ed = form->Editor;
+    deleteMs = commandToPaintMs(ed, [&] {
+      form->Selectall1Click();
+      QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+      QCoreApplication::sendEvent(ed, &del);
+    });
+    runEventLoop(300);
+    undoMs = commandToPaintMs(ed, [&] { ed->undo(); });
+    state.SetIterationTime(deleteMs / 1e3);
+    ed->document()->setModified(false);
+    form->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  state.counters["open_ms"] = openMs;
+  state.counters["delete_all_ms"] = deleteMs;
+  state.counters["undo_ms"] = undoMs;
+}
+BENCHMARK(BM_DeleteAllAndUndo50MiB)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

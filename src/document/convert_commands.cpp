@@ -666,15 +666,57 @@ void TConvertCommands::ExportUnicode1Click() {
 const QString TConvertCommands::kTsciiMimeType = QStringLiteral("application/x-tolvan-tscii");
 const QString TConvertCommands::kRichTextMimeType = QStringLiteral("application/x-tolvan-richtext");
 
+namespace {
+
+// What Copy puts out, with its Unicode form made only when another program
+// asks for it: selecting text hands it to the X selection at once, and a
+// selection of megabytes must not cost a conversion every time.
+class TSelectionMimeData : public QMimeData {
+ public:
+  explicit TSelectionMimeData(QString text) : text_(std::move(text)) {}
+  QStringList formats() const override {
+    QStringList f = QMimeData::formats();
+    f << QStringLiteral("text/plain");
+    return f;
+  }
+  bool hasFormat(const QString& type) const override {
+    return type == QLatin1String("text/plain") || QMimeData::hasFormat(type);
+  }
+
+ protected:
+  QVariant retrieveData(const QString& type, QMetaType wanted) const override {
+    if (type == QLatin1String("text/plain")) {
+      if (!converted_) {
+        unicode_ = QString::fromUtf8(TConvertCommands::editorTextToUtf8(text_, QByteArrayLiteral("\n")));
+        text_.clear();
+        converted_ = true;
+      }
+      return unicode_;
+    }
+    return QMimeData::retrieveData(type, wanted);
+  }
+
+ private:
+  mutable QString text_;  // the selection as the editor holds it
+  mutable QString unicode_;
+  mutable bool converted_ = false;
+};
+
+// Selections larger than this go out without their formatting: writing
+// megabytes as HTML would hold the window for seconds on every selection.
+constexpr int kMaxFormattedCopy = 4 << 20;
+
+}  // namespace
+
 QMimeData* TConvertCommands::selectionMimeData(const QTextCursor& selection) {
-  auto* md = new QMimeData;
-  const QString text = selection.selectedText();
-  md->setText(QString::fromUtf8(editorTextToUtf8(text, QByteArrayLiteral("\n"))));
+  auto* md = new TSelectionMimeData(selection.selectedText());
   QByteArray bytes;
   // A selection holding characters that are no byte has no TSCII form; the
   // formatted copy still carries them.
-  if (tolvan::selectionToBytes(selection, &bytes)) md->setData(kTsciiMimeType, bytes);
-  md->setData(kRichTextMimeType, QTextDocumentFragment(selection).toHtml().toUtf8());
+  const bool isBytes = tolvan::selectionToBytes(selection, &bytes);
+  if (isBytes) md->setData(kTsciiMimeType, bytes);
+  if (!isBytes || selection.selectionEnd() - selection.selectionStart() <= kMaxFormattedCopy)
+    md->setData(kRichTextMimeType, QTextDocumentFragment(selection).toHtml().toUtf8());
   return md;
 }
 

@@ -449,11 +449,31 @@ void TEditForm::EditorSelectionChange() {
   UpdateDocumentCommands();
 }
 
+namespace {
+
+// The busy pointer while a command runs that may touch the whole of a large
+// document.
+struct LargeCommand {
+  explicit LargeCommand(const QTextEdit* e) : on(e->document()->characterCount() > TEditor::kLargeDocument) {
+    if (on) QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  ~LargeCommand() {
+    if (on) QApplication::restoreOverrideCursor();
+  }
+  LargeCommand(const LargeCommand&) = delete;
+  LargeCommand& operator=(const LargeCommand&) = delete;
+  bool on;
+};
+
+}  // namespace
+
 void TEditForm::UnDo1Click() {
+  LargeCommand busy(Editor);
   if (Editor->document()->isUndoAvailable()) Editor->undo();
 }
 
 void TEditForm::Redo1Click() {
+  LargeCommand busy(Editor);
   if (Editor->document()->isRedoAvailable()) Editor->redo();
 }
 
@@ -464,6 +484,7 @@ void TEditForm::mmPasteClick() { Editor->paste(); }
 void TEditForm::mmDeleteClick() {
   QTextCursor c = Editor->textCursor();
   if (!c.hasSelection()) return;
+  LargeCommand busy(Editor);
   c.removeSelectedText();
   Editor->setTextCursor(c);
 }

@@ -3,6 +3,7 @@
 #include "document/editor.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QScrollBar>
@@ -356,7 +357,15 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
       e->accept();
       return;
     }
+    // Undo, redo and taking out a large selection can take a moment in a
+    // large document: the pointer says so meanwhile.
+    const bool large = document()->characterCount() > kLargeDocument &&
+                       (e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo) ||
+                        e->matches(QKeySequence::Cut) ||
+                        (textCursor().hasSelection() && (key == Qt::Key_Delete || key == Qt::Key_Backspace)));
+    if (large) QApplication::setOverrideCursor(Qt::WaitCursor);
     QTextEdit::keyPressEvent(e);
+    if (large) QApplication::restoreOverrideCursor();
     return;
   }
 

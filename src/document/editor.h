@@ -29,6 +29,9 @@ class TEditor : public QTextEdit {
   // True while a key (and the keys its engine sends back) is being handled.
   bool inKey() const { return depth_ > 0; }
 
+  // Documents of more characters than this show the busy pointer while a
+  // command that may touch all of them runs (undo, redo, cutting).
+  static constexpr int kLargeDocument = 1 << 20;
   // How long one slice of the background layout may run.
   static constexpr int kLayoutSliceMs = 8;
   // True once every paragraph of the document has been laid out.
