@@ -26,6 +26,7 @@
 
 #include "document/edit_form.h"
 #include "document/editor.h"
+#include "document/line_counter.h"
 #include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
@@ -511,18 +512,9 @@ void TMainForm::UpdatePositionPanels() {
   if (!ed) return;
   const QTextCursor c = ed->textCursor();
   const int start = c.selectionStart();
-  // The line counts the paragraphs before the caret's and the wrapped lines
-  // of its own, as the caret moves through them.
-  const QTextBlock block = ed->document()->findBlock(start);
-  int line = block.blockNumber();
-  int lineStart = block.position();
-  if (QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0) {
-    const QTextLine tl = layout->lineForTextPosition(start - block.position());
-    if (tl.isValid()) {
-      line = block.blockNumber() + tl.lineNumber();
-      lineStart = block.position() + tl.textStart();
-    }
-  }
+  // The line counts wrapped lines from the top of the document.
+  int lineStart = start;
+  const int line = TLineCounter::of(ed->document())->lineAt(start, &lineStart);
   SetPanelText(1, FormatLineCol(line + 1, start - lineStart + 1));
   SetPanelText(2, FormatCharIndex(start));
 }
