@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
@@ -154,6 +156,56 @@ class ToolsTest : public QObject {
     }
     QCOMPARE(map->CharLabel->geometry(), QRect(672, 48, 49, 41));
     QCOMPARE(map->CharLabel->font().pointSize(), 20);
+  }
+
+  // In an 800-pixel frame, or with the directory panel beside it, the grid
+  // is wider than the panel: every button can still be brought fully into
+  // view (by a scroll bar where one is needed), and the label stays whole.
+  void everyButtonReachableInANarrowFrame_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("dirPanel");
+    QTest::newRow("900, directory panel") << 900 << true;
+    QTest::newRow("800, directory panel") << 800 << true;
+    QTest::newRow("narrowest, directory panel") << 0 << true;
+    QTest::newRow("narrowest") << 0 << false;
+  }
+  void everyButtonReachableInANarrowFrame() {
+    QFETCH(int, width);
+    QFETCH(bool, dirPanel);
+    frame_->New1Click();
+    if (frame_->DirPanel->isVisible() != dirPanel) frame_->mmDirPanelClick();
+    frame_->resize(width, 700);  // 0: as narrow as the frame goes
+    frame_->mmASCIIMapClick();
+    QVERIFY(frame_->Fontpanel->isVisible());
+    QCoreApplication::processEvents();
+    TCharMap* map = frame_->Fontpanel;
+    auto whole = [&](QWidget* w) {
+      return w->isVisible() && w->visibleRegion() == QRegion(w->rect()) &&
+             frame_->rect().contains(QRect(w->mapTo(frame_, QPoint(0, 0)), w->size()));
+    };
+    const QList<QScrollBar*> bars = map->findChildren<QScrollBar*>();
+    auto reachable = [&](QToolButton* b) {
+      if (whole(b)) return true;
+      for (QScrollBar* bar : bars) {
+        if (!bar->isVisible()) continue;
+        for (int v = bar->minimum(); v <= bar->maximum(); v += qMax(1, bar->pageStep() / 2)) {
+          bar->setValue(v);
+          if (whole(b)) return true;
+        }
+        bar->setValue(bar->maximum());
+        if (whole(b)) return true;
+      }
+      return false;
+    };
+    for (int code = TCharMap::kFirstCode; code <= TCharMap::kLastCode; ++code)
+      QVERIFY2(reachable(map->button(code)), qPrintable(QStringLiteral("button %1").arg(code)));
+    QVERIFY(whole(map->CharLabel));
+    // Back to the other tests' frame, the panel at its full width first.
+    if (dirPanel) frame_->mmDirPanelClick();
+    frame_->resize(900, 700);
+    QCoreApplication::processEvents();
+    QCOMPARE(map->height(), 142);
+    frame_->mmASCIIMapClick();
   }
 
   void clickingTypesThroughTheLayout_data() {
