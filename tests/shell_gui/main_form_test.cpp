@@ -7,6 +7,8 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QImage>
+#include <QLabel>
 #include <QMap>
 #include <QPaintEvent>
 #include <QRegion>
@@ -679,6 +681,40 @@ class MainFormTest : public QObject {
         f->resize(500, 500);  // narrower: more lines per paragraph
       }
     }
+  }
+
+  // A status message longer than the hint panel is shortened with an
+  // ellipsis where it is cut (the whole text in its tooltip), and never
+  // makes the frame wider: the frame can still be made as narrow as before.
+  void longStatusTextsFitTheFrame() {
+    TMainForm* f = makeFrame();
+    f->resize(800, 500);
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    const QString text = QStringLiteral("The file /home/someone/Documents/a rather long folder name/"
+                                        "and a long file name.txt was not changed");
+    f->SetPanelText(6, text);
+    QCoreApplication::processEvents();
+    QCOMPARE(f->width(), 800);
+    QVERIFY(f->minimumSizeHint().width() <= 800);
+    // Nor with a file command's progress bar and its Cancel button beside it.
+    auto* progress = new QWidget;
+    progress->setFixedSize(210, 10);
+    f->statusBar()->addPermanentWidget(progress);
+    QCoreApplication::processEvents();
+    QVERIFY2(f->minimumSizeHint().width() <= 800, qPrintable(QString::number(f->minimumSizeHint().width())));
+    QCOMPARE(f->PanelText(6), text);
+    auto* panel = f->statusBar()->findChild<QLabel*>(QStringLiteral("Panel6"));
+    QVERIFY(panel->width() < panel->fontMetrics().horizontalAdvance(text));
+    QCOMPARE(panel->toolTip(), text);
+    // What the panel shows: the text up to an ellipsis, drawn within it.
+    QImage shown(panel->size(), QImage::Format_RGB32);
+    panel->render(&shown);
+    int right = -1;
+    for (int x = 0; x < shown.width(); ++x)
+      for (int y = 0; y < shown.height(); ++y)
+        if (qGray(shown.pixel(x, y)) < 100) right = x;
+    QVERIFY2(right < panel->contentsRect().right(), qPrintable(QString::number(right)));
   }
 
   // Moving the caret repaints the panels whose text changed, not the whole
