@@ -8,6 +8,7 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QStyle>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPointer>
@@ -105,6 +106,12 @@ class QtPrompts final : public Prompts {
     dlg.setLabelText(prompt);
     dlg.setTextEchoMode(password ? QLineEdit::Password : QLineEdit::Normal);
     dlg.setTextValue(value);
+    // The dialog's layout sets its least size from its contents: the field
+    // is made wide enough for the title.
+    if (auto* field = dlg.findChild<QLineEdit*>()) {
+      const QMargins m = dlg.contentsMargins();
+      field->setMinimumWidth(titleWidth(&dlg) - m.left() - m.right() - 2 * dlg.style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
+    }
     raiseWhenShown(&dlg);
     if (dlg.exec() != QDialog::Accepted) return false;
     value = dlg.textValue();
@@ -310,6 +317,19 @@ bool ScriptedPrompts::pageSetupDialog(QWidget*, QPrinter& printer) {
   shown << QStringLiteral("Printer setup");
   auto f = takeFront(printers, std::function<bool(QPrinter&)>());
   return f && f(printer);
+}
+
+int titleWidth(const QWidget* window) {
+  QFont bold = window->font();
+  bold.setBold(true);
+  const QFontMetrics fm(bold);
+  // An icon and three buttons, each about a line high, with some space.
+  return fm.horizontalAdvance(window->windowTitle()) + 4 * (fm.height() + 8) + 16;
+}
+
+void fitTitle(QWidget* window) {
+  const int need = titleWidth(window);
+  if (window->minimumWidth() < need) window->setMinimumWidth(need);
 }
 
 }  // namespace tolvan

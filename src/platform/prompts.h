@@ -36,6 +36,13 @@ class FocusReturn {
 // its owner (without a window manager nothing else keeps it above).
 void raiseWhenShown(QWidget* dialog);
 
+// The least width at which a window's title bar shows its whole title: the
+// title in the bold face title bars use, plus room for the window icon and
+// the close, minimise and maximise buttons.
+int titleWidth(const QWidget* window);
+// Makes the window at least that wide.
+void fitTitle(QWidget* window);
+
 class Prompts {
  public:
   enum class Answer { Ok, Yes, No, Cancel };

@@ -14,6 +14,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QScrollBar>
+#include <QTimer>
+#include <QFontMetrics>
+#include <QDialog>
 #include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
@@ -206,6 +209,32 @@ class ToolsTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(map->height(), 142);
     frame_->mmASCIIMapClick();
+  }
+
+  // Dialog titles are shown whole: the preferences dialog and the real
+  // password dialog are at least as wide as their title bars need.
+  void dialogTitlesFit() {
+    TToolForm* t = openPreferences();
+    QCOMPARE(t->windowTitle(), QStringLiteral("Tolvan Tools & Preference Settings"));
+    QVERIFY(t->width() >= tolvan::titleWidth(t));
+    QVERIFY(tolvan::titleWidth(t) > QFontMetrics(t->font()).horizontalAdvance(t->windowTitle()));
+    t->CancelBtnClick();
+
+    Prompts::setInstance(nullptr);  // the real dialogs
+    int width = 0, need = 0;
+    QTimer::singleShot(0, [&] {
+      if (QWidget* d = QApplication::activeModalWidget()) {
+        width = d->width();
+        need = tolvan::titleWidth(d);
+        static_cast<QDialog*>(d)->reject();
+      }
+    });
+    QString pw;
+    Prompts::instance().inputQuery(frame_, QStringLiteral("Password for encryption"),
+                                   QStringLiteral("Password:"), pw, true);
+    Prompts::setInstance(&prompts_);
+    QVERIFY(need > 0);
+    QVERIFY2(width >= need, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(need)));
   }
 
   void clickingTypesThroughTheLayout_data() {
