@@ -6,6 +6,7 @@
 // unless a test needs the real dialogs.
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -326,6 +327,43 @@ class FrameWindowTest : public QObject {
           best = qMax(best, TFrameMdiArea::contrastRatio(img.pixelColor(x, y), bg));
       QVERIFY2(best >= 3.0, qPrintable(QStringLiteral("colour %1: %2").arg(k).arg(best)));
     }
+  }
+
+  void bannerBesideTheDirectoryPanelIsWhole_data() {
+    QTest::addColumn<QByteArray>("fontDef");
+    QTest::addColumn<int>("width");
+    QTest::newRow("Tamil, 800 wide") << QByteArray("TSCu_Paranar") << 800;
+    QTest::newRow("Tamil, 640 wide") << QByteArray("TSCu_Paranar") << 640;
+    QTest::newRow("Tamil, 560 wide") << QByteArray("TSCu_Paranar") << 560;
+    QTest::newRow("Tamil, 500 wide") << QByteArray("TSCu_Paranar") << 500;
+    QTest::newRow("plain, 520 wide") << QByteArray("Arial") << 520;
+  }
+  void bannerBesideTheDirectoryPanelIsWhole() {
+    QFETCH(QByteArray, fontDef);
+    QFETCH(int, width);
+    writeIni("[Tolvan]\r\nTimes=5\r\nFontDef=" + fontDef + "\r\nViewer=11011\r\n");
+    frame_ = std::make_unique<TMainForm>(dir_->path());
+    TMainForm* f = frame_.get();
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f->resize(width, 480);
+    QTRY_COMPARE(f->width(), width);
+    QVERIFY(f->DirPanel->isVisible());
+    auto* mdi = qobject_cast<TFrameMdiArea*>(f->MdiArea());
+    QVERIFY(mdi);
+    QTRY_VERIFY(mdi->viewport()->width() < width - f->DirPanel->width() + 20);
+    mdi->setBannerColorIndex(0);
+    const QImage img = mdi->viewport()->grab().toImage();
+    const QColor bg = mdi->palette().color(QPalette::Button);
+    // The columns the text inks, over the band of its lines (the icon is
+    // below it): none may be an edge column, where a cut-off line ends.
+    int left = img.width(), right = -1;
+    for (int y = 0; y < qMin(img.height(), 95); ++y)
+      for (int x = 0; x < img.width(); ++x)
+        if (img.pixelColor(x, y) != bg) left = qMin(left, x), right = qMax(right, x);
+    QVERIFY(right >= 0);
+    QVERIFY2(left > 0 && right < img.width() - 1,
+             qPrintable(QStringLiteral("ink %1..%2 of %3").arg(left).arg(right).arg(img.width())));
   }
 
   // ---- dialogs and the keyboard
