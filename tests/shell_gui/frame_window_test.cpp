@@ -172,6 +172,28 @@ class FrameWindowTest : public QObject {
       QTRY_COMPARE(forms[k]->BtnSpeed->geometry(), QRect(k * 80, 2, 80, 20));
   }
 
+  void buttonsOfUntitledDocumentsReadApart() {
+    TMainForm* f = shownFrame();
+    f->New1Click();
+    f->New1Click();
+    const auto forms = f->EditForms();
+    QCOMPARE(forms.size(), 2);
+    // A large face, as on a screen with more dots to the inch: the captions
+    // no longer fit their 80-pixel buttons.
+    QFont big = f->FileTab->font();
+    big.setPixelSize(20);
+    f->FileTab->setFont(big);
+    QToolButton* a = forms[0]->BtnSpeed;
+    QToolButton* b = forms[1]->BtnSpeed;
+    QVERIFY(QFontMetrics(big).horizontalAdvance(a->text()) > a->width() - a->iconSize().width());
+    QCOMPARE(a->toolTip(), a->text());
+    a->setChecked(false);
+    b->setChecked(false);
+    QTRY_COMPARE(a->font().pixelSize(), 20);
+    // Alike but for the caption: the drawn captions must differ.
+    QVERIFY(a->grab().toImage() != b->grab().toImage());
+  }
+
   void buttonTooltipIsTheFullPath() {
     TMainForm* f = makeFrame();
     writeFile(QStringLiteral("a rather long document name.txt"), "x\n");
