@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
+#include <QLayout>
 #include <QLineEdit>
 #include <QStyle>
 #include <QMessageBox>
@@ -112,6 +113,10 @@ class QtPrompts final : public Prompts {
       const QMargins m = dlg.contentsMargins();
       field->setMinimumWidth(titleWidth(&dlg) - m.left() - m.right() - 2 * dlg.style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
     }
+    // Fixed at the size its layout asks for, as the message boxes are (the
+    // dialog makes its layout when first measured).
+    (void)dlg.sizeHint();
+    if (dlg.layout()) dlg.layout()->setSizeConstraint(QLayout::SetFixedSize);
     raiseWhenShown(&dlg);
     if (dlg.exec() != QDialog::Accepted) return false;
     value = dlg.textValue();

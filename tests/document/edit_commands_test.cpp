@@ -324,6 +324,27 @@ class EditCommandsTest : public QObject {
     QCOMPARE(prompts_.shown.last(), QStringLiteral("Text \"\u0B95\" not found."));
   }
 
+  void findAndReplaceDialogsKeepTheirSize_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("find") << false;
+    QTest::newRow("replace") << true;
+  }
+  void findAndReplaceDialogsKeepTheirSize() {
+    QFETCH(bool, replace);
+    TEditForm* f = newDocument("text");
+    replace ? f->Replace1Click() : f->Find1Click();
+    TFindDialog* d = f->findDialog(replace);
+    QVERIFY(QTest::qWaitForWindowExposed(d));
+    // Exactly as large as the layout asks: not resizable (so no window
+    // manager adds a resize strip), and never smaller than its contents.
+    QCOMPARE(d->minimumSize(), d->maximumSize());
+    QVERIFY(d->width() >= d->minimumSizeHint().width());
+    QVERIFY(d->height() >= d->minimumSizeHint().height());
+    d->resize(d->width() + 50, d->height() - 20);
+    QCOMPARE(d->size(), d->minimumSize());
+    d->hide();
+  }
+
   // ---------------------------------------------------------------- tools
 
   void colourDialogStartsFromItsLastChoice() {
