@@ -1,14 +1,18 @@
-// How the real dialogs behind Prompts look: the password dialogs have the
-// same order of buttons as every other dialog of the platform, never show
-// the text typed, and keep a fixed size.
+// How the real dialogs behind Prompts look: the password dialogs (the same
+// order of buttons as every other dialog of the platform, the text never
+// shown, a fixed size) and Tamil in a message box as large as the Latin text
+// around it.
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <functional>
 
@@ -33,6 +37,8 @@ void whenUp(std::function<void(QDialog*)> check) {
   });
   timer->start();
 }
+
+bool tamilLetter(QChar c) { return c.unicode() >= 0x0B80 && c.unicode() <= 0x0BFF; }
 
 }  // namespace
 
@@ -82,6 +88,43 @@ class PromptsDialogsTest : public QObject {
     QString value;
     QVERIFY(!Prompts::instance().inputQuery(&frame_, QString::fromLatin1(tolvan::kFilePasswordCaption),
                                             prompt, value, true));
+    QVERIFY(seen);
+  }
+
+  void tamilInABoxIsReadable_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("not found") << QStringLiteral("Text \"\u0B95\u0BA3\u0BBF\u0BA9\u0BBF\" not found.");
+    QTest::newRow("markup and lines")
+        << QStringLiteral("<b>\u0BA4\u0BAE\u0BBF\u0BB4\u0BCD</b> & x\nsecond  line");
+    QTest::newRow("no Tamil") << QStringLiteral("a <b>file</b> & name");
+  }
+  void tamilInABoxIsReadable() {
+    QFETCH(QString, text);
+    bool seen = false;
+    whenUp([&](QDialog* d) {
+      seen = true;
+      auto* label = d->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      QVERIFY(label);
+      QTextDocument doc;
+      doc.setDefaultFont(label->font());
+      if (label->textFormat() == Qt::PlainText)
+        doc.setPlainText(label->text());
+      else
+        doc.setHtml(label->text());
+      // The text as given, nothing taken for markup.
+      QCOMPARE(doc.toPlainText(), text);
+      // Each Tamil letter at least as tall as a capital of the box's face.
+      const int capital = QFontMetrics(label->font()).tightBoundingRect(QStringLiteral("T")).height();
+      const QString ka(QChar(0x0B95));
+      for (int i = 0; i < text.size(); ++i) {
+        if (!tamilLetter(text[i])) continue;
+        QTextCursor c(&doc);
+        c.setPosition(i + 1);
+        const int tall = QFontMetrics(c.charFormat().font()).tightBoundingRect(ka).height();
+        QVERIFY2(tall >= capital, qPrintable(QStringLiteral("%1 < %2").arg(tall).arg(capital)));
+      }
+    });
+    Prompts::instance().warning(&frame_, text);
     QVERIFY(seen);
   }
 };
