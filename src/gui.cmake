@@ -40,6 +40,8 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/document/edit_form_support.h
   src/document/editor.h
   src/document/document_layout.cpp
+  src/document/line_counter.h
+  src/document/line_counter.cpp
   src/document/editor.cpp
   src/document/convert_commands.h
   src/document/convert_commands.cpp

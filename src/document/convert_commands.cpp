@@ -12,9 +12,12 @@
 #include <QTextDocumentFragment>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "convert/converters.h"
 #include "convert/fontmap.h"
@@ -754,4 +757,72 @@ bool TConvertCommands::insertTolvanMimeData(QTextCursor& cursor, const QMimeData
   cursor.insertText(tolvan::bytesToText(bytes));
   cursor.endEditBlock();
   return true;
+}
+
+QTextDocumentFragment TConvertCommands::htmlToEditorFragment(const QString& html,
+                                                             const QTextDocument* resources,
+                                                             const QStringList& tamilFamilies,
+                                                             QStringList* unmapped) {
+  QTextDocument probe;
+  QTextCursor(&probe).insertFragment(QTextDocumentFragment::fromHtml(html, resources));
+  // Line breaks inside a paragraph (U+2028) stay line breaks: the text
+  // between them is converted piece by piece.
+  auto convert = [](const QString& text, QStringList* list) {
+    QStringList pieces = text.split(QChar(0x2028));
+    for (QString& piece : pieces) piece = utf8ToEditorText(piece.toUtf8(), list);
+    return pieces.join(QChar(0x2028));
+  };
+  {
+    // The list covers the whole text at once, so each character is named
+    // once with its count.
+    QString all = probe.toRawText();
+    for (QChar& c : all) {
+      const char16_t u = c.unicode();
+      if (u == 0x2029 || u == 0x2028) c = u'\n';
+      else if (u == QChar::ObjectReplacementCharacter || u == QChar::Nbsp) c = u' ';
+    }
+    utf8ToEditorText(all.toUtf8(), unmapped);
+  }
+  struct Run {
+    int position;
+    QString text;
+    QTextCharFormat format;
+  };
+  std::vector<Run> runs;
+  for (QTextBlock b = probe.begin(); b.isValid(); b = b.next())
+    for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      if (f.isValid() && !f.charFormat().isImageFormat())
+        runs.push_back({f.position(), f.text(), f.charFormat()});
+    }
+  // From the end, so the positions of the runs still to do stay right.
+  for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
+    QString text = r->text;
+    text.replace(QChar(QChar::Nbsp), u' ');
+    const bool tamil = std::any_of(text.cbegin(), text.cend(), tolvan::isUnicodeTamil);
+    const QString converted = convert(text, nullptr);
+    if (converted == r->text) continue;
+    QTextCharFormat format = r->format;
+    if (tamil) {
+      format.clearProperty(QTextFormat::FontFamily);
+      if (tamilFamilies.isEmpty())
+        format.clearProperty(QTextFormat::FontFamilies);
+      else
+        format.setFontFamilies(tamilFamilies);
+    }
+    QTextCursor c(&probe);
+    c.setPosition(r->position);
+    c.setPosition(r->position + int(r->text.size()), QTextCursor::KeepAnchor);
+    c.insertText(converted, format);
+  }
+  return QTextDocumentFragment(&probe);
+}
+
+void TConvertCommands::reportPastedUnmapped(QWidget* parent, const QStringList& unmapped) {
+  if (unmapped.isEmpty()) return;
+  tolvan::Prompts::instance().information(
+      parent, QStringLiteral("These characters of the pasted text have no TSCII code:\n%1\n"
+                             "Those above U+00FF are kept in the document as they are; "
+                             "the others were replaced by \"?\".")
+                  .arg(listForBox(unmapped)));
 }

@@ -21,6 +21,8 @@
 class QAction;
 class QMenu;
 class QMimeData;
+class QTextDocument;
+class QTextDocumentFragment;
 class QTextCursor;
 class TEditForm;
 class QTextEdit;
@@ -150,6 +152,18 @@ class TConvertCommands : public QObject {
   // when that comes back with the same bytes. False (nothing done) for data
   // that is not a Tolvan copy.
   static bool insertTolvanMimeData(QTextCursor& cursor, const QMimeData* source);
+  // HTML from another program as a fragment for the editor: every run of
+  // text converted as utf8ToEditorText converts, its format kept; Tamil runs
+  // take tamilFamilies (the font the Tamil is typed in) instead of the
+  // page's Unicode font. No-break spaces become spaces. What TSCII has no
+  // code for goes to *unmapped, as utf8ToEditorText lists it.
+  static QTextDocumentFragment htmlToEditorFragment(const QString& html,
+                                                    const QTextDocument* resources,
+                                                    const QStringList& tamilFamilies,
+                                                    QStringList* unmapped);
+  // The one box after a paste from another program that held characters
+  // TSCII has no code for (nothing when the list is empty).
+  static void reportPastedUnmapped(QWidget* parent, const QStringList& unmapped);
 
   static TEditForm* importUnicodeFile(QWidget* parent, const QString& path,
                                       const std::function<TEditForm*()>& newDocument,

@@ -13,6 +13,7 @@
 #include <QTextCursor>
 #include <QTextBoundaryFinder>
 #include <QtMath>
+#include <QTextDocumentFragment>
 
 #include "convert/unicode_bridge.h"
 #include "document/convert_commands.h"
@@ -470,22 +471,27 @@ void TEditor::insertFromMimeData(const QMimeData* source) {
       return;
     }
   }
-  if (source->hasText()) {
-    const QString text = source->text();
-    bool tamil = false;
-    for (QChar ch : text)
-      if (tolvan::isUnicodeTamil(ch)) {
-        tamil = true;
-        break;
-      }
-    // Unicode Tamil from elsewhere, or plain text only, goes in as plain
-    // text, converted, with its line breaks made paragraph breaks.
-    if (tamil || !source->hasHtml()) {
-      insertPlainBytesText(text);
-      return;
-    }
+  // Text from another program is Unicode: its Tamil goes through the bridge
+  // and what TSCII has no code for is named in one box, as Import Unicode
+  // Text does. HTML keeps its formatting; plain text has its line breaks
+  // made paragraph breaks.
+  QStringList unmapped;
+  if (source->hasHtml() && acceptRichText()) {
+    const QTextDocumentFragment fragment = TConvertCommands::htmlToEditorFragment(
+        source->html(), document(), textCursor().charFormat().fontFamilies().toStringList(),
+        &unmapped);
+    QTextCursor c = textCursor();
+    c.beginEditBlock();
+    c.insertFragment(fragment);
+    c.endEditBlock();
+    setTextCursor(c);
+    ensureCursorVisible();
+  } else if (source->hasText()) {
+    insertPlainBytesText(TConvertCommands::utf8ToEditorText(source->text().toUtf8(), &unmapped));
+  } else {
+    QTextEdit::insertFromMimeData(source);
   }
-  QTextEdit::insertFromMimeData(source);
+  TConvertCommands::reportPastedUnmapped(this, unmapped);
 }
 
 void TEditor::dragEnterEvent(QDragEnterEvent* e) {

@@ -90,6 +90,9 @@ TFindDialog::TFindDialog(Kind kind, QTextEdit* editor, QWidget* parent)
   setObjectName(replace ? QStringLiteral("ReplaceDialog") : QStringLiteral("FindDialog"));
 
   auto* grid = new QGridLayout(this);
+  // As large as its contents and no larger: a dialog that can be resized
+  // gets a window manager's resize strip along its bottom.
+  grid->setSizeConstraint(QLayout::SetFixedSize);
   auto* findLabel = new QLabel(QStringLiteral("Fi&nd what:"), this);
   FindField = new TTamilLineEdit(this);
   FindField->setObjectName(QStringLiteral("FindField"));

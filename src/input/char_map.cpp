@@ -3,6 +3,8 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 
 #include "platform/byte_text.h"
@@ -16,18 +18,38 @@ QString captionOf(int code) {
   return code == '&' ? QStringLiteral("&&") : c;
 }
 
+// The grid: 32 buttons of 20 pixels a row, seven rows, one pixel from the
+// top; the label 32 pixels to its right.
+constexpr int kColumns = 32;
+constexpr int kCell = 20;
+constexpr int kGridWidth = kColumns * kCell;
+constexpr int kGridHeight = 7 * kCell + 1;
+constexpr int kPanelHeight = 142;
+constexpr int kLabelGap = 32;
+constexpr QSize kLabelSize(49, 41);
+constexpr int kLabelTop = 48;
+
 }  // namespace
 
 TCharMap::TCharMap(const QString& fontName, QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("Fontpanel"));
-  setFixedHeight(142);
+  setFixedHeight(kPanelHeight);
+  Scroller_ = new QScrollArea(this);
+  Scroller_->setObjectName(QStringLiteral("CharGrid"));
+  Scroller_->setFrameShape(QFrame::NoFrame);
+  Scroller_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Scroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  Scroller_->setFocusPolicy(Qt::NoFocus);
+  Grid_ = new QWidget;
+  Grid_->setFixedSize(kGridWidth, kGridHeight);
+  Scroller_->setWidget(Grid_);
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
   setFont(QFont(fontName));
   setToolTip(fontName);
 
   CharLabel = new QLabel(this);
   CharLabel->setObjectName(QStringLiteral("CharLabel"));
-  CharLabel->setGeometry(672, 48, 49, 41);
+  CharLabel->resize(kLabelSize);
   CharLabel->setAlignment(Qt::AlignCenter);
   CharLabel->setAutoFillBackground(true);
   QPalette lp = CharLabel->palette();
@@ -38,11 +60,11 @@ TCharMap::TCharMap(const QString& fontName, QWidget* parent) : QFrame(parent) {
 
   for (int code = kFirstCode; code <= kLastCode; ++code) {
     const int i = code - kFirstCode;
-    auto* b = new QToolButton(this);
+    auto* b = new QToolButton(Grid_);
     b->setObjectName(QStringLiteral("CharButton%1").arg(code));
     b->setAutoRaise(true);
     b->setFocusPolicy(Qt::NoFocus);  // the document keeps the keyboard
-    b->setGeometry(20 * (i % 32), 20 * (i / 32) + 1, 20, 20);
+    b->setGeometry(kCell * (i % kColumns), kCell * (i / kColumns) + 1, kCell, kCell);
     b->setText(captionOf(code));
     b->setToolTip(QString(tolvan::byteToChar(static_cast<unsigned char>(code))));
     b->setProperty("flatSpeedButton", true);  // large tooltips
@@ -57,7 +79,27 @@ TCharMap::TCharMap(const QString& fontName, QWidget* parent) : QFrame(parent) {
     connect(b, &QToolButton::clicked, this, [this, code] { emit charClicked(static_cast<unsigned char>(code)); });
     Buttons_[i] = b;
   }
+  // Placed for a panel wide enough until it is given its width.
+  Scroller_->setGeometry(0, 0, kGridWidth, kGridHeight);
+  CharLabel->move(kGridWidth + kLabelGap, kLabelTop);
   hide();
+}
+
+void TCharMap::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  placeGrid();
+}
+
+// The grid takes what the label leaves of the width, at most its own; when
+// that is too little the panel grows by a scroll bar's height to show one.
+void TCharMap::placeGrid() {
+  const int room = qMax(kCell, width() - kLabelGap - kLabelSize.width());
+  const int w = qMin(kGridWidth, room);
+  const bool scrolls = w < kGridWidth;
+  const int bar = scrolls ? Scroller_->horizontalScrollBar()->sizeHint().height() : 0;
+  if (height() != kPanelHeight + bar) setFixedHeight(kPanelHeight + bar);
+  Scroller_->setGeometry(0, 0, w, kGridHeight + bar);
+  CharLabel->move(w + kLabelGap, kLabelTop);
 }
 
 QToolButton* TCharMap::button(int code) const {

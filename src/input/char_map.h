@@ -2,12 +2,15 @@
 // flat button for each character code 32..255 (7 rows of 32) drawn in the
 // current Tamil font, and a label beside the grid that shows the character
 // under the mouse enlarged. A click asks for the character to be typed into
-// the active document (the frame delivers it as a keystroke).
+// the active document (the frame delivers it as a keystroke). Where the
+// panel is narrower than the grid (an 800-pixel frame, or the directory
+// panel beside it) the grid scrolls sideways and the label stays in view.
 #pragma once
 #include <QFrame>
 #include <QString>
 
 class QLabel;
+class QScrollArea;
 class QToolButton;
 
 class TCharMap : public QFrame {
@@ -36,8 +39,12 @@ class TCharMap : public QFrame {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BtnFMouseMove(int code);
+  void placeGrid();
   QToolButton* Buttons_[kLastCode - kFirstCode + 1] = {};
+  QScrollArea* Scroller_ = nullptr;
+  QWidget* Grid_ = nullptr;
 };

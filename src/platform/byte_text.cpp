@@ -1,6 +1,11 @@
 // Plain text between files and the editor, one character per byte.
 #include "platform/byte_text.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPrinter>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -172,10 +177,58 @@ std::unique_ptr<QTextDocument> cloneDocument(const QTextDocument* doc) {
 }
 
 void printDocument(const QTextDocument* doc, QPagedPaintDevice* printer) {
-  if (doc->isEmpty())
-    cloneDocument(doc)->print(printer);
-  else
-    doc->print(printer);
+  // The window measures indents, margins, pictures and pixel-sized fonts in
+  // screen pixels. QTextDocument::print lays the copy out in the printer's
+  // own pixels (1,200 to the inch) without converting those, so a half-inch
+  // indent shrank to a few hundredths of an inch. Here the copy is laid out
+  // in screen pixels, as the window lays it out, on a page the printable
+  // area's size, and each page is drawn scaled up to the printer's pixels.
+  std::unique_ptr<QTextDocument> copy = cloneDocument(doc);
+  QPainter painter(printer);
+  if (!painter.isActive()) return;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const qreal screenDpiX = screen ? screen->logicalDotsPerInchX() : 96;
+  const qreal screenDpiY = screen ? screen->logicalDotsPerInchY() : 96;
+  const qreal scaleX = printer->logicalDpiX() / screenDpiX;
+  const qreal scaleY = printer->logicalDpiY() / screenDpiY;
+  const QSizeF page(printer->width() / scaleX, printer->height() / scaleY);
+  // Two centimetres of white round the text on the printable area, as
+  // QTextDocument::print leaves.
+  const qreal margin = 2 / 2.54 * screenDpiY;
+  QTextFrameFormat frame = copy->rootFrame()->frameFormat();
+  frame.setMargin(margin);
+  copy->rootFrame()->setFrameFormat(frame);
+  copy->setPageSize(page);
+  QAbstractTextDocumentLayout* layout = copy->documentLayout();
+
+  int first = 1, last = copy->pageCount();
+  if (auto* p = dynamic_cast<QPrinter*>(printer); p && p->fromPage() > 0) {
+    first = qMax(first, p->fromPage());
+    last = qMin(last, p->toPage() > 0 ? p->toPage() : last);
+  }
+  QAbstractTextDocumentLayout::PaintContext context;
+  context.palette.setColor(QPalette::Text, Qt::black);
+  for (int number = first; number <= last; ++number) {
+    if (number > first) printer->newPage();
+    painter.save();
+    painter.scale(scaleX, scaleY);
+    const QRectF view(QPointF(0, (number - 1) * page.height()), page);
+    painter.translate(0, -view.top());
+    painter.setClipRect(view);
+    context.clip = view;
+    layout->draw(&painter, context);
+    painter.restore();
+    // The page number at the foot of the page, on the right.
+    painter.save();
+    painter.scale(scaleX, scaleY);
+    painter.setFont(copy->defaultFont());
+    const QString text = QString::number(number);
+    const QFontMetricsF metrics(painter.font());
+    painter.drawText(QPointF(page.width() - margin - metrics.horizontalAdvance(text),
+                             page.height() - margin + metrics.ascent() + 5 * screenDpiY / 72),
+                     text);
+    painter.restore();
+  }
 }
 
 }  // namespace tolvan

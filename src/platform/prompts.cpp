@@ -2,12 +2,18 @@
 // window tests use (ScriptedPrompts).
 #include "platform/prompts.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLayout>
 #include <QLineEdit>
+#include <QStyle>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPointer>
@@ -15,6 +21,8 @@
 #include <QPushButton>
 #include <QPrintDialog>
 #include <QPrinter>
+
+#include "platform/fonts.h"
 
 namespace tolvan {
 namespace {
@@ -33,13 +41,53 @@ QWidget* ownerFor(QWidget* parent) {
   return w && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip) ? w : nullptr;
 }
 
+bool isTamil(QChar c) { return c.unicode() >= 0x0B80 && c.unicode() <= 0x0BFF; }
+
+// Tamil letters in a box would be drawn by whichever installed font has them,
+// at the box's size; the Tamil fonts' letters are much smaller than Latin
+// ones of the same size. A text with Tamil in it is shown as rich text, its
+// Tamil runs in the program's Tamil face, at the size where a letter stands
+// as tall as a capital of the box's own face. Everything else is escaped, so
+// the text still reads exactly as given.
+bool setBoxText(QMessageBox& box, const QString& text) {
+  if (std::none_of(text.begin(), text.end(), isTamil)) return false;
+  const QFont base = box.font();
+  const int capital = QFontMetrics(base).tightBoundingRect(QStringLiteral("T")).height();
+  const QString ka(QChar(0x0B95));
+  QFont tamil(tamilUiFontName());
+  int px = qMax(1, QFontInfo(base).pixelSize());
+  for (const int most = 3 * px; px < most; ++px) {
+    tamil.setPixelSize(px);
+    if (QFontMetrics(tamil).tightBoundingRect(ka).height() >= capital) break;
+  }
+  QString html = QStringLiteral("<p style=\"white-space:pre-wrap\">");
+  for (qsizetype i = 0; i < text.size();) {
+    const bool run = isTamil(text[i]);
+    qsizetype j = i;
+    while (j < text.size() && isTamil(text[j]) == run) ++j;
+    QString part = text.mid(i, j - i).toHtmlEscaped();
+    part.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    if (run)
+      html += QStringLiteral("<span style=\"font-family:'%1'; font-size:%2px\">%3</span>")
+                  .arg(tamilUiFontName())
+                  .arg(px)
+                  .arg(part);
+    else
+      html += part;
+    i = j;
+  }
+  box.setTextFormat(Qt::RichText);
+  box.setText(html + QStringLiteral("</p>"));
+  return true;
+}
+
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                                 QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton def) {
   parent = ownerFor(parent);
   FocusReturn focus(parent);
   QMessageBox box(icon, boxTitle(), text, buttons, parent);
-  box.setTextFormat(Qt::PlainText);
+  if (!setBoxText(box, text)) box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(def);
   raiseWhenShown(&box);
   return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -105,6 +153,16 @@ class QtPrompts final : public Prompts {
     dlg.setLabelText(prompt);
     dlg.setTextEchoMode(password ? QLineEdit::Password : QLineEdit::Normal);
     dlg.setTextValue(value);
+    // The dialog's layout sets its least size from its contents: the field
+    // is made wide enough for the title.
+    if (auto* field = dlg.findChild<QLineEdit*>()) {
+      const QMargins m = dlg.contentsMargins();
+      field->setMinimumWidth(titleWidth(&dlg) - m.left() - m.right() - 2 * dlg.style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
+    }
+    // Fixed at the size its layout asks for, as the message boxes are (the
+    // dialog makes its layout when first measured).
+    (void)dlg.sizeHint();
+    if (dlg.layout()) dlg.layout()->setSizeConstraint(QLayout::SetFixedSize);
     raiseWhenShown(&dlg);
     if (dlg.exec() != QDialog::Accepted) return false;
     value = dlg.textValue();
@@ -150,7 +208,7 @@ class QtPrompts final : public Prompts {
     parent = ownerFor(parent);
     FocusReturn focus(parent);
     QMessageBox box(QMessageBox::Information, boxTitle(), text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
+    if (!setBoxText(box, text)) box.setTextFormat(Qt::PlainText);
     QPushButton* stop = box.addButton(stopCaption, QMessageBox::RejectRole);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
@@ -344,6 +402,19 @@ bool ScriptedPrompts::pageSetupDialog(QWidget*, QPrinter& printer) {
   shown << QStringLiteral("Printer setup");
   auto f = takeFront(printers, std::function<bool(QPrinter&)>());
   return f && f(printer);
+}
+
+int titleWidth(const QWidget* window) {
+  QFont bold = window->font();
+  bold.setBold(true);
+  const QFontMetrics fm(bold);
+  // An icon and three buttons, each about a line high, with some space.
+  return fm.horizontalAdvance(window->windowTitle()) + 4 * (fm.height() + 8) + 16;
+}
+
+void fitTitle(QWidget* window) {
+  const int need = titleWidth(window);
+  if (window->minimumWidth() < need) window->setMinimumWidth(need);
 }
 
 }  // namespace tolvan

@@ -41,6 +41,12 @@ void raiseWhenShown(QWidget* dialog);
 // again and, when focus gives one, that control takes the focus. Without a
 // window manager nobody else does, and the program's shortcuts stop working.
 void returnFocusOnHide(QWidget* window, std::function<QWidget*()> focus = {});
+// The least width at which a window's title bar shows its whole title: the
+// title in the bold face title bars use, plus room for the window icon and
+// the close, minimise and maximise buttons.
+int titleWidth(const QWidget* window);
+// Makes the window at least that wide.
+void fitTitle(QWidget* window);
 
 class Prompts {
  public:

@@ -36,6 +36,7 @@ TToolForm::TToolForm(TMainForm* frame) : QDialog(frame, Qt::Dialog), Frame_(fram
   setObjectName(QStringLiteral("ToolForm"));
   setWindowTitle(QStringLiteral("Tolvan Tools & Preference Settings"));
   setWindowIcon(TMainForm::AppIcon());
+  tolvan::fitTitle(this);  // the long title shown whole
   setModal(false);
   // Closed (Okay or Cancel), it is freed; the frame owns it until then.
   setAttribute(Qt::WA_DeleteOnClose);

@@ -86,12 +86,17 @@ double TFrameMdiArea::contrastRatio(const QColor& a, const QColor& b) {
 
 void TFrameMdiArea::paintEvent(QPaintEvent*) {
   QPainter p(viewport());
-  // The whole inner area of the frame, bars included, as the banner's frame of
-  // reference: the text is centred on the window, not on the free space.
-  const QRect r(0, 0, frame_->width(), frame_->height());
+  // The text is centred on, and wrapped to, the area the documents get: with
+  // the directory panel beside it, centring on the whole window would push
+  // the end of a line past the right edge.
+  // Half a character is kept free at either side, for the letters of a
+  // slanted face that reach past their advance.
+  const QFont font = bannerFont(frame_->FontDef);
+  const int side = QFontMetrics(font).averageCharWidth() / 2;
+  const QRect r = viewport()->rect().adjusted(side, 0, -side, 0);
   p.fillRect(viewport()->rect(), palette().color(QPalette::Button));
   p.setBackgroundMode(Qt::TransparentMode);
-  p.setFont(bannerFont(frame_->FontDef));
+  p.setFont(font);
   const int pick = forcedColorIndex_ >= 0 ? forcedColorIndex_ % 16
                                           : int(QRandomGenerator::global()->bounded(16));
   lastColor_ = TMainForm::ValueToColor(tolvan::kPenColors[pick].value);
@@ -115,7 +120,9 @@ void TFrameMdiArea::paintEvent(QPaintEvent*) {
   }
   p.setPen(lastColor_);
   p.drawText(r, kFlags, text);
-  TMainForm::AppIcon().paint(&p, QRect(r.width() / 2, 100, 32, 32));
+  // The icon goes below the text where the lines wrap and reach down to it.
+  const int iconTop = qMax(100, p.boundingRect(r, kFlags, text).bottom() + 8);
+  TMainForm::AppIcon().paint(&p, QRect(viewport()->width() / 2, iconTop, 32, 32));
   if (!painted_) {
     // The window is up: now the start-up work that could wait.
     painted_ = true;

@@ -12,7 +12,9 @@
 #include <QLabel>
 #include <QLocale>
 #include <QSpinBox>
+#include <QPainter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStatusTipEvent>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -26,6 +28,7 @@
 
 #include "document/edit_form.h"
 #include "document/editor.h"
+#include "document/line_counter.h"
 #include "input/char_map.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
@@ -394,6 +397,31 @@ void TMainForm::SelectionChange() {
 // ---------------------------------------------------------------------------
 // Status bar
 
+namespace {
+
+// The hint panel: a text longer than the panel ends in an ellipsis instead
+// of being cut through a letter, and the text's length never widens the
+// bar (nor, through it, the frame).
+class TElidingLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override {
+    return QSize(minimumWidth(), QLabel::minimumSizeHint().height());
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    drawFrame(&painter);
+    const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+    style()->drawItemText(&painter, area, int(QStyle::visualAlignment(layoutDirection(), alignment())),
+                          palette(), isEnabled(), shown, foregroundRole());
+  }
+};
+
+}  // namespace
+
 void TMainForm::buildStatusBar() {
   SB = new QStatusBar(this);
   SB->setObjectName(QStringLiteral("SB"));
@@ -408,7 +436,7 @@ void TMainForm::buildStatusBar() {
   probe.setText(QStringLiteral("Xg"));
   const int height = probe.sizeHint().height();
   for (int i = 0; i < 7; ++i) {
-    auto* l = new QLabel(SB);
+    auto* l = i == 6 ? new TElidingLabel(SB) : new QLabel(SB);
     l->setObjectName(QStringLiteral("Panel%1").arg(i));
     // The widths are the panels' least; a wider interface font still has to
     // fit "Overwrite" and the longest line/column text.
@@ -423,7 +451,9 @@ void TMainForm::buildStatusBar() {
     Panels_[i] = l;
     SB->addWidget(l, i == 6 ? 1 : 0);
   }
-  Panels_[6]->setMinimumWidth(kWidths[6]);
+  // The hint panel takes what the others leave; it may get narrower than
+  // its usual width so that a progress bar beside it fits an 800-pixel frame.
+  Panels_[6]->setMinimumWidth(Panels_[6]->fontMetrics().averageCharWidth() * 8);
   Panels_[6]->setMaximumWidth(QWIDGETSIZE_MAX);
   Light = new TLed(Panels_[0]);
   Light->move(2, 2);
@@ -454,6 +484,8 @@ void TMainForm::SetPanelText(int index, const QString& text) {
   if (index <= 0 || index >= 7) return;
   QLabel* l = Panels_[index];
   l->setText(text);
+  // The hint panel shows a long text shortened; the whole of it is its tooltip.
+  if (index == 6) l->setToolTip(text);
   // The widths are the panels' least: a longer text (a caret at column
   // 1,001,234) widens its panel rather than being cut. A panel never narrows
   // again, so the bar does not jump about as the caret moves.
@@ -511,18 +543,9 @@ void TMainForm::UpdatePositionPanels() {
   if (!ed) return;
   const QTextCursor c = ed->textCursor();
   const int start = c.selectionStart();
-  // The line counts the paragraphs before the caret's and the wrapped lines
-  // of its own, as the caret moves through them.
-  const QTextBlock block = ed->document()->findBlock(start);
-  int line = block.blockNumber();
-  int lineStart = block.position();
-  if (QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0) {
-    const QTextLine tl = layout->lineForTextPosition(start - block.position());
-    if (tl.isValid()) {
-      line = block.blockNumber() + tl.lineNumber();
-      lineStart = block.position() + tl.textStart();
-    }
-  }
+  // The line counts wrapped lines from the top of the document.
+  int lineStart = start;
+  const int line = TLineCounter::of(ed->document())->lineAt(start, &lineStart);
   SetPanelText(1, FormatLineCol(line + 1, start - lineStart + 1));
   SetPanelText(2, FormatCharIndex(start));
 }

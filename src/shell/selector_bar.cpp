@@ -14,8 +14,9 @@ QList<QToolButton*> barButtons(QWidget* bar) {
 }
 
 // Draws a tool button's caption shortened with an ellipsis when it does not
-// fit beside the icon, instead of cut off at the button's edge. The start of
-// a name tells documents apart more often than its extension does.
+// fit beside the icon, instead of cut off at the button's edge. The ellipsis
+// goes in the middle: the start and the end of a name are kept, so
+// "Tolvan1" and "Tolvan2" still read apart on a narrow button.
 class ElidingButtonStyle : public QProxyStyle {
  public:
   void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
@@ -23,10 +24,12 @@ class ElidingButtonStyle : public QProxyStyle {
     if (element == CE_ToolButtonLabel) {
       if (const auto* tb = qstyleoption_cast<const QStyleOptionToolButton*>(option)) {
         QStyleOptionToolButton copy(*tb);
-        int room = tb->rect.width() - 6;
+        // The label's own rectangle, less the icon and its gap as the common
+        // style lays them out, and a pixel for the shift of a pressed button.
+        int room = tb->rect.width() - 1;
         if (!tb->icon.isNull() && tb->toolButtonStyle == Qt::ToolButtonTextBesideIcon)
           room -= tb->iconSize.width() + 4;
-        copy.text = tb->fontMetrics.elidedText(tb->text, Qt::ElideRight, qMax(room, 8));
+        copy.text = tb->fontMetrics.elidedText(tb->text, Qt::ElideMiddle, qMax(room, 8));
         QProxyStyle::drawControl(element, &copy, painter, widget);
         return;
       }

@@ -3,7 +3,7 @@
 // fit, that row is left as it is. When there are more than the bar's width
 // holds, the buttons wrap into further rows (same order, left to right, then
 // down) and the bar grows to show them all. A caption longer than its button
-// ends in an ellipsis; the tooltip keeps the whole path.
+// is shortened in the middle; the tooltip keeps the whole path.
 #pragma once
 #include <QObject>
 #include <QPointer>

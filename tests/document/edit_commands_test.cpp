@@ -9,8 +9,10 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
+#include <QProcess>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -59,6 +61,36 @@ int pdfPages(const QString& path) {
   if (!pdf.startsWith("%PDF")) return -1;
   static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?!s)"));
   return int(QString::fromLatin1(pdf).count(page));
+}
+
+
+// The left edge of the ink of each line of text on a PDF's first page,
+// rendered at 96 dots per inch by pdftoppm, top to bottom. Empty when the
+// page cannot be rendered.
+QList<int> inkLeftEdges(const QString& pdf) {
+  const QString prefix = pdf + QStringLiteral("-page");
+  QProcess run;
+  run.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("96"),
+                                         QStringLiteral("-f"), QStringLiteral("1"),
+                                         QStringLiteral("-l"), QStringLiteral("1"),
+                                         QStringLiteral("-singlefile"), QStringLiteral("-png"),
+                                         pdf, prefix});
+  if (!run.waitForFinished(-1) || run.exitCode() != 0) return {};
+  const QImage page(prefix + QStringLiteral(".png"));
+  QList<int> edges;
+  int left = -1;  // the current band's leftmost ink, -1 between bands
+  for (int y = 0; y < page.height(); ++y) {
+    int rowLeft = -1;
+    for (int x = 0; x < page.width() && rowLeft < 0; ++x)
+      if (qGray(page.pixel(x, y)) < 128) rowLeft = x;
+    if (rowLeft >= 0) {
+      left = left < 0 ? rowLeft : qMin(left, rowLeft);
+    } else if (left >= 0) {
+      edges << left;
+      left = -1;
+    }
+  }
+  return edges;
 }
 
 }  // namespace
@@ -364,6 +396,27 @@ class EditCommandsTest : public QObject {
     }
   }
 
+  void findAndReplaceDialogsKeepTheirSize_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("find") << false;
+    QTest::newRow("replace") << true;
+  }
+  void findAndReplaceDialogsKeepTheirSize() {
+    QFETCH(bool, replace);
+    TEditForm* f = newDocument("text");
+    replace ? f->Replace1Click() : f->Find1Click();
+    TFindDialog* d = f->findDialog(replace);
+    QVERIFY(QTest::qWaitForWindowExposed(d));
+    // Exactly as large as the layout asks: not resizable (so no window
+    // manager adds a resize strip), and never smaller than its contents.
+    QCOMPARE(d->minimumSize(), d->maximumSize());
+    QVERIFY(d->width() >= d->minimumSizeHint().width());
+    QVERIFY(d->height() >= d->minimumSizeHint().height());
+    d->resize(d->width() + 50, d->height() - 20);
+    QCOMPARE(d->size(), d->minimumSize());
+    d->hide();
+  }
+
   // ---------------------------------------------------------------- tools
 
   void colourDialogStartsFromItsLastChoice() {
@@ -453,6 +506,60 @@ class EditCommandsTest : public QObject {
     f->ExportPdf1Click();
     QCOMPARE(pdfPages(path(QStringLiteral("bulletx.pdf"))), 1);
     QCOMPARE(f->RenderPage().size(), f->Editor->size());
+  }
+
+  // Paragraph indents reach the paper as the window shows them, in inches:
+  // the first line at the left margin plus the first-line indent, the lines
+  // after it at the left margin, measured from an unindented paragraph.
+  void printedPagesKeepIndents_data() {
+    QTest::addColumn<bool>("exported");
+    QTest::newRow("print to file") << false;
+    QTest::newRow("export as PDF") << true;
+  }
+  void printedPagesKeepIndents() {
+    QFETCH(bool, exported);
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
+      QSKIP("pdftoppm (poppler-utils) is not installed");
+    const QByteArray words = QByteArray("HHHH ").repeated(15);  // two lines
+    TEditForm* f = newDocument("HHHH\r" + words + "\r" + words);
+    struct Indent {
+      qreal left, first;  // in pixels of the window (96 to the inch)
+    };
+    const Indent indents[] = {{0, 0}, {48, -24}, {24, 36}};
+    QTextBlock b = f->Editor->document()->firstBlock();
+    for (const Indent& in : indents) {
+      QTextCursor c(b);
+      QTextBlockFormat bf;
+      bf.setLeftMargin(in.left);
+      bf.setTextIndent(in.first);
+      c.mergeBlockFormat(bf);
+      QTextCharFormat cf;
+      cf.setFont(QFont(QStringLiteral("DejaVu Sans"), 14));
+      c.select(QTextCursor::BlockUnderCursor);
+      c.mergeCharFormat(cf);
+      b = b.next();
+    }
+    const QString pdf = path(exported ? QStringLiteral("indents.pdf") : QStringLiteral("indentp.pdf"));
+    if (exported) {
+      prompts_.files.push_back({pdf});
+      f->ExportPdf1Click();
+    } else {
+      prompts_.printers.push_back([&](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+        return true;
+      });
+      f->Print1Click();
+    }
+    const QList<int> edges = inkLeftEdges(pdf);
+    QVERIFY2(edges.size() >= 5, qPrintable(QStringLiteral("%1 lines").arg(edges.size())));
+    // The unindented line, then each indented paragraph's first and second
+    // line, 96 pixels to the inch on paper as in the window.
+    const int want[] = {0, 24, 48, 60, 24};
+    for (int i = 0; i < 5; ++i)
+      QVERIFY2(qAbs(edges[i] - edges[0] - want[i]) <= 2,
+               qPrintable(QStringLiteral("line %1 starts %2 px in, not %3")
+                              .arg(i).arg(edges[i] - edges[0]).arg(want[i])));
   }
 
   void cancelledPrintPrintsNothing() {

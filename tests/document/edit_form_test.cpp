@@ -1019,6 +1019,64 @@ class EditFormTest : public QObject {
     QCOMPARE(textOf(f), QByteArray("\xA7\xB8\xA1 a\xA6\xB8\xA1"));
   }
 
+  // Text from other programs, plain or HTML, follows one rule: Tamil goes
+  // through the bridge to TSCII; a character TSCII has no code for is not
+  // inserted as the TSCII letter that shares its byte but replaced by "?"
+  // (kept as it is above U+00FF), and all of them are named in one box.
+  void pasteFromOtherPrograms_data() {
+    QTest::addColumn<bool>("html");
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("plain Tamil") << false << QStringLiteral("கோ a") << QByteArray("\xA7\xB8\xA1 a")
+                                 << QStringList();
+    QTest::newRow("plain Latin-1") << false << QStringLiteral("café கோ é")
+                                   << QByteArray("caf? \xA7\xB8\xA1 ?")
+                                   << QStringList{QStringLiteral("U+00E9 é (2 times)")};
+    QTest::newRow("plain beyond U+00FF")
+        << false << QStringLiteral("€ü") << QByteArray("<wide>")
+        << QStringList{QStringLiteral("U+20AC €"), QStringLiteral("U+00FC ü")};
+    QTest::newRow("html Tamil")
+        << true
+        << QStringLiteral("<p><b style=\"font-family:'Noto Sans Tamil'\">கோ</b>&nbsp;a</p>")
+        << QByteArray("\xA7\xB8\xA1 a") << QStringList();
+    QTest::newRow("html Latin-1")
+        << true << QStringLiteral("<p>caf&eacute; <i>கோ</i></p><p>two</p>")
+        << QByteArray("caf? \xA7\xB8\xA1\rtwo") << QStringList{QStringLiteral("U+00E9 é")};
+  }
+  void pasteFromOtherPrograms() {
+    QFETCH(bool, html);
+    QFETCH(QString, payload);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, listed);
+    TEditForm* f = newDocument();
+    auto* md = new QMimeData;
+    if (html) {
+      md->setHtml(payload);
+      md->setText(QStringLiteral("unused plain form"));
+    } else {
+      md->setText(payload);
+    }
+    QGuiApplication::clipboard()->setMimeData(md);
+    prompts_.shown.clear();
+    f->mmPasteClick();
+    QCOMPARE(textOf(f), bytes);
+    if (listed.isEmpty()) {
+      QCOMPARE(prompts_.shown, QStringList());
+    } else {
+      QCOMPARE(prompts_.shown.size(), 1);
+      for (const QString& line : listed)
+        QVERIFY2(prompts_.shown[0].split(u'\n').contains(line), qPrintable(prompts_.shown[0]));
+    }
+    if (html) {
+      // The Tamil is shown in the document's TSCII font, not in the
+      // Unicode font the web page named.
+      QTextCursor c(f->Editor->document());
+      c.setPosition(1);
+      QVERIFY(!c.charFormat().fontFamilies().toStringList().contains(QStringLiteral("Noto Sans Tamil")));
+    }
+  }
+
   // With no folder stored yet, Open and a new document's Save As start in
   // the user's home folder, not in the program's.
   void firstRunDialogsStartAtHome() {

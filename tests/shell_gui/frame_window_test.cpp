@@ -6,6 +6,7 @@
 // unless a test needs the real dialogs.
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -171,6 +172,28 @@ class FrameWindowTest : public QObject {
       QTRY_COMPARE(forms[k]->BtnSpeed->geometry(), QRect(k * 80, 2, 80, 20));
   }
 
+  void buttonsOfUntitledDocumentsReadApart() {
+    TMainForm* f = shownFrame();
+    f->New1Click();
+    f->New1Click();
+    const auto forms = f->EditForms();
+    QCOMPARE(forms.size(), 2);
+    // A large face, as on a screen with more dots to the inch: the captions
+    // no longer fit their 80-pixel buttons.
+    QFont big = f->FileTab->font();
+    big.setPixelSize(20);
+    f->FileTab->setFont(big);
+    QToolButton* a = forms[0]->BtnSpeed;
+    QToolButton* b = forms[1]->BtnSpeed;
+    QVERIFY(QFontMetrics(big).horizontalAdvance(a->text()) > a->width() - a->iconSize().width());
+    QCOMPARE(a->toolTip(), a->text());
+    a->setChecked(false);
+    b->setChecked(false);
+    QTRY_COMPARE(a->font().pixelSize(), 20);
+    // Alike but for the caption: the drawn captions must differ.
+    QVERIFY(a->grab().toImage() != b->grab().toImage());
+  }
+
   void buttonTooltipIsTheFullPath() {
     TMainForm* f = makeFrame();
     writeFile(QStringLiteral("a rather long document name.txt"), "x\n");
@@ -326,6 +349,43 @@ class FrameWindowTest : public QObject {
           best = qMax(best, TFrameMdiArea::contrastRatio(img.pixelColor(x, y), bg));
       QVERIFY2(best >= 3.0, qPrintable(QStringLiteral("colour %1: %2").arg(k).arg(best)));
     }
+  }
+
+  void bannerBesideTheDirectoryPanelIsWhole_data() {
+    QTest::addColumn<QByteArray>("fontDef");
+    QTest::addColumn<int>("width");
+    QTest::newRow("Tamil, 800 wide") << QByteArray("TSCu_Paranar") << 800;
+    QTest::newRow("Tamil, 640 wide") << QByteArray("TSCu_Paranar") << 640;
+    QTest::newRow("Tamil, 560 wide") << QByteArray("TSCu_Paranar") << 560;
+    QTest::newRow("Tamil, 500 wide") << QByteArray("TSCu_Paranar") << 500;
+    QTest::newRow("plain, 520 wide") << QByteArray("Arial") << 520;
+  }
+  void bannerBesideTheDirectoryPanelIsWhole() {
+    QFETCH(QByteArray, fontDef);
+    QFETCH(int, width);
+    writeIni("[Tolvan]\r\nTimes=5\r\nFontDef=" + fontDef + "\r\nViewer=11011\r\n");
+    frame_ = std::make_unique<TMainForm>(dir_->path());
+    TMainForm* f = frame_.get();
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f->resize(width, 480);
+    QTRY_COMPARE(f->width(), width);
+    QVERIFY(f->DirPanel->isVisible());
+    auto* mdi = qobject_cast<TFrameMdiArea*>(f->MdiArea());
+    QVERIFY(mdi);
+    QTRY_VERIFY(mdi->viewport()->width() < width - f->DirPanel->width() + 20);
+    mdi->setBannerColorIndex(0);
+    const QImage img = mdi->viewport()->grab().toImage();
+    const QColor bg = mdi->palette().color(QPalette::Button);
+    // The columns the text inks, over the band of its lines (the icon is
+    // below it): none may be an edge column, where a cut-off line ends.
+    int left = img.width(), right = -1;
+    for (int y = 0; y < qMin(img.height(), 95); ++y)
+      for (int x = 0; x < img.width(); ++x)
+        if (img.pixelColor(x, y) != bg) left = qMin(left, x), right = qMax(right, x);
+    QVERIFY(right >= 0);
+    QVERIFY2(left > 0 && right < img.width() - 1,
+             qPrintable(QStringLiteral("ink %1..%2 of %3").arg(left).arg(right).arg(img.width())));
   }
 
   // ---- dialogs and the keyboard

@@ -7,9 +7,12 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QImage>
+#include <QLabel>
 #include <QMap>
 #include <QPaintEvent>
 #include <QRegion>
+#include <QSet>
 #include <QStatusBar>
 #include <QMenuBar>
 #include <QSpinBox>
@@ -19,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextList>
 #include <QToolBar>
 #include <QToolButton>
@@ -615,6 +619,102 @@ class MainFormTest : public QObject {
     ed->setTextCursor(c);
     QCOMPARE(f->PanelText(1), panel1);
     QCOMPARE(f->PanelText(2), panel2);
+  }
+
+  // "Line:" counts wrapped lines from the top of the document: every line
+  // of every paragraph above the caret's, then the caret's line in its own.
+  // The lines are told apart by where the editor draws the caret; the
+  // document is longer than the counter's stride, and it stays right after
+  // an edit above the caret and after the text width changes.
+  void lineCountsWrappedLines() {
+    TMainForm* f = makeFrame();
+    f->resize(700, 500);
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f->New1Click();
+    QTextEdit* ed = f->ActiveEditForm()->Editor;
+    const QString paragraph = QStringLiteral("word ").repeated(40);
+    const int count = 700;  // paragraphs, more than two strides
+    QStringList all;
+    for (int i = 0; i < count; ++i) all << paragraph;
+    ed->setPlainText(all.join(u'\n'));
+    auto* editor = static_cast<TEditor*>(ed);
+    // The wrapped lines of one paragraph, from the caret's place at each of
+    // its positions.
+    auto linesOf = [&](const QTextBlock& b) {
+      QSet<int> tops;
+      for (int p = b.position(); p < b.position() + b.length(); ++p) {
+        QTextCursor c(ed->document());
+        c.setPosition(p);
+        tops.insert(ed->cursorRect(c).top());
+      }
+      return int(tops.size());
+    };
+    auto panelAt = [&](int position) {
+      QTextCursor c(ed->document());
+      c.setPosition(position);
+      ed->setTextCursor(c);
+      return f->PanelText(1);
+    };
+    auto lineText = [](int line, int col) { return TMainForm::FormatLineCol(line, col); };
+    for (int round = 0; round < 3; ++round) {
+      QTRY_VERIFY(editor->layoutComplete());
+      QTextDocument* doc = ed->document();
+      const int k = linesOf(doc->findBlockByNumber(1));
+      QVERIFY2(k >= 2, "the paragraphs wrap");
+      // The first paragraph may have been edited (below): its own count.
+      const int first = linesOf(doc->firstBlock());
+      // Line 2 of paragraph 1 and line 1 of paragraph 2 differ.
+      QTextLayout* tl = doc->firstBlock().layout();
+      QCOMPARE(panelAt(tl->lineAt(1).textStart()), lineText(2, 1));
+      QCOMPARE(panelAt(doc->findBlockByNumber(1).position()), lineText(first + 1, 1));
+      // The last paragraph's second line, far past the first marks.
+      const QTextBlock last = doc->lastBlock();
+      const int start = last.position() + last.layout()->lineAt(1).textStart();
+      QCOMPARE(panelAt(start + 2), lineText(first + (count - 2) * k + 2, 3));
+      if (round == 0) {
+        // An edit above the caret: the first paragraph gets twice as long.
+        QTextCursor c(doc);
+        c.movePosition(QTextCursor::EndOfBlock);
+        c.insertText(paragraph);
+      } else if (round == 1) {
+        f->resize(500, 500);  // narrower: more lines per paragraph
+      }
+    }
+  }
+
+  // A status message longer than the hint panel is shortened with an
+  // ellipsis where it is cut (the whole text in its tooltip), and never
+  // makes the frame wider: the frame can still be made as narrow as before.
+  void longStatusTextsFitTheFrame() {
+    TMainForm* f = makeFrame();
+    f->resize(800, 500);
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    const QString text = QStringLiteral("The file /home/someone/Documents/a rather long folder name/"
+                                        "and a long file name.txt was not changed");
+    f->SetPanelText(6, text);
+    QCoreApplication::processEvents();
+    QCOMPARE(f->width(), 800);
+    QVERIFY(f->minimumSizeHint().width() <= 800);
+    // Nor with a file command's progress bar and its Cancel button beside it.
+    auto* progress = new QWidget;
+    progress->setFixedSize(210, 10);
+    f->statusBar()->addPermanentWidget(progress);
+    QCoreApplication::processEvents();
+    QVERIFY2(f->minimumSizeHint().width() <= 800, qPrintable(QString::number(f->minimumSizeHint().width())));
+    QCOMPARE(f->PanelText(6), text);
+    auto* panel = f->statusBar()->findChild<QLabel*>(QStringLiteral("Panel6"));
+    QVERIFY(panel->width() < panel->fontMetrics().horizontalAdvance(text));
+    QCOMPARE(panel->toolTip(), text);
+    // What the panel shows: the text up to an ellipsis, drawn within it.
+    QImage shown(panel->size(), QImage::Format_RGB32);
+    panel->render(&shown);
+    int right = -1;
+    for (int x = 0; x < shown.width(); ++x)
+      for (int y = 0; y < shown.height(); ++y)
+        if (qGray(shown.pixel(x, y)) < 100) right = x;
+    QVERIFY2(right < panel->contentsRect().right(), qPrintable(QString::number(right)));
   }
 
   // Moving the caret repaints the panels whose text changed, not the whole
