@@ -362,6 +362,12 @@ class ConvertCommandsTest : public QObject {
     QVERIFY(!f->Editor->document()->isUndoAvailable());
     QCOMPARE(prompts_.shown.size(), 1);
     QVERIFY2(prompts_.shown.first().contains(QStringLiteral("too large")), qPrintable(prompts_.shown.first()));
+    // A selection whose result fits goes through (one paragraph of 30 MiB).
+    prompts_.shown.clear();
+    select(f, 0, 2);
+    f->ConvertCommands->Convert->actions().first()->trigger();
+    QVERIFY(prompts_.shown.isEmpty());
+    QCOMPARE(f->Editor->document()->characterCount(), int(text.size()) + 1 - 2 + 2 * int(huge.size()));
     tolvan::ProfileFile p = ini();
     p.WriteInteger("Tolvan", "FontConversionMenus", 0);
   }
