@@ -18,8 +18,8 @@
 #include <QTextDocument>
 #include <QToolButton>
 
-#include "document/document_limits.h"
 #include "document/edit_form.h"
+#include "document/document_limits.h"
 #include "document/edit_form_support.h"
 #include "document/editor.h"
 #include "platform/byte_text.h"
