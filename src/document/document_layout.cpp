@@ -42,13 +42,6 @@ struct LaidOutFor : QTextBlockUserData {
   int width;
 };
 
-// One piece of a long paragraph.
-struct Piece {
-  int length = 0;       // characters
-  int height = 0;       // whole pixels; an estimate while laidFor is not the width
-  int laidFor = -1;     // the text width (1/64 pixels) the height was measured for
-  std::unique_ptr<QTextLayout> layout;  // kept while the piece is on screen
-};
 
 // Where to end a piece that starts at from in text, near target: after a
 // space a little before it if there is one, else at target (never inside a
@@ -103,6 +96,14 @@ class TPictureObject : public QObject, public QTextObjectInterface {
 };
 
 }  // namespace
+
+// One piece of a long paragraph.
+struct TDocumentLayout::Piece {
+  int length = 0;       // characters
+  int height = 0;       // whole pixels; an estimate while laidFor is not the width
+  int laidFor = -1;     // the text width (1/64 pixels) the height was measured for
+  std::unique_ptr<QTextLayout> layout;  // kept while the piece is on screen
+};
 
 // A long paragraph's pieces, kept with the paragraph (its user data).
 struct TDocumentLayout::Pieces : LaidOutFor {
@@ -321,18 +322,23 @@ int TDocumentLayout::longHeight(const QTextBlock& block) const {
   return qMax(1, h);
 }
 
-void TDocumentLayout::buildPieces(const QTextBlock& block) const {
-  auto* p = new Pieces;
-  const QString text = block.text();
+std::vector<TDocumentLayout::Piece> TDocumentLayout::cutIntoPieces(const QTextBlock& block, const QString& text) const {
+  std::vector<Piece> cut;
   const int n = int(text.size());
   int pos = 0;
   while (n - pos > kPiece + kPiece / 2) {
     const int end = pieceEnd(text, pos, pos + kPiece);
-    p->list.push_back(Piece{end - pos, 0, -1, nullptr});
+    cut.push_back(Piece{end - pos, 0, -1, nullptr});
     pos = end;
   }
-  p->list.push_back(Piece{n - pos, 0, -1, nullptr});
-  for (Piece& piece : p->list) piece.height = estimatePiece(block, piece.length);
+  cut.push_back(Piece{n - pos, 0, -1, nullptr});
+  for (Piece& piece : cut) piece.height = estimatePiece(block, piece.length);
+  return cut;
+}
+
+void TDocumentLayout::buildPieces(const QTextBlock& block) const {
+  auto* p = new Pieces;
+  p->list = cutIntoPieces(block, block.text());
   p->width = textWidthFixed();
   QTextBlock b = block;
   b.setUserData(p);
@@ -415,16 +421,7 @@ bool TDocumentLayout::applyEditToPieces(const QTextBlock& block, int at, int rem
   }
   if (length > 2 * kPiece) {
     // Cut the grown piece again.
-    const QString text = textIn(block, start, length);
-    std::vector<Piece> cut;
-    int pos = 0;
-    while (length - pos > kPiece + kPiece / 2) {
-      const int end = pieceEnd(text, pos, pos + kPiece);
-      cut.push_back(Piece{end - pos, 0, -1, nullptr});
-      pos = end;
-    }
-    cut.push_back(Piece{length - pos, 0, -1, nullptr});
-    for (Piece& piece : cut) piece.height = estimatePiece(block, piece.length);
+    std::vector<Piece> cut = cutIntoPieces(block, textIn(block, start, length));
     list.erase(list.begin() + long(i));
     list.insert(list.begin() + long(i), std::make_move_iterator(cut.begin()), std::make_move_iterator(cut.end()));
     // Up to the immediate budget laid out now, the rest by the background pass.
@@ -444,12 +441,14 @@ bool TDocumentLayout::applyEditToPieces(const QTextBlock& block, int at, int rem
   return true;
 }
 
-TDocumentLayout::PieceAt TDocumentLayout::pieceAt(const QTextBlock& block, int rel) const {
+// The piece holding a paragraph position (by: its start) or a height below
+// the paragraph's top margin (by: its top); the last piece for anything past.
+template <typename Past>
+TDocumentLayout::PieceAt TDocumentLayout::findPiece(const QTextBlock& block, Past past) const {
   const Pieces* p = piecesOf(block);
   PieceAt at;
   if (!p) return at;
-  for (size_t i = 0; i + 1 < p->list.size(); ++i) {
-    if (at.start + p->list[i].length > rel) break;
+  for (size_t i = 0; i + 1 < p->list.size() && past(at, p->list[i]); ++i) {
     at.start += p->list[i].length;
     at.top += p->list[i].height;
     ++at.index;
@@ -457,17 +456,20 @@ TDocumentLayout::PieceAt TDocumentLayout::pieceAt(const QTextBlock& block, int r
   return at;
 }
 
+TDocumentLayout::PieceAt TDocumentLayout::pieceAt(const QTextBlock& block, int rel) const {
+  return findPiece(block, [rel](const PieceAt& at, const Piece& p) { return at.start + p.length <= rel; });
+}
+
 TDocumentLayout::PieceAt TDocumentLayout::pieceAtY(const QTextBlock& block, qreal y) const {
-  const Pieces* p = piecesOf(block);
-  PieceAt at;
-  if (!p) return at;
-  for (size_t i = 0; i + 1 < p->list.size(); ++i) {
-    if (at.top + p->list[i].height > y) break;
-    at.start += p->list[i].length;
-    at.top += p->list[i].height;
-    ++at.index;
+  return findPiece(block, [y](const PieceAt& at, const Piece& p) { return at.top + p.height <= y; });
+}
+
+const QTextLayout* TDocumentLayout::pieceLayout(const QTextBlock& block, const PieceAt& at) const {
+  if (!pieceCurrent(block, at.index)) {
+    layoutPiece(block, at.index, at.start);
+    if (ensurePieces(block)) sizeMayHaveChanged();
   }
-  return at;
+  return piecesOf(block)->list[size_t(at.index)].layout.get();
 }
 
 int TDocumentLayout::linesHeight(const QTextBlock& block) {
@@ -575,11 +577,7 @@ int TDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy)
   if (isLong(block)) {
     pos.ry() -= block.blockFormat().topMargin();
     const PieceAt at = pieceAtY(block, pos.y());
-    if (!pieceCurrent(block, at.index)) {
-      layoutPiece(block, at.index, at.start);
-      if (ensurePieces(block)) sizeMayHaveChanged();
-    }
-    tl = piecesOf(block)->list[size_t(at.index)].layout.get();
+    tl = pieceLayout(block, at);
     off = at.start + hitInLayout(tl, pos - QPointF(0, at.top), accuracy, &exact);
   } else {
     off = hitInLayout(tl, pos, accuracy, &exact);
@@ -599,11 +597,7 @@ QRectF TDocumentLayout::caretRect(int position) const {
   const QTextLayout* tl = block.layout();
   if (isLong(block)) {
     const PieceAt at = pieceAt(block, rel);
-    if (!pieceCurrent(block, at.index)) {
-      layoutPiece(block, at.index, at.start);
-      if (ensurePieces(block)) sizeMayHaveChanged();
-    }
-    tl = piecesOf(block)->list[size_t(at.index)].layout.get();
+    tl = pieceLayout(block, at);
     origin.ry() += block.blockFormat().topMargin() + at.top;
     rel -= at.start;
   }
@@ -622,12 +616,8 @@ std::pair<int, int> TDocumentLayout::lineAt(int position) const {
   bool lastPiece = true;
   if (isLong(block)) {
     const PieceAt at = pieceAt(block, rel);
-    if (!pieceCurrent(block, at.index)) {
-      layoutPiece(block, at.index, at.start);
-      if (ensurePieces(block)) sizeMayHaveChanged();
-    }
+    tl = pieceLayout(block, at);
     const Pieces* p = piecesOf(block);
-    tl = p->list[size_t(at.index)].layout.get();
     lastPiece = size_t(at.index) + 1 == p->list.size();
     rel -= at.start;
     base += at.start;

@@ -34,6 +34,7 @@
 #include <QHash>
 #include <QTextBlock>
 #include <utility>
+#include <vector>
 
 class TDocumentLayout : public QAbstractTextDocumentLayout {
   Q_OBJECT
@@ -129,10 +130,12 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   // Long paragraphs: their pieces made from the text (with estimates), an
   // edit inside one paragraph applied to the piece it touched, a piece laid
   // out, and the piece holding a position in the paragraph.
+  struct Piece;
   struct Pieces;
   Pieces* piecesOf(const QTextBlock& block) const;
   int ensurePieces(const QTextBlock& block) const;
   void buildPieces(const QTextBlock& block) const;
+  std::vector<Piece> cutIntoPieces(const QTextBlock& block, const QString& text) const;
   bool applyEditToPieces(const QTextBlock& block, int at, int removed, int added) const;
   void layoutPiece(const QTextBlock& block, int index, int start) const;
   int estimatePiece(const QTextBlock& block, int length) const;
@@ -145,6 +148,10 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   };
   PieceAt pieceAt(const QTextBlock& block, int rel) const;
   PieceAt pieceAtY(const QTextBlock& block, qreal y) const;
+  template <typename Past>
+  PieceAt findPiece(const QTextBlock& block, Past past) const;
+  // The piece's lines, laid out if they are not current.
+  const QTextLayout* pieceLayout(const QTextBlock& block, const PieceAt& at) const;
   bool pieceCurrent(const QTextBlock& block, int index) const;
   // Breaks tl into lines as Qt's layout does; returns the height used below y.
   qreal breakLines(QTextLayout* tl, const QTextBlock& block, const QTextBlockFormat& format, qreal y,
