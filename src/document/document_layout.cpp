@@ -274,12 +274,10 @@ int TDocumentLayout::pieceCount(const QTextBlock& block) const {
   return p ? int(p->list.size()) : 0;
 }
 
-QString TDocumentLayout::textIn(const QTextBlock& block, int start, int length) const {
-  // Not through a cursor: placing a cursor in a long paragraph makes Qt
-  // analyse all of the paragraph's text. Short fragments are copied whole,
-  // long ones a character at a time over the range.
-  QString out;
-  out.reserve(length);
+// Calls fn(fragment, from, to) for each fragment of the paragraph that
+// overlaps [start, start + length), with the overlap in paragraph positions.
+template <typename Fn>
+void forFragmentsIn(const QTextBlock& block, int start, int length, Fn fn) {
   const int base = block.position();
   const int end = start + length;
   for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
@@ -287,13 +285,24 @@ QString TDocumentLayout::textIn(const QTextBlock& block, int start, int length) 
     const int fs = f.position() - base, fe = fs + f.length();
     if (fe <= start) continue;
     if (fs >= end) break;
-    const int a = qMax(fs, start), b = qMin(fe, end);
+    fn(f, qMax(fs, start), qMin(fe, end));
+  }
+}
+
+QString TDocumentLayout::textIn(const QTextBlock& block, int start, int length) const {
+  // Not through a cursor: placing a cursor in a long paragraph makes Qt
+  // analyse all of the paragraph's text. Short fragments are copied whole,
+  // long ones a character at a time over the range.
+  QString out;
+  out.reserve(length);
+  const int base = block.position();
+  forFragmentsIn(block, start, length, [&](const QTextFragment& f, int a, int b) {
     if (f.length() <= 4 * kPiece) {
-      out += f.text().mid(a - fs, b - a);
+      out += f.text().mid(a - (f.position() - base), b - a);
     } else {
       for (int k = a; k < b; ++k) out += doc_->characterAt(base + k);
     }
-  }
+  });
   return out;
 }
 
@@ -370,16 +379,9 @@ void TDocumentLayout::layoutPiece(const QTextBlock& block, int index, int start)
   auto tl = std::make_unique<QTextLayout>(textIn(block, start, piece.length), doc_->defaultFont());
   // The paragraph's character formats over the piece.
   QList<QTextLayout::FormatRange> formats;
-  const int end = start + piece.length;
-  const int base = block.position();
-  for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-    const QTextFragment f = it.fragment();
-    const int fs = f.position() - base, fe = fs + f.length();
-    if (fe <= start) continue;
-    if (fs >= end) break;
-    const int a = qMax(fs, start), b = qMin(fe, end);
+  forFragmentsIn(block, start, piece.length, [&](const QTextFragment& f, int a, int b) {
     formats.append({a - start, b - a, f.charFormat()});
-  }
+  });
   tl->setFormats(formats);
   tl->setCacheEnabled(true);
   const qreal bottom = breakLines(tl.get(), block, block.blockFormat(), 0, index == 0);
