@@ -758,13 +758,17 @@ void TDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context, 
   painter->setPen(oldPen);
 }
 
-// A list paragraph's bullet (or number) in the space before its first line.
+// A list paragraph's bullet (or number) in the space before its first line,
+// where Qt's own layout puts it to the pixel: in the format of the
+// paragraph's first character, the first line's corner and the layout's
+// place rounded each on its own, centred on half the font's whole-pixel
+// height, a number drawn as a line of text from the first line's top.
 void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& context, const QTextBlock& block,
                                      const QTextCharFormat* selection) const {
   QTextLayout* tl = block.layout();
   if (tl->lineCount() == 0) return;
   QTextList* list = block.textList();
-  const QTextCharFormat charFormat = block.charFormat();
+  const QTextCharFormat charFormat = QTextCursor(block).charFormat();
   const QFont font = charFormat.font().resolve(doc_->defaultFont());
   const QFontMetrics fm(font);
   int style = list->format().style();
@@ -773,7 +777,7 @@ void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& cont
 
   const Qt::LayoutDirection dir = block.textDirection();
   const QRectF first = tl->lineAt(0).naturalTextRect();
-  QPointF pos = (tl->position() + first.topLeft()).toPoint();
+  QPointF pos = tl->position().toPoint() + first.topLeft().toPoint();
   if (dir == Qt::RightToLeft) pos.rx() += first.width();
   QString itemText;
   QSizeF size;
@@ -797,7 +801,7 @@ void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& cont
   QRectF r(pos, size);
   qreal xoff = fm.horizontalAdvance(u' ');
   if (dir == Qt::LeftToRight) xoff = -xoff - size.width();
-  r.translate(xoff, fm.height() / 2.0 - size.height() / 2);
+  r.translate(xoff, fm.height() / 2 - size.height() / 2);
 
   painter->save();
   painter->setRenderHint(QPainter::Antialiasing);
@@ -823,10 +827,19 @@ void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& cont
     case QTextListFormat::ListSquare:
       painter->fillRect(r, brush);
       break;
-    default:
-      painter->setFont(font);
-      painter->drawText(r, Qt::AlignLeft | Qt::AlignVCenter, itemText);
+    default: {
+      QTextLayout number(itemText, font);
+      number.setCacheEnabled(true);
+      QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
+      option.setTextDirection(dir);
+      number.setTextOption(option);
+      number.beginLayout();
+      QTextLine line = number.createLine();
+      if (line.isValid()) line.setLeadingIncluded(true);
+      number.endLayout();
+      number.draw(painter, QPointF(r.left(), pos.y()));
       break;
+    }
   }
   painter->restore();
 }
