@@ -759,16 +759,16 @@ void TDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context, 
 }
 
 // A list paragraph's bullet (or number) in the space before its first line,
-// where Qt's own layout puts it to the pixel: in the format of the
-// paragraph's first character, the first line's corner and the layout's
-// place rounded each on its own, centred on half the font's whole-pixel
-// height, a number drawn as a line of text from the first line's top.
+// where Qt's own layout puts it to the pixel: in the paragraph's character
+// format, the first line's corner and the layout's place rounded each on its
+// own, centred on half the font's whole-pixel height, a number drawn as a
+// line of text from the first line's top.
 void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& context, const QTextBlock& block,
                                      const QTextCharFormat* selection) const {
   QTextLayout* tl = block.layout();
   if (tl->lineCount() == 0) return;
   QTextList* list = block.textList();
-  const QTextCharFormat charFormat = QTextCursor(block).charFormat();
+  const QTextCharFormat charFormat = block.charFormat();
   const QFont font = charFormat.font().resolve(doc_->defaultFont());
   const QFontMetrics fm(font);
   int style = list->format().style();
