@@ -3,10 +3,11 @@
 // by the layout fuzz target.
 //
 // What is tolerated, and why. Qt's layout places each paragraph at the
-// fractional height its lines add up to; ours gives every paragraph a whole
-// number of pixels (TDocumentLayout::linesHeight rounds its height up), so a
-// paragraph starts lower than Qt's by less than one pixel for each paragraph
-// above it. Within a paragraph both draw the same lines at the same offsets
+// height the paragraphs above it add up to, which is fractional where they
+// have fractional margins or lines (pictures, margins given in points);
+// ours gives every paragraph a whole number of pixels
+// (TDocumentLayout::linesHeight rounds its height up), so a paragraph starts
+// lower than Qt's by less than one pixel for each paragraph above it. Within a paragraph both draw the same lines at the same offsets
 // from its top, and the same x. Text and rectangles (selections, the caret,
 // backgrounds) drawn at a fractional height land on whole pixel rows by
 // rounding, so where Qt's paragraph is shifted by d (not a whole number) a
