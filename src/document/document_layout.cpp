@@ -745,7 +745,12 @@ void TDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context, 
 
   const QPen oldPen = painter->pen();
   painter->setPen(context.palette.color(QPalette::Text));
-  tl->draw(painter, QPointF(), selections, context.clip.isValid() ? context.clip : QRectF());
+  // Selections are cut at the text area, inside the document margin, as Qt's
+  // layout cuts them: the mark for a selected paragraph end stops there.
+  const qreal margin = doc_->documentMargin();
+  const QSizeF size = documentSize();
+  const QRectF area(margin, margin, size.width() - 2 * margin, size.height() - 2 * margin);
+  tl->draw(painter, QPointF(), selections, context.clip.isValid() ? (context.clip & area) : area);
   const int cursor = context.cursorPosition;
   if ((cursor >= blockPos && cursor < blockPos + blockLen) ||
       (cursor < -1 && !tl->preeditAreaText().isEmpty())) {
