@@ -59,14 +59,19 @@ struct Result {
 
 // The document drawn as the editor's viewport draws it: the painter moved by
 // the scroll position and clipped to the visible rectangle, the same
-// rectangle given to the layout. extraAbove rows above the view are drawn
-// too (Qt's picture, whose paragraphs sit higher).
-inline QImage draw(QTextDocument* doc, const View& view, const QPalette& palette, int extraAbove = 0) {
+// rectangle given to the layout. For Qt's picture, whose paragraphs sit
+// higher, the image starts extraAbove rows above the view and the visible
+// rectangle is moved up by top rows at its top and bottom rows at its
+// bottom (the shifts of the paragraphs there), so that both layouts leave
+// out the same lines: a line outside the rectangle is not drawn, even where
+// its glyphs would reach into it.
+inline QImage draw(QTextDocument* doc, const View& view, const QPalette& palette, int extraAbove = 0, int top = 0,
+                   int bottom = 0) {
   QImage image(view.width, view.height + extraAbove, QImage::Format_RGB32);
   image.fill(palette.color(QPalette::Base));
   QPainter p(&image);
-  const QRectF clip(view.x, view.y - extraAbove, view.width, view.height + extraAbove);
-  p.translate(-clip.x(), -clip.y());
+  p.translate(-view.x, -(view.y - extraAbove));
+  const QRectF clip(view.x, view.y - top, view.width, view.height + top - bottom);
   p.setClipRect(clip);
   QAbstractTextDocumentLayout::PaintContext context;
   context.clip = clip;
@@ -155,7 +160,12 @@ inline Result compare(QTextDocument* ours, QTextDocument* qt, const View& view, 
   }
   int most = 1;
   for (const Band& b : bands) most = qMax(most, qCeil(b.shift) + 1);
-  r.qt = draw(qt, qtView, palette, most);
+  qreal topShift = 0, bottomShift = 0;
+  for (const Band& b : bands) {
+    if (b.top <= 0) topShift = b.shift;
+    bottomShift = b.shift;
+  }
+  r.qt = draw(qt, qtView, palette, most, qCeil(topShift), qFloor(bottomShift));
   if (!r.problem.isEmpty()) return r;
 
   r.diff = QImage(r.ours.size(), QImage::Format_RGB32);
