@@ -4,8 +4,15 @@
 // steps between them. Afterwards every paragraph must carry its real height,
 // the document's height must be their sum, its lines must break where Qt's
 // own layout breaks the same document, and a hit in the middle of a
-// character must find what Qt's layout finds there. LAYOUT_FUZZ_SHOW=1 prints the edits.
+// character must find what Qt's layout finds there, and what both draw at
+// the top and at the end, with the last selection and the caret, must be
+// the same picture but for the whole-pixel rounding of paragraph heights
+// (tests/document/layout_rendering.h). LAYOUT_FUZZ_SHOW=1 prints the edits;
+// a picture that differs is saved with Qt's and the difference in
+// tolvan-render/fuzz under the temporary folder.
 #include <QApplication>
+#include <QDir>
+#include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -17,6 +24,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "../../tests/document/layout_rendering.h"
 #include "document/document_layout.h"
 #include "platform/byte_text.h"
 
@@ -74,28 +82,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   doc.setDocumentLayout(layout);
   doc.setDocumentMargin(in.byte() % 2 ? 4 : 0);
   doc.setPageSize(QSizeF(80 + in.number(600), -1));
-  QTextCursor c(&doc);
+  // The same edits made to a document with Qt's layout, for the pictures (a
+  // copy made afterwards would not do: Qt's copy of a document takes the
+  // first paragraph's format from the copy's own empty paragraph).
+  QTextDocument twin;
+  twin.setDocumentMargin(doc.documentMargin());
+  twin.setPageSize(doc.pageSize());
+  QTextCursor c(&doc), tc(&twin);
   static const bool show = qEnvironmentVariableIsSet("LAYOUT_FUZZ_SHOW");
   while (!in.empty()) {
     const int length = doc.characterCount() - 1;
     const int a = in.number(length + 1), b = in.number(length + 1);
-    c.setPosition(qMin(a, b));
-    c.setPosition(qMax(a, b), QTextCursor::KeepAnchor);
+    for (QTextCursor* k : {&c, &tc}) {
+      k->setPosition(qMin(a, b));
+      k->setPosition(qMax(a, b), QTextCursor::KeepAnchor);
+    }
     const int op = in.byte() % 10;
     if (show) fprintf(stderr, "op %d at %d..%d of %d\n", op, qMin(a, b), qMax(a, b), length);
     switch (op) {
       case 0:
-      case 1:
-        c.insertText(textFrom(in, 1 + in.byte()));
+      case 1: {
+        const QString text = textFrom(in, 1 + in.byte());
+        c.insertText(text);
+        tc.insertText(text);
         break;
+      }
       case 2:
         c.removeSelectedText();
+        tc.removeSelectedText();
         break;
       case 3: {
         QTextCharFormat f;
         f.setFontPointSize(6 + in.byte() % 30);
         if (in.byte() % 2) f.setFontWeight(QFont::Bold);
         c.mergeCharFormat(f);
+        tc.mergeCharFormat(f);
         break;
       }
       case 4: {
@@ -106,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.setTextIndent(static_cast<int>(in.byte() % 60) - 20);
         f.setRightMargin(in.byte() % 30);
         c.setBlockFormat(f);
+        tc.setBlockFormat(f);
         break;
       }
       case 5: {
@@ -113,10 +135,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.setStyle(in.byte() % 2 ? QTextListFormat::ListDisc : QTextListFormat::ListDecimal);
         f.setIndent(1);
         c.createList(f);
+        tc.createList(f);
         break;
       }
       case 6:
         doc.setPageSize(QSizeF(80 + in.number(600), -1));
+        twin.setPageSize(doc.pageSize());
         break;
       case 7:
         for (int i = in.byte() % 8; i >= 0; --i) layout->measureSome(0);
@@ -126,12 +150,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 9:
         c.insertBlock();
+        tc.insertBlock();
         break;
     }
   }
   for (int i = 0; i < 100000 && !layout->measureSome(50); ++i) {
   }
   check(layout->complete());
+
+  // The pictures, before anything asks the lines where their characters
+  // are (a justified line spreads its spaces once, when first asked or
+  // drawn, and the answer depends on which came first).
+  {
+    QPalette palette;
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::Highlight, QColor(48, 140, 198));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    const int width = qMax(1, qCeil(doc.pageSize().width()));
+    const int height = qCeil(layout->documentSize().height());
+    constexpr int kView = 160;
+    for (const int top : {0, qMax(0, height - kView)}) {
+      layoutrender::View view(0, top, width, kView);
+      if (c.hasSelection()) view.selections.append(layoutrender::selection(&doc, c.anchor(), c.position(), palette));
+      view.cursor = c.position();
+      const layoutrender::Result r = layoutrender::compare(&doc, &twin, view, palette);
+      if (!r.problem.isEmpty()) {
+        const QString dir = QDir::tempPath() + QStringLiteral("/tolvan-render/fuzz");
+        layoutrender::save(r, dir);
+        if (show)
+          for (QTextBlock o = doc.begin(), q = twin.begin(); o.isValid(); o = o.next(), q = q.next()) {
+            const QTextLayout *ol = o.layout(), *ql = q.layout();
+            fprintf(stderr, "block %d len %d align %d margin %g indent %g list %d | ours x %g w %g pos %g,%g | qt x %g w %g pos %g,%g\n",
+                    o.blockNumber(), o.length(), int(o.blockFormat().alignment()), o.blockFormat().leftMargin(),
+                    o.blockFormat().textIndent(), o.textList() != nullptr, ol->lineAt(0).x(), ol->lineAt(0).width(),
+                    ol->position().x(), ol->position().y(), ql->lineAt(0).x(), ql->lineAt(0).width(), ql->position().x(),
+                    ql->position().y());
+          }
+        fprintf(stderr, "pictures differ at y %d: %s (saved in %s)\n", top, qPrintable(r.problem), qPrintable(dir));
+        fail(__LINE__);
+      }
+    }
+  }
 
   // Qt's layout of the same document, for the line breaks (an empty
   // bulleted paragraph is copied without its list).
@@ -183,5 +243,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   check(!q.isValid());
   check(qRound(layout->documentSize().height()) == y + qRound(doc.documentMargin()));
+
   return 0;
 }

@@ -752,7 +752,12 @@ void TDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context, 
 
   const QPen oldPen = painter->pen();
   painter->setPen(context.palette.color(QPalette::Text));
-  tl->draw(painter, QPointF(), selections, context.clip.isValid() ? context.clip : QRectF());
+  // Selections are cut at the text area, inside the document margin, as Qt's
+  // layout cuts them: the mark for a selected paragraph end stops there.
+  const qreal margin = doc_->documentMargin();
+  const QSizeF size = documentSize();
+  const QRectF area(margin, margin, size.width() - 2 * margin, size.height() - 2 * margin);
+  tl->draw(painter, QPointF(), selections, context.clip.isValid() ? (context.clip & area) : area);
   const int cursor = context.cursorPosition;
   if ((cursor >= blockPos && cursor < blockPos + blockLen) ||
       (cursor < -1 && !tl->preeditAreaText().isEmpty())) {
@@ -765,7 +770,11 @@ void TDocumentLayout::drawBlock(QPainter* painter, const PaintContext& context, 
   painter->setPen(oldPen);
 }
 
-// A list paragraph's bullet (or number) in the space before its first line.
+// A list paragraph's bullet (or number) in the space before its first line,
+// where Qt's own layout puts it to the pixel: in the paragraph's character
+// format, the first line's corner and the layout's place rounded each on its
+// own, centred on half the font's whole-pixel height, a number drawn as a
+// line of text from the first line's top.
 void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& context, const QTextBlock& block,
                                      const QTextCharFormat* selection) const {
   QTextLayout* tl = block.layout();
@@ -780,7 +789,7 @@ void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& cont
 
   const Qt::LayoutDirection dir = block.textDirection();
   const QRectF first = tl->lineAt(0).naturalTextRect();
-  QPointF pos = (tl->position() + first.topLeft()).toPoint();
+  QPointF pos = tl->position().toPoint() + first.topLeft().toPoint();
   if (dir == Qt::RightToLeft) pos.rx() += first.width();
   QString itemText;
   QSizeF size;
@@ -804,7 +813,7 @@ void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& cont
   QRectF r(pos, size);
   qreal xoff = fm.horizontalAdvance(u' ');
   if (dir == Qt::LeftToRight) xoff = -xoff - size.width();
-  r.translate(xoff, fm.height() / 2.0 - size.height() / 2);
+  r.translate(xoff, fm.height() / 2 - size.height() / 2);
 
   painter->save();
   painter->setRenderHint(QPainter::Antialiasing);
@@ -830,10 +839,19 @@ void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& cont
     case QTextListFormat::ListSquare:
       painter->fillRect(r, brush);
       break;
-    default:
-      painter->setFont(font);
-      painter->drawText(r, Qt::AlignLeft | Qt::AlignVCenter, itemText);
+    default: {
+      QTextLayout number(itemText, font);
+      number.setCacheEnabled(true);
+      QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
+      option.setTextDirection(dir);
+      number.setTextOption(option);
+      number.beginLayout();
+      QTextLine line = number.createLine();
+      if (line.isValid()) line.setLeadingIncluded(true);
+      number.endLayout();
+      number.draw(painter, QPointF(r.left(), pos.y()));
       break;
+    }
   }
   painter->restore();
 }
