@@ -202,7 +202,10 @@ qreal TDocumentLayout::breakLines(QTextLayout* tl, const QTextBlock& block, cons
   // cannot hold its first word (or glyph) is broken anywhere, and if even
   // that does not fit, made as wide as what it holds.
   const int left = fixed(format.leftMargin()) + fixed(indentOf(block, format));
-  const int right = textWidthFixed() - fixed(format.rightMargin());
+  // Text that is not wrapped is laid out, as Qt lays it out, for a page
+  // width of nothing: each line as wide as its text.
+  const int pageWidth = doc_->pageSize().width() <= 0 ? -2 * fixed(doc_->documentMargin()) : textWidthFixed();
+  const int right = pageWidth - fixed(format.rightMargin());
   const int indent = fixed(format.textIndent());
   const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
   bool first = firstLine;
@@ -235,7 +238,9 @@ qreal TDocumentLayout::breakLines(QTextLayout* tl, const QTextBlock& block, cons
       }
     }
     line.setPosition(QPointF(real(l), y));
-    y += line.height();
+    // The next line starts below this one's ascent, descent and leading (a
+    // negative leading included, as in Qt's layout; height() leaves it out).
+    y += qMin(line.height(), qreal(qCeil(line.ascent() + line.descent() + line.leading())));
     usedWidth_ = qMax(usedWidth_, real(l) + line.naturalTextWidth() + format.rightMargin());
   }
   tl->endLayout();

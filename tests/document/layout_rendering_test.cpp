@@ -163,30 +163,6 @@ QTextBlock wordy(QTextDocument* doc, int n) {
     if (!problem_.isEmpty()) problems << problem_; \
   } while (0)
 
-namespace {
-
-// Cases where the lines themselves are placed differently from Qt's layout
-// (not what is drawn on them): expected to differ until the line breaking
-// does what Qt's does.
-struct KnownDifference {
-  const char* tag;
-  const char* why;
-};
-constexpr char kNegativeLeading[] =
-    "lines of a font with a negative leading (Helvetica beside Courier) follow each other at their height, which "
-    "leaves the leading out; Qt's layout moves down by ascent + descent + leading rounded up, a pixel less";
-constexpr char kUnwrappedLineWidth[] =
-    "unwrapped (page width 0), Qt's layout makes each line as wide as its text, ours as wide as the unwrapped "
-    "limit: a right-aligned line sits a pixel apart";
-constexpr KnownDifference kKnownDifferences[] = {
-    {"pandoc.rtf 100 wrapped", kNegativeLeading},
-    {"pandoc.rtf 400 wrapped", kNegativeLeading},
-    {"libreoffice_formats.rtf 100 unwrapped", kUnwrappedLineWidth},
-    {"libreoffice_formats.rtf 400 unwrapped", kUnwrappedLineWidth},
-    {"libreoffice_formats.rtf 900 unwrapped", kUnwrappedLineWidth},
-};
-
-}  // namespace
 
 class LayoutRenderingTest : public QObject {
   Q_OBJECT
@@ -326,8 +302,6 @@ class LayoutRenderingTest : public QObject {
     COMPARE_VIEW("undone, middle", middle());
     COMPARE_VIEW("undone, end", end());
 
-    for (const KnownDifference& k : kKnownDifferences)
-      if (qstrcmp(QTest::currentDataTag(), k.tag) == 0) QEXPECT_FAIL("", k.why, Continue);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n"))));
   }
 };
