@@ -12,6 +12,8 @@ list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/main_form_tools.cpp
   src/shell/frame_mdi_area.h
   src/shell/frame_mdi_area.cpp
+  src/shell/color_names.h
+  src/shell/color_names.cpp
   src/shell/color_menu.h
   src/shell/color_menu.cpp
   src/shell/led.h

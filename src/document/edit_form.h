@@ -23,7 +23,8 @@ class QMenu;
 class QPrinter;
 class TEditCommands;
 class TFindDialog;
-class TMainForm;
+class QKeyEvent;
+class TDocumentHost;
 class TEditor;
 class TConvertCommands;
 
@@ -35,11 +36,11 @@ class TEditForm : public QWidget {
   Q_OBJECT
 
  public:
-  // Makes the window's selector button on frame->FileTab (x = k * 80, y = 2),
-  // reads its keyboard settings ("KeyBoard", "TamilMode") and builds its
-  // menus. The frame adds the window to its MDI area. frame may be null (the
-  // window then works alone: no button, settings from $TOLVAN_INI).
-  explicit TEditForm(TMainForm* frame, QWidget* parent = nullptr);
+  // Makes the window's selector button on the host's selector bar (x = k *
+  // 80, y = 2), reads its keyboard settings ("KeyBoard", "TamilMode") and
+  // builds its menus. The host adds the window to its MDI area. host may be
+  // null (the window then works alone: no button, settings from $TOLVAN_INI).
+  explicit TEditForm(TDocumentHost* host, QWidget* parent = nullptr);
   ~TEditForm() override;
 
   // The document. Its formatting is read and set directly by the format bar.
@@ -129,8 +130,9 @@ class TEditForm : public QWidget {
   QAction *ExportPdf1 = nullptr, *SetasWallpaper1 = nullptr;
 
  public:
-  // Enables the edit commands of this window's menu and of the frame's
-  // toolbar; colours the selector button (red while modified).
+  // Enables the edit commands of this window's menu, colours the selector
+  // button (red while modified) and sends the state of the commands out
+  // (the signals below), for the holder's toolbar.
   void UpdateDocumentCommands();
   void SetEditorMargins();
   // Last-write time of the file as a packed DOS date (high 16 bits) and time
@@ -190,6 +192,21 @@ class TEditForm : public QWidget {
   void documentChanged(TEditForm* form);
   // The window passed its close query and is going away.
   void documentClosed(TEditForm* form);
+  // The state of the edit commands, sent each time UpdateDocumentCommands
+  // refreshes them (edits, caret moves, the Edit menu opening): a selection
+  // to cut, copy or delete; text on the clipboard to paste; undo and redo
+  // steps; unsaved changes.
+  void copyAvailable(bool yes);
+  void pasteAvailable(bool yes);
+  void undoAvailable(bool yes);
+  void redoAvailable(bool yes);
+  void modificationChanged(bool modified);
+  // Tamil mode was switched from this window's Keyboard menu.
+  void tamilModeChanged(bool on);
+  // The window was resized: the format bar follows the active document.
+  void formatChanged();
+  // Every key-down, typed or sent, before the editor sees it.
+  void keyPreviewed(const QKeyEvent* e);
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -226,7 +243,7 @@ class TEditForm : public QWidget {
   QList<TEditForm*> siblingForms() const;
   QString proposedName() const;
 
-  TMainForm* Frame_ = nullptr;
+  TDocumentHost* Host_ = nullptr;
   QString Title_;
   int Tag_ = -1;
   bool HasFile_ = false;           // a file was loaded or saved (monitor may run)

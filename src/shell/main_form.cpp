@@ -96,7 +96,7 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent) : QMainWindow(p
   if (!QGuiApplication::applicationDisplayName().isEmpty())
     QGuiApplication::setApplicationDisplayName(QString());
   setWindowTitle(QStringLiteral("Tolvan"));
-  setWindowIcon(AppIcon());
+  setWindowIcon(tolvan::appIcon());
   setObjectName(QStringLiteral("MainForm"));
   FormCreate();
 }
@@ -118,11 +118,6 @@ TMainForm::~TMainForm() {
   if (MainForm == this) MainForm = nullptr;
 }
 
-QIcon TMainForm::AppIcon() {
-  static const QIcon icon = tolvan::builtinIcon(tolvan::IconId::App);
-  return icon;
-}
-
 // ---------------------------------------------------------------------------
 // Start-up
 
@@ -130,7 +125,9 @@ void TMainForm::FormCreate() {
   tolvan::initIconTheme();
   // The window skeleton: MDI area with the format bar and the selector bar
   // above it; toolbar, status bar and the directory panel's place around it.
-  Mdi_ = new TFrameMdiArea(this);
+  Mdi_ = new TFrameMdiArea();
+  Mdi_->setBannerSource([this] { return FontDef; }, [this] { return BannerText; });
+  connect(Mdi_, &TFrameMdiArea::firstPainted, this, &TMainForm::FinishStartup, Qt::QueuedConnection);
   Mdi_->setObjectName(QStringLiteral("MdiArea"));
   Mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   Mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -467,41 +464,6 @@ void TMainForm::FormClose() {
 // ---------------------------------------------------------------------------
 // Colours and fonts
 
-QColor TMainForm::ValueToColor(quint32 value) {
-  if ((value & 0xFF000000u) == tolvan::kSystemColorFlag) {
-    const QPalette pal = QApplication::palette();
-    switch (value & 0xFF) {
-      case 4: return pal.color(QPalette::Button);          // menu
-      case 5: return pal.color(QPalette::Base);            // window
-      case 7: return pal.color(QPalette::ButtonText);      // menu text
-      case 8: return pal.color(QPalette::Text);            // window text
-      case 13: return pal.color(QPalette::Highlight);
-      case 14: return pal.color(QPalette::HighlightedText);
-      case 15: return pal.color(QPalette::Button);
-      case 17: return pal.color(QPalette::Disabled, QPalette::Text);
-      case 18: return pal.color(QPalette::ButtonText);
-      case 24: return pal.color(QPalette::ToolTipBase);
-      default: return pal.color(QPalette::Window);
-    }
-  }
-  if (value == tolvan::clNone || value == tolvan::clDefault) return QColor();
-  return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
-
-QColor TMainForm::StringToColor(const QString& text) {
-  const auto v = tolvan::StringToColorValue(toBytes(text));
-  if (!v) return QColor();
-  return ValueToColor(*v);
-}
-
-quint32 TMainForm::colorValueOf(const QColor& c) {
-  return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
-}
-
-QString TMainForm::ColorToString(const QColor& c) {
-  return QString::fromStdString(tolvan::ColorValueToString(colorValueOf(c)));
-}
-
 QString TMainForm::DocumentFontFamily() const {
   return FontDef.isEmpty() ? tolvan::tamilUiFontName() : FontDef;
 }
@@ -518,7 +480,10 @@ TEditForm* TMainForm::CreateEditForm() {
   // until after the first paint.
   tolvan::registerTsciiFonts(ProgramDir_);
   auto* form = new TEditForm(this);
+  // The format bar shows with a document when its menu item is checked.
+  if (FormatPanel && mmFormatBar) FormatPanel->setVisible(mmFormatBar->isChecked());
   Forms_ << form;
+  watchDocument(form);
   // By the time destroyed() is emitted the form is only a QObject: compare
   // the pointer, never use it.
   connect(form, &QObject::destroyed, this, [this, form] {
@@ -545,12 +510,50 @@ TEditForm* TMainForm::CreateEditForm() {
   connect(form, &TEditForm::documentChanged, this, [this] { updateFrameTitle(); });
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  sub->setWindowIcon(AppIcon());
+  sub->setWindowIcon(tolvan::appIcon());
   Mdi_->adoptSubWindow(sub);
   sub->showMaximized();
   Mdi_->setActiveSubWindow(sub);
   UpdateActiveSettings();
   return form;
+}
+
+TEditForm* TMainForm::newDocument() {
+  New1Click();
+  return ActiveEditForm();
+}
+
+bool TMainForm::feedsToolbar(const TEditForm* form) const {
+  const TEditForm* active = ActiveEditForm();
+  return active == form || active == nullptr;
+}
+
+void TMainForm::watchDocument(TEditForm* form) {
+  auto follow = [this, form](QAction* const& button) {
+    return [this, form, &button](bool on) {
+      if (button && feedsToolbar(form)) button->setEnabled(on);
+    };
+  };
+  connect(form, &TEditForm::copyAvailable, this, [this, form](bool on) {
+    if (!feedsToolbar(form)) return;
+    for (QAction* a : {BtnCut, BtnCopy, BtnDelete})
+      if (a) a->setEnabled(on);
+  });
+  connect(form, &TEditForm::pasteAvailable, this, follow(BtnPaste));
+  connect(form, &TEditForm::undoAvailable, this, follow(BtnUndo));
+  connect(form, &TEditForm::redoAvailable, this, follow(BtnRedo));
+  connect(form, &TEditForm::modificationChanged, this, follow(BtnSave));
+  connect(form, &TEditForm::tamilModeChanged, this, [this](bool on) {
+    if (BtnTamil) BtnTamil->setChecked(on);
+  });
+  connect(form, &TEditForm::formatChanged, this, [this, form] {
+    if (ActiveEditForm() == form) SelectionChange();
+  });
+  connect(form, &TEditForm::keyPreviewed, this,
+          [this](const QKeyEvent* e) { UpdateKeyStatePanels(e); });
+  // Files dropped on the text open here, as anywhere else on the frame;
+  // queued, so the program the drag came from is not kept waiting.
+  connect(form->Editor, &TEditor::filesDropped, this, &TMainForm::DropFiles, Qt::QueuedConnection);
 }
 
 TEditForm* TMainForm::ActiveEditForm() const {
