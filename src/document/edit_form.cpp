@@ -239,8 +239,11 @@ void TEditForm::buildMenus() {
                   Host_ ? std::function<void()>([this] { Host_->showHelp(); })
                         : std::function<void()>(),
                   [this] { return Title_; }, [this] { return LineEnding_; },
-                  Host_ ? std::function<TEditForm*()>([this] { return Host_->newDocument(); })
-                        : std::function<TEditForm*()>()},
+                  Host_ ? std::function<QTextEdit*()>([this]() -> QTextEdit* {
+                    TEditForm* f = Host_->newDocument();
+                    return f ? f->Editor : nullptr;
+                  })
+                        : std::function<QTextEdit*()>()},
       this);
   // Unicode out and in, after the Edit menu's own items.
   Edit1->addSeparator();

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "document/key_dispatch.h"
 #include "input/keyboard.h"
 
 class QAction;
@@ -32,7 +33,7 @@ namespace tolvan {
 class FolderMonitor;
 }
 
-class TEditForm : public QWidget {
+class TEditForm : public QWidget, public TKeyDispatch {
   Q_OBJECT
 
  public:
@@ -144,7 +145,7 @@ class TEditForm : public QWidget {
   tolvan::Layout layout() const;
   // The key dispatch: the byte the editor should insert for a typed byte
   // (0 for nothing). Runs the layout's engine while Tamil mode is on.
-  unsigned char EditorKeyPress(unsigned char key);
+  unsigned char EditorKeyPress(unsigned char key) override;
   // Delivers ch to the editor as one complete keystroke (press and release,
   // synchronously), through the key preview and EditorKeyPress like a typed
   // key; 0x08 deletes the character before the caret or the selection.
@@ -215,7 +216,6 @@ class TEditForm : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class TEditor;
   void FormCreate();
   void buildMenus();
   void setupCommands();

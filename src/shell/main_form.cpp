@@ -58,8 +58,6 @@
 #include "shell/selector_bar.h"
 #include "shell/settings_keys.h"
 
-TMainForm* MainForm = nullptr;
-
 using tolvan::Key;
 
 namespace {
@@ -86,7 +84,6 @@ QString withSlash(QString dir) {
 }  // namespace
 
 TMainForm::TMainForm(const QString& programDir, QWidget* parent) : QMainWindow(parent) {
-  MainForm = this;
   ProgramDir_ = withSlash(programDir.isEmpty() ? QCoreApplication::applicationDirPath()
                                                : programDir);
   // The frame's title names the program itself ("Tolvan - [document]"); a
@@ -115,7 +112,6 @@ TMainForm::~TMainForm() {
   ConnectedForm_ = LastActive_ = nullptr;
   delete Mdi_;
   Mdi_ = nullptr;
-  if (MainForm == this) MainForm = nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -890,9 +886,9 @@ void TMainForm::Open1Click() {
   if (names.isEmpty()) return;
   // Several selected files: the first is opened. UTF-8 text with Tamil
   // letters may be imported instead (the user is asked).
-  if (TConvertCommands::offerUnicodeImport(this, names.first(), [this] {
-        New1Click();
-        return ActiveEditForm();
+  if (TConvertCommands::offerUnicodeImport(this, names.first(), [this]() -> QTextEdit* {
+        TEditForm* f = newDocument();
+        return f ? f->Editor : nullptr;
       }))
     return;
   TEditForm* form = CreateEditForm();

@@ -1,7 +1,7 @@
 // The main frame window: it owns the settings store, the menus, the toolbar,
 // the selector bar, the format bar, the status bar and the MDI area in which
-// the document windows (TEditForm) live. One instance per run, reachable
-// through the global MainForm.
+// the document windows (TEditForm) live. One instance per run; the windows
+// it holds know it only as their TDocumentHost.
 #pragma once
 #include <QColor>
 #include <QIcon>
@@ -370,6 +370,3 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   bool raisingDialogs_ = false;  // a re-raise of the open dialogs is queued
   std::vector<std::function<void()>> Deferred_;
 };
-
-// The one frame of the run (nullptr before it is made and after it is gone).
-extern TMainForm* MainForm;
