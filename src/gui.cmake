@@ -8,6 +8,8 @@ set(TOLVAN_GUI_WINDOW_SOURCES
 list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/main_form.h
   src/shell/main_form.cpp
+  src/shell/main_form_documents.cpp
+  src/shell/main_form_menus.cpp
   src/shell/main_form_bars.cpp
   src/shell/main_form_tools.cpp
   src/shell/frame_mdi_area.h
