@@ -8,10 +8,14 @@ set(TOLVAN_GUI_WINDOW_SOURCES
 list(APPEND TOLVAN_GUI_WINDOW_SOURCES
   src/shell/main_form.h
   src/shell/main_form.cpp
+  src/shell/main_form_documents.cpp
+  src/shell/main_form_menus.cpp
   src/shell/main_form_bars.cpp
   src/shell/main_form_tools.cpp
   src/shell/frame_mdi_area.h
   src/shell/frame_mdi_area.cpp
+  src/shell/color_names.h
+  src/shell/color_names.cpp
   src/shell/color_menu.h
   src/shell/color_menu.cpp
   src/shell/led.h

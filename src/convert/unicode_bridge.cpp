@@ -31,7 +31,6 @@
 #include <cstring>
 
 #include "convert/unicode_simd.h"
-#include "convert/unicode_stream.h"
 #include "convert/unicode_tables.h"
 
 namespace tolvan {
@@ -372,7 +371,7 @@ inline char* put(char* w, const DecEntry& e) {
 }
 
 struct Decoder {
-  TsciiToUnicodeStream::State& st;
+  TsciiDecodeState& st;
   const BridgeWarning& warn;
   uint64_t base;
 
@@ -409,7 +408,7 @@ struct Decoder {
   // Converts p[0, n), appending to s. When `final` is false, stops before a
   // letter whose neighbours have not arrived yet; returns the bytes consumed.
   size_t run(const uint8_t* p, size_t n, bool final, std::string& s) {
-    const size_t limit = final ? n : (n > TsciiToUnicodeStream::kMaxTail ? n - TsciiToUnicodeStream::kMaxTail : 0);
+    const size_t limit = final ? n : (n > kTsciiDecodeTail ? n - kTsciiDecodeTail : 0);
     // Tamil prose takes about 3.4 bytes of UTF-8 per TSCII byte; more grows
     // the string (at most 12 per byte, for 0x82 and 0x8C).
     Cursor c = begin(s, limit / 2 * 7);
@@ -1001,7 +1000,7 @@ inline int utf8Decode(const uint8_t* p, size_t n, char32_t& cp) {
 }
 
 struct Encoder {
-  UnicodeToTsciiStream::State& st;
+  UnicodeEncodeState& st;
   const BridgeWarning& warn;
   Unmappable policy;
   uint64_t base;
@@ -1237,7 +1236,7 @@ struct Encoder {
   // Converts p[0, n), appending to s. When `final` is false, stops before a
   // character whose followers have not all arrived; returns the bytes consumed.
   size_t run(const uint8_t* p, size_t n, bool final, std::string& s) {
-    const size_t limit = final ? n : (n > UnicodeToTsciiStream::kMaxTail ? n - UnicodeToTsciiStream::kMaxTail : 0);
+    const size_t limit = final ? n : (n > kUnicodeEncodeTail ? n - kUnicodeEncodeTail : 0);
     // TSCII is never longer than the UTF-8 it comes from.
     char* w = begin(s, n).w;
     uint8_t lonePrefix = st.lonePrefix;  // the last byte written is this lone prefix sign
@@ -1397,57 +1396,23 @@ struct Encoder {
   }
 };
 
-// Feeds `in` to a codec that holds `tail` between calls. Only the tail and a
-// short head of the new input are ever copied.
-template <class Codec>
-void feedPieces(Codec& codec, std::string& tail, uint64_t& offset, size_t maxTail, std::string_view in,
-                bool final, std::string& out) {
-  auto run = [&](std::string_view buf, bool fin) {
-    codec.base = offset;
-    const size_t used = codec.run(reinterpret_cast<const uint8_t*>(buf.data()), buf.size(), fin, out);
-    offset += used;
-    return used;
-  };
-  if (!tail.empty()) {
-    if (in.size() <= 2 * maxTail) {
-      std::string buf = tail + std::string(in);
-      const size_t used = run(buf, final);
-      tail = buf.substr(used);
-      return;
-    }
-    // Tail plus 2*maxTail bytes: the run stops at least maxTail bytes past
-    // the tail's end, so every letter begun in the tail is finished here.
-    std::string buf = tail + std::string(in.substr(0, 2 * maxTail));
-    const size_t used = run(buf, false);
-    in.remove_prefix(used - tail.size());
-    tail.clear();
-  }
-  const size_t used = run(in, final);
-  tail.assign(in.substr(used));
-}
-
 }  // namespace
 
-void TsciiToUnicodeStream::feed(std::string_view in, std::string& out) {
-  Decoder d{st_, warn_, 0};
-  feedPieces(d, tail_, offset_, kMaxTail, in, false, out);
+size_t TsciiToUnicodePiece(TsciiDecodeState& st, std::string_view piece, uint64_t base, bool final,
+                           const BridgeWarning& warn, std::string& out) {
+  Decoder d{st, warn, base};
+  return d.run(reinterpret_cast<const uint8_t*>(piece.data()), piece.size(), final, out);
 }
-void TsciiToUnicodeStream::finish(std::string& out) {
-  Decoder d{st_, warn_, 0};
-  feedPieces(d, tail_, offset_, kMaxTail, {}, true, out);
-}
-void UnicodeToTsciiStream::feed(std::string_view in, std::string& out) {
-  Encoder e{st_, warn_, policy_, 0};
-  feedPieces(e, tail_, offset_, kMaxTail, in, false, out);
-}
-void UnicodeToTsciiStream::finish(std::string& out) {
-  Encoder e{st_, warn_, policy_, 0};
-  feedPieces(e, tail_, offset_, kMaxTail, {}, true, out);
+
+size_t UnicodeToTsciiPiece(UnicodeEncodeState& st, std::string_view piece, uint64_t base, bool final,
+                           const BridgeWarning& warn, Unmappable policy, std::string& out) {
+  Encoder e{st, warn, policy, base};
+  return e.run(reinterpret_cast<const uint8_t*>(piece.data()), piece.size(), final, out);
 }
 
 std::string TsciiToUnicode(std::string_view tscii, const BridgeWarning& warn) {
   std::string out;
-  TsciiToUnicodeStream::State st;
+  TsciiDecodeState st;
   Decoder d{st, warn, 0};
   d.run(reinterpret_cast<const uint8_t*>(tscii.data()), tscii.size(), true, out);
   return out;
@@ -1455,7 +1420,7 @@ std::string TsciiToUnicode(std::string_view tscii, const BridgeWarning& warn) {
 
 std::string UnicodeToTscii(std::string_view utf8, const BridgeWarning& warn, Unmappable policy) {
   std::string out;
-  UnicodeToTsciiStream::State st;
+  UnicodeEncodeState st;
   Encoder e{st, warn, policy, 0};
   e.run(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), true, out);
   return out;

@@ -15,18 +15,14 @@ namespace tolvan {
 
 class TsciiToUnicodeStream {
  public:
-  static constexpr size_t kMaxTail = 2;
+  static constexpr size_t kMaxTail = kTsciiDecodeTail;
 
   explicit TsciiToUnicodeStream(BridgeWarning warn = {}) : warn_(std::move(warn)) {}
   void feed(std::string_view in, std::string& out);
   void finish(std::string& out);
 
-  // Context carried from one byte to the next; public so the codec's
-  // internal routine can be a free function.
-  struct State {
-    uint8_t prev = 0;   // the last byte converted
-    uint8_t prev2 = 0;  // and the one before it
-  };
+  // Context carried from one byte to the next.
+  using State = TsciiDecodeState;
 
  private:
   BridgeWarning warn_;
@@ -37,16 +33,14 @@ class TsciiToUnicodeStream {
 
 class UnicodeToTsciiStream {
  public:
-  static constexpr size_t kMaxTail = 24;
+  static constexpr size_t kMaxTail = kUnicodeEncodeTail;
 
   explicit UnicodeToTsciiStream(BridgeWarning warn = {}, Unmappable policy = Unmappable::KeepUtf8)
       : warn_(std::move(warn)), policy_(policy) {}
   void feed(std::string_view in, std::string& out);
   void finish(std::string& out);
 
-  struct State {
-    uint8_t lonePrefix = 0;  // the output ends with this prefix sign byte, standing alone
-  };
+  using State = UnicodeEncodeState;
 
  private:
   BridgeWarning warn_;

@@ -25,8 +25,6 @@
 #include "convert/unicode_bridge.h"
 #include "convert/unicode_stream.h"
 #include "document/document_limits.h"
-#include "document/edit_form.h"
-#include "document/editor.h"
 #include "platform/byte_text.h"
 #include "platform/prompts.h"
 
@@ -502,8 +500,8 @@ bool readWholeFile(QWidget* parent, const QString& path, QByteArray* out) {
 
 }  // namespace
 
-TEditForm* TConvertCommands::importUnicodeFile(QWidget* parent, const QString& path,
-                                               const std::function<TEditForm*()>& newDocument,
+QTextEdit* TConvertCommands::importUnicodeFile(QWidget* parent, const QString& path,
+                                               const std::function<QTextEdit*()>& newDocument,
                                                const QByteArray* bytesRead) {
   if (!newDocument) return nullptr;
   QByteArray own;
@@ -525,17 +523,19 @@ TEditForm* TConvertCommands::importUnicodeFile(QWidget* parent, const QString& p
                     .arg(QDir::toNativeSeparators(path)));
     return nullptr;
   }
-  TEditForm* form = newDocument();
-  if (!form) return nullptr;
+  QTextEdit* editor = newDocument();
+  if (!editor) return nullptr;
+  // The document window, the parent of the box below.
+  QWidget* form = editor->parentWidget();
   {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    form->Editor->setPlainText(text);
+    editor->setPlainText(text);
     text = QString();
-    QTextCursor start(form->Editor->document());
-    form->Editor->setTextCursor(start);
-    // Nothing of it is saved yet: closing the window asks.
-    form->Editor->document()->setModified(true);
-    form->UpdateDocumentCommands();
+    QTextCursor start(editor->document());
+    editor->setTextCursor(start);
+    // Nothing of it is saved yet: closing the window asks (its commands
+    // follow the modified flag).
+    editor->document()->setModified(true);
     QApplication::restoreOverrideCursor();
   }
   if (!unmapped.isEmpty()) {
@@ -545,11 +545,11 @@ TEditForm* TConvertCommands::importUnicodeFile(QWidget* parent, const QString& p
                              "the others were replaced by \"?\".")
                   .arg(QDir::toNativeSeparators(path), listForBox(unmapped)));
   }
-  return form;
+  return editor;
 }
 
 bool TConvertCommands::offerUnicodeImport(QWidget* parent, const QString& path,
-                                          const std::function<TEditForm*()>& newDocument) {
+                                          const std::function<QTextEdit*()>& newDocument) {
   if (!newDocument) return false;
   // The first piece decides for most files (TSCII is rarely valid UTF-8);
   // only a likely candidate is read whole.

@@ -24,7 +24,6 @@ class QMimeData;
 class QTextDocument;
 class QTextDocumentFragment;
 class QTextCursor;
-class TEditForm;
 class QTextEdit;
 class QWidget;
 
@@ -42,8 +41,9 @@ struct ConvertHost {
   std::function<void()> help;             // the frame's Help Contents (may be empty)
   std::function<QString()> title;         // the document's path, or "Tolvan<n>"
   std::function<QByteArray()> lineEnding; // what a plain-text save writes between lines
-  // A new untitled document window (nullptr when there is no frame to make one).
-  std::function<TEditForm*()> newDocument;
+  // A new untitled document window, as its editor (nullptr when there is no
+  // frame to make one).
+  std::function<QTextEdit*()> newDocument;
 };
 
 class TConvertCommands : public QObject {
@@ -138,7 +138,7 @@ class TConvertCommands : public QObject {
   // it (a new document, as Import does) and returns true; No, or a file that
   // is not such text, returns false and the caller opens its bytes.
   static bool offerUnicodeImport(QWidget* parent, const QString& path,
-                                 const std::function<TEditForm*()>& newDocument);
+                                 const std::function<QTextEdit*()>& newDocument);
   // Reads path and imports it into a new document; reports a file that
   // cannot be read or is not UTF-8. Returns the new window or nullptr.
   // ---- Clipboard
@@ -165,8 +165,8 @@ class TConvertCommands : public QObject {
   // TSCII has no code for (nothing when the list is empty).
   static void reportPastedUnmapped(QWidget* parent, const QStringList& unmapped);
 
-  static TEditForm* importUnicodeFile(QWidget* parent, const QString& path,
-                                      const std::function<TEditForm*()>& newDocument,
+  static QTextEdit* importUnicodeFile(QWidget* parent, const QString& path,
+                                      const std::function<QTextEdit*()>& newDocument,
                                       const QByteArray* bytesRead = nullptr);
 
  private:

@@ -16,13 +16,14 @@
 
 #include "convert/fontmap.h"
 #include "document/convert_commands.h"
+#include "document/document_host.h"
 #include "document/editor.h"
 #include "document/edit_form_support.h"
 #include "platform/folder_monitor.h"
 #include "platform/fonts.h"
+#include "platform/icons.h"
 #include "platform/key_sender.h"
 #include "platform/prompts.h"
-#include "shell/main_form.h"
 #include "shell/settings_keys.h"
 
 namespace {
@@ -69,9 +70,9 @@ namespace tolvan::document {
 
 QString applicationTitle() { return QStringLiteral("Tolvan"); }
 
-Settings& settingsFor(TMainForm* frame) {
-  if (frame) return frame->settings();
-  // A window without a frame (tests, tools): the settings file on its own.
+Settings& settingsFor(TDocumentHost* host) {
+  if (host) return host->settings();
+  // A window without a host (tests, tools): the settings file on its own.
   static ProfileFile file(settingsFilePath(QCoreApplication::applicationDirPath().toStdString()));
   static Settings settings(file, QCoreApplication::applicationDirPath().toStdString());
   return settings;
@@ -83,7 +84,7 @@ bool clipboardHasText() { return clipboardHasTextFlag(); }
 
 using namespace tolvan::document;
 
-TEditForm::TEditForm(TMainForm* frame, QWidget* parent) : QWidget(parent), Frame_(frame) {
+TEditForm::TEditForm(TDocumentHost* host, QWidget* parent) : QWidget(parent), Host_(host) {
   setAttribute(Qt::WA_KeyCompression, false);
   Editor = new TEditor(this, this);
   Editor->setObjectName(QStringLiteral("Editor"));
@@ -140,28 +141,24 @@ TEditForm::~TEditForm() {
 
 void TEditForm::FormCreate() {
   // The selector button goes after the buttons of the windows already open.
-  if (Frame_ && Frame_->FileTab) {
+  if (QWidget* bar = Host_ ? Host_->selectorBar() : nullptr) {
     const auto existing =
-        Frame_->FileTab->findChildren<QToolButton*>(QStringLiteral("BtnSpeed"),
-                                                    Qt::FindDirectChildrenOnly);
-    BtnSpeed = new QToolButton(Frame_->FileTab);
+        bar->findChildren<QToolButton*>(QStringLiteral("BtnSpeed"), Qt::FindDirectChildrenOnly);
+    BtnSpeed = new QToolButton(bar);
     BtnSpeed->setObjectName(QStringLiteral("BtnSpeed"));
     BtnSpeed->setGeometry(static_cast<int>(existing.size()) * 80, 2, 80, 20);
     BtnSpeed->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     BtnSpeed->setAutoRaise(true);
     BtnSpeed->setCheckable(true);
     BtnSpeed->setIconSize(QSize(16, 16));
-    if (Frame_->BtnNew) BtnSpeed->setIcon(Frame_->BtnNew->icon());
+    BtnSpeed->setIcon(tolvan::icon(tolvan::IconId::New));
     setButtonTextColor(BtnSpeed, Qt::white);
     connect(BtnSpeed, &QToolButton::clicked, this, &TEditForm::BtnSpeedClick);
     BtnSpeed->show();
     BtnSpeedGuard_ = BtnSpeed;
   }
   readKeyboardSettings();
-  ConvertCommands->buildFontMapMenu(tolvan::RegisteredFontMaps(settingsFor(Frame_).file()));
-  // The format bar shows with a document when its menu item is checked.
-  if (Frame_ && Frame_->FormatPanel && Frame_->mmFormatBar)
-    Frame_->FormatPanel->setVisible(Frame_->mmFormatBar->isChecked());
+  ConvertCommands->buildFontMapMenu(tolvan::RegisteredFontMaps(settingsFor(Host_).file()));
 }
 
 void TEditForm::buildMenus() {
@@ -236,17 +233,17 @@ void TEditForm::buildMenus() {
   ConvertCommands = new TConvertCommands(
       ConvertHost{this, Editor,
                   [this](bool on) {
-                    if (Frame_) Frame_->SetBusy(on);
+                    if (Host_) Host_->setBusy(on);
                   },
-                  [this]() -> tolvan::ProfileFile& { return settingsFor(Frame_).file(); },
-                  Frame_ ? std::function<void()>([this] { Frame_->Contents1Click(); })
-                         : std::function<void()>(),
+                  [this]() -> tolvan::ProfileFile& { return settingsFor(Host_).file(); },
+                  Host_ ? std::function<void()>([this] { Host_->showHelp(); })
+                        : std::function<void()>(),
                   [this] { return Title_; }, [this] { return LineEnding_; },
-                  Frame_ ? std::function<TEditForm*()>([this] {
-                    Frame_->New1Click();
-                    return Frame_->ActiveEditForm();
+                  Host_ ? std::function<QTextEdit*()>([this]() -> QTextEdit* {
+                    TEditForm* f = Host_->newDocument();
+                    return f ? f->Editor : nullptr;
                   })
-                         : std::function<TEditForm*()>()},
+                        : std::function<QTextEdit*()>()},
       this);
   // Unicode out and in, after the Edit menu's own items.
   Edit1->addSeparator();
@@ -290,31 +287,25 @@ void TEditForm::buildMenus() {
 
   for (QMenu* m : {File1, Edit1, Search1, Keyboard1, Convert1, Tools1, EditMenu}) m->setFont(menuFont);
 
-  // Pictures from the frame's toolbar.
-  if (Frame_) {
-    auto picture = [](QAction* item, QAction* button) {
-      if (button) item->setIcon(button->icon());
-    };
-    picture(New1, Frame_->BtnNew);
-    picture(Open1, Frame_->BtnOpen);
-    picture(mmCut, Frame_->BtnCut);
-    picture(mmCopy, Frame_->BtnCopy);
-    picture(mmPaste, Frame_->BtnPaste);
-    picture(mmDelete, Frame_->BtnDelete);
+  // The same pictures as the toolbar's, with a host to show the toolbar.
+  if (Host_) {
+    using tolvan::IconId;
+    New1->setIcon(tolvan::icon(IconId::New));
+    Open1->setIcon(tolvan::icon(IconId::Open));
+    mmCut->setIcon(tolvan::icon(IconId::Cut));
+    mmCopy->setIcon(tolvan::icon(IconId::Copy));
+    mmPaste->setIcon(tolvan::icon(IconId::Paste));
+    mmDelete->setIcon(tolvan::icon(IconId::Delete));
   }
 
   connect(New1, &QAction::triggered, this, [this] {
-    if (Frame_) Frame_->New1Click();
+    if (Host_) Host_->newDocument();
   });
-  // Files dropped on the text open through the frame, as anywhere else on
-  // it; queued, so the program the drag came from is not kept waiting.
-  if (Frame_)
-    connect(Editor, &TEditor::filesDropped, Frame_, &TMainForm::DropFiles, Qt::QueuedConnection);
   connect(Open1, &QAction::triggered, this, [this] {
-    if (Frame_) Frame_->Open1Click();
+    if (Host_) Host_->openDocument();
   });
   connect(Exit1, &QAction::triggered, this, [this] {
-    if (Frame_) Frame_->Exit1Click();
+    if (Host_) Host_->exitProgram();
   });
   connect(Save1, &QAction::triggered, this, &TEditForm::Save1Click);
   connect(Saveas1, &QAction::triggered, this, &TEditForm::Saveas1Click);
@@ -411,19 +402,11 @@ void TEditForm::UpdateDocumentCommands() {
   mmPaste->setEnabled(canPaste);
   UnDo1->setEnabled(canUndo);
   Redo1->setEnabled(canRedo);
-  // The toolbar belongs to the active window only.
-  if (Frame_ && (Frame_->ActiveEditForm() == this || Frame_->ActiveEditForm() == nullptr)) {
-    auto set = [](QAction* a, bool on) {
-      if (a) a->setEnabled(on);
-    };
-    set(Frame_->BtnCut, hasSel);
-    set(Frame_->BtnCopy, hasSel);
-    set(Frame_->BtnDelete, hasSel);
-    set(Frame_->BtnPaste, canPaste);
-    set(Frame_->BtnUndo, canUndo);
-    set(Frame_->BtnRedo, canRedo);
-    set(Frame_->BtnSave, modified);
-  }
+  emit copyAvailable(hasSel);
+  emit pasteAvailable(canPaste);
+  emit undoAvailable(canUndo);
+  emit redoAvailable(canRedo);
+  emit modificationChanged(modified);
   if (BtnSpeed) setButtonTextColor(BtnSpeed, modified ? QColor(0xFF, 0, 0) : QColor(Qt::black));
 }
 
@@ -549,14 +532,13 @@ void TEditForm::mmTamilKBClick() {
   if (mmTamilKB->isChecked()) {
     mmTamilKB->setChecked(false);
     setWindowTitle(applicationTitle());
-    if (Frame_ && Frame_->BtnTamil) Frame_->BtnTamil->setChecked(false);
     mmTamilKB->setText(QStringLiteral("Set Tamil Typewriter Mode ON"));
   } else {
     mmTamilKB->setChecked(true);
     setWindowTitle(applicationTitle() + QStringLiteral(" TAMIL Keyboard ON"));
-    if (Frame_ && Frame_->BtnTamil) Frame_->BtnTamil->setChecked(true);
     mmTamilKB->setText(QStringLiteral("Set Tamil Typewriter Mode OFF"));
   }
+  emit tamilModeChanged(mmTamilKB->isChecked());
   emit documentChanged(this);
 }
 
@@ -566,7 +548,7 @@ void TEditForm::mmTypeKBClick() { mmTypeKB->setChecked(true); }
 void TEditForm::mmRomanKBClick() { mmRomanKB->setChecked(true); }
 
 void TEditForm::readKeyboardSettings() {
-  tolvan::Settings& s = settingsFor(Frame_);
+  tolvan::Settings& s = settingsFor(Host_);
   // A value outside 1..4 leaves the initial choice (Anjal).
   switch (tolvan::layoutFromSetting(s.readInteger(tolvan::Key::KeyBoard), layout())) {
     case tolvan::Layout::Anjal: mmAnjalKB->setChecked(true); break;
@@ -579,7 +561,7 @@ void TEditForm::readKeyboardSettings() {
 }
 
 void TEditForm::writeKeyboardSettings() {
-  tolvan::Settings& s = settingsFor(Frame_);
+  tolvan::Settings& s = settingsFor(Host_);
   if (LayoutGroup_->checkedAction()) s.writeInteger(tolvan::Key::KeyBoard, tolvan::settingOfLayout(layout()));
   s.writeInteger(tolvan::Key::TamilMode, mmTamilKB->isChecked() ? 1 : 0);
 }
@@ -587,17 +569,17 @@ void TEditForm::writeKeyboardSettings() {
 // ---------------------------------------------------------------- events
 
 bool TEditForm::eventFilter(QObject* watched, QEvent* event) {
-  // Key preview: every key-down, typed or sent, refreshes the frame's
-  // key-state panels.
-  if (watched == Editor && event->type() == QEvent::KeyPress && Frame_)
-    Frame_->UpdateKeyStatePanels(static_cast<QKeyEvent*>(event));
+  // Key preview: every key-down, typed or sent, is announced (the holder's
+  // key-state panels follow it).
+  if (watched == Editor && event->type() == QEvent::KeyPress)
+    emit keyPreviewed(static_cast<QKeyEvent*>(event));
   return QWidget::eventFilter(watched, event);
 }
 
 void TEditForm::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   SetEditorMargins();
-  if (Frame_ && Frame_->ActiveEditForm() == this) Frame_->SelectionChange();
+  emit formatChanged();
 }
 
 void TEditForm::paintEvent(QPaintEvent* e) {

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "document/key_dispatch.h"
 #include "input/keyboard.h"
 
 class QAction;
@@ -23,7 +24,8 @@ class QMenu;
 class QPrinter;
 class TEditCommands;
 class TFindDialog;
-class TMainForm;
+class QKeyEvent;
+class TDocumentHost;
 class TEditor;
 class TConvertCommands;
 
@@ -31,15 +33,15 @@ namespace tolvan {
 class FolderMonitor;
 }
 
-class TEditForm : public QWidget {
+class TEditForm : public QWidget, public TKeyDispatch {
   Q_OBJECT
 
  public:
-  // Makes the window's selector button on frame->FileTab (x = k * 80, y = 2),
-  // reads its keyboard settings ("KeyBoard", "TamilMode") and builds its
-  // menus. The frame adds the window to its MDI area. frame may be null (the
-  // window then works alone: no button, settings from $TOLVAN_INI).
-  explicit TEditForm(TMainForm* frame, QWidget* parent = nullptr);
+  // Makes the window's selector button on the host's selector bar (x = k *
+  // 80, y = 2), reads its keyboard settings ("KeyBoard", "TamilMode") and
+  // builds its menus. The host adds the window to its MDI area. host may be
+  // null (the window then works alone: no button, settings from $TOLVAN_INI).
+  explicit TEditForm(TDocumentHost* host, QWidget* parent = nullptr);
   ~TEditForm() override;
 
   // The document. Its formatting is read and set directly by the format bar.
@@ -129,8 +131,9 @@ class TEditForm : public QWidget {
   QAction *ExportPdf1 = nullptr, *SetasWallpaper1 = nullptr;
 
  public:
-  // Enables the edit commands of this window's menu and of the frame's
-  // toolbar; colours the selector button (red while modified).
+  // Enables the edit commands of this window's menu, colours the selector
+  // button (red while modified) and sends the state of the commands out
+  // (the signals below), for the holder's toolbar.
   void UpdateDocumentCommands();
   void SetEditorMargins();
   // Last-write time of the file as a packed DOS date (high 16 bits) and time
@@ -142,7 +145,7 @@ class TEditForm : public QWidget {
   tolvan::Layout layout() const;
   // The key dispatch: the byte the editor should insert for a typed byte
   // (0 for nothing). Runs the layout's engine while Tamil mode is on.
-  unsigned char EditorKeyPress(unsigned char key);
+  unsigned char EditorKeyPress(unsigned char key) override;
   // Delivers ch to the editor as one complete keystroke (press and release,
   // synchronously), through the key preview and EditorKeyPress like a typed
   // key; 0x08 deletes the character before the caret or the selection.
@@ -190,6 +193,21 @@ class TEditForm : public QWidget {
   void documentChanged(TEditForm* form);
   // The window passed its close query and is going away.
   void documentClosed(TEditForm* form);
+  // The state of the edit commands, sent each time UpdateDocumentCommands
+  // refreshes them (edits, caret moves, the Edit menu opening): a selection
+  // to cut, copy or delete; text on the clipboard to paste; undo and redo
+  // steps; unsaved changes.
+  void copyAvailable(bool yes);
+  void pasteAvailable(bool yes);
+  void undoAvailable(bool yes);
+  void redoAvailable(bool yes);
+  void modificationChanged(bool modified);
+  // Tamil mode was switched from this window's Keyboard menu.
+  void tamilModeChanged(bool on);
+  // The window was resized: the format bar follows the active document.
+  void formatChanged();
+  // Every key-down, typed or sent, before the editor sees it.
+  void keyPreviewed(const QKeyEvent* e);
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -198,7 +216,6 @@ class TEditForm : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  friend class TEditor;
   void FormCreate();
   void buildMenus();
   void setupCommands();
@@ -226,7 +243,7 @@ class TEditForm : public QWidget {
   QList<TEditForm*> siblingForms() const;
   QString proposedName() const;
 
-  TMainForm* Frame_ = nullptr;
+  TDocumentHost* Host_ = nullptr;
   QString Title_;
   int Tag_ = -1;
   bool HasFile_ = false;           // a file was loaded or saved (monitor may run)

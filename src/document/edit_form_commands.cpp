@@ -16,6 +16,7 @@
 
 #include "convert/unicode_bridge.h"
 #include "document/edit_form.h"
+#include "document/document_host.h"
 #include "document/editor.h"
 #include "document/find_dialog.h"
 #include "document/link_highlighter.h"
@@ -25,7 +26,6 @@
 #include "platform/desktop.h"
 #include "platform/fonts.h"
 #include "platform/prompts.h"
-#include "shell/main_form.h"
 
 // What the commands keep per window: the printer with its set-up, and the
 // link marking. (The find and replace dialogs belong to the frame.)
@@ -110,10 +110,10 @@ namespace {
 const QString kFindName = QStringLiteral("FindDialog");
 const QString kReplaceName = QStringLiteral("ReplaceDialog");
 
-// The window the search dialogs act on: the frame's active document (the one
-// the user sees), or the window itself when it works without a frame.
-TEditForm* searchedForm(TMainForm* frame, TEditForm* own) {
-  return frame ? frame->ActiveEditForm() : own;
+// The window the search dialogs act on: the host's active document (the one
+// the user sees), or the window itself when it works without a host.
+TEditForm* searchedForm(TDocumentHost* host, TEditForm* own) {
+  return host ? host->activeDocument() : own;
 }
 
 }  // namespace
@@ -121,22 +121,22 @@ TEditForm* searchedForm(TMainForm* frame, TEditForm* own) {
 TFindDialog* TEditForm::findDialog(bool replace) {
   // One find and one replace dialog for all the windows of a frame, owned by
   // the frame: whichever window opened it, it searches the active document.
-  QWidget* owner = Frame_ ? static_cast<QWidget*>(Frame_) : this;
+  QWidget* owner = Host_ ? Host_->hostWindow() : this;
   const QString& name = replace ? kReplaceName : kFindName;
   if (auto* d = owner->findChild<TFindDialog*>(name, Qt::FindDirectChildrenOnly)) return d;
   auto* d = new TFindDialog(replace ? TFindDialog::Kind::Replace : TFindDialog::Kind::Find, Editor, owner);
   // Nothing of this window is kept: it may close before the dialog does.
-  TMainForm* frame = Frame_;
-  QPointer<TEditForm> self = Frame_ ? nullptr : this;
-  d->setTarget([frame, self]() -> QTextEdit* {
-    TEditForm* f = searchedForm(frame, self.data());
+  TDocumentHost* host = Host_;
+  QPointer<TEditForm> self = Host_ ? nullptr : this;
+  d->setTarget([host, self]() -> QTextEdit* {
+    TEditForm* f = searchedForm(host, self.data());
     return f ? f->Editor : nullptr;
   });
   // The fields type text like the document they search.
   for (TTamilLineEdit* field : {d->FindField, d->ReplaceField}) {
     if (!field) continue;
-    field->setModeSource([frame, self] {
-      TEditForm* f = searchedForm(frame, self.data());
+    field->setModeSource([host, self] {
+      TEditForm* f = searchedForm(host, self.data());
       return f ? TTamilLineEdit::Mode{f->isTamilMode(), f->layout()} : TTamilLineEdit::Mode{};
     });
   }
@@ -162,7 +162,7 @@ void TEditForm::Replace1Click() { openSearch(true); }
 void TEditForm::FindAgain1Click() {
   // The dialog that searched last repeats its search, on the active
   // document. Before any search there is nothing to repeat.
-  QWidget* owner = Frame_ ? static_cast<QWidget*>(Frame_) : this;
+  QWidget* owner = Host_ ? Host_->hostWindow() : this;
   TFindDialog* last = nullptr;
   for (const QString& name : {kFindName, kReplaceName}) {
     auto* d = owner->findChild<TFindDialog*>(name, Qt::FindDirectChildrenOnly);

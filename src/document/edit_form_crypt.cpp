@@ -1,5 +1,5 @@
 // The document window's text encryption: the whole text, as bytes with CR LF
-// line breaks, goes through the frame's passphrase routines and the result
+// line breaks, goes through the host's passphrase routines and the result
 // replaces it in one edit block, so Undo brings the previous text back (a
 // decryption with a wrong passphrase included).
 #include <QTextCursor>
@@ -7,15 +7,15 @@
 
 #include "crypto/crypto_error.h"
 #include "document/edit_form.h"
+#include "document/document_host.h"
 #include "document/editor.h"
 #include "platform/byte_text.h"
 #include "platform/prompts.h"
-#include "shell/main_form.h"
 
 namespace {
 
-void cryptText(TEditForm* form, TMainForm* frame, bool encrypt) {
-  if (!frame) return;
+void cryptText(TEditForm* form, TDocumentHost* host, bool encrypt) {
+  if (!host) return;
   QTextDocument* doc = form->Editor->document();
   QByteArray text;
   int bad = -1;
@@ -29,7 +29,7 @@ void cryptText(TEditForm* form, TMainForm* frame, bool encrypt) {
   }
   QByteArray out;
   try {
-    if (!(encrypt ? frame->EncryptText(text, out) : frame->DecryptText(text, out))) return;
+    if (!(encrypt ? host->encryptText(text, out) : host->decryptText(text, out))) return;
   } catch (const tolvan::CryptoError& e) {
     tolvan::Prompts::instance().error(form, QString::fromLatin1(e.what()));
     return;
@@ -46,5 +46,5 @@ void cryptText(TEditForm* form, TMainForm* frame, bool encrypt) {
 
 }  // namespace
 
-void TEditForm::mmEncryptClick() { cryptText(this, Frame_, true); }
-void TEditForm::mmDecryptClick() { cryptText(this, Frame_, false); }
+void TEditForm::mmEncryptClick() { cryptText(this, Host_, true); }
+void TEditForm::mmDecryptClick() { cryptText(this, Host_, false); }

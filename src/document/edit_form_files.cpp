@@ -19,6 +19,7 @@
 #include <QToolButton>
 
 #include "document/edit_form.h"
+#include "document/document_host.h"
 #include "document/document_limits.h"
 #include "document/edit_form_support.h"
 #include "document/editor.h"
@@ -27,7 +28,7 @@
 #include "platform/fonts.h"
 #include "platform/prompts.h"
 #include "platform/rtf/rtf.h"
-#include "shell/main_form.h"
+#include "shell/color_names.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,20 +41,20 @@ namespace {
 // are restored on every way out.
 class BusyScope {
  public:
-  explicit BusyScope(TMainForm* frame) : frame_(frame) {
+  explicit BusyScope(TDocumentHost* host) : host_(host) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (frame_) frame_->SetBusy(true);
+    if (host_) host_->setBusy(true);
   }
   ~BusyScope() { end(); }
   void end() {
     if (done_) return;
     done_ = true;
     QApplication::restoreOverrideCursor();
-    if (frame_) frame_->SetBusy(false);
+    if (host_) host_->setBusy(false);
   }
 
  private:
-  TMainForm* frame_;
+  TDocumentHost* host_;
   bool done_ = false;
 };
 
@@ -145,15 +146,15 @@ int TEditForm::GetFileStamp(const QString& fileName) {
 bool TEditForm::isModified() const { return Editor->document()->isModified(); }
 
 QList<TEditForm*> TEditForm::siblingForms() const {
-  if (Frame_) return Frame_->EditForms();
+  if (Host_) return Host_->documents();
   return {const_cast<TEditForm*>(this)};
 }
 
 void TEditForm::applyDefaultAttributes() {
-  const QString foreText = Frame_ ? Frame_->ForeColor : QStringLiteral("clBlack");
-  const QString backText = Frame_ ? Frame_->BackColor : QStringLiteral("clWhite");
-  QColor fore = TMainForm::StringToColor(foreText);
-  QColor back = TMainForm::StringToColor(backText);
+  const QString foreText = Host_ ? Host_->defaultForeColor() : QStringLiteral("clBlack");
+  const QString backText = Host_ ? Host_->defaultBackColor() : QStringLiteral("clWhite");
+  QColor fore = tolvan::colorFromName(foreText);
+  QColor back = tolvan::colorFromName(backText);
   // An unreadable colour text falls back to the usual pen and paper.
   if (!fore.isValid()) fore = Qt::black;
   if (!back.isValid()) back = Qt::white;
@@ -162,9 +163,9 @@ void TEditForm::applyDefaultAttributes() {
   p.setColor(QPalette::Text, fore);
   Editor->setPalette(p);
 
-  QString family = Frame_ ? Frame_->DocumentFontFamily() : tolvan::tsciiFamily();
+  QString family = Host_ ? Host_->defaultFontFamily() : tolvan::tsciiFamily();
   if (family.isEmpty()) family = tolvan::tamilUiFontName();
-  const int size = Frame_ ? Frame_->FontSizeValue() : 10;
+  const int size = Host_ ? Host_->defaultFontSize() : 10;
   QFont font(family);
   font.setPointSize(size);
   Editor->document()->setDefaultFont(font);
@@ -189,7 +190,7 @@ void TEditForm::stopMonitor() { FileMonitor->deactivate(); }
 // ---------------------------------------------------------------- new / open
 
 void TEditForm::InitNewDocument() {
-  const int n = Frame_ ? Frame_->UntitledCounter : 1;
+  const int n = Host_ ? Host_->untitledNumber() : 1;
   const QString caption = QStringLiteral("Tolvan") + QString::number(n);
   setWindowTitle(caption);
   Title_.clear();
@@ -212,9 +213,9 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
   // as a full path, so a later Save finds the same file.
   const QString fileName = name.isEmpty() ? name : QFileInfo(name).absoluteFilePath();
   const bool fresh = Title_.isEmpty();
-  if (Frame_) Frame_->WorkDir = folderOf(fileName);
+  if (Host_) Host_->setWorkDir(folderOf(fileName));
   setWindowTitle(fileName);
-  BusyScope busy(Frame_);
+  BusyScope busy(Host_);
 
   // Read the whole file before touching the editor, so a failed read keeps
   // whatever the window showed.
@@ -301,7 +302,7 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
     BtnSpeed->setText(QFileInfo(fileName).fileName());
     BtnSpeed->setToolTip(fileName);
   }
-  if (Frame_) Frame_->AddRecentFile(fileName);
+  if (Host_) Host_->addRecentFile(fileName);
   startMonitor();
   setButtonIcon(Title_);
   busy.end();
@@ -394,7 +395,7 @@ bool TEditForm::saveTo(const QString& path) {
   stopMonitor();
   WriteResult r;
   {
-    BusyScope busy(Frame_);
+    BusyScope busy(Host_);
     const Format fmt = formatOf(path);
     const bool plain = fmt == Format::Plain || (fmt == Format::Current && PlainTextMode_);
     r = writeFile(path, plain);
@@ -437,7 +438,7 @@ bool TEditForm::saveAsWithProposal(const QString& proposal) {
 QString TEditForm::proposedName() const {
   // A document never saved proposes its name in the last folder used.
   if (QFileInfo(Title_).isAbsolute()) return Title_;
-  const QString dir = Frame_ ? Frame_->WorkDir : QDir::homePath() + u'/';
+  const QString dir = Host_ ? Host_->workDir() : QDir::homePath() + u'/';
   return dir + Title_;
 }
 
@@ -462,7 +463,7 @@ void TEditForm::SaveAsText1Click() {
   stopMonitor();
   WriteResult r;
   {
-    BusyScope busy(Frame_);
+    BusyScope busy(Host_);
     r = writeFile(name, formatOf(name) != Format::Rtf);
     // The window takes the name only once the file is written.
     if (r == WriteResult::Ok) {
@@ -484,7 +485,7 @@ void TEditForm::SaveAsText1Click() {
     BtnSpeed->setToolTip(Title_);
   }
   UpdateDocumentCommands();
-  if (Frame_) Frame_->AddRecentFile(Title_);
+  if (Host_) Host_->addRecentFile(Title_);
   setButtonIcon(Title_);
   emit documentChanged(this);
 }
@@ -505,8 +506,8 @@ void TEditForm::Close1Click() {
 
 void TEditForm::CloseAll1Click() {
   // The frame asks every window before it closes any.
-  if (Frame_) {
-    Frame_->CloseAllDocuments();
+  if (Host_) {
+    Host_->closeAllDocuments();
     return;
   }
   const QList<TEditForm*> forms = siblingForms();

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QToolButton>
 
-class TMainForm;
+class TDocumentHost;
 
 namespace tolvan {
 class Settings;
@@ -15,9 +15,9 @@ namespace document {
 // being switched.
 QString applicationTitle();
 
-// The settings store: the frame's, or for a window without a frame the file
+// The settings store: the host's, or for a window without a host the file
 // named by $TOLVAN_INI (or the usual place).
-Settings& settingsFor(TMainForm* frame);
+Settings& settingsFor(TDocumentHost* host);
 
 // Whether the clipboard holds text (kept current from the clipboard's signal).
 bool clipboardHasText();

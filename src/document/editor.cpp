@@ -18,7 +18,7 @@
 #include "convert/unicode_bridge.h"
 #include "document/convert_commands.h"
 #include "document/document_layout.h"
-#include "document/edit_form.h"
+#include "document/key_dispatch.h"
 #include "platform/byte_text.h"
 
 namespace {
@@ -87,8 +87,8 @@ QString normaliseBreaks(QString text) {
 
 }  // namespace
 
-TEditor::TEditor(TEditForm* form, QWidget* parent)
-    : QTextEdit(parent), Form_(form), layout_(new TDocumentLayout(document())) {
+TEditor::TEditor(TKeyDispatch* keys, QWidget* parent)
+    : QTextEdit(parent), Keys_(keys), layout_(new TDocumentLayout(document())) {
   // Tamil and everything else this editor holds runs left to right. Said once
   // for the document, the layout need not scan each paragraph for it.
   QTextOption option = document()->defaultTextOption();
@@ -391,7 +391,7 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
   }
   // The character message, through the dispatch (which may send keys back
   // into this editor before returning).
-  const unsigned char out = Form_ ? Form_->EditorKeyPress(byte) : byte;
+  const unsigned char out = Keys_ ? Keys_->EditorKeyPress(byte) : byte;
   // Nothing is inserted for 0, for the backspace character (its key-down did
   // the work) or for other control characters.
   if (out == 0x0D)

@@ -11,13 +11,13 @@
 #include <QTimer>
 
 class TDocumentLayout;
-class TEditForm;
+class TKeyDispatch;
 
 class TEditor : public QTextEdit {
   Q_OBJECT
 
  public:
-  explicit TEditor(TEditForm* form, QWidget* parent = nullptr);
+  explicit TEditor(TKeyDispatch* keys, QWidget* parent = nullptr);
 
   // Inserts text at the caret (replacing the selection), converting Unicode
   // Tamil to TSCII first.
@@ -72,7 +72,7 @@ class TEditor : public QTextEdit {
 
  private:
   void layoutSlice();
-  TEditForm* Form_;
+  TKeyDispatch* Keys_;
   TDocumentLayout* layout_;
   QTimer layoutTimer_;
   int depth_ = 0;  // nesting of keys sent back by an engine

@@ -368,6 +368,11 @@ class BuiltinIconEngine : public QIconEngine {
 
 QIcon builtinIcon(IconId id) { return QIcon(new BuiltinIconEngine(id)); }
 
+QIcon appIcon() {
+  static const QIcon icon = builtinIcon(IconId::App);
+  return icon;
+}
+
 QIcon icon(IconId id) {
   if (const char* name = themeName(id)) {
     const QString n = QLatin1String(name);

@@ -22,4 +22,7 @@ QIcon icon(IconId id);
 // Our own drawing for id, never the theme's (tests, and the fallback itself).
 QIcon builtinIcon(IconId id);
 
+// The program's own icon (window, about box, banner): always our drawing.
+QIcon appIcon();
+
 }  // namespace tolvan

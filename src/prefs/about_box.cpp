@@ -6,7 +6,7 @@
 #include <QRegion>
 #include <QScreen>
 
-#include "shell/main_form.h"
+#include "platform/icons.h"
 #include "shell/product_info.h"
 
 namespace {
@@ -69,7 +69,7 @@ void TAboutBox::paintEvent(QPaintEvent*) {
   p.setRenderHint(QPainter::TextAntialiasing);
   p.fillRect(rect(), Qt::black);
   // 1. The program's icon.
-  TMainForm::AppIcon().paint(&p, QRect(width() / 2 - 16, 30, 32, 32));
+  tolvan::appIcon().paint(&p, QRect(width() / 2 - 16, 30, 32, 32));
   // 2.-7. Text on a transparent background; positions are the text's top-left.
   p.setBackgroundMode(Qt::TransparentMode);
   auto text = [&p](int x, int y, const QString& s) {

@@ -16,10 +16,10 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "platform/icons.h"
 #include "platform/prompts.h"
 #include "platform/shortcuts.h"
-#include "shell/main_form.h"
-#include "shell/settings_keys.h"
+#include "shell/color_names.h"
 
 namespace {
 
@@ -32,10 +32,11 @@ void setFaceColor(QPushButton* b, const QColor& c) {
 
 }  // namespace
 
-TToolForm::TToolForm(TMainForm* frame) : QDialog(frame, Qt::Dialog), Frame_(frame) {
+TToolForm::TToolForm(QWidget* parent, TPreferences prefs)
+    : QDialog(parent, Qt::Dialog), Prefs_(std::move(prefs)) {
   setObjectName(QStringLiteral("ToolForm"));
   setWindowTitle(QStringLiteral("Tolvan Tools & Preference Settings"));
-  setWindowIcon(TMainForm::AppIcon());
+  setWindowIcon(tolvan::appIcon());
   tolvan::fitTitle(this);  // the long title shown whole
   setModal(false);
   // Closed (Okay or Cancel), it is freed; the frame owns it until then.
@@ -52,8 +53,8 @@ TToolForm::TToolForm(TMainForm* frame) : QDialog(frame, Qt::Dialog), Frame_(fram
   BtnPenClr->setObjectName(QStringLiteral("BtnPenClr"));
   BtnPaperClr = new QPushButton(QStringLiteral("Set Paper Color"), FlatGroupBox1);
   BtnPaperClr->setObjectName(QStringLiteral("BtnPaperClr"));
-  if (frame && frame->BtnPen) BtnPenClr->setIcon(frame->BtnPen->icon());
-  if (frame && frame->BtnPaper) BtnPaperClr->setIcon(frame->BtnPaper->icon());
+  BtnPenClr->setIcon(tolvan::icon(tolvan::IconId::Pen));
+  BtnPaperClr->setIcon(tolvan::icon(tolvan::IconId::Paper));
   FontName2 = new QComboBox(FlatGroupBox1);
   FontName2->setObjectName(QStringLiteral("FontName2"));
   FontName2->setEditable(true);
@@ -65,8 +66,7 @@ TToolForm::TToolForm(TMainForm* frame) : QDialog(frame, Qt::Dialog), Frame_(fram
   // Each entry drawn in its own font.
   for (int i = 0; i < FontName2->count(); ++i)
     FontName2->setItemData(i, QFont(families[i], 11), Qt::FontRole);
-  FontName2->setCurrentText(frame && frame->FontName ? frame->FontName->currentText()
-                                                     : QString());
+  FontName2->setCurrentText(Prefs_.fontName);
   auto* d = new QVBoxLayout(FlatGroupBox1);
   auto* colours = new QHBoxLayout;
   colours->addWidget(BtnPenClr);
@@ -77,7 +77,7 @@ TToolForm::TToolForm(TMainForm* frame) : QDialog(frame, Qt::Dialog), Frame_(fram
       QStringLiteral("Encrypt, decrypt and check files from the directory panel"), FlatGroupBox1);
   PanelCommands->setObjectName(QStringLiteral("PanelCommands"));
   PanelCommands->setToolTip(QStringLiteral("The right-click menu of the directory panel"));
-  PanelCommands->setChecked(frame && frame->EncMenuEnabled());
+  PanelCommands->setChecked(Prefs_.panelCommands && Prefs_.panelCommands());
   d->addWidget(PanelCommands);
 
   FlatGroupBox2 = new QGroupBox(QStringLiteral("Icon Options"), this);
@@ -144,24 +144,22 @@ void TToolForm::BtnPenClrClick() {
   QColor c;
   if (!pickColor(c)) return;
   // In effect at once, for the next document, whatever closes the dialog.
-  if (Frame_) Frame_->ForeColor = TMainForm::ColorToString(c);
+  if (Prefs_.setForeColor) Prefs_.setForeColor(tolvan::nameOfColor(c));
   setFaceColor(BtnPenClr, c);
 }
 
 void TToolForm::BtnPaperClrClick() {
   QColor c;
   if (!pickColor(c)) return;
-  if (Frame_) Frame_->BackColor = TMainForm::ColorToString(c);
+  if (Prefs_.setBackColor) Prefs_.setBackColor(tolvan::nameOfColor(c));
   setFaceColor(BtnPaperClr, c);
 }
 
 void TToolForm::OkBtnClick() {
-  if (Frame_) {
-    Frame_->FontDef = FontName2->currentText();
-    const QByteArray bytes = Frame_->FontDef.toLatin1();
-    Frame_->settings().writeString(tolvan::Key::FontDef, std::string(bytes.constData(), size_t(bytes.size())));
-    if (PanelCommands->isChecked() != Frame_->EncMenuEnabled() &&
-        !Frame_->SetEncMenuEnabled(PanelCommands->isChecked()))
+  if (Prefs_.setFontDef) {
+    Prefs_.setFontDef(FontName2->currentText());
+    if (PanelCommands->isChecked() != (Prefs_.panelCommands && Prefs_.panelCommands()) &&
+        Prefs_.setPanelCommands && !Prefs_.setPanelCommands(PanelCommands->isChecked()))
       tolvan::Prompts::instance().error(
           this, QStringLiteral("Cannot write the settings file; the directory panel's file "
                                "commands were not changed."));
@@ -177,7 +175,7 @@ QString TToolForm::launcherIcon() {
   if (dir.isEmpty()) dir = QDir::homePath() + QStringLiteral("/.local/share");
   const QString path = QDir(dir).filePath(QStringLiteral("Tolvan/tolvan.png"));
   QDir().mkpath(QFileInfo(path).absolutePath());
-  TMainForm::AppIcon().pixmap(64, 64).save(path, "PNG");
+  tolvan::appIcon().pixmap(64, 64).save(path, "PNG");
   return path;
 }
 

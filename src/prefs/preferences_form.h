@@ -4,18 +4,34 @@
 #pragma once
 #include <QColor>
 #include <QDialog>
+#include <QString>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
-class TMainForm;
+
+// What the dialog starts from and what it changes: the program-wide defaults
+// its holder keeps.
+struct TPreferences {
+  QString fontName;                                  // the font box's start
+  std::function<bool()> panelCommands;               // the panel's menu is allowed
+  std::function<void(const QString&)> setForeColor;  // colour names ("clRed", ...)
+  std::function<void(const QString&)> setBackColor;
+  // The default font: kept and written to the settings file.
+  std::function<void(const QString&)> setFontDef;
+  // Allows the panel's menu or not; false when the settings file could not
+  // be written.
+  std::function<bool(bool)> setPanelCommands;
+};
 
 class TToolForm : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TToolForm(TMainForm* frame);
+  // Without the holder's defaults (prefs left empty) the dialog changes nothing.
+  TToolForm(QWidget* parent, TPreferences prefs);
 
   QGroupBox *FlatGroupBox1 = nullptr, *FlatGroupBox2 = nullptr;
   QPushButton *BtnPenClr = nullptr, *BtnPaperClr = nullptr;
@@ -42,6 +58,6 @@ class TToolForm : public QDialog {
 
  private:
   bool pickColor(QColor& chosen);
-  TMainForm* Frame_;
+  TPreferences Prefs_;
   QColor ColorDialogColor_ = Qt::black;  // the colour dialog's last choice
 };

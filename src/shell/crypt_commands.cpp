@@ -21,7 +21,6 @@
 #include "crypto/wipe.h"
 #include "platform/prompts.h"
 #include "shell/led.h"
-#include "shell/main_form.h"
 
 namespace {
 
@@ -84,15 +83,16 @@ struct TCryptCommands::Job {
   QProgressBar* bar = nullptr;
 };
 
-TCryptCommands::TCryptCommands(TMainForm* frame) : QObject(frame), frame_(frame) {
+TCryptCommands::TCryptCommands(QWidget* window, QStatusBar* statusBar, TLed* light,
+                               std::function<void(const QString&)> showMessage)
+    : QObject(window), window_(window), light_(light), showMessage_(std::move(showMessage)) {
   setObjectName(QStringLiteral("CryptCommands"));
   area_ = new QWidget();
   area_->setObjectName(QStringLiteral("CryptProgress"));
   areaLayout_ = new QHBoxLayout(area_);
   areaLayout_->setContentsMargins(0, 0, 0, 0);
   areaLayout_->setSpacing(4);
-  if (frame_->SB)
-    frame_->SB->addPermanentWidget(area_);
+  if (statusBar) statusBar->addPermanentWidget(area_);
   area_->hide();
   // Repaints of the bars come from this timer, not from the workers, so a
   // fast worker cannot flood the window with updates.
@@ -153,7 +153,7 @@ bool TCryptCommands::AskToStop(QWidget* parent) {
 
 bool TCryptCommands::EncryptText(const QByteArray& text, QByteArray& out) {
   QString pw;
-  if (!tolvan::Prompts::instance().inputQuery(frame_, QString::fromLatin1(tolvan::kFilePasswordCaption),
+  if (!tolvan::Prompts::instance().inputQuery(window_, QString::fromLatin1(tolvan::kFilePasswordCaption),
                                               kTextPrompt, pw, true))
     return false;
   Secret p{PasswordBytes(pw)};
@@ -166,7 +166,7 @@ bool TCryptCommands::EncryptText(const QByteArray& text, QByteArray& out) {
 
 bool TCryptCommands::DecryptText(const QByteArray& text, QByteArray& out) {
   QString pw;
-  if (!tolvan::Prompts::instance().inputQuery(frame_, QString::fromLatin1(tolvan::kFilePasswordCaption),
+  if (!tolvan::Prompts::instance().inputQuery(window_, QString::fromLatin1(tolvan::kFilePasswordCaption),
                                               kTextPrompt, pw, true))
     return false;
   Secret p{PasswordBytes(pw)};
@@ -184,7 +184,7 @@ void TCryptCommands::Run(Kind kind, const QString& selectedPath) {
   auto& prompts = tolvan::Prompts::instance();
   const QString file = selectedPath.isEmpty() ? QString() : selectedPath.chopped(1);
   if (!tolvan::IsExistingFile(nameBytes(file))) {
-    prompts.information(frame_, nameText(tolvan::NotAFileMessage(nameBytes(file))));
+    prompts.information(window_, nameText(tolvan::NotAFileMessage(nameBytes(file))));
     return;
   }
   auto busy = [&] {
@@ -195,23 +195,23 @@ void TCryptCommands::Run(Kind kind, const QString& selectedPath) {
     return false;
   };
   if (busy()) {
-    prompts.information(frame_, MessageOfBusy(file));
+    prompts.information(window_, MessageOfBusy(file));
     return;
   }
   Secret password;
   if (kind != Kind::Crc) {
     QString pw;
-    if (!prompts.inputQuery(frame_, QString::fromLatin1(tolvan::kFilePasswordCaption),
+    if (!prompts.inputQuery(window_, QString::fromLatin1(tolvan::kFilePasswordCaption),
                             QString::fromLatin1(tolvan::kFilePasswordPrompt), pw, true))
       return;
     password.bytes = PasswordBytes(pw);
     pw.fill(QChar(0));
     // A command may have started on a companion while the dialog was up.
     if (busy()) {
-      prompts.information(frame_, MessageOfBusy(file));
+      prompts.information(window_, MessageOfBusy(file));
       return;
     }
-    frame_->SetPanelText(6, (kind == Kind::Encrypt ? QStringLiteral("Encrypting ") : QStringLiteral("Decrypting ")) +
+    showMessage_((kind == Kind::Encrypt ? QStringLiteral("Encrypting ") : QStringLiteral("Decrypting ")) +
                                 file);
   }
   start(kind, file, std::move(password.bytes));
@@ -304,7 +304,7 @@ void TCryptCommands::updateProgress() {
 void TCryptCommands::updateLight() {
   bool crypting = false;
   for (const auto& j : jobs_) crypting = crypting || j->kind != Kind::Crc;
-  if (frame_->Light && frame_->Light->isBlinking() != crypting) frame_->Light->setBlinking(crypting);
+  if (light_ && light_->isBlinking() != crypting) light_->setBlinking(crypting);
 }
 
 void TCryptCommands::finish(Job* job) {
@@ -330,37 +330,37 @@ void TCryptCommands::finish(Job* job) {
   bool ok = false;
   if (job->kind == Kind::Crc) {
     if (job->cancelled) {
-      frame_->SetPanelText(6, QStringLiteral("CRC of %1 cancelled").arg(file));
+      showMessage_(QStringLiteral("CRC of %1 cancelled").arg(file));
     } else if (job->crcOk) {
       ok = true;
-      prompts.information(frame_, nameText(tolvan::CrcMessage(nameBytes(file), job->crc)));
+      prompts.information(window_, nameText(tolvan::CrcMessage(nameBytes(file), job->crc)));
     } else {
-      prompts.error(frame_, nameText(job->crcError));
+      prompts.error(window_, nameText(job->crcError));
     }
   } else {
     const bool encrypt = job->kind == Kind::Encrypt;
     using tolvan::FileCryptStatus;
     const QString message = nameText(job->result.message);
     if (job->cancelled) {
-      frame_->SetPanelText(6, (encrypt ? QStringLiteral("Encryption of ") : QStringLiteral("Decryption of ")) +
+      showMessage_((encrypt ? QStringLiteral("Encryption of ") : QStringLiteral("Decryption of ")) +
                                   file + QStringLiteral(" cancelled; the file was not changed"));
     } else if (job->result.ok()) {
       ok = true;
       QApplication::beep();
-      prompts.information(frame_, message);
-      frame_->SetPanelText(6, (encrypt ? QStringLiteral("Encrypted ") : QStringLiteral("Decrypted ")) + file);
+      prompts.information(window_, message);
+      showMessage_((encrypt ? QStringLiteral("Encrypted ") : QStringLiteral("Decrypted ")) + file);
     } else {
       switch (job->result.status) {
         case FileCryptStatus::OpenFailed:
         case FileCryptStatus::CreateFailed:
         case FileCryptStatus::WrongPassword:
-          prompts.information(frame_, message);
+          prompts.information(window_, message);
           break;
         default:
-          prompts.error(frame_, message);
+          prompts.error(window_, message);
           break;
       }
-      frame_->SetPanelText(6, message);
+      showMessage_(message);
     }
   }
   updateLight();

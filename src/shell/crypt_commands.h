@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -20,8 +21,9 @@
 #include "crypto/blowfish.h"
 
 class QHBoxLayout;
+class QStatusBar;
 class QWidget;
-class TMainForm;
+class TLed;
 
 class TCryptCommands : public QObject {
   Q_OBJECT
@@ -29,7 +31,11 @@ class TCryptCommands : public QObject {
  public:
   enum class Kind { Encrypt, Decrypt, Crc };
 
-  explicit TCryptCommands(TMainForm* frame);
+  // window: the parent of the prompts and the owner of the commands;
+  // statusBar gets the progress bars, light blinks while a file command
+  // runs, and showMessage puts its outcome in the status bar.
+  TCryptCommands(QWidget* window, QStatusBar* statusBar, TLed* light,
+                 std::function<void(const QString&)> showMessage);
   // Cancels the running commands and waits for them: their files stay as
   // they were.
   ~TCryptCommands() override;
@@ -81,7 +87,9 @@ class TCryptCommands : public QObject {
   void updateProgress();
   void updateLight();
 
-  TMainForm* frame_;
+  QWidget* window_;
+  TLed* light_;
+  std::function<void(const QString&)> showMessage_;
   // The one cipher of the text commands: keyed and wiped within each command.
   // The file commands each key their own on their worker thread, since two of
   // them may run at once beside a text command.

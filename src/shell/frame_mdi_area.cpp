@@ -11,8 +11,9 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include "platform/icons.h"
+#include "shell/color_names.h"
 #include "shell/color_table.h"
-#include "shell/main_form.h"
 
 namespace {
 
@@ -43,8 +44,7 @@ class MiddleElidedTitleStyle : public QProxyStyle {
 
 }  // namespace
 
-TFrameMdiArea::TFrameMdiArea(TMainForm* frame, QWidget* parent)
-    : QMdiArea(parent), frame_(frame) {
+TFrameMdiArea::TFrameMdiArea(QWidget* parent) : QMdiArea(parent) {
   titleStyle_ = new MiddleElidedTitleStyle;
   titleStyle_->setParent(this);
 }
@@ -91,7 +91,7 @@ void TFrameMdiArea::paintEvent(QPaintEvent*) {
   // the end of a line past the right edge.
   // Half a character is kept free at either side, for the letters of a
   // slanted face that reach past their advance.
-  const QFont font = bannerFont(frame_->FontDef);
+  const QFont font = bannerFont(bannerFace_ ? bannerFace_() : QString());
   const int side = QFontMetrics(font).averageCharWidth() / 2;
   const QRect r = viewport()->rect().adjusted(side, 0, -side, 0);
   p.fillRect(viewport()->rect(), palette().color(QPalette::Button));
@@ -99,8 +99,8 @@ void TFrameMdiArea::paintEvent(QPaintEvent*) {
   p.setFont(font);
   const int pick = forcedColorIndex_ >= 0 ? forcedColorIndex_ % 16
                                           : int(QRandomGenerator::global()->bounded(16));
-  lastColor_ = TMainForm::ValueToColor(tolvan::kPenColors[pick].value);
-  QString text = frame_->BannerText;
+  lastColor_ = tolvan::colorFromValue(tolvan::kPenColors[pick].value);
+  QString text = bannerText_ ? bannerText_() : QString();
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   constexpr int kFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
@@ -122,10 +122,10 @@ void TFrameMdiArea::paintEvent(QPaintEvent*) {
   p.drawText(r, kFlags, text);
   // The icon goes below the text where the lines wrap and reach down to it.
   const int iconTop = qMax(100, p.boundingRect(r, kFlags, text).bottom() + 8);
-  TMainForm::AppIcon().paint(&p, QRect(viewport()->width() / 2, iconTop, 32, 32));
+  tolvan::appIcon().paint(&p, QRect(viewport()->width() / 2, iconTop, 32, 32));
   if (!painted_) {
     // The window is up: now the start-up work that could wait.
     painted_ = true;
-    QTimer::singleShot(0, frame_, &TMainForm::FinishStartup);
+    emit firstPainted();
   }
 }

@@ -4,16 +4,21 @@
 // program's icon below it.
 #pragma once
 #include <QMdiArea>
+#include <functional>
 
 class QMdiSubWindow;
 class QProxyStyle;
-class TMainForm;
 
 class TFrameMdiArea : public QMdiArea {
   Q_OBJECT
 
  public:
-  explicit TFrameMdiArea(TMainForm* frame, QWidget* parent = nullptr);
+  explicit TFrameMdiArea(QWidget* parent = nullptr);
+  // Where the banner's face name and text are read at every repaint.
+  void setBannerSource(std::function<QString()> face, std::function<QString()> text) {
+    bannerFace_ = std::move(face);
+    bannerText_ = std::move(text);
+  }
   // Gives a document's sub-window its title drawing: a caption too long for
   // the title bar (a tiled or cascaded window showing a long path) is
   // shortened in the middle, keeping the start of the path and the file name.
@@ -27,11 +32,15 @@ class TFrameMdiArea : public QMdiArea {
   // The banner's font for a face name: cell height 30, average width 15, bold.
   static QFont bannerFont(const QString& face);
 
+ signals:
+  // The banner was painted for the first time: the window is up.
+  void firstPainted();
+
  protected:
   void paintEvent(QPaintEvent* e) override;
 
  private:
-  TMainForm* frame_;
+  std::function<QString()> bannerFace_, bannerText_;
   QProxyStyle* titleStyle_ = nullptr;
   QColor lastColor_;
   int forcedColorIndex_ = -1;

@@ -1,7 +1,7 @@
 // The main frame window: it owns the settings store, the menus, the toolbar,
 // the selector bar, the format bar, the status bar and the MDI area in which
-// the document windows (TEditForm) live. One instance per run, reachable
-// through the global MainForm.
+// the document windows (TEditForm) live. One instance per run; the windows
+// it holds know it only as their TDocumentHost.
 #pragma once
 #include <QColor>
 #include <QIcon>
@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "document/document_host.h"
+#include "shell/color_names.h"
 #include "shell/profile_file.h"
 
 class QAction;
@@ -44,7 +46,7 @@ class Settings;
 class RecentFiles;
 }  // namespace tolvan
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TDocumentHost {
   Q_OBJECT
 
  public:
@@ -56,7 +58,7 @@ class TMainForm : public QMainWindow {
 
   // ---- Settings store (section [Tolvan]; every access opens and closes the file)
   tolvan::ProfileFile& profile() { return *Place1; }
-  tolvan::Settings& settings() { return *Settings_; }
+  tolvan::Settings& settings() override { return *Settings_; }
   // The recently-used list; AddRecentFile also refreshes the ReOpen submenu.
   tolvan::RecentFiles& recentFiles() { return *RecentFiles_; }
   void AddRecentFile(const QString& path);
@@ -74,18 +76,37 @@ class TMainForm : public QMainWindow {
   // do nothing while it is set.
   bool FormatBarUpdating = false;
 
-  // "clBlack", "clRed", ... or a decimal/hex number in 0x00BBGGRR form.
-  // An unreadable text gives an invalid QColor.
-  static QColor StringToColor(const QString& text);
-  static QString ColorToString(const QColor& c);
-  // A 0x00BBGGRR number or system colour (colour tables) as a QColor.
-  static QColor ValueToColor(quint32 value);
-  // A colour as its 0x00BBGGRR number (the colour tables' form).
-  static quint32 colorValueOf(const QColor& c);
+  // Colour names and numbers (see shell/color_names.h).
+  static QColor StringToColor(const QString& text) { return tolvan::colorFromName(text); }
+  static QString ColorToString(const QColor& c) { return tolvan::nameOfColor(c); }
+  static QColor ValueToColor(quint32 value) { return tolvan::colorFromValue(value); }
+  static quint32 colorValueOf(const QColor& c) { return tolvan::valueOfColor(c); }
   // The font family a document uses for FontDef (the TSCII font when empty).
   QString DocumentFontFamily() const;
   // The format bar's size box value (8..100, initially 10).
   int FontSizeValue() const;
+
+  // ---- What the document windows read and ask for (TDocumentHost)
+  QString defaultForeColor() const override { return ForeColor; }
+  QString defaultBackColor() const override { return BackColor; }
+  QString defaultFontFamily() const override { return DocumentFontFamily(); }
+  int defaultFontSize() const override { return FontSizeValue(); }
+  QString workDir() const override { return WorkDir; }
+  int untitledNumber() const override { return UntitledCounter; }
+  QWidget* hostWindow() override { return this; }
+  QWidget* selectorBar() override { return FileTab; }
+  TEditForm* activeDocument() const override { return ActiveEditForm(); }
+  QList<TEditForm*> documents() const override { return EditForms(); }
+  void setWorkDir(const QString& dir) override { WorkDir = dir; }
+  void addRecentFile(const QString& path) override { AddRecentFile(path); }
+  TEditForm* newDocument() override;
+  void openDocument() override { Open1Click(); }
+  void exitProgram() override { Exit1Click(); }
+  void showHelp() override { Contents1Click(); }
+  bool closeAllDocuments() override { return CloseAllDocuments(); }
+  void setBusy(bool on) override { SetBusy(on); }
+  bool encryptText(const QByteArray& text, QByteArray& out) override { return EncryptText(text, out); }
+  bool decryptText(const QByteArray& text, QByteArray& out) override { return DecryptText(text, out); }
 
   // ---- Document windows
   QMdiArea* MdiArea() const;
@@ -185,8 +206,6 @@ class TMainForm : public QMainWindow {
   // The start-up work that waits for the first paint (the start count and
   // date writes). Runs once, from the event loop or at the latest at close.
   void FinishStartup();
-  // The icon of the application (about box, banner, window).
-  static QIcon AppIcon();
   // The banner for a default font: a Tamil line in TSCII for a TSCII font
   // ("TSC" in its name), in TAB for a TAB font, else the English line.
   static QString ChooseBannerText(const QString& fontDef);
@@ -310,6 +329,10 @@ class TMainForm : public QMainWindow {
   void attachRecentMenu(QAction* owner);
   void fillWindowMenu();
   void connectEditor(TEditForm* form);
+  // The toolbar follows a document's signals while it is the active one (or
+  // while none is active yet).
+  void watchDocument(TEditForm* form);
+  bool feedsToolbar(const TEditForm* form) const;
   void updateFrameTitle();
   void onEditorCursorMoved();
   void setViewerFlag(int position, bool on);
@@ -347,6 +370,3 @@ class TMainForm : public QMainWindow {
   bool raisingDialogs_ = false;  // a re-raise of the open dialogs is queued
   std::vector<std::function<void()>> Deferred_;
 };
-
-// The one frame of the run (nullptr before it is made and after it is gone).
-extern TMainForm* MainForm;

@@ -1,5 +1,7 @@
 // The frame's bars: toolbar actions, format bar, status bar, the colour
 // menus, hints and the key-state panels.
+#include "shell/main_form.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -37,7 +39,6 @@
 #include "shell/color_menu.h"
 #include "shell/color_table.h"
 #include "shell/led.h"
-#include "shell/main_form.h"
 
 using tolvan::IconId;
 

@@ -1,6 +1,8 @@
 // The frame's directory panel and encryption commands: the panel in the left
 // dock, its double-click and popup commands, the text routines the document
 // windows call, and the toolbar's Encrypt and Decrypt buttons.
+#include "shell/main_form.h"
+
 #include <QAction>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -9,7 +11,6 @@
 #include "document/edit_form.h"
 #include "shell/crypt_commands.h"
 #include "shell/dir_panel.h"
-#include "shell/main_form.h"
 #include "shell/settings_keys.h"
 
 void TMainForm::buildDirPanel() {
@@ -21,7 +22,7 @@ void TMainForm::buildDirPanel() {
   addDockWidget(Qt::LeftDockWidgetArea, DirPanel);
   DirPanel->hide();
 
-  CryptCommands = new TCryptCommands(this);
+  CryptCommands = new TCryptCommands(this, SB, Light, [this](const QString& text) { SetPanelText(6, text); });
   connect(DirTree, &TDirPanel::openFileRequested, this, [this](const QString& file) {
     // A file already open in a window (under this name or another that
     // reaches it) brings that window up: a second window on it would

@@ -1,5 +1,8 @@
 // The frame's routes to the search and output commands of the active
 // document, the character map panel and the preferences dialog.
+#include "shell/main_form.h"
+
+#include <QComboBox>
 #include <QLabel>
 #include <QLayout>
 
@@ -7,7 +10,7 @@
 #include "input/char_map.h"
 #include "platform/fonts.h"
 #include "prefs/preferences_form.h"
-#include "shell/main_form.h"
+#include "shell/settings_keys.h"
 
 void TMainForm::buildTools() {
   // The character map along the bottom, hidden until asked for.
@@ -48,7 +51,18 @@ void TMainForm::BtnFClick(unsigned char code) {
 
 void TMainForm::Preferences1Click() {
   // Modeless; every command makes a fresh one, owned by the frame.
-  auto* prefs = new TToolForm(this);
+  TPreferences defaults;
+  defaults.fontName = FontName ? FontName->currentText() : QString();
+  defaults.panelCommands = [this] { return EncMenuEnabled(); };
+  defaults.setForeColor = [this](const QString& name) { ForeColor = name; };
+  defaults.setBackColor = [this](const QString& name) { BackColor = name; };
+  defaults.setFontDef = [this](const QString& name) {
+    FontDef = name;
+    const QByteArray bytes = FontDef.toLatin1();
+    settings().writeString(tolvan::Key::FontDef, std::string(bytes.constData(), size_t(bytes.size())));
+  };
+  defaults.setPanelCommands = [this](bool on) { return SetEncMenuEnabled(on); };
+  auto* prefs = new TToolForm(this, std::move(defaults));
   prefs->show();
   prefs->raise();
   prefs->activateWindow();
