@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "crypto/base64.h"
-#include "crypto/crypto_error.h"
+#include "core/crypto/base64.h"
+#include "core/crypto/crypto_error.h"
 
 namespace {
 void check(bool ok) {

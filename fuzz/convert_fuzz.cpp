@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "convert/converters.h"
+#include "core/convert/converters.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <iterator>
 #include <string>
 
-#include "crypto/blowfish.h"
-#include "crypto/file_crypt.h"
-#include "crypto/sha1.h"
+#include "core/crypto/blowfish.h"
+#include "core/crypto/file_crypt.h"
+#include "core/crypto/sha1.h"
 
 namespace {
 

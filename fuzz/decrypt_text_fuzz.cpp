@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "crypto/base64.h"
-#include "crypto/blowfish.h"
-#include "crypto/crypto_error.h"
-#include "crypto/text_crypt.h"
+#include "core/crypto/base64.h"
+#include "core/crypto/blowfish.h"
+#include "core/crypto/crypto_error.h"
+#include "core/crypto/text_crypt.h"
 
 namespace {
 void check(bool ok) {

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "input/keyboard.h"
-#include "input/letter_forms.h"
+#include "core/input/keyboard.h"
+#include "core/input/letter_forms.h"
 
 namespace {
 using tolvan::Layout;

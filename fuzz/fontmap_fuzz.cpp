@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "convert/fontmap.h"
+#include "core/convert/fontmap.h"
 
 namespace {
 

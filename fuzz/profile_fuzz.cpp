@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/profile_file.h"
-#include "shell/recent_files.h"
+#include "core/settings/profile_file.h"
+#include "core/settings/recent_files.h"
 
 using tolvan::ProfileText;
 

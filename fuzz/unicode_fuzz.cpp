@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/unicode_bridge.h"
-#include "convert/unicode_simd.h"
-#include "convert/unicode_stream.h"
+#include "core/convert/unicode_bridge.h"
+#include "core/convert/unicode_simd.h"
+#include "core/convert/unicode_stream.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <map>
 #include <random>
 
-#include "platform/rtf/rtf.h"
+#include "rtf/rtf.h"
 
 namespace {
 

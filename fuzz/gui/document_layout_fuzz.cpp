@@ -7,7 +7,7 @@
 // character must find what Qt's layout finds there, and what both draw at
 // the top and at the end, with the last selection and the caret, must be
 // the same picture but for the whole-pixel rounding of paragraph heights
-// (tests/document/layout_rendering.h). LAYOUT_FUZZ_SHOW=1 prints the edits;
+// (tests/windows/document/layout_rendering.h). LAYOUT_FUZZ_SHOW=1 prints the edits;
 // a picture that differs is saved with Qt's and the difference in
 // tolvan-render/fuzz under the temporary folder.
 #include <QApplication>
@@ -24,8 +24,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "../../tests/document/layout_rendering.h"
-#include "document/document_layout.h"
+#include "../../tests/windows/document/layout_rendering.h"
+#include "windows/document/document_layout.h"
 #include "platform/byte_text.h"
 
 namespace {

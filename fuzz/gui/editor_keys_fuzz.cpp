@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "document/edit_form.h"
-#include "document/editor.h"
-#include "input/keyboard.h"
+#include "windows/document/edit_form.h"
+#include "windows/document/editor.h"
+#include "core/input/keyboard.h"
 #include "platform/byte_text.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/fonts.h"
-#include "platform/rtf/rtf.h"
+#include "rtf/rtf.h"
 
 namespace {
 

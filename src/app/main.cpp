@@ -7,9 +7,9 @@
 
 #include "platform/fonts.h"
 #include "platform/single_instance.h"
-#include "prefs/about_box.h"
+#include "windows/dialogs/about_box.h"
 #include "platform/prompts.h"
-#include "shell/main_form.h"
+#include "windows/frame/main_form.h"
 
 #include <new>
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/rtf/rtf.h"
+#include "rtf/rtf.h"
 #include "rtf_sample.h"
 #include "rtf_test_util.h"
 

@@ -4,8 +4,8 @@
 
 #include <QTextList>
 
-#include "convert/unicode_bridge.h"
-#include "platform/rtf/rtf.h"
+#include "core/convert/unicode_bridge.h"
+#include "rtf/rtf.h"
 #include "rtf_test_util.h"
 
 using tolvan::rtf::readRtf;

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/rtf/rtf_tokenizer.h"
+#include "rtf/rtf_tokenizer.h"
 #include "rtf_test_util.h"
 
 using tolvan::rtf::Token;

@@ -4,7 +4,7 @@
 
 #include <QTextList>
 
-#include "platform/rtf/rtf.h"
+#include "rtf/rtf.h"
 #include "rtf_sample.h"
 #include "rtf_test_util.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "cli.h"
-#include "convert/converters.h"
-#include "convert/fontmap.h"
+#include "core/convert/converters.h"
+#include "core/convert/fontmap.h"
 
 namespace cli {
 namespace {

@@ -17,12 +17,12 @@
 #include <string>
 
 #include "cli.h"
-#include "crypto/blowfish.h"
-#include "crypto/crc32.h"
-#include "crypto/crypto_error.h"
-#include "crypto/file_crypt.h"
-#include "crypto/text_crypt.h"
-#include "crypto/wipe.h"
+#include "core/crypto/blowfish.h"
+#include "core/crypto/crc32.h"
+#include "core/crypto/crypto_error.h"
+#include "core/crypto/file_crypt.h"
+#include "core/crypto/text_crypt.h"
+#include "core/crypto/wipe.h"
 
 namespace cli {
 namespace {

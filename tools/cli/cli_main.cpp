@@ -3,7 +3,7 @@
 #include <string>
 
 #include "cli.h"
-#include "version.h"
+#include "core/version.h"
 
 namespace {
 

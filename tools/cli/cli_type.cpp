@@ -13,7 +13,7 @@
 #include <stdexcept>
 
 #include "cli.h"
-#include "input/keyboard.h"
+#include "core/input/keyboard.h"
 
 namespace cli {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cli.h"
-#include "convert/unicode_stream.h"
+#include "core/convert/unicode_stream.h"
 
 namespace cli {
 namespace {

@@ -16,7 +16,7 @@
 #include <stdexcept>
 
 #include "cli.h"
-#include "platform/rtf/rtf.h"
+#include "rtf/rtf.h"
 
 namespace cli {
 

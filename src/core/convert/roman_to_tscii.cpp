@@ -1,0 +1,428 @@
+// Roman transliteration to TSCII: greedy longest match over a table of keys
+// of one to four characters (letter case matters). At each position the
+// longest key that starts there is replaced by its TSCII bytes; a byte that
+// starts no key is copied.
+//
+// The table is data (kRomanTable, built at compile time from the consonant
+// rows and the vowel suffixes). From it a trie is made, and from the trie a
+// matching machine that reads each byte once and gives the same result as
+// trying the key lengths 4, 3, 2, 1 at every position.
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include "core/convert/converters.h"
+
+namespace tolvan {
+namespace {
+
+constexpr int kMaxKey = 4;
+
+struct RomanEntry {
+  char key[kMaxKey] = {};
+  uint8_t klen = 0;
+  uint8_t val[3] = {};
+  uint8_t vlen = 0;
+};
+
+// Independent vowels and the other keys that stand alone.
+struct Standalone {
+  const char* key;
+  uint8_t tscii;
+};
+constexpr Standalone kStandalone[] = {
+    {"a", 0xAB}, {"A", 0xAC}, {"i", 0xAD}, {"I", 0xAE}, {"u", 0xAF}, {"U", 0xB0}, {"e", 0xB1},
+    {"E", 0xB2}, {"ai", 0xB3}, {"o", 0xB4}, {"O", 0xB5}, {"au", 0xB6}, {"SRI", 0x82}, {"H", 0xB7},
+};
+
+// A consonant: its key, live form, pulli form, and the single-byte u and uu
+// letters (0 for the grantha consonants, which take the u and uu signs).
+struct Consonant {
+  const char* key;
+  uint8_t live, dead, u, uu;
+};
+constexpr Consonant kConsonants[] = {
+    {"k", 0xB8, 0xEC, 0xCC, 0xDC},  {"g", 0xB9, 0xED, 0x99, 0x9B},  {"c", 0xBA, 0xEE, 0xCD, 0xDD},
+    {"jn", 0xBB, 0xEF, 0x9A, 0x9C}, {"T", 0xBC, 0xF0, 0xCE, 0xDE},  {"N", 0xBD, 0xF1, 0xCF, 0xDF},
+    {"t", 0xBE, 0xF2, 0xD0, 0xE0},  {"n", 0xBF, 0xF3, 0xD1, 0xE1},  {"p", 0xC0, 0xF4, 0xD2, 0xE2},
+    {"m", 0xC1, 0xF5, 0xD3, 0xE3},  {"y", 0xC2, 0xF6, 0xD4, 0xE4},  {"r", 0xC3, 0xF7, 0xD5, 0xE5},
+    {"l", 0xC4, 0xF8, 0xD6, 0xE6},  {"v", 0xC5, 0xF9, 0xD7, 0xE7},  {"z", 0xC6, 0xFA, 0xD8, 0xE8},
+    {"L", 0xC7, 0xFB, 0xD9, 0xE9},  {"R", 0xC8, 0xFC, 0xDA, 0xEA},  {"n2", 0xC9, 0xFD, 0xDB, 0xEB},
+    {"j", 0x83, 0x88, 0, 0},        {"S", 0x85, 0x8A, 0, 0},        {"s", 0x84, 0x89, 0, 0},
+    {"h", 0x86, 0x8B, 0, 0},        {"kS", 0x87, 0x8C, 0, 0},
+};
+
+// The ligatures tti and ttii replace T with the i and ii signs.
+constexpr char kTti = 'T';
+constexpr uint8_t kTtiByte = 0xCA, kTtiiByte = 0xCB;
+
+constexpr uint8_t kAa = 0xA1, kI = 0xA2, kII = 0xA3, kU = 0xA4, kUU = 0xA5, kE = 0xA6, kEE = 0xA7, kAI = 0xA8,
+                  kAuMark = 0xAA;
+
+// Vowel suffixes after a consonant key, "" being the bare consonant (pulli).
+enum class Form { Dead, A, AA, I, II, U, UU, E, EE, O, OO, AI, AU };
+struct Suffix {
+  const char* text;
+  Form form;
+};
+constexpr Suffix kSuffixes[] = {
+    {"", Form::Dead}, {"a", Form::A},   {"A", Form::AA},  {"i", Form::I},   {"I", Form::II},
+    {"u", Form::U},   {"U", Form::UU},  {"e", Form::E},   {"E", Form::EE},  {"o", Form::O},
+    {"O", Form::OO},  {"ai", Form::AI}, {"au", Form::AU},
+};
+
+constexpr int cstrlen(const char* s) {
+  int n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+
+constexpr RomanEntry makeEntry(const char* a, const char* b, std::initializer_list<uint8_t> val) {
+  RomanEntry e{};
+  for (const char* s : {a, b})
+    for (int i = 0; s[i]; ++i) e.key[e.klen++] = s[i];
+  for (uint8_t v : val) e.val[e.vlen++] = v;
+  return e;
+}
+
+constexpr RomanEntry consonantEntry(const Consonant& c, const Suffix& s) {
+  const uint8_t L = c.live;
+  const bool grantha = c.u == 0;
+  const bool tti = cstrlen(c.key) == 1 && c.key[0] == kTti;
+  switch (s.form) {
+    case Form::Dead: return makeEntry(c.key, s.text, {c.dead});
+    case Form::A: return makeEntry(c.key, s.text, {L});
+    case Form::AA: return makeEntry(c.key, s.text, {L, kAa});
+    case Form::I: return tti ? makeEntry(c.key, s.text, {kTtiByte}) : makeEntry(c.key, s.text, {L, kI});
+    case Form::II: return tti ? makeEntry(c.key, s.text, {kTtiiByte}) : makeEntry(c.key, s.text, {L, kII});
+    case Form::U: return grantha ? makeEntry(c.key, s.text, {L, kU}) : makeEntry(c.key, s.text, {c.u});
+    case Form::UU: return grantha ? makeEntry(c.key, s.text, {L, kUU}) : makeEntry(c.key, s.text, {c.uu});
+    // e, ee and ai signs stand before the consonant, as TSCII stores them.
+    case Form::E: return makeEntry(c.key, s.text, {kE, L});
+    case Form::EE: return makeEntry(c.key, s.text, {kEE, L});
+    case Form::O: return makeEntry(c.key, s.text, {kE, L, kAa});
+    case Form::OO: return makeEntry(c.key, s.text, {kEE, L, kAa});
+    case Form::AI: return makeEntry(c.key, s.text, {kAI, L});
+    case Form::AU: return makeEntry(c.key, s.text, {kE, L, kAuMark});
+  }
+  return {};
+}
+
+constexpr int kTableSize = int(std::size(kStandalone) + std::size(kConsonants) * std::size(kSuffixes));
+
+constexpr std::array<RomanEntry, kTableSize> makeRomanTable() {
+  std::array<RomanEntry, kTableSize> t{};
+  int n = 0;
+  for (auto s : kStandalone) {
+    RomanEntry e{};
+    for (int i = 0; s.key[i]; ++i) e.key[e.klen++] = s.key[i];
+    e.val[e.vlen++] = s.tscii;
+    t[n++] = e;
+  }
+  for (const auto& c : kConsonants)
+    for (const auto& s : kSuffixes) t[n++] = consonantEntry(c, s);
+  return t;
+}
+
+constexpr auto kRomanTable = makeRomanTable();
+
+constexpr int countKeys(int len) {
+  int n = 0;
+  for (const auto& e : kRomanTable) n += e.klen == len;
+  return n;
+}
+
+static_assert(kTableSize == 313);
+static_assert(countKeys(1) == 31 && countKeys(2) == 205 && countKeys(3) == 71 && countKeys(4) == 6);
+
+// ---- Trie over the keys -------------------------------------------------
+
+// Characters that occur in keys get classes 1..; every other byte is class 0.
+struct Alphabet {
+  std::array<uint8_t, 256> cls{};
+  int count = 1;
+};
+
+constexpr Alphabet makeAlphabet() {
+  Alphabet a{};
+  for (const auto& e : kRomanTable)
+    for (int i = 0; i < e.klen; ++i)
+      if (!a.cls[uint8_t(e.key[i])]) a.cls[uint8_t(e.key[i])] = uint8_t(a.count++);
+  return a;
+}
+constexpr Alphabet kAlphabet = makeAlphabet();
+constexpr int kClasses = kAlphabet.count;
+
+// The characters a trie node stands for.
+struct Prefix {
+  char c[kMaxKey] = {};
+  int len = 0;
+};
+
+constexpr uint32_t pack(const uint8_t* bytes, unsigned count) {
+  uint32_t v = uint32_t(count) << 24;
+  for (unsigned i = 0; i < count; ++i) v |= uint32_t(bytes[i]) << (8 * i);
+  return v;
+}
+
+// The trie as the keys are inserted, nodes numbered in order of creation.
+constexpr int kMaxNodes = kTableSize * kMaxKey + 1;
+struct RawTrie {
+  std::array<uint16_t, kMaxNodes * kClasses> child{};
+  std::array<uint32_t, kMaxNodes> value{};
+  std::array<Prefix, kMaxNodes> str{};
+  std::array<bool, kMaxNodes> interior{};
+  int count = 1;  // node 0 is the root
+  bool duplicateKey = false;
+};
+
+constexpr RawTrie makeRawTrie() {
+  RawTrie t{};
+  for (const auto& e : kRomanTable) {
+    int node = 0;
+    for (int i = 0; i < e.klen; ++i) {
+      uint16_t& next = t.child[node * kClasses + kAlphabet.cls[uint8_t(e.key[i])]];
+      if (!next) {
+        next = uint16_t(t.count);
+        t.str[t.count] = t.str[node];
+        t.str[t.count].c[t.str[t.count].len++] = e.key[i];
+        ++t.count;
+      }
+      t.interior[node] = true;
+      node = next;
+    }
+    if (t.value[node]) t.duplicateKey = true;
+    t.value[node] = pack(e.val, e.vlen);
+  }
+  return t;
+}
+constexpr RawTrie kRawTrie = makeRawTrie();
+// With every key distinct, "first entry wins" never has to choose.
+static_assert(!kRawTrie.duplicateKey);
+
+constexpr int countInterior() {
+  int n = 0;
+  for (int k = 0; k < kRawTrie.count; ++k) n += kRawTrie.interior[k];
+  return n;
+}
+constexpr int kNodes = kRawTrie.count;
+constexpr int kInterior = countInterior();
+static_assert(kNodes < 65536);
+
+// The trie renumbered so that the interior nodes (the root first) come
+// before the leaves; only interior nodes need a row of children.
+struct Trie {
+  // child[node * kClasses + class]: the node one character further, 0 = none
+  // (the root is never anybody's child).
+  std::array<uint16_t, kInterior * kClasses> child{};
+  // Per node: the key's TSCII bytes in the low three bytes and their count
+  // above them; 0 for a prefix that is not itself a key.
+  std::array<uint32_t, kNodes> value{};
+  std::array<Prefix, kNodes> str{};
+};
+
+constexpr Trie makeTrie() {
+  std::array<uint16_t, kNodes> newId{};
+  int next = 0;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int k = 0; k < kNodes; ++k)
+      if (kRawTrie.interior[k] == (pass == 0)) newId[k] = uint16_t(next++);
+  Trie t{};
+  for (int k = 0; k < kNodes; ++k) {
+    t.value[newId[k]] = kRawTrie.value[k];
+    t.str[newId[k]] = kRawTrie.str[k];
+    if (!kRawTrie.interior[k]) continue;
+    for (int c = 0; c < kClasses; ++c)
+      if (const int child = kRawTrie.child[k * kClasses + c]) t.child[newId[k] * kClasses + c] = newId[child];
+  }
+  return t;
+}
+constexpr Trie kTrie = makeTrie();
+
+constexpr unsigned outCount(uint32_t v) { return (v >> 24) & 15; }
+
+// ---- Matching machine --------------------------------------------------
+//
+// Greedy longest match needs to look ahead at most three characters. The
+// machine below reads the text once, byte by byte; its state is the trie node
+// whose characters have been read but not yet converted (always the root or
+// an interior node, so at most three characters). Each step emits whatever
+// the new byte settles: for example in state "SR" the byte "a" settles that
+// no "SRI" follows, so "S" is emitted as a key, then "R" and "a" are read
+// again from the root (giving "Ra"). All of this is worked out at compile
+// time, so a step is two table loads.
+
+struct Pending {
+  char c[kMaxKey + 1] = {};
+  int len = 0;
+};
+
+struct Emitted {
+  uint8_t bytes[16] = {};
+  int count = 0;
+  int state = 0;  // node holding what is still pending
+};
+
+// The node for the first len characters of t, or -1 when they are no prefix
+// of any key (walks the finished trie).
+constexpr int nodeOf(const Pending& t, int len) {
+  int node = 0;
+  for (int i = 0; i < len; ++i) {
+    const int c = kAlphabet.cls[uint8_t(t.c[i])];
+    if (c == 0 || node >= kInterior) return -1;
+    node = kTrie.child[node * kClasses + c];
+    if (node == 0) return -1;
+  }
+  return node;
+}
+
+// Converts what can be settled of t. With atEnd, everything is settled;
+// otherwise a t that some longer key could still complete stays pending.
+constexpr Emitted settle(Pending t, bool atEnd) {
+  Emitted e{};
+  while (t.len > 0) {
+    if (!atEnd && t.len <= kMaxKey) {
+      const int node = nodeOf(t, t.len);
+      if (node >= 0 && node < kInterior) {
+        e.state = node;
+        return e;
+      }
+    }
+    int keyLen = 0;
+    uint32_t v = 0;
+    for (int len = t.len < kMaxKey ? t.len : kMaxKey; len >= 1 && !keyLen; --len) {
+      const int node = nodeOf(t, len);
+      if (node >= 0 && kTrie.value[node]) {
+        keyLen = len;
+        v = kTrie.value[node];
+      }
+    }
+    if (keyLen) {
+      for (unsigned i = 0; i < outCount(v); ++i) e.bytes[e.count++] = uint8_t(v >> (8 * i));
+    } else {
+      keyLen = 1;
+      e.bytes[e.count++] = uint8_t(t.c[0]);
+    }
+    for (int i = keyLen; i < t.len; ++i) t.c[i - keyLen] = t.c[i];
+    t.len -= keyLen;
+  }
+  return e;
+}
+
+constexpr Pending pendingOf(int node) {
+  Pending t{};
+  const Prefix& p = kTrie.str[node];
+  for (int i = 0; i < p.len; ++i) t.c[i] = p.c[i];
+  t.len = p.len;
+  return t;
+}
+
+// One character per class (class 0 stands for every byte that is in no key).
+constexpr std::array<char, kClasses> makeClassChars() {
+  std::array<char, kClasses> ch{};
+  for (int b = 0; b < 256; ++b)
+    if (kAlphabet.cls[b]) ch[kAlphabet.cls[b]] = char(b);
+  return ch;
+}
+constexpr auto kClassChar = makeClassChars();
+
+// Step tables, indexed by state * kClasses + class:
+//   out: up to seven emitted bytes in the low 56 bits, their count in bits
+//     60-63, and in bit 56 "then copy the byte itself" (class 0: a byte that
+//     is in no key settles everything pending and passes through);
+//   next: the next state, times kClasses.
+// flush[state]: what the pending characters give when the text ends.
+struct Machine {
+  std::array<uint64_t, kInterior * kClasses> out{};
+  std::array<uint16_t, kInterior * kClasses> next{};
+  std::array<uint64_t, kInterior> flush{};
+  std::array<uint8_t, kInterior> depth{};
+  int longest = 0;  // most bytes any single step or flush emits
+};
+
+constexpr uint64_t packEmitted(const Emitted& e, bool copyByte) {
+  uint64_t v = uint64_t(e.count) << 60 | uint64_t(copyByte) << 56;
+  for (int i = 0; i < e.count; ++i) v |= uint64_t(e.bytes[i]) << (8 * i);
+  return v;
+}
+
+constexpr Machine makeMachine() {
+  Machine m{};
+  for (int s = 0; s < kInterior; ++s) {
+    const Pending pending = pendingOf(s);
+    m.depth[s] = uint8_t(pending.len);
+    const Emitted f = settle(pending, true);
+    m.flush[s] = packEmitted(f, false);
+    m.longest = f.count > m.longest ? f.count : m.longest;
+    for (int c = 0; c < kClasses; ++c) {
+      Emitted e{};
+      if (c == 0) {
+        e = settle(pending, true);
+      } else {
+        Pending t = pending;
+        t.c[t.len++] = kClassChar[c];
+        e = settle(t, false);
+      }
+      m.out[s * kClasses + c] = packEmitted(e, c == 0);
+      m.next[s * kClasses + c] = uint16_t(e.state * kClasses);
+      m.longest = e.count > m.longest ? e.count : m.longest;
+    }
+  }
+  return m;
+}
+constexpr Machine kMachine = makeMachine();
+static_assert(kMachine.longest <= 7, "a step's output must fit its 56 bits");
+static_assert(kInterior * kClasses < 65536);
+
+}  // namespace
+
+// Emitted bytes are stored with one 8-byte copy, low byte first.
+static_assert(std::endian::native == std::endian::little);
+
+namespace convert_detail {
+
+size_t romanToTsciiAppend(std::string_view in, bool atEnd, std::string& out) {
+  const size_t n = in.size();
+  const size_t base = out.size();
+  // The result is never more than 1.5 bytes per input byte (two-letter keys
+  // such as "ko" give three bytes); spare bytes let every step store its
+  // eight bytes and the copied byte whole.
+  out.resize(base + n + n / 2 + 16);
+  auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
+  const auto* p = reinterpret_cast<const uint8_t*>(in.data());
+  size_t j = 0;
+  unsigned state = 0;  // times kClasses; 0 is the root
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t b = p[i];
+    const unsigned idx = state + kAlphabet.cls[b];
+    const uint64_t e = kMachine.out[idx];
+    state = kMachine.next[idx];
+    std::memcpy(o + j, &e, 8);
+    j += e >> 60;
+    o[j] = b;
+    j += (e >> 56) & 1;
+  }
+  size_t consumed = n;
+  const unsigned node = state / kClasses;
+  if (atEnd) {
+    const uint64_t e = kMachine.flush[node];
+    std::memcpy(o + j, &e, 8);
+    j += e >> 60;
+  } else {
+    // The pending characters (at most three) are left for the next call.
+    consumed -= kMachine.depth[node];
+  }
+  out.resize(base + j);
+  return consumed;
+}
+
+}  // namespace convert_detail
+
+std::string RomanToTscii(std::string_view in) {
+  std::string out;
+  convert_detail::romanToTsciiAppend(in, true, out);
+  return out;
+}
+
+}  // namespace tolvan

@@ -1,4 +1,0 @@
-#include "version.h"
-namespace tolvan {
-const char* const kVersion = "0.1";
-}

@@ -1,0 +1,174 @@
+// The document window's conversion commands: the four built-in converters
+// and the registered font maps applied to the selection ("Convert" menu, the
+// editor's popup menu and its "Convert Fonts Using" submenu).
+//
+// Every command takes the selection as bytes (a paragraph break is 0x0D, the
+// editor's stand-in for byte 0xAD is the byte again), runs it through a
+// converter of src/core/convert and puts the result back in place of the selection
+// as one undo step, with the hourglass and the busy LED on while it runs and a
+// beep at the end. Characters one byte cannot hold (pasted Unicode that is
+// not Tamil) are not bytes of any encoding: they stay where they are and the
+// text on either side of them is converted.
+#pragma once
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QMimeData;
+class QTextDocument;
+class QTextDocumentFragment;
+class QTextCursor;
+class QTextEdit;
+class QWidget;
+
+namespace tolvan {
+class ProfileFile;
+}
+
+// The window's side of the commands: what they need from the document window
+// and its frame, and nothing more.
+struct ConvertHost {
+  QWidget* window = nullptr;              // parent of the message boxes
+  QTextEdit* editor = nullptr;            // the document
+  std::function<void(bool)> setBusy;      // the frame's LED (may be empty)
+  std::function<tolvan::ProfileFile&()> settingsFile;  // where font maps are registered
+  std::function<void()> help;             // the frame's Help Contents (may be empty)
+  std::function<QString()> title;         // the document's path, or "Tolvan<n>"
+  std::function<QByteArray()> lineEnding; // what a plain-text save writes between lines
+  // A new untitled document window, as its editor (nullptr when there is no
+  // frame to make one).
+  std::function<QTextEdit*()> newDocument;
+};
+
+class TConvertCommands : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TConvertCommands(ConvertHost host, QObject* parent = nullptr);
+
+  // The built-in converters, in menu order. Each window has two items per
+  // converter: one in the Convert menu and one in the popup menu.
+  QAction *MylaitoTSCII1 = nullptr, *AnjaltoTSCII2 = nullptr, *RomantoTSCII2 = nullptr,
+          *TSCIItoTAB2 = nullptr;                       // Convert menu
+  QAction *MylaitoTSC1 = nullptr, *AnjaltoTSCII1 = nullptr, *RomantoTSCII1 = nullptr,
+          *TSCIItoTAB1 = nullptr;                       // popup menu
+  // "Convert Fonts Using": one item per registered font map.
+  QMenu* Convert = nullptr;
+
+  // Appends the four converter items to menu (the Convert menu) and to popup.
+  void addConverterItems(QMenu* menu, QMenu* popup);
+  // Fills the "Convert Fonts Using" submenu from the registered paths (in
+  // registration order, duplicates kept). Run once, when the window is made.
+  void buildFontMapMenu(const std::vector<std::string>& paths);
+
+  // The text of the box shown for an Anjal byte without a mapping has one
+  // more button than OK, with this caption: it ends the boxes for the rest of
+  // the command.
+  static QString stopCaption();
+
+  // Converts the selection with conv (see the file comment). Public for the
+  // font-map command and for tests and benchmarks. A result that would take
+  // the document past its size limit is refused with a message, before it is
+  // made when sizeOf (the converter's output size for given bytes) is known;
+  // running out of memory is reported too. Either way the document stays as
+  // it was and false is returned.
+  bool convertSelection(const std::function<std::string(std::string_view)>& conv,
+                        const std::function<size_t(std::string_view)>& sizeOf = {});
+  // The size in characters of convertEditorText's result for text, from the
+  // converter's output size.
+  static qint64 convertedSize(const QString& text, const std::function<size_t(std::string_view)>& sizeOf);
+
+  // The editor's text (one character per byte, U+2029 and U+2028 as
+  // paragraph and line breaks) converted run by run: each run of byte
+  // characters goes through conv as bytes with breaks as 0x0D; characters
+  // above one byte are kept between the runs. The result is editor text.
+  static QString convertEditorText(const QString& text,
+                                   const std::function<std::string(std::string_view)>& conv);
+
+ public slots:
+  void MylaitoTSC1Click();
+  void AnjaltoTSCII1Click();
+  void RomantoTSCII1Click();
+  void TSCIItoTAB1Click();
+  // A "Convert Fonts Using" item: the font map named by the item.
+  void ConvertClick();
+  // Applies the font-map file at path to the selection; a file that cannot
+  // be read is reported and the document is left as it was.
+  void applyFontMap(const QString& path);
+  // Tools > Font Conversion: a new font-map editor, modeless, owned by the
+  // window. Returns it (tests).
+  class TMapForm* FontConversion1Click();
+
+  // ---- Unicode out and in
+  // Edit > Export as Unicode Text: the whole document as UTF-8 Unicode Tamil
+  // (NFC) in a file the user picks; the document is not changed. What has no
+  // exact Unicode form is listed in one message after the file is written.
+  void ExportUnicode1Click();
+  // Edit > Import Unicode Text: a UTF-8 file into a new untitled document,
+  // converted to TSCII; the file itself is never written.
+  void ImportUnicode1Click();
+ public:
+  QAction *ExportUnicode1 = nullptr, *ImportUnicode1 = nullptr;
+  void addUnicodeItems(QMenu* menu);
+
+  // Editor text (as selectedText() gives it: U+2029 and U+2028 for breaks)
+  // to UTF-8: the byte characters through the TSCII bridge with lineEnding
+  // for every break, other characters as they are. Each distinct remark of
+  // the bridge ("0xA0: no character in TSCII, ...") goes to *remarks once,
+  // with the number of times it was made.
+  static QByteArray editorTextToUtf8(const QString& text, const QByteArray& lineEnding,
+                                     QStringList* remarks = nullptr);
+  // UTF-8 to editor text: Tamil and what else TSCII has a code for becomes
+  // TSCII bytes; a character TSCII cannot hold is kept as it is when above
+  // U+00FF (one byte would read as a Tamil letter) and becomes '?' otherwise.
+  // Each such character is listed in *unmapped once, with its count.
+  // *valid (when given) tells whether utf8 was valid UTF-8.
+  static QString utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped = nullptr,
+                                  bool* valid = nullptr);
+  // True when bytes are UTF-8 holding at least one Tamil letter. With
+  // complete false, bytes may end inside a character (a file's first piece).
+  static bool looksLikeUnicodeTamil(const QByteArray& bytes, bool complete = true);
+  // File > Open's question for a UTF-8 file with Tamil letters: Yes imports
+  // it (a new document, as Import does) and returns true; No, or a file that
+  // is not such text, returns false and the caller opens its bytes.
+  static bool offerUnicodeImport(QWidget* parent, const QString& path,
+                                 const std::function<QTextEdit*()>& newDocument);
+  // Reads path and imports it into a new document; reports a file that
+  // cannot be read or is not UTF-8. Returns the new window or nullptr.
+  // ---- Clipboard
+  // What Copy (and a drag) puts out: the TSCII bytes (paragraph breaks as
+  // 0x0D) and the formatted selection under private types that Tolvan's own
+  // Paste prefers, and plain text as Unicode Tamil for every other program.
+  static const QString kTsciiMimeType;
+  static const QString kRichTextMimeType;
+  static QMimeData* selectionMimeData(const QTextCursor& selection);
+  // Pastes a Tolvan copy at the cursor, byte for byte, with its formatting
+  // when that comes back with the same bytes. False (nothing done) for data
+  // that is not a Tolvan copy.
+  static bool insertTolvanMimeData(QTextCursor& cursor, const QMimeData* source);
+  // HTML from another program as a fragment for the editor: every run of
+  // text converted as utf8ToEditorText converts, its format kept; Tamil runs
+  // take tamilFamilies (the font the Tamil is typed in) instead of the
+  // page's Unicode font. No-break spaces become spaces. What TSCII has no
+  // code for goes to *unmapped, as utf8ToEditorText lists it.
+  static QTextDocumentFragment htmlToEditorFragment(const QString& html,
+                                                    const QTextDocument* resources,
+                                                    const QStringList& tamilFamilies,
+                                                    QStringList* unmapped);
+  // The one box after a paste from another program that held characters
+  // TSCII has no code for (nothing when the list is empty).
+  static void reportPastedUnmapped(QWidget* parent, const QStringList& unmapped);
+
+  static QTextEdit* importUnicodeFile(QWidget* parent, const QString& path,
+                                      const std::function<QTextEdit*()>& newDocument,
+                                      const QByteArray* bytesRead = nullptr);
+
+ private:
+  ConvertHost host_;
+};

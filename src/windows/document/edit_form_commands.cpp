@@ -1,0 +1,287 @@
+// The document window's search and output commands: find, replace and find
+// next; print, printer set-up and export as PDF; e-mail; links; the wallpaper;
+// and the editor's popup menu.
+#include <QAction>
+#include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QMenu>
+#include <QPainter>
+#include <QPrinter>
+#include <QStandardPaths>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <memory>
+
+#include "core/convert/unicode_bridge.h"
+#include "windows/document/edit_form.h"
+#include "windows/document/document_host.h"
+#include "windows/document/editor.h"
+#include "windows/dialogs/find_dialog.h"
+#include "windows/document/link_highlighter.h"
+#include "core/document/shell_requests.h"
+#include "windows/document/tamil_line_edit.h"
+#include "platform/byte_text.h"
+#include "platform/desktop.h"
+#include "platform/fonts.h"
+#include "platform/prompts.h"
+
+// What the commands keep per window: the printer with its set-up, and the
+// link marking. (The find and replace dialogs belong to the frame.)
+class TEditCommands : public QObject {
+ public:
+  explicit TEditCommands(TEditForm* form) : QObject(form) {}
+  std::unique_ptr<QPrinter> Printer;
+  TLinkHighlighter* Links = nullptr;
+  QColor LastColor = Qt::black;  // the colour dialog's last choice
+};
+
+namespace {
+
+// The document's text for the outside world: Unicode (UTF-8), Tamil through
+// the bridge, paragraphs ending in CR LF.
+std::string documentAsUtf8(const QTextDocument* doc) {
+  const QString raw = doc->toRawText();
+  std::string out;
+  std::string run;  // bytes waiting for the bridge
+  auto flush = [&] {
+    if (run.empty()) return;
+    out += tolvan::TsciiToUnicode(run);
+    run.clear();
+  };
+  for (QChar ch : raw) {
+    const char16_t u = ch.unicode();
+    if (u == 0x2029 || u == 0x2028) {
+      run += "\r\n";
+    } else if (u == QChar::ObjectReplacementCharacter) {
+      continue;
+    } else if (const int b = tolvan::charToByte(ch); b >= 0) {
+      run.push_back(static_cast<char>(b));
+    } else {
+      flush();
+      out += QString(ch).toStdString();
+    }
+  }
+  flush();
+  return out;
+}
+
+}  // namespace
+
+void TEditForm::setupCommands() {
+  Commands_ = new TEditCommands(this);
+  Commands_->Links = new TLinkHighlighter(Editor);
+
+  // The File menu's Export as PDF, after Printer setup.
+  ExportPdf1 = new QAction(QStringLiteral("Export as P&DF..."), this);
+  ExportPdf1->setObjectName(QStringLiteral("ExportPdf1"));
+  {
+    const auto items = File1->actions();
+    const qsizetype i = items.indexOf(Printersetup1);
+    File1->insertAction(i >= 0 && i + 1 < items.size() ? items[i + 1] : nullptr, ExportPdf1);
+  }
+  for (QAction* a : {Email1, Print1, Printersetup1, Find1, Replace1, FindAgain1})
+    a->setEnabled(true);
+  connect(Email1, &QAction::triggered, this, &TEditForm::Email1Click);
+  connect(Print1, &QAction::triggered, this, &TEditForm::Print1Click);
+  connect(Printersetup1, &QAction::triggered, this, &TEditForm::Printersetup1Click);
+  connect(ExportPdf1, &QAction::triggered, this, &TEditForm::ExportPdf1Click);
+  connect(Find1, &QAction::triggered, this, &TEditForm::Find1Click);
+  connect(Replace1, &QAction::triggered, this, &TEditForm::Replace1Click);
+  connect(FindAgain1, &QAction::triggered, this, &TEditForm::FindAgain1Click);
+
+  // The editor's popup menu is built with the Convert menu, whose items it
+  // shares; Set as WallPaper there runs SetasWallpaper1Click.
+}
+
+bool TEditForm::chooseColor(QColor& chosen) {
+  QColor c = Commands_->LastColor;
+  if (!tolvan::Prompts::instance().chooseColor(this, c)) return false;
+  Commands_->LastColor = c;
+  chosen = c;
+  return true;
+}
+
+// ---------------------------------------------------------------- search
+
+namespace {
+
+const QString kFindName = QStringLiteral("FindDialog");
+const QString kReplaceName = QStringLiteral("ReplaceDialog");
+
+// The window the search dialogs act on: the host's active document (the one
+// the user sees), or the window itself when it works without a host.
+TEditForm* searchedForm(TDocumentHost* host, TEditForm* own) {
+  return host ? host->activeDocument() : own;
+}
+
+}  // namespace
+
+TFindDialog* TEditForm::findDialog(bool replace) {
+  // One find and one replace dialog for all the windows of a frame, owned by
+  // the frame: whichever window opened it, it searches the active document.
+  QWidget* owner = Host_ ? Host_->hostWindow() : this;
+  const QString& name = replace ? kReplaceName : kFindName;
+  if (auto* d = owner->findChild<TFindDialog*>(name, Qt::FindDirectChildrenOnly)) return d;
+  auto* d = new TFindDialog(replace ? TFindDialog::Kind::Replace : TFindDialog::Kind::Find, Editor, owner);
+  // Nothing of this window is kept: it may close before the dialog does.
+  TDocumentHost* host = Host_;
+  QPointer<TEditForm> self = Host_ ? nullptr : this;
+  d->setTarget([host, self]() -> QTextEdit* {
+    TEditForm* f = searchedForm(host, self.data());
+    return f ? f->Editor : nullptr;
+  });
+  // The fields type text like the document they search.
+  for (TTamilLineEdit* field : {d->FindField, d->ReplaceField}) {
+    if (!field) continue;
+    field->setModeSource([host, self] {
+      TEditForm* f = searchedForm(host, self.data());
+      return f ? TTamilLineEdit::Mode{f->isTamilMode(), f->layout()} : TTamilLineEdit::Mode{};
+    });
+  }
+  return d;
+}
+
+void TEditForm::openSearch(bool replace) {
+  QByteArray sel;
+  tolvan::selectionToBytes(Editor->textCursor(), &sel);
+  TFindDialog* d = findDialog(replace);
+  // The fields show text in this document's font.
+  QFont font = Editor->document()->defaultFont();
+  if (font.pointSize() < 12) font.setPointSize(12);
+  for (TTamilLineEdit* field : {d->FindField, d->ReplaceField})
+    if (field) field->setFont(font);
+  d->open(sel);
+}
+
+void TEditForm::Find1Click() { openSearch(false); }
+
+void TEditForm::Replace1Click() { openSearch(true); }
+
+void TEditForm::FindAgain1Click() {
+  // The dialog that searched last repeats its search, on the active
+  // document. Before any search there is nothing to repeat.
+  QWidget* owner = Host_ ? Host_->hostWindow() : this;
+  TFindDialog* last = nullptr;
+  for (const QString& name : {kFindName, kReplaceName}) {
+    auto* d = owner->findChild<TFindDialog*>(name, Qt::FindDirectChildrenOnly);
+    if (d && d->hasSearched() && (!last || d->searchSerial() > last->searchSerial())) last = d;
+  }
+  if (last) last->FindNext();
+  if (Editor->isVisible() && Editor->isEnabled()) Editor->setFocus();
+}
+
+// ---------------------------------------------------------------- output
+
+void TEditForm::Email1Click() {
+  // The whole text is sent; an empty selection first becomes all of it.
+  if (!Editor->textCursor().hasSelection()) Editor->selectAll();
+  const std::string url = tolvan::mailtoUrl(documentAsUtf8(Editor->document()));
+  tolvan::Desktop::instance().openUrl(
+      QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::StrictMode));
+}
+
+QString TEditForm::mailtoUrl() const {
+  return QString::fromStdString(tolvan::mailtoUrl(documentAsUtf8(Editor->document())));
+}
+
+QPrinter* TEditForm::printer() {
+  if (!Commands_->Printer) Commands_->Printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  return Commands_->Printer.get();
+}
+
+void TEditForm::Print1Click() {
+  QPrinter* p = printer();
+  p->setDocName(Title());
+  if (!tolvan::Prompts::instance().printDialog(this, *p)) return;
+  p->setDocName(Title());
+  tolvan::printDocument(Editor->document(), p);
+}
+
+void TEditForm::Printersetup1Click() { tolvan::Prompts::instance().pageSetupDialog(this, *printer()); }
+
+void TEditForm::ExportPdf1Click() {
+  QFileInfo title(Title());
+  const QString proposal = title.completeBaseName() + QStringLiteral(".pdf");
+  const QString dir = title.isAbsolute() ? title.absolutePath() : QDir::currentPath();
+  QString name = tolvan::Prompts::instance().saveFileName(
+      this, QStringLiteral("Export as PDF"), QDir(dir).filePath(proposal),
+      QStringLiteral("PDF files (*.pdf)"));
+  if (name.isEmpty()) return;
+  if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".pdf");
+  if (!ExportPdf(name))
+    tolvan::Prompts::instance().error(this, QStringLiteral("Cannot write %1").arg(name));
+}
+
+bool TEditForm::ExportPdf(const QString& fileName) {
+  QPrinter pdf(QPrinter::HighResolution);
+  pdf.setOutputFormat(QPrinter::PdfFormat);
+  // The page set up for printing, when there is one.
+  if (Commands_->Printer) pdf.setPageLayout(Commands_->Printer->pageLayout());
+  pdf.setDocName(Title());
+  pdf.setCreator(QStringLiteral("Tolvan"));
+  pdf.setFontEmbeddingEnabled(true);
+  const QString tmp = fileName + QStringLiteral(".part");
+  QFile::remove(tmp);
+  pdf.setOutputFileName(tmp);
+  tolvan::printDocument(Editor->document(), &pdf);
+  // The printer reports nothing; a written file is the proof. It replaces
+  // the old one only once complete.
+  if (QFileInfo(tmp).size() <= 0) {
+    QFile::remove(tmp);
+    return false;
+  }
+  QFile::remove(fileName);
+  if (!QFile::rename(tmp, fileName)) {
+    QFile::remove(tmp);
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- wallpaper
+
+QString TEditForm::wallpaperPath() {
+  QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  if (dir.isEmpty()) dir = QDir::homePath() + QStringLiteral("/.local/share");
+  return QDir(dir).filePath(QStringLiteral("Tolvan/tolvan.bmp"));
+}
+
+QImage TEditForm::RenderPage() const {
+  // The editor's size; the text laid out from its start as in the editor,
+  // inside the editor's margins; what does not fit is cut off.
+  const QSize size = Editor->size();
+  QImage image(size.isEmpty() ? QSize(1, 1) : size, QImage::Format_RGB32);
+  image.fill(Editor->palette().color(QPalette::Base));
+  std::unique_ptr<QTextDocument> page = tolvan::cloneDocument(Editor->document());
+  // The viewport sits inside the editor's margins.
+  const QRect area = Editor->viewport()->geometry();
+  page->setTextWidth(Editor->lineWrapMode() == QTextEdit::NoWrap ? -1 : area.width());
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  painter.translate(area.topLeft());
+  painter.setClipRect(QRect(QPoint(0, 0), area.size()));
+  QAbstractTextDocumentLayout::PaintContext ctx;
+  ctx.palette = Editor->palette();
+  ctx.clip = QRectF(QPointF(0, 0), QSizeF(area.size()));
+  page->documentLayout()->draw(&painter, ctx);
+  return image;
+}
+
+void TEditForm::SetasWallpaper1Click() {
+  const QString path = wallpaperPath();
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  // Windows bitmap, overwritten each time.
+  if (!RenderPage().save(path, "BMP")) {
+    tolvan::Prompts::instance().error(this, QStringLiteral("Cannot write %1").arg(path));
+    return;
+  }
+  // Where the desktop has no known way, nothing more happens, silently.
+  const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+  for (const auto& cmd : tolvan::wallpaperCommands(desktop.toStdString(), QFile::encodeName(path).toStdString())) {
+    QStringList args;
+    for (size_t i = 1; i < cmd.size(); ++i) args << QString::fromStdString(cmd[i]);
+    tolvan::Desktop::instance().run(QString::fromStdString(cmd[0]), args);
+  }
+}

@@ -1,0 +1,594 @@
+// The document window's files: new document, open, save, save as, save as
+// text, closing with its save question, and the reload question when another
+// program changes the file. Files are read and written one byte per
+// character (plain text) or as RTF; a save never leaves a truncated file.
+#include <algorithm>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <memory>
+#include <QDir>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolButton>
+
+#include "windows/document/edit_form.h"
+#include "windows/document/document_host.h"
+#include "windows/document/document_limits.h"
+#include "windows/document/edit_form_support.h"
+#include "windows/document/editor.h"
+#include "platform/byte_text.h"
+#include "platform/folder_monitor.h"
+#include "platform/fonts.h"
+#include "platform/prompts.h"
+#include "rtf/rtf.h"
+#include "windows/color_names.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tolvan::document;
+
+namespace {
+
+// Busy cursor and the status-bar LED for the length of a load or save; both
+// are restored on every way out.
+class BusyScope {
+ public:
+  explicit BusyScope(TDocumentHost* host) : host_(host) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (host_) host_->setBusy(true);
+  }
+  ~BusyScope() { end(); }
+  void end() {
+    if (done_) return;
+    done_ = true;
+    QApplication::restoreOverrideCursor();
+    if (host_) host_->setBusy(false);
+  }
+
+ private:
+  TDocumentHost* host_;
+  bool done_ = false;
+};
+
+enum class Format { Plain, Rtf, Current };
+
+// The largest plain-text file a window opens (RTF files have the reader's
+// own limit).
+constexpr qint64 kMaxPlainTextBytes = tolvan::kMaxDocumentBytes;
+
+// The format a file name asks for: "txt" plain text, "rtf" RTF, any other
+// extension the editor's current mode.
+Format formatOf(const QString& path) {
+  const QString ext = QFileInfo(path).suffix().toLower();
+  if (ext == QLatin1String("txt")) return Format::Plain;
+  if (ext == QLatin1String("rtf")) return Format::Rtf;
+  return Format::Current;
+}
+
+QString folderOf(const QString& path) {
+  QString dir = QFileInfo(path).absolutePath();
+  if (!dir.endsWith(u'/')) dir += u'/';
+  return dir;
+}
+
+// Number of names (hard links) the file has; 0 when it does not exist.
+nlink_t linkCount(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return 0;
+  return st.st_nlink;
+}
+
+bool writeSynced(QFile& f, const QByteArray& data) {
+  return f.write(data) == data.size() && f.flush() && ::fsync(f.handle()) == 0;
+}
+
+// Rewrites a file that has other names in place, so every name shows the new
+// content. The complete content is written and synced to a file of its own
+// first (beside the document, or in the temporary folder); only then is the
+// document itself overwritten. Should that fail part-way, the complete copy
+// stays and *rescue names it.
+bool writeInPlace(const QString& path, const QByteArray& data, QString* error, QString* rescue) {
+  const QFileInfo fi(path);
+  QTemporaryFile copy(fi.absolutePath() + u'/' + fi.fileName() + QStringLiteral(".saving-XXXXXX"));
+  if (!copy.open()) copy.setFileTemplate(QDir::tempPath() + u'/' + fi.fileName() + QStringLiteral(".saving-XXXXXX"));
+  if (!copy.isOpen() && !copy.open()) {
+    *error = copy.errorString();
+    return false;
+  }
+  if (!writeSynced(copy, data)) {
+    *error = copy.errorString();
+    return false;
+  }
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    *error = f.errorString();
+    return false;
+  }
+  if (!writeSynced(f, data)) {
+    *error = f.errorString();
+    copy.setAutoRemove(false);
+    *rescue = copy.fileName();
+    return false;
+  }
+  return true;
+}
+
+const QString kDefaultSaveFilter =
+    QStringLiteral("Rich text files (*.rtf);;Plain text files (*.txt);;All files (*)");
+
+}  // namespace
+
+int TEditForm::GetFileStamp(const QString& fileName) {
+  QFile f(fileName);
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  const QDateTime t = f.fileTime(QFileDevice::FileModificationTime).toLocalTime();
+  f.close();
+  if (!t.isValid()) return -1;
+  const QDate d = t.date();
+  const QTime tm = t.time();
+  // Packed DOS form: date (years since 1980, month, day) in the high half,
+  // time (hours, minutes, seconds / 2) in the low half.
+  const int year = std::clamp(d.year() - 1980, 0, 127);
+  const quint32 date = (quint32(year) << 9) | (quint32(d.month()) << 5) | quint32(d.day());
+  const quint32 time =
+      (quint32(tm.hour()) << 11) | (quint32(tm.minute()) << 5) | quint32(tm.second() / 2);
+  return static_cast<int>((date << 16) | time);
+}
+
+bool TEditForm::isModified() const { return Editor->document()->isModified(); }
+
+QList<TEditForm*> TEditForm::siblingForms() const {
+  if (Host_) return Host_->documents();
+  return {const_cast<TEditForm*>(this)};
+}
+
+void TEditForm::applyDefaultAttributes() {
+  const QString foreText = Host_ ? Host_->defaultForeColor() : QStringLiteral("clBlack");
+  const QString backText = Host_ ? Host_->defaultBackColor() : QStringLiteral("clWhite");
+  QColor fore = tolvan::colorFromName(foreText);
+  QColor back = tolvan::colorFromName(backText);
+  // An unreadable colour text falls back to the usual pen and paper.
+  if (!fore.isValid()) fore = Qt::black;
+  if (!back.isValid()) back = Qt::white;
+  QPalette p = Editor->palette();
+  p.setColor(QPalette::Base, back);
+  p.setColor(QPalette::Text, fore);
+  Editor->setPalette(p);
+
+  QString family = Host_ ? Host_->defaultFontFamily() : tolvan::tsciiFamily();
+  if (family.isEmpty()) family = tolvan::tamilUiFontName();
+  const int size = Host_ ? Host_->defaultFontSize() : 10;
+  QFont font(family);
+  font.setPointSize(size);
+  Editor->document()->setDefaultFont(font);
+  Editor->setCurrentCharFormat(QTextCharFormat());
+}
+
+void TEditForm::setButtonIcon(const QString& path) {
+  if (!BtnSpeed) return;
+  static QFileIconProvider provider;
+  const QIcon icon = provider.icon(QFileInfo(path));
+  if (!icon.isNull()) BtnSpeed->setIcon(icon);
+}
+
+void TEditForm::startMonitor() {
+  if (!HasFile_ || closed_) return;
+  FileMonitor->setFolder(QFileInfo(Title_).absolutePath(), QFileInfo(Title_).absoluteFilePath());
+  FileMonitor->activate();
+}
+
+void TEditForm::stopMonitor() { FileMonitor->deactivate(); }
+
+// ---------------------------------------------------------------- new / open
+
+void TEditForm::InitNewDocument() {
+  const int n = Host_ ? Host_->untitledNumber() : 1;
+  const QString caption = QStringLiteral("Tolvan") + QString::number(n);
+  setWindowTitle(caption);
+  Title_.clear();
+  applyDefaultAttributes();
+  SetEditorMargins();
+  Editor->document()->setModified(false);
+  Title_ = caption;
+  HasFile_ = false;
+  LineEnding_ = "\n";
+  UpdateDocumentCommands();
+  if (BtnSpeed) {
+    BtnSpeed->setText(caption);
+    BtnSpeed->setToolTip(caption);
+  }
+  emit documentChanged(this);
+}
+
+bool TEditForm::OpenDocumentFile(const QString& name) {
+  // A name given relative to the current folder (the command line) is kept
+  // as a full path, so a later Save finds the same file.
+  const QString fileName = name.isEmpty() ? name : QFileInfo(name).absoluteFilePath();
+  const bool fresh = Title_.isEmpty();
+  if (Host_) Host_->setWorkDir(folderOf(fileName));
+  setWindowTitle(fileName);
+  BusyScope busy(Host_);
+
+  // Read the whole file before touching the editor, so a failed read keeps
+  // whatever the window showed.
+  QString error;
+  QByteArray bytes;
+  {
+    // Only a regular file of a size the editor can hold is read: a folder, a
+    // device such as /dev/zero or a pipe would never end or block the window.
+    const qint64 limit = formatOf(fileName) == Format::Rtf ? tolvan::rtf::kMaxInputBytes
+                                                           : kMaxPlainTextBytes;
+    struct stat st;
+    const bool known = ::stat(QFile::encodeName(fileName).constData(), &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) {
+      error = QStringLiteral("It is a folder, not a file.");
+    } else if (known && !S_ISREG(st.st_mode)) {
+      error = QStringLiteral("It is not a regular file (a device, a pipe or a socket).");
+    } else if (known && st.st_size > limit) {
+      error = QStringLiteral("It is too large: %1 MiB, and at most %2 MiB can be opened.")
+                  .arg(qint64(st.st_size) >> 20)
+                  .arg(limit >> 20);
+    } else {
+      QFile f(fileName);
+      if (!f.open(QIODevice::ReadOnly)) {
+        error = f.errorString();
+      } else {
+        // The size it had, then whatever it grew by meanwhile, up to the limit.
+        bytes = f.read(known ? std::min<qint64>(st.st_size, limit) : 0);
+        while (bytes.size() <= limit && f.error() == QFileDevice::NoError) {
+          const QByteArray more = f.read(std::min<qint64>(qint64(1) << 20, limit + 1 - bytes.size()));
+          if (more.isEmpty()) break;
+          bytes += more;
+        }
+        if (f.error() != QFileDevice::NoError)
+          error = f.errorString();
+        else if (bytes.size() > limit)
+          error = QStringLiteral("It is too large: at most %1 MiB can be opened.").arg(limit >> 20);
+      }
+    }
+  }
+  QTextDocument* doc = Editor->document();
+  QString damage;  // what is wrong with a damaged RTF file opened as far as it goes
+  if (error.isEmpty()) {
+    applyDefaultAttributes();
+    const Format fmt = formatOf(fileName);
+    bool rtf = fmt == Format::Rtf || (fmt == Format::Current && !PlainTextMode_);
+    // Text that is not RTF at all is read as plain text, whatever its name.
+    if (rtf && !tolvan::rtf::canRead(bytes.left(16))) rtf = false;
+    if (rtf) {
+      QString rtfError;
+      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage))
+        error = rtfError;
+      else
+        tolvan::documentBytesToEditorChars(doc);
+    } else {
+      LineEnding_ = tolvan::detectLineEnding(bytes);
+      Editor->setPlainText(tolvan::bytesToText(bytes));
+    }
+  }
+  if (!error.isEmpty()) {
+    busy.end();
+    setWindowTitle(fresh ? fileName : Title_);
+    tolvan::Prompts::instance().error(
+        this, QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), error));
+    // A window made for this file alone goes away again; a window that holds
+    // a document keeps it unchanged.
+    if (fresh) Close1Click();
+    else if (HasFile_) startMonitor();
+    return false;
+  }
+
+  doc->clearUndoRedoStacks();
+  SetEditorMargins();
+  QTextCursor start(doc);
+  start.movePosition(QTextCursor::Start);
+  Editor->setTextCursor(start);
+  // What was read of a damaged file is not the file: the window counts as
+  // modified, so closing asks and Save shows as needed.
+  doc->setModified(!damage.isEmpty());
+  Title_ = fileName;
+  HasFile_ = true;
+  Tag_ = GetFileStamp(Title_);
+  UpdateDocumentCommands();
+  if (BtnSpeed) {
+    BtnSpeed->setText(QFileInfo(fileName).fileName());
+    BtnSpeed->setToolTip(fileName);
+  }
+  if (Host_) Host_->addRecentFile(fileName);
+  startMonitor();
+  setButtonIcon(Title_);
+  busy.end();
+  emit documentChanged(this);
+  if (!damage.isEmpty())
+    tolvan::Prompts::instance().warning(
+        this, QStringLiteral("The RTF file \"%1\" is damaged: %2.\nIt was opened as far as it could be "
+                             "read, so the document may be incomplete. Saving replaces the damaged "
+                             "file; use Save As to keep it.")
+                  .arg(QDir::toNativeSeparators(fileName), damage));
+  return true;
+}
+
+// ---------------------------------------------------------------- save
+
+TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
+  QByteArray data;
+  if (plain) {
+    if (!tolvan::documentToBytes(Editor->document(), LineEnding_, &data)) return WriteResult::NeedsRtf;
+  } else if (Editor->document()->find(QString(QChar(tolvan::kDisplayedSoftHyphen))).isNull()) {
+    data = tolvan::rtf::writeRtf(Editor->document());
+  } else {
+    // The file gets the byte, not the character the editor shows for it.
+    std::unique_ptr<QTextDocument> copy = tolvan::cloneDocument(Editor->document());
+    tolvan::documentEditorCharsToBytes(copy.get());
+    data = tolvan::rtf::writeRtf(copy.get());
+  }
+  QString error, rescue;
+  const QFileInfo fi(path);
+  const bool exists = fi.exists();
+  constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+  if (fi.isDir()) {
+    error = QStringLiteral("Cannot write file \"%1\": it is a folder.");
+  } else if (exists && (!fi.isWritable() || !(fi.permissions() & kAnyWrite))) {
+    // Marked read-only: refused even where the system would allow it (the
+    // administrator), as the user asked of the file.
+    error = QStringLiteral("Cannot write file \"%1\": the file is read-only.");
+  } else if (exists && linkCount(path) > 1) {
+    if (!writeInPlace(path, data, &error, &rescue)) {
+      error = QStringLiteral("Cannot write file \"%1\". ") + error;
+      if (!rescue.isEmpty())
+        error += QStringLiteral("\nThe complete document is in \"%1\".")
+                     .arg(QDir::toNativeSeparators(rescue));
+    }
+  } else {
+    // Written to a temporary file in the same folder and renamed over the
+    // document only when complete: a full disk or a crash never leaves a
+    // truncated document behind.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+      error = f.errorString();
+    } else if (f.write(data) != data.size()) {
+      error = f.errorString();
+      f.cancelWriting();
+    } else if (!f.commit()) {
+      error = f.errorString();
+    }
+    if (!error.isEmpty())
+      error = (exists ? QStringLiteral("Cannot write file \"%1\". ")
+                      : QStringLiteral("Cannot create file \"%1\". ")) + error;
+  }
+  if (!error.isEmpty()) {
+    QApplication::restoreOverrideCursor();
+    tolvan::Prompts::instance().error(this, error.arg(QDir::toNativeSeparators(path)));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return WriteResult::Failed;
+  }
+  return WriteResult::Ok;
+}
+
+bool TEditForm::handleWriteResult(WriteResult r, const QString& path) {
+  if (r != WriteResult::NeedsRtf) return r == WriteResult::Ok;
+  // A plain-text file holds one byte per character; rather than drop what
+  // does not fit, offer the same document as RTF.
+  const auto answer = tolvan::Prompts::instance().yesNo(
+      this, QStringLiteral("%1 holds characters that a plain-text file cannot store.\n"
+                           "Save it as a rich text (RTF) file instead?")
+                .arg(QDir::toNativeSeparators(path)));
+  if (answer != tolvan::Prompts::Answer::Yes) return false;
+  const QFileInfo fi(path);
+  return saveAsWithProposal(fi.absolutePath() + u'/' + fi.completeBaseName() +
+                            QStringLiteral(".rtf"));
+}
+
+bool TEditForm::SaveDocument() { return saveTo(Title_); }
+
+// Writes the document to path. The window takes the name only once the file
+// is written: a refused or failed save leaves the title as it was.
+bool TEditForm::saveTo(const QString& path) {
+  stopMonitor();
+  WriteResult r;
+  {
+    BusyScope busy(Host_);
+    const Format fmt = formatOf(path);
+    const bool plain = fmt == Format::Plain || (fmt == Format::Current && PlainTextMode_);
+    r = writeFile(path, plain);
+    if (r == WriteResult::Ok) {
+      Title_ = path;
+      setWindowTitle(Title_);
+      PlainTextMode_ = false;
+      HasFile_ = true;
+      Editor->document()->setModified(false);
+      UpdateDocumentCommands();
+      Tag_ = GetFileStamp(Title_);
+    }
+  }
+  // Tag and monitor follow the file as we wrote it, so our own save is never
+  // taken for an outside change.
+  startMonitor();
+  if (r == WriteResult::Ok) {
+    emit documentChanged(this);
+    return true;
+  }
+  return handleWriteResult(r, path);
+}
+
+bool TEditForm::saveAsWithProposal(const QString& proposal) {
+  const QString filter = SaveFilter_.isEmpty() ? kDefaultSaveFilter : SaveFilter_;
+  QString name = tolvan::Prompts::instance().saveFileName(this, QStringLiteral("Save As"),
+                                                          proposal, filter);
+  if (name.isEmpty()) return false;
+  if (!SaveDefaultSuffix_.isEmpty() && QFileInfo(name).suffix().isEmpty())
+    name += u'.' + SaveDefaultSuffix_;
+  if (QFileInfo::exists(name)) {
+    const auto answer = tolvan::Prompts::instance().yesNo(
+        this, QStringLiteral("File %1 already exists. Do you want to replace it ?")
+                  .arg(QDir::toNativeSeparators(name)));
+    if (answer != tolvan::Prompts::Answer::Yes) return false;
+  }
+  return saveTo(name);
+}
+
+QString TEditForm::proposedName() const {
+  // A document never saved proposes its name in the last folder used.
+  if (QFileInfo(Title_).isAbsolute()) return Title_;
+  const QString dir = Host_ ? Host_->workDir() : QDir::homePath() + u'/';
+  return dir + Title_;
+}
+
+void TEditForm::Save1Click() {
+  const QFileInfo fi(Title_);
+  if (fi.isAbsolute() && fi.isFile())
+    SaveDocument();
+  else
+    Saveas1Click();
+}
+
+void TEditForm::Saveas1Click() { saveAsWithProposal(proposedName()); }
+
+void TEditForm::SaveAsText1Click() {
+  // The dialog keeps these for every later Save As of this window.
+  SaveDefaultSuffix_ = QStringLiteral("txt");
+  SaveFilter_ = QStringLiteral("*.txt");
+  QString name = tolvan::Prompts::instance().saveFileName(this, QStringLiteral("Save As Text"),
+                                                          proposedName(), SaveFilter_);
+  if (name.isEmpty()) return;
+  if (QFileInfo(name).suffix().isEmpty()) name += u'.' + SaveDefaultSuffix_;
+  stopMonitor();
+  WriteResult r;
+  {
+    BusyScope busy(Host_);
+    r = writeFile(name, formatOf(name) != Format::Rtf);
+    // The window takes the name only once the file is written.
+    if (r == WriteResult::Ok) {
+      Title_ = name;
+      setWindowTitle(Title_);
+      PlainTextMode_ = true;
+      HasFile_ = true;
+      Editor->document()->setModified(false);
+      Tag_ = GetFileStamp(Title_);
+    }
+  }
+  startMonitor();
+  if (r != WriteResult::Ok) {
+    handleWriteResult(r, name);
+    return;
+  }
+  if (BtnSpeed) {
+    BtnSpeed->setText(QFileInfo(Title_).fileName());
+    BtnSpeed->setToolTip(Title_);
+  }
+  UpdateDocumentCommands();
+  if (Host_) Host_->addRecentFile(Title_);
+  setButtonIcon(Title_);
+  emit documentChanged(this);
+}
+
+void TEditForm::SaveAll1Click() {
+  const QList<TEditForm*> forms = siblingForms();
+  for (qsizetype i = forms.size() - 1; i >= 0; --i) forms[i]->Save1Click();
+}
+
+// ---------------------------------------------------------------- close
+
+void TEditForm::Close1Click() {
+  if (QMdiSubWindow* sub = subWindow())
+    sub->close();
+  else
+    close();
+}
+
+void TEditForm::CloseAll1Click() {
+  // The frame asks every window before it closes any.
+  if (Host_) {
+    Host_->closeAllDocuments();
+    return;
+  }
+  const QList<TEditForm*> forms = siblingForms();
+  for (qsizetype i = forms.size() - 1; i >= 0; --i) forms[i]->Close1Click();
+}
+
+void TEditForm::closeEvent(QCloseEvent* e) {
+  if (closed_) {
+    e->accept();
+    return;
+  }
+  if (!FormCloseQuery()) {
+    e->ignore();
+    return;
+  }
+  FormClose();
+  e->accept();
+}
+
+bool TEditForm::AskToClose() {
+  stopMonitor();
+  bool canClose = true;
+  if (Editor->document()->isModified()) {
+    const auto answer = tolvan::Prompts::instance().yesNoCancel(
+        this, QStringLiteral("Save changes to %1?").arg(QDir::toNativeSeparators(Title_)));
+    if (answer == tolvan::Prompts::Answer::Yes) {
+      Save1Click();
+      // A save that was cancelled or failed keeps the window and its text.
+      if (Editor->document()->isModified()) canClose = false;
+    } else if (answer != tolvan::Prompts::Answer::No) {
+      canClose = false;
+    }
+  }
+  closeAnswered_ = canClose;
+  if (!canClose) startMonitor();
+  return canClose;
+}
+
+void TEditForm::WithdrawCloseAnswer() {
+  if (!closeAnswered_) return;
+  closeAnswered_ = false;
+  startMonitor();
+}
+
+bool TEditForm::FormCloseQuery() {
+  // An answer given just before (the frame asking every window) stands.
+  const bool answered = closeAnswered_;
+  closeAnswered_ = false;
+  const bool canClose = answered || AskToClose();
+  closeAnswered_ = false;
+  stopMonitor();
+  if (canClose) removeSelectorButton();
+  writeKeyboardSettings();
+  if (!canClose) startMonitor();
+  return canClose;
+}
+
+void TEditForm::FormClose() {
+  closed_ = true;
+  FileMonitor->deactivate();
+  emit documentClosed(this);
+}
+
+// ---------------------------------------------------------------- outside changes
+
+void TEditForm::FileMonitorChange() {
+  if (closed_ || asking_ || !HasFile_) return;
+  if (GetFileStamp(Title_) == Tag_) return;
+  // Changes made while the question is open belong to the same burst.
+  stopMonitor();
+  asking_ = true;
+  const auto answer = tolvan::Prompts::instance().yesNo(
+      this, QDir::toNativeSeparators(Title_) + QStringLiteral(" Changed, Reload the file ?"));
+  asking_ = false;
+  if (closed_) return;
+  const bool reload = answer == tolvan::Prompts::Answer::Yes || answer == tolvan::Prompts::Answer::Ok;
+  if (!(reload && OpenDocumentFile(Title_))) {
+    // The window still shows text that the file on disk no longer holds (it
+    // was deleted, or could not be read back): it is unsaved work now.
+    if (reload || !QFileInfo::exists(Title_)) Editor->document()->setModified(true);
+    // The stamp we knew stays, so the next change asks again.
+    if (!reload) startMonitor();
+  }
+}

@@ -1,0 +1,521 @@
+// The document's editor: character keys through the key dispatch, Unicode
+// Tamil converted to TSCII where it enters.
+#include "windows/document/editor.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QScrollBar>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextBoundaryFinder>
+#include <QtMath>
+#include <QTextDocumentFragment>
+
+#include "core/convert/unicode_bridge.h"
+#include "windows/document/convert_commands.h"
+#include "windows/document/document_layout.h"
+#include "windows/document/key_dispatch.h"
+#include "platform/byte_text.h"
+
+namespace {
+
+// Converts the Tamil runs of text to TSCII, one byte per character. A run the
+// bridge cannot map completely is kept as it is, so no character is lost (a
+// plain-text save then asks what to do with it).
+QString tamilToTscii(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  qsizetype k = 0;
+  const qsizetype n = text.size();
+  while (k < n) {
+    // Zero-width joiners belong to the Tamil run around them.
+    auto inRun = [&](qsizetype i) {
+      const char16_t u = text[i].unicode();
+      return tolvan::isUnicodeTamil(text[i]) || u == 0x200C || u == 0x200D;
+    };
+    if (!tolvan::isUnicodeTamil(text[k])) {
+      out.append(text[k]);
+      ++k;
+      continue;
+    }
+    qsizetype e = k;
+    while (e < n && inRun(e)) ++e;
+    const QString run = text.mid(k, e - k);
+    bool lost = false;
+    const std::string tscii = tolvan::UnicodeToTscii(
+        run.toStdString(), [&](size_t, const std::string&) { lost = true; },
+        tolvan::Unmappable::Drop);
+    if (lost) {
+      out.append(run);
+    } else {
+      QString bytes = QString::fromLatin1(tscii.data(), static_cast<qsizetype>(tscii.size()));
+      tolvan::bytesToEditorChars(bytes);
+      out.append(bytes);
+    }
+    k = e;
+  }
+  return out;
+}
+
+// Dependent vowel signs and the pulli: they complete the consonant before them.
+bool isTamilSign(QChar c) {
+  const char16_t u = c.unicode();
+  return (u >= 0x0BBE && u <= 0x0BCD) || u == 0x0BD7;
+}
+
+// Consonants (live forms) in TSCII: what a sign arriving on its own attaches to.
+bool isTsciiConsonant(char16_t b) { return (b >= 0xB8 && b <= 0xC9) || (b >= 0x83 && b <= 0x87); }
+
+// The local files a drag carries (none for text, or for web addresses).
+QStringList localFiles(const QMimeData* md) {
+  QStringList files;
+  if (!md || !md->hasUrls()) return files;
+  for (const QUrl& u : md->urls())
+    if (u.isLocalFile()) files << u.toLocalFile();
+  return files;
+}
+
+QString normaliseBreaks(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\r', u'\n');
+  return text;
+}
+
+}  // namespace
+
+TEditor::TEditor(TKeyDispatch* keys, QWidget* parent)
+    : QTextEdit(parent), Keys_(keys), layout_(new TDocumentLayout(document())) {
+  // Tamil and everything else this editor holds runs left to right. Said once
+  // for the document, the layout need not scan each paragraph for it.
+  QTextOption option = document()->defaultTextOption();
+  option.setTextDirection(Qt::LeftToRight);
+  document()->setDefaultTextOption(option);
+  document()->setDocumentLayout(layout_);
+  layoutTimer_.setInterval(0);
+  connect(&layoutTimer_, &QTimer::timeout, this, &TEditor::layoutSlice);
+  connect(layout_, &TDocumentLayout::measuringNeeded, &layoutTimer_, qOverload<>(&QTimer::start));
+  layoutTimer_.start();
+  // QTextEdit scrolls to the caret, and repaints it as it blinks, at the
+  // place Qt's cursor code finds; in a paragraph our layout lays out in
+  // pieces that place is only known to the layout. The editor's text control
+  // asks for both through two signals, which come here instead.
+  for (QObject* o : children()) {
+    if (!o->inherits("QWidgetTextControl")) continue;
+    disconnect(o, SIGNAL(visibilityRequest(QRectF)), this, nullptr);
+    connect(o, SIGNAL(visibilityRequest(QRectF)), this, SLOT(showRect(QRectF)));
+    connect(o, SIGNAL(updateRequest(QRectF)), this, SLOT(caretUpdate()));
+    // Its caret blink asks Qt's code for the caret's place, which analyses a
+    // long paragraph in full each time: there the caret stays on instead.
+    o->installEventFilter(this);
+    textControl_ = o;
+    break;
+  }
+}
+
+void TEditor::showRect(const QRectF& requested) {
+  QRectF wanted = requested;
+  const QTextCursor c = textCursor();
+  if (TDocumentLayout::isLong(c.block())) wanted = layout_->caretRect(c.position()).adjusted(-5, 0, 5, 0);
+  const QRect r = wanted.toRect();
+  QScrollBar* h = horizontalScrollBar();
+  QScrollBar* v = verticalScrollBar();
+  if (v->maximum() < r.bottom() - viewport()->height() || h->maximum() < r.right() - viewport()->width()) {
+    // The document grew with this edit; its new size is not reported yet.
+    const QSizeF size = layout_->documentSize();
+    v->setRange(0, qMax(0, qCeil(size.height()) - viewport()->height()));
+    if (lineWrapMode() == NoWrap) h->setRange(0, qMax(0, qCeil(size.width()) - viewport()->width()));
+  }
+  const int width = viewport()->width();
+  const int height = viewport()->height();
+  if (r.x() < h->value())
+    h->setValue(r.x() - r.width());
+  else if (r.x() + r.width() > h->value() + width)
+    h->setValue(r.x() + r.width() - width);
+  if (r.y() < v->value())
+    v->setValue(r.y());
+  else if (r.y() + r.height() > v->value() + height)
+    v->setValue(r.y() + r.height() - height);
+}
+
+bool TEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == textControl_ && event->type() == QEvent::Timer && TDocumentLayout::isLong(textCursor().block()))
+    return true;
+  return QTextEdit::eventFilter(watched, event);
+}
+
+void TEditor::caretUpdate() {
+  const QTextCursor c = textCursor();
+  if (!TDocumentLayout::isLong(c.block())) return;
+  const QRectF r = layout_->caretRect(c.position())
+                       .translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+  viewport()->update(r.toAlignedRect().adjusted(-2, -2, 2, 2));
+}
+
+namespace {
+
+// The text around position in its paragraph (at most reach characters each
+// way): what caret movement and input methods look at in a long paragraph.
+QString textAround(QTextDocument* doc, int position, int reach, int* windowStart) {
+  const QTextBlock block = doc->findBlock(position);
+  const int from = qMax(block.position(), position - reach);
+  const int to = qMin(block.position() + block.length() - 1, position + reach);
+  QTextCursor w(doc);
+  w.setPosition(from);
+  w.setPosition(to, QTextCursor::KeepAnchor);
+  *windowStart = from;
+  return w.selectedText();
+}
+
+// The next (or previous) caret place after position by graphemes or, with
+// words, the next start of a word, found in the text around it.
+int stepFrom(QTextDocument* doc, int position, bool forward, bool words) {
+  int start = 0;
+  const QString text = textAround(doc, position, words ? 256 : 16, &start);
+  QTextBoundaryFinder f(words ? QTextBoundaryFinder::Word : QTextBoundaryFinder::Grapheme, text);
+  f.setPosition(position - start);
+  for (;;) {
+    const qsizetype k = forward ? f.toNextBoundary() : f.toPreviousBoundary();
+    if (k < 0) return forward ? start + int(text.size()) : start;
+    if (!words || (f.boundaryReasons() & QTextBoundaryFinder::StartOfItem)) return start + int(k);
+  }
+}
+
+}  // namespace
+
+bool TEditor::moveInLongParagraph(QKeyEvent* e) {
+  QTextCursor c = textCursor();
+  const QTextBlock block = c.block();
+  if (!TDocumentLayout::isLong(block)) {
+    wantedX_ = -1;
+    return false;
+  }
+  const Qt::KeyboardModifiers mods = e->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+  const bool ctrl = mods == Qt::ControlModifier;
+  if (mods != Qt::NoModifier && !ctrl) return false;
+  const auto mode = (e->modifiers() & Qt::ShiftModifier) ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
+  const int pos = c.position();
+  const int first = block.position();
+  const int last = first + block.length() - 1;
+  int target = -1;
+  bool vertical = false;
+  switch (e->key()) {
+    case Qt::Key_Left:
+      if (pos == first) return false;
+      target = stepFrom(document(), pos, false, ctrl);
+      break;
+    case Qt::Key_Right:
+      if (pos == last) return false;
+      target = stepFrom(document(), pos, true, ctrl);
+      break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+      if (ctrl) return false;
+      const QRectF r = layout_->caretRect(pos);
+      if (wantedX_ < 0) wantedX_ = r.left();
+      const bool up = e->key() == Qt::Key_Up || e->key() == Qt::Key_PageUp;
+      const bool page = e->key() == Qt::Key_PageUp || e->key() == Qt::Key_PageDown;
+      const qreal step = page ? viewport()->height() : r.height() / 2 + 1;
+      const qreal y = up ? r.top() - step : r.bottom() + step;
+      const int top = layout_->blockTop(block);
+      // Leaving the paragraph is Qt's business (the paragraph beside is
+      // an ordinary one, or is entered at its edge).
+      if (!page && (y < top || y >= top + block.lineCount())) return false;
+      target = layout_->hitTest(QPointF(wantedX_, y), Qt::FuzzyHit);
+      if (page) verticalScrollBar()->setValue(verticalScrollBar()->value() + int(up ? -step : step));
+      vertical = true;
+      break;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      if (ctrl) return false;
+      target = e->key() == Qt::Key_Home ? layout_->lineAt(pos).first : layout_->lineAt(pos).second;
+      break;
+    case Qt::Key_Delete:
+      if (ctrl || mode == QTextCursor::KeepAnchor) return false;
+      if (!c.hasSelection()) {
+        if (pos == last) return false;
+        c.setPosition(stepFrom(document(), pos, true, false), QTextCursor::KeepAnchor);
+      }
+      c.removeSelectedText();
+      setTextCursor(c);
+      ensureCursorVisible();
+      return true;
+    default:
+      return false;
+  }
+  if (!vertical) wantedX_ = -1;
+  if (target < 0) return false;
+  c.setPosition(target, mode);
+  setTextCursor(c);
+  ensureCursorVisible();
+  return true;
+}
+
+QVariant TEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
+  const QTextCursor c = textCursor();
+  if (!TDocumentLayout::isLong(c.block())) return QTextEdit::inputMethodQuery(query);
+  // A long paragraph is not handed over whole: the text around the caret.
+  int start = 0;
+  switch (query) {
+    case Qt::ImSurroundingText:
+      return textAround(document(), c.position(), 256, &start);
+    case Qt::ImCursorPosition:
+      textAround(document(), c.position(), 256, &start);
+      return c.position() - start;
+    case Qt::ImAnchorPosition:
+      textAround(document(), c.position(), 256, &start);
+      return qBound(0, c.anchor() - start, 512);
+    case Qt::ImTextBeforeCursor: {
+      const QString t = textAround(document(), c.position(), 256, &start);
+      return t.left(c.position() - start);
+    }
+    case Qt::ImTextAfterCursor: {
+      const QString t = textAround(document(), c.position(), 256, &start);
+      return t.mid(c.position() - start);
+    }
+    case Qt::ImCursorRectangle:
+      return layout_->caretRect(c.position())
+          .translated(viewport()->pos() - QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()))
+          .toAlignedRect();
+    default:
+      return QTextEdit::inputMethodQuery(query);
+  }
+}
+
+bool TEditor::layoutComplete() const { return layout_->complete(); }
+
+// One slice of the background measuring. Paragraphs above the view may turn
+// out taller or shorter than estimated: the paragraph at the top of the view
+// stays where it is on screen.
+void TEditor::layoutSlice() {
+  QScrollBar* bar = verticalScrollBar();
+  const int top = bar->value();
+  const QTextBlock anchor = layout_->blockAt(top);
+  // In a paragraph laid out in pieces, the line at the top of the view is
+  // what stays (pieces above it may be measured now).
+  const int anchorPos = TDocumentLayout::isLong(anchor) && top > 0
+                            ? layout_->hitTest(QPointF(0, top), Qt::FuzzyHit)
+                            : -1;
+  auto placeOf = [&] {
+    return anchorPos >= 0 ? qRound(layout_->caretRect(anchorPos).top()) : layout_->blockTop(anchor);
+  };
+  const int offset = top - placeOf();
+  if (layout_->measureSome(kLayoutSliceMs)) layoutTimer_.stop();
+  const int wanted = placeOf() + offset;
+  if (top > 0 && wanted != bar->value()) {
+    if (wanted > bar->maximum()) bar->setMaximum(wanted);
+    bar->setValue(wanted);
+  }
+}
+
+// Edits go through a copy of the editor's cursor: the editor's own cursor
+// moves with the text, and nothing is laid out or scrolled until the whole key
+// is done (setTextCursor would do both for every character an engine sends).
+void TEditor::insertByte(unsigned char b, bool paragraph) {
+  QTextCursor c = textCursor();
+  if (paragraph) {
+    c.insertBlock();
+  } else {
+    if (overwriteMode() && !c.hasSelection() && !c.atBlockEnd()) c.deleteChar();
+    c.insertText(QString(tolvan::byteToChar(b)));
+  }
+}
+
+void TEditor::keyPressEvent(QKeyEvent* e) {
+  const bool command = e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+  const int key = e->key();
+  const QString text = e->text();
+
+  unsigned char byte = 0;
+  bool isChar = false;
+  if (!command) {
+    if (key == Qt::Key_Backspace) {
+      byte = 0x08, isChar = true;
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      byte = 0x0D, isChar = true;
+    } else if (key == Qt::Key_Tab) {
+      byte = 0x09, isChar = true;
+    } else if (key == Qt::Key_Escape) {
+      byte = 0x1B, isChar = true;
+    } else if (text.size() == 1 && text[0].unicode() >= 0x20 && text[0].unicode() <= 0xFF &&
+               text[0].unicode() != 0x7F) {
+      byte = static_cast<unsigned char>(text[0].unicode()), isChar = true;
+    } else if (!text.isEmpty() && text[0].unicode() > 0xFF) {
+      // A system keyboard layout typing Unicode (a Tamil layout, say).
+      insertPlainBytesText(text);
+      e->accept();
+      return;
+    }
+  }
+  if (!isChar) {
+    if (moveInLongParagraph(e)) {
+      e->accept();
+      return;
+    }
+    // Undo, redo and taking out a large selection can take a moment in a
+    // large document: the pointer says so meanwhile.
+    const bool large = document()->characterCount() > kLargeDocument &&
+                       (e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo) ||
+                        e->matches(QKeySequence::Cut) ||
+                        (textCursor().hasSelection() && (key == Qt::Key_Delete || key == Qt::Key_Backspace)));
+    if (large) QApplication::setOverrideCursor(Qt::WaitCursor);
+    QTextEdit::keyPressEvent(e);
+    if (large) QApplication::restoreOverrideCursor();
+    return;
+  }
+
+  // One typed key is one undo step, however many characters its engine
+  // deletes and sends before the result is inserted.
+  QTextCursor block = textCursor();
+  block.beginEditBlock();
+  ++depth_;
+  if (byte == 0x08) {
+    // The key-down deletes. A keystroke sent by an engine deletes exactly the
+    // one character before the caret (or the selection); a typed one keeps
+    // the editor's own handling (it also takes a bullet off a paragraph).
+    if (e->spontaneous()) {
+      QTextEdit::keyPressEvent(e);
+    } else {
+      QTextCursor c = textCursor();
+      if (c.hasSelection())
+        c.removeSelectedText();
+      else
+        c.deletePreviousChar();
+    }
+  }
+  // The character message, through the dispatch (which may send keys back
+  // into this editor before returning).
+  const unsigned char out = Keys_ ? Keys_->EditorKeyPress(byte) : byte;
+  // Nothing is inserted for 0, for the backspace character (its key-down did
+  // the work) or for other control characters.
+  if (out == 0x0D)
+    insertByte(out, true);
+  else if (out == 0x09 || (out >= 0x20 && out != 0x7F))
+    insertByte(out, false);
+  --depth_;
+  block.endEditBlock();
+  if (depth_ == 0) {
+    // In a long paragraph straight from the layout (Qt's cursor code would
+    // analyse the whole paragraph to find the caret).
+    if (TDocumentLayout::isLong(textCursor().block()))
+      showRect(QRectF());
+    else
+      ensureCursorVisible();
+    emit keyHandled();
+  }
+  e->accept();
+}
+
+void TEditor::insertPlainBytesText(const QString& text) {
+  QTextCursor c = textCursor();
+  c.beginEditBlock();
+  QString t = normaliseBreaks(text);
+  // A vowel sign or pulli arriving on its own (an input method sends the
+  // consonant and its sign one by one) is joined to the consonant before the
+  // caret, so the TSCII comes out in its visual order.
+  if (!t.isEmpty() && isTamilSign(t[0]) && !c.hasSelection() && c.position() > 0) {
+    const QChar prev = document()->characterAt(c.position() - 1);
+    if (isTsciiConsonant(prev.unicode())) {
+      const char p = static_cast<char>(prev.unicode());
+      const std::string u = tolvan::TsciiToUnicode(std::string_view(&p, 1));
+      c.deletePreviousChar();
+      t.prepend(QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size())));
+    }
+  }
+  QString converted = tamilToTscii(t);
+  // Characters that arrive as bytes (U+00AD from a Latin-1 source) take the
+  // editor's form too.
+  tolvan::bytesToEditorChars(converted);
+  c.insertText(converted);
+  c.endEditBlock();
+  setTextCursor(c);
+  ensureCursorVisible();
+}
+
+void TEditor::inputMethodEvent(QInputMethodEvent* e) {
+  const QString commit = e->commitString();
+  bool tamil = false;
+  for (QChar ch : commit)
+    if (tolvan::isUnicodeTamil(ch)) tamil = true;
+  if (!tamil) {
+    QTextEdit::inputMethodEvent(e);
+    return;
+  }
+  // Let the editor handle the preedit part with an empty commit, then insert
+  // the converted text ourselves.
+  QInputMethodEvent rest(e->preeditString(), e->attributes());
+  rest.setCommitString(QString(), e->replacementStart(), e->replacementLength());
+  QTextEdit::inputMethodEvent(&rest);
+  insertPlainBytesText(commit);
+  e->accept();
+}
+
+QMimeData* TEditor::createMimeDataFromSelection() const {
+  // TSCII for Tolvan, Unicode Tamil for every other program.
+  return TConvertCommands::selectionMimeData(textCursor());
+}
+
+void TEditor::insertFromMimeData(const QMimeData* source) {
+  if (!source) return;
+  {
+    QTextCursor c = textCursor();
+    if (TConvertCommands::insertTolvanMimeData(c, source)) {
+      setTextCursor(c);
+      ensureCursorVisible();
+      return;
+    }
+  }
+  // Text from another program is Unicode: its Tamil goes through the bridge
+  // and what TSCII has no code for is named in one box, as Import Unicode
+  // Text does. HTML keeps its formatting; plain text has its line breaks
+  // made paragraph breaks.
+  QStringList unmapped;
+  if (source->hasHtml() && acceptRichText()) {
+    const QTextDocumentFragment fragment = TConvertCommands::htmlToEditorFragment(
+        source->html(), document(), textCursor().charFormat().fontFamilies().toStringList(),
+        &unmapped);
+    QTextCursor c = textCursor();
+    c.beginEditBlock();
+    c.insertFragment(fragment);
+    c.endEditBlock();
+    setTextCursor(c);
+    ensureCursorVisible();
+  } else if (source->hasText()) {
+    insertPlainBytesText(TConvertCommands::utf8ToEditorText(source->text().toUtf8(), &unmapped));
+  } else {
+    QTextEdit::insertFromMimeData(source);
+  }
+  TConvertCommands::reportPastedUnmapped(this, unmapped);
+}
+
+void TEditor::dragEnterEvent(QDragEnterEvent* e) {
+  if (localFiles(e->mimeData()).isEmpty()) {
+    QTextEdit::dragEnterEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+}
+
+void TEditor::dragMoveEvent(QDragMoveEvent* e) {
+  if (localFiles(e->mimeData()).isEmpty()) {
+    QTextEdit::dragMoveEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+}
+
+void TEditor::dropEvent(QDropEvent* e) {
+  const QStringList files = localFiles(e->mimeData());
+  if (files.isEmpty()) {
+    QTextEdit::dropEvent(e);
+    return;
+  }
+  e->acceptProposedAction();
+  emit filesDropped(files);
+}

@@ -1,0 +1,45 @@
+// A one-line field that takes TSCII text the way a document does: it shows
+// the document's Tamil font, holds one character per byte (with the editor's
+// stand-in for byte 0xAD), and in Tamil mode sends every typed character
+// through the document window's keyboard layout, so a word typed here is the
+// same bytes as the word typed in the document.
+#pragma once
+#include <QByteArray>
+#include <QLineEdit>
+#include <QPointer>
+#include <functional>
+
+#include "core/input/keyboard.h"
+
+class TTamilLineEdit : public QLineEdit {
+  Q_OBJECT
+
+ public:
+  // How keys are typed: Tamil mode on or off, and the layout (asked at every
+  // key, so the field follows the window's Keyboard menu).
+  struct Mode {
+    bool tamil = false;
+    tolvan::Layout layout = tolvan::Layout::Anjal;
+  };
+  using ModeSource = std::function<Mode()>;
+
+  explicit TTamilLineEdit(QWidget* parent = nullptr);
+  void setModeSource(ModeSource source) { mode_ = std::move(source); }
+
+  // The field's text as bytes, and set from bytes.
+  QByteArray bytes() const;
+  void setBytes(const QByteArray& bytes);
+
+  // One byte as a complete keystroke, through the layout like a typed key.
+  void typeByte(unsigned char b);
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  ModeSource mode_;
+  // The field's own typing context: what is typed here does not change the
+  // context of the documents, and theirs does not leak into the field.
+  tolvan::TamilState state_;
+  int depth_ = 0;
+};

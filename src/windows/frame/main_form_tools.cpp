@@ -1,0 +1,71 @@
+// The frame's routes to the search and output commands of the active
+// document, the character map panel and the preferences dialog.
+#include "windows/frame/main_form.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+
+#include "windows/document/edit_form.h"
+#include "windows/panels/char_map.h"
+#include "platform/fonts.h"
+#include "windows/dialogs/preferences_form.h"
+#include "core/settings/settings_keys.h"
+
+void TMainForm::buildTools() {
+  // The character map along the bottom, hidden until asked for.
+  Fontpanel = new TCharMap(tolvan::tamilUiFontName(), centralWidget());
+  CharLabel = Fontpanel->CharLabel;
+  if (QLayout* l = centralWidget()->layout()) l->addWidget(Fontpanel);
+  Fontpanel->setLabelFont(FontDef.isEmpty() ? DocumentFontFamily() : FontDef);
+  connect(Fontpanel, &TCharMap::charClicked, this, &TMainForm::BtnFClick);
+
+}
+
+
+void TMainForm::ButtonPrintClick() {
+  if (TEditForm* f = ActiveEditForm()) f->Print1Click();
+}
+void TMainForm::ButtonEmailClick() {
+  if (TEditForm* f = ActiveEditForm()) f->Email1Click();
+}
+void TMainForm::ButtonFindClick() {
+  if (TEditForm* f = ActiveEditForm()) f->Find1Click();
+}
+void TMainForm::BtnReplaceClick() {
+  if (TEditForm* f = ActiveEditForm()) f->Replace1Click();
+}
+
+void TMainForm::mmASCIIMapClick() {
+  if (EditForms().isEmpty()) return;
+  const bool on = !mmASCIIMap->isChecked();
+  mmASCIIMap->setChecked(on);
+  Fontpanel->setVisible(on);
+  BtnKeyboard->setChecked(on);
+}
+
+void TMainForm::BtnFClick(unsigned char code) {
+  // The byte takes the whole keystroke path, the layout's rules included.
+  if (TEditForm* f = ActiveEditForm()) f->SendKeyToEditor(code);
+}
+
+void TMainForm::setFontDef(const QString& name) {
+  FontDef = name;
+  const QByteArray bytes = FontDef.toLatin1();
+  settings().writeString(tolvan::Key::FontDef, std::string(bytes.constData(), size_t(bytes.size())));
+}
+
+void TMainForm::Preferences1Click() {
+  // Modeless; every command makes a fresh one, owned by the frame.
+  TPreferences defaults;
+  defaults.fontName = FontName ? FontName->currentText() : QString();
+  defaults.panelCommands = [this] { return EncMenuEnabled(); };
+  defaults.setForeColor = [this](const QString& name) { setForeColor(name); };
+  defaults.setBackColor = [this](const QString& name) { setBackColor(name); };
+  defaults.setFontDef = [this](const QString& name) { setFontDef(name); };
+  defaults.setPanelCommands = [this](bool on) { return SetEncMenuEnabled(on); };
+  auto* prefs = new TToolForm(this, std::move(defaults));
+  prefs->show();
+  prefs->raise();
+  prefs->activateWindow();
+}

@@ -1,0 +1,682 @@
+// The document window's search and output commands in real windows on the
+// offscreen platform: prompts answered from a script, the desktop recorded.
+#include <QAbstractTextDocumentLayout>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QPrinter>
+#include <QPushButton>
+#include <QProcess>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrlQuery>
+
+#include "core/convert/unicode_bridge.h"
+#include "windows/document/edit_form.h"
+#include "windows/document/editor.h"
+#include "windows/dialogs/find_dialog.h"
+#include "windows/document/tamil_line_edit.h"
+#include "core/input/keyboard.h"
+#include "platform/byte_text.h"
+#include "platform/desktop.h"
+#include "platform/prompts.h"
+#include "windows/frame/main_form.h"
+#include "../window_test_util.h"
+
+using window_test::readFile;
+using window_test::textOf;
+using window_test::writeFile;
+
+using tolvan::Prompts;
+
+namespace {
+
+QByteArray selectionOf(TEditForm* f) {
+  QByteArray out;
+  tolvan::selectionToBytes(f->Editor->textCursor(), &out);
+  return out;
+}
+
+void select(TEditForm* f, int start, int end) {
+  QTextCursor c(f->Editor->document());
+  c.setPosition(start);
+  c.setPosition(end, QTextCursor::KeepAnchor);
+  f->Editor->setTextCursor(c);
+}
+
+// Pages of a PDF file, counted from its page objects.
+int pdfPages(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray pdf = f.readAll();
+  if (!pdf.startsWith("%PDF")) return -1;
+  static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?!s)"));
+  return int(QString::fromLatin1(pdf).count(page));
+}
+
+
+// The left edge of the ink of each line of text on a PDF's first page,
+// rendered at 96 dots per inch by pdftoppm, top to bottom. Empty when the
+// page cannot be rendered.
+QList<int> inkLeftEdges(const QString& pdf) {
+  const QString prefix = pdf + QStringLiteral("-page");
+  QProcess run;
+  run.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("96"),
+                                         QStringLiteral("-f"), QStringLiteral("1"),
+                                         QStringLiteral("-l"), QStringLiteral("1"),
+                                         QStringLiteral("-singlefile"), QStringLiteral("-png"),
+                                         pdf, prefix});
+  if (!run.waitForFinished(-1) || run.exitCode() != 0) return {};
+  const QImage page(prefix + QStringLiteral(".png"));
+  QList<int> edges;
+  int left = -1;  // the current band's leftmost ink, -1 between bands
+  for (int y = 0; y < page.height(); ++y) {
+    int rowLeft = -1;
+    for (int x = 0; x < page.width() && rowLeft < 0; ++x)
+      if (qGray(page.pixel(x, y)) < 128) rowLeft = x;
+    if (rowLeft >= 0) {
+      left = left < 0 ? rowLeft : qMin(left, rowLeft);
+    } else if (left >= 0) {
+      edges << left;
+      left = -1;
+    }
+  }
+  return edges;
+}
+
+}  // namespace
+
+class EditCommandsTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  tolvan::ScriptedPrompts prompts_;
+  tolvan::RecordingDesktop desktop_;
+  TMainForm* frame_ = nullptr;
+
+  QString path(const QString& name) const { return dir_.filePath(name); }
+
+  TEditForm* newDocument(const QByteArray& bytes = {}) {
+    frame_->New1Click();
+    TEditForm* f = frame_->ActiveEditForm();
+    if (f && !bytes.isEmpty()) {
+      tolvan::setDocumentBytes(f->Editor->document(), bytes);
+      f->Editor->moveCursor(QTextCursor::Start);
+    }
+    return f;
+  }
+
+  void setTamil(TEditForm* f, bool on) {
+    f->mmAnjalKBClick();
+    if (f->isTamilMode() != on) f->mmTamilKBClick();
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    qputenv("TOLVAN_INI", path("Tolvan.ini").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", path("data").toLocal8Bit());
+    Prompts::setInstance(&prompts_);
+    tolvan::Desktop::setInstance(&desktop_);
+    frame_ = new TMainForm(dir_.path());
+    frame_->resize(900, 700);
+    frame_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame_));
+  }
+
+  void cleanupTestCase() {
+    cleanup();
+    delete frame_;
+    Prompts::setInstance(nullptr);
+    tolvan::Desktop::setInstance(nullptr);
+  }
+
+  void cleanup() {
+    window_test::discardDocuments(frame_);
+    prompts_.reset();
+    desktop_.urls.clear();
+    desktop_.commands.clear();
+  }
+
+  // ---------------------------------------------------------------- search
+
+  void findTakesTheSelectionAndSearchesBothWays() {
+    TEditForm* f = newDocument("one two One\rtwo one");
+    select(f, 4, 7);
+    f->Find1Click();
+    TFindDialog* d = f->findDialog(false);
+    QVERIFY(d->isVisible());
+    QCOMPARE(d->FindField->bytes(), QByteArray("two"));
+    QVERIFY(d->FindNext());
+    QCOMPARE(f->Editor->textCursor().selectionStart(), 12);  // next paragraph
+    QVERIFY(!d->FindNext());
+    QCOMPARE(prompts_.shown.last(), QStringLiteral("Text \"two\" not found."));
+    // The selection stays where the failed search found it.
+    QCOMPARE(f->Editor->textCursor().selectionStart(), 12);
+    d->Up->setChecked(true);
+    QVERIFY(d->FindNext());
+    QCOMPARE(f->Editor->textCursor().selectionStart(), 4);
+  }
+
+  void matchCaseAndWholeWord_data() {
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<QList<int>>("starts");
+    QTest::newRow("plain") << false << false << QList<int>{0, 4, 9};
+    QTest::newRow("match case") << true << false << QList<int>{4, 9};
+    QTest::newRow("whole word") << false << true << QList<int>{0, 4};
+    QTest::newRow("both") << true << true << QList<int>{4};
+  }
+  void matchCaseAndWholeWord() {
+    QFETCH(bool, matchCase);
+    QFETCH(bool, wholeWord);
+    QFETCH(QList<int>, starts);
+    TEditForm* f = newDocument("Cat cat scat");
+    f->Find1Click();
+    TFindDialog* d = f->findDialog(false);
+    d->FindField->setBytes("cat");
+    d->MatchCase->setChecked(matchCase);
+    d->WholeWord->setChecked(wholeWord);
+    QList<int> found;
+    while (d->FindNext()) found << f->Editor->textCursor().selectionStart();
+    QCOMPARE(found, starts);
+  }
+
+  void tamilWordTypedInTheFieldIsFound() {
+    TEditForm* f = newDocument();
+    setTamil(f, true);
+    QTest::keyClicks(f->Editor, "naan amma vanthen");
+    const QByteArray doc = textOf(f);
+    f->Editor->moveCursor(QTextCursor::Start);
+    f->Find1Click();
+    TFindDialog* d = f->findDialog(false);
+    d->FindField->clear();
+    QTest::keyClicks(d->FindField, "amma");
+    // The field holds the bytes the layout makes of the keys, not the keys.
+    tolvan::TamilState fresh;
+    tolvan::TextBufferSink typed(tolvan::Layout::Anjal, fresh);
+    for (char k : QByteArray("amma")) typed.typeKey(static_cast<unsigned char>(k));
+    QCOMPARE(d->FindField->bytes(), QByteArray::fromStdString(typed.text()));
+    QVERIFY(d->FindField->bytes() != "amma");
+    QVERIFY(d->FindNext());
+    QCOMPARE(selectionOf(f), d->FindField->bytes());
+    QVERIFY(doc.contains(selectionOf(f)));
+    setTamil(f, false);
+  }
+
+  void letterIIsFoundByItsByte() {
+    // Byte 0xAD is held as a stand-in character in the editor and the field.
+    TEditForm* f = newDocument("a \xAD\xB8 b");
+    f->Find1Click();
+    TFindDialog* d = f->findDialog(false);
+    d->FindField->setBytes("\xAD\xB8");
+    QVERIFY(d->FindNext());
+    QCOMPARE(selectionOf(f), QByteArray("\xAD\xB8"));
+  }
+
+  void replaceAndReplaceAllAsOneUndoStep() {
+    TEditForm* f = newDocument("one two one two one");
+    f->Replace1Click();
+    TFindDialog* d = f->findDialog(true);
+    QVERIFY(d->isVisible());
+    d->FindField->setBytes("one");
+    d->ReplaceField->setBytes("\xB8\xA1");
+    QVERIFY(d->Replace());  // selects the first match
+    QVERIFY(d->Replace());  // replaces it, selects the next
+    QCOMPARE(textOf(f), QByteArray("\xB8\xA1 two one two one"));
+    QCOMPARE(d->ReplaceAll(), 2);
+    QCOMPARE(textOf(f), QByteArray("\xB8\xA1 two \xB8\xA1 two \xB8\xA1"));
+    f->UnDo1Click();
+    QCOMPARE(textOf(f), QByteArray("\xB8\xA1 two one two one"));
+    d->FindField->setBytes("zzz");
+    QCOMPARE(d->ReplaceAll(), 0);
+    QCOMPARE(prompts_.shown.last(), QStringLiteral("Text \"zzz\" not found."));
+  }
+
+  void replaceAllKeepsFormattingAndParagraphs() {
+    // Uniform text across paragraphs: rewritten in one go.
+    TEditForm* f = newDocument("one\r\rtwo one\rthree");
+    f->Replace1Click();
+    TFindDialog* d = f->findDialog(true);
+    d->FindField->setBytes("one");
+    d->ReplaceField->setBytes("");
+    QCOMPARE(d->ReplaceAll(), 2);
+    QCOMPARE(textOf(f), QByteArray("\r\rtwo \rthree"));
+    f->UnDo1Click();
+    QCOMPARE(textOf(f), QByteArray("one\r\rtwo one\rthree"));
+    // A bold match keeps its bold; the others stay plain.
+    TEditForm* g = newDocument("one two one");
+    select(g, 8, 11);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    g->Editor->textCursor().mergeCharFormat(bold);
+    g->Replace1Click();
+    TFindDialog* e = g->findDialog(true);
+    e->FindField->setBytes("one");
+    e->ReplaceField->setBytes("xyz");
+    QCOMPARE(e->ReplaceAll(), 2);
+    QCOMPARE(textOf(g), QByteArray("xyz two xyz"));
+    auto weightAt = [g](int pos) {
+      QTextCursor c(g->Editor->document());
+      c.setPosition(pos + 1);
+      return c.charFormat().fontWeight();
+    };
+    QCOMPARE(weightAt(0), int(QFont::Normal));
+    QCOMPARE(weightAt(8), int(QFont::Bold));
+  }
+
+  void replaceAllOverALongStretchIsLaidOutAgain() {
+    // Long enough that the layout is redone afresh after the edit.
+    QByteArray text;
+    for (int i = 0; i < 6000; ++i) text += "one two three four five\r";
+    TEditForm* f = newDocument(text);
+    f->Replace1Click();
+    TFindDialog* d = f->findDialog(true);
+    d->FindField->setBytes("two");
+    d->ReplaceField->setBytes("\xB8\xA1");
+    QCOMPARE(d->ReplaceAll(), 6000);
+    QByteArray expected = text;
+    expected.replace("two", "\xB8\xA1");
+    QCOMPARE(textOf(f), expected);
+    // The editor is laid out and shows the text again.
+    QTest::qWait(50);
+    QVERIFY(f->Editor->document()->pageSize().width() > 0);
+    QVERIFY(f->Editor->document()->documentLayout()->blockBoundingRect(
+                f->Editor->document()->firstBlock()).height() > 0);
+    QVERIFY(f->Editor->document()->size().height() > 0);
+    f->UnDo1Click();
+    QCOMPARE(textOf(f), text);
+  }
+
+  void findNextRepeatsTheLastSearchOnly() {
+    TEditForm* f = newDocument("ab ab ab");
+    f->FindAgain1Click();  // no search yet: nothing happens
+    QVERIFY(prompts_.shown.isEmpty());
+    QVERIFY(!f->Editor->textCursor().hasSelection());
+    f->Find1Click();
+    TFindDialog* d = f->findDialog(false);
+    d->FindField->setBytes("ab");
+    QVERIFY(d->FindNext());
+    f->FindAgain1Click();
+    QCOMPARE(f->Editor->textCursor().selectionStart(), 3);
+    // F3 reaches the command through the window's menu shortcut.
+    QCOMPARE(f->FindAgain1->shortcut(), QKeySequence(Qt::Key_F3));
+    f->FindAgain1->trigger();
+    QCOMPARE(f->Editor->textCursor().selectionStart(), 6);
+    f->FindAgain1->trigger();
+    QCOMPARE(prompts_.shown.last(), QStringLiteral("Text \"ab\" not found."));
+  }
+
+  void notFoundNamesTamilInUnicode() {
+    TEditForm* f = newDocument("abc");
+    f->Find1Click();
+    TFindDialog* d = f->findDialog(false);
+    d->FindField->setBytes("\xB8");
+    QVERIFY(!d->FindNext());
+    QCOMPARE(prompts_.shown.last(), QStringLiteral("Text \"\u0B95\" not found."));
+  }
+
+  void searchActsOnTheDocumentShown_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("Find") << false;
+    QTest::newRow("Replace") << true;
+  }
+  void searchActsOnTheDocumentShown() {
+    // Opened on one window, the dialog searches whichever window is active.
+    QFETCH(bool, replace);
+    TEditForm* first = newDocument("alpha");
+    replace ? first->Replace1Click() : first->Find1Click();
+    TFindDialog* d = first->findDialog(replace);
+    QVERIFY(d->isVisible());
+    TEditForm* second = newDocument("beta word");
+    QCOMPARE(frame_->ActiveEditForm(), second);
+    d->FindField->setBytes("word");
+    QVERIFY(d->FindNext());
+    QCOMPARE(selectionOf(second), QByteArray("word"));
+    QVERIFY(!first->Editor->textCursor().hasSelection());
+    if (replace) {
+      d->ReplaceField->setBytes("w");
+      QCOMPARE(d->ReplaceAll(), 1);
+      QCOMPARE(textOf(second), QByteArray("beta w"));
+      QCOMPARE(textOf(first), QByteArray("alpha"));
+    }
+    // Back on the first window, F3 repeats the search there; Ctrl+F there
+    // shows the same dialog with that window's selection.
+    first->BtnSpeedClick();
+    QCOMPARE(frame_->ActiveEditForm(), first);
+    prompts_.shown.clear();
+    d->FindField->setBytes("lph");
+    first->FindAgain1Click();
+    QCOMPARE(selectionOf(first), QByteArray("lph"));
+    QVERIFY(prompts_.shown.isEmpty());
+    select(first, 0, 2);
+    replace ? first->Replace1Click() : first->Find1Click();
+    QCOMPARE(first->findDialog(replace), d);
+    QCOMPARE(d->FindField->bytes(), QByteArray("al"));
+    // The window that opened it may close; the dialog goes on with the rest.
+    second->Editor->document()->setModified(false);
+    second->Close1Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    d->FindField->setBytes("ha");
+    QVERIFY(d->FindNext());
+    QCOMPARE(selectionOf(first), QByteArray("ha"));
+  }
+
+  void enterFindsNextEveryTimeTheDialogShows_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("Find") << false;
+    QTest::newRow("Replace") << true;
+  }
+  void enterFindsNextEveryTimeTheDialogShows() {
+    // Cancel clicked once does not stay the button Enter presses.
+    QFETCH(bool, replace);
+    TEditForm* f = newDocument("one two one");
+    frame_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame_));
+    for (int round = 0; round < 2; ++round) {
+      select(f, 0, 3);
+      replace ? f->Replace1Click() : f->Find1Click();
+      TFindDialog* d = f->findDialog(replace);
+      QVERIFY(QTest::qWaitForWindowActive(d));
+      QVERIFY(d->FindNextBtn->isDefault());
+      QTest::keyClick(d->FindField, Qt::Key_Return);
+      QVERIFY2(d->isVisible(), "Enter closed the dialog");
+      QCOMPARE(f->Editor->textCursor().selectionStart(), 8);
+      QTest::mouseClick(d->CancelBtn, Qt::LeftButton);
+      QVERIFY(!d->isVisible());
+    }
+  }
+
+  void findAndReplaceDialogsKeepTheirSize_data() {
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("find") << false;
+    QTest::newRow("replace") << true;
+  }
+  void findAndReplaceDialogsKeepTheirSize() {
+    QFETCH(bool, replace);
+    TEditForm* f = newDocument("text");
+    replace ? f->Replace1Click() : f->Find1Click();
+    TFindDialog* d = f->findDialog(replace);
+    QVERIFY(QTest::qWaitForWindowExposed(d));
+    // Exactly as large as the layout asks: not resizable (so no window
+    // manager adds a resize strip), and never smaller than its contents.
+    QCOMPARE(d->minimumSize(), d->maximumSize());
+    QVERIFY(d->width() >= d->minimumSizeHint().width());
+    QVERIFY(d->height() >= d->minimumSizeHint().height());
+    d->resize(d->width() + 50, d->height() - 20);
+    QCOMPARE(d->size(), d->minimumSize());
+    d->hide();
+  }
+
+  // ---------------------------------------------------------------- tools
+
+  void colourDialogStartsFromItsLastChoice() {
+    TEditForm* f = newDocument("x");
+    prompts_.colorStarts.clear();
+    prompts_.colors = {QColor(Qt::red), QColor(Qt::blue)};
+    f->SetPenColor1Click();
+    f->SetPaperColor1Click();
+    f->SetPenColor1Click();  // cancelled
+    QCOMPARE(prompts_.colorStarts,
+             (QList<QColor>{QColor(Qt::black), QColor(Qt::red), QColor(Qt::blue)}));
+    QCOMPARE(f->Editor->palette().color(QPalette::Text), QColor(Qt::red));
+    QCOMPARE(f->Editor->palette().color(QPalette::Base), QColor(Qt::blue));
+    // The toolbar's buttons use the same dialog.
+    frame_->BtnPenClick();
+    QCOMPARE(prompts_.colorStarts.last(), QColor(Qt::blue));
+  }
+
+  void setFontStartsFromTheEditorsFont() {
+    TEditForm* f = newDocument("abc");
+    select(f, 0, 3);
+    QTextCharFormat big;
+    big.setFontPointSize(30);
+    f->Editor->textCursor().mergeCharFormat(big);
+    prompts_.fontStarts.clear();
+    f->Font1Click();
+    QCOMPARE(prompts_.fontStarts.size(), 1);
+    QCOMPARE(prompts_.fontStarts[0].pointSize(), f->Editor->document()->defaultFont().pointSize());
+    QVERIFY(prompts_.fontStarts[0].pointSize() != 30);
+  }
+
+  // ---------------------------------------------------------------- output
+
+  void printWritesAPageForEachPage_data() {
+    QTest::addColumn<int>("breaks");
+    QTest::newRow("one page") << 0;
+    QTest::newRow("four pages") << 3;
+  }
+  void printWritesAPageForEachPage() {
+    QFETCH(int, breaks);
+    TEditForm* f = newDocument("\xB8\xA1 first\rsecond\rthird\rfourth");
+    // Page breaks before the later paragraphs.
+    QTextBlock b = f->Editor->document()->firstBlock().next();
+    for (int i = 0; i < breaks && b.isValid(); ++i, b = b.next()) {
+      QTextCursor c(b);
+      QTextBlockFormat bf;
+      bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+      c.mergeBlockFormat(bf);
+    }
+    const QString pdf = path(QStringLiteral("printed%1.pdf").arg(breaks));
+    QString jobName;
+    prompts_.printers.push_back([&](QPrinter& p) {
+      jobName = p.docName();
+      p.setOutputFormat(QPrinter::PdfFormat);
+      p.setOutputFileName(pdf);
+      return true;
+    });
+    f->Print1Click();
+    QCOMPARE(jobName, f->Title());
+    QCOMPARE(pdfPages(pdf), breaks + 1);
+    // Export as PDF writes the same pages, with the fonts embedded.
+    const QString exported = path(QStringLiteral("exported%1.pdf").arg(breaks));
+    prompts_.files.push_back({exported.chopped(4)});  // the extension is added
+    f->ExportPdf1Click();
+    QCOMPARE(pdfPages(exported), breaks + 1);
+    QFile file(exported);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("/FontFile2"));
+  }
+
+  // An empty document whose paragraph is a bullet: printing, the PDF and
+  // the wallpaper picture copy the document, which Qt cannot do for such a
+  // document (the copy crashed the program). A blank page comes out.
+  void anEmptyBulletedDocumentPrints() {
+    TEditForm* f = newDocument();
+    frame_->BulletsFlatButton->click();
+    QVERIFY(f->Editor->textCursor().currentList());
+    const QString pdf = path(QStringLiteral("bullet.pdf"));
+    prompts_.printers.push_back([&](QPrinter& p) {
+      p.setOutputFormat(QPrinter::PdfFormat);
+      p.setOutputFileName(pdf);
+      return true;
+    });
+    f->Print1Click();
+    QCOMPARE(pdfPages(pdf), 1);
+    prompts_.files.push_back({path(QStringLiteral("bulletx"))});
+    f->ExportPdf1Click();
+    QCOMPARE(pdfPages(path(QStringLiteral("bulletx.pdf"))), 1);
+    QCOMPARE(f->RenderPage().size(), f->Editor->size());
+  }
+
+  // Paragraph indents reach the paper as the window shows them, in inches:
+  // the first line at the left margin plus the first-line indent, the lines
+  // after it at the left margin, measured from an unindented paragraph.
+  void printedPagesKeepIndents_data() {
+    QTest::addColumn<bool>("exported");
+    QTest::newRow("print to file") << false;
+    QTest::newRow("export as PDF") << true;
+  }
+  void printedPagesKeepIndents() {
+    QFETCH(bool, exported);
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
+      QSKIP("pdftoppm (poppler-utils) is not installed");
+    const QByteArray words = QByteArray("HHHH ").repeated(15);  // two lines
+    TEditForm* f = newDocument("HHHH\r" + words + "\r" + words);
+    struct Indent {
+      qreal left, first;  // in pixels of the window (96 to the inch)
+    };
+    const Indent indents[] = {{0, 0}, {48, -24}, {24, 36}};
+    QTextBlock b = f->Editor->document()->firstBlock();
+    for (const Indent& in : indents) {
+      QTextCursor c(b);
+      QTextBlockFormat bf;
+      bf.setLeftMargin(in.left);
+      bf.setTextIndent(in.first);
+      c.mergeBlockFormat(bf);
+      QTextCharFormat cf;
+      cf.setFont(QFont(QStringLiteral("DejaVu Sans"), 14));
+      c.select(QTextCursor::BlockUnderCursor);
+      c.mergeCharFormat(cf);
+      b = b.next();
+    }
+    const QString pdf = path(exported ? QStringLiteral("indents.pdf") : QStringLiteral("indentp.pdf"));
+    if (exported) {
+      prompts_.files.push_back({pdf});
+      f->ExportPdf1Click();
+    } else {
+      prompts_.printers.push_back([&](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+        return true;
+      });
+      f->Print1Click();
+    }
+    const QList<int> edges = inkLeftEdges(pdf);
+    QVERIFY2(edges.size() >= 5, qPrintable(QStringLiteral("%1 lines").arg(edges.size())));
+    // The unindented line, then each indented paragraph's first and second
+    // line, 96 pixels to the inch on paper as in the window.
+    const int want[] = {0, 24, 48, 60, 24};
+    for (int i = 0; i < 5; ++i)
+      QVERIFY2(qAbs(edges[i] - edges[0] - want[i]) <= 2,
+               qPrintable(QStringLiteral("line %1 starts %2 px in, not %3")
+                              .arg(i).arg(edges[i] - edges[0]).arg(want[i])));
+  }
+
+  void cancelledPrintPrintsNothing() {
+    TEditForm* f = newDocument("x");
+    f->Print1Click();  // no scripted answer: cancelled
+    QCOMPARE(prompts_.shown, QStringList{QStringLiteral("Print")});
+    f->Printersetup1Click();
+    QCOMPARE(prompts_.shown.last(), QStringLiteral("Printer setup"));
+  }
+
+  void exportToAnUnwritablePlaceSaysSo() {
+    TEditForm* f = newDocument("x");
+    const QString bad = path(QStringLiteral("no/such/folder/x.pdf"));
+    prompts_.files.push_back({bad});
+    f->ExportPdf1Click();
+    QCOMPARE(prompts_.shown.last(), QStringLiteral("Cannot write %1").arg(bad));
+  }
+
+  void emailSendsTheWholeTextAsUnicode() {
+    const QByteArray tamil = "\xA6\xB8\xA1 abc\r\xAD\xB8";  // ko abc / i ka
+    TEditForm* f = newDocument(tamil);
+    select(f, 4, 7);  // one word selected: the whole text still goes
+    f->Email1Click();
+    QCOMPARE(desktop_.urls.size(), 1);
+    const QUrl url = desktop_.urls.first();
+    QCOMPARE(url.scheme(), QStringLiteral("mailto"));
+    const QString body =
+        QUrlQuery(url).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded);
+    QByteArray crlf = tamil;
+    crlf.replace("\r", "\r\n");
+    const std::string expected = tolvan::TsciiToUnicode(crlf.toStdString());
+    QCOMPARE(body, QString::fromStdString(expected));
+    QVERIFY(body.contains(QChar(0x0B95)));
+    // No selection: the whole text becomes selected.
+    TEditForm* g = newDocument("abc");
+    g->Email1Click();
+    QCOMPARE(g->Editor->textCursor().selectedText(), QStringLiteral("abc"));
+    // An empty document sends an empty body.
+    TEditForm* e = newDocument();
+    e->Email1Click();
+    QCOMPARE(desktop_.urls.last().toString(QUrl::FullyEncoded), QStringLiteral("mailto:?body="));
+  }
+
+  void wallpaperSavesTheEditorSizedPictureAndNamesTheCommands() {
+    qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+    TEditForm* f = newDocument("\xB8\xA1 wallpaper\r" + QByteArray(2000, 'x'));
+    f->SetasWallpaper1Click();
+    const QString bmp = TEditForm::wallpaperPath();
+    QVERIFY(bmp.startsWith(path("data")));
+    QImage image(bmp);
+    QCOMPARE(image.size(), f->Editor->size());
+    QCOMPARE(desktop_.commands.size(), 2);
+    const QString uri = QUrl::fromLocalFile(bmp).toString(QUrl::FullyEncoded);
+    QCOMPARE(desktop_.commands[0],
+             (QStringList{"gsettings", "set", "org.gnome.desktop.background", "picture-uri", uri}));
+    QCOMPARE(desktop_.commands[1][3], QStringLiteral("picture-uri-dark"));
+    // Something was drawn: not every pixel is the paper colour.
+    const QRgb paper = image.pixel(image.width() - 1, image.height() - 1);
+    bool drawn = false;
+    for (int y = 0; y < 30 && !drawn; ++y)
+      for (int x = 0; x < image.width() && !drawn; ++x) drawn = image.pixel(x, y) != paper;
+    QVERIFY(drawn);
+    // Again: the same file, overwritten; another desktop, no command.
+    qputenv("XDG_CURRENT_DESKTOP", "XFCE");
+    desktop_.commands.clear();
+    f->SetasWallpaper1Click();
+    QVERIFY(QFile::exists(bmp));
+    QVERIFY(desktop_.commands.isEmpty());
+    qunsetenv("XDG_CURRENT_DESKTOP");
+  }
+
+  void popupMenuItemsInOrder() {
+    TEditForm* f = newDocument("x");
+    QStringList captions;
+    QList<bool> enabled;
+    for (QAction* a : f->EditMenu->actions()) {
+      captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+      enabled << a->isEnabled();
+    }
+    QCOMPARE(captions, (QStringList{"Save", "Select All", "-", "Mylai to TSCII", "Anjal to TSCII",
+                                    "Roman to TSCII", "TSCII to TAB", "-", "Set as WallPaper", "-",
+                                    "Convert Fonts Using"}));
+    // Select All works from the menu.
+    f->EditMenu->actions()[1]->trigger();
+    QCOMPARE(f->Editor->textCursor().selectedText(), QStringLiteral("x"));
+  }
+
+  void linksAreMarkedAndOpenOnAClick() {
+    TEditForm* f = newDocument("go to www.example.com now");
+    f->Editor->document()->setModified(false);
+    QTest::qWait(50);  // the marking runs from the event loop
+    QCoreApplication::processEvents();
+    const QByteArray before = textOf(f);
+    // A point in the middle of the address.
+    QTextCursor c(f->Editor->document());
+    c.setPosition(12);
+    const QRect r = f->Editor->cursorRect(c);
+    const QPoint at = r.center() + QPoint(2, 0);
+    QTest::mouseMove(f->Editor->viewport(), at);
+    QCOMPARE(f->Editor->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(f->Editor->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(desktop_.urls.size(), 1);
+    QCOMPARE(desktop_.urls.first(), QUrl(QStringLiteral("http://www.example.com")));
+    // Marking is display only: the text and its formats are unchanged.
+    QCOMPARE(textOf(f), before);
+    QVERIFY(!f->Editor->document()->isModified());
+    const QTextCharFormat cf = f->Editor->document()->findBlock(12).begin().fragment().charFormat();
+    QVERIFY(!cf.fontUnderline());
+    // Off the address: the text pointer, and a click opens nothing.
+    c.setPosition(1);
+    const QPoint off = f->Editor->cursorRect(c).center() + QPoint(2, 0);
+    QTest::mouseMove(f->Editor->viewport(), off);
+    QCOMPARE(f->Editor->viewport()->cursor().shape(), Qt::IBeamCursor);
+    QTest::mouseClick(f->Editor->viewport(), Qt::LeftButton, {}, off);
+    QCOMPARE(desktop_.urls.size(), 1);
+  }
+};
+
+QTEST_MAIN(EditCommandsTest)
+#include "edit_commands_test.moc"

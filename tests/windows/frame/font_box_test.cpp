@@ -1,0 +1,187 @@
+// The format bar's font box: each family once by its own name, a family
+// chosen there draws in its regular face, and only family names reach
+// documents, files and the settings.
+#include <QComboBox>
+#include <QFile>
+#include <QFontInfo>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QToolButton>
+
+#include <memory>
+
+#include "windows/document/edit_form.h"
+#include "windows/document/editor.h"
+#include "platform/fonts.h"
+#include "platform/prompts.h"
+#include "windows/frame/frame_mdi_area.h"
+#include "windows/frame/main_form.h"
+
+namespace {
+
+// The face a piece of text is drawn in, as the layout picks it.
+QFont::Style drawnStyle(const QString& text, const QFont& font) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  const QList<QGlyphRun> runs = layout.glyphRuns();
+  return runs.isEmpty() ? QFont::StyleNormal : runs.first().rawFont().style();
+}
+
+bool hasFoundryVariants(const QString& family) {
+  for (const QString& f : QFontDatabase::families())
+    if (f.startsWith(family + QLatin1String(" ["))) return true;
+  return false;
+}
+
+}  // namespace
+
+class FontBoxTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  tolvan::ScriptedPrompts prompts_;
+  std::unique_ptr<TMainForm> frame_;
+
+  TMainForm* makeFrame(const QByteArray& fontDef) {
+    QFile ini(dir_->filePath(QStringLiteral("Tolvan.ini")));
+    if (!ini.open(QIODevice::WriteOnly)) return nullptr;
+    ini.write("[Tolvan]\r\nTimes=5\r\nFontDef=" + fontDef + "\r\n");
+    ini.close();
+    frame_ = std::make_unique<TMainForm>(dir_->path());
+    return frame_.get();
+  }
+
+  static QStringList items(const QComboBox* box) {
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+    return out;
+  }
+
+ private slots:
+  void initTestCase() {
+    // As the program does after its first paint.
+    tolvan::registerTsciiFonts(QString());
+  }
+
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    qputenv("TOLVAN_INI", QFile::encodeName(dir_->filePath(QStringLiteral("Tolvan.ini"))));
+    prompts_ = tolvan::ScriptedPrompts();
+    tolvan::Prompts::setInstance(&prompts_);
+  }
+
+  void cleanup() {
+    if (frame_) {
+      for (TEditForm* f : frame_->EditForms()) f->Editor->document()->setModified(false);
+      frame_.reset();
+    }
+    tolvan::Prompts::setInstance(nullptr);
+    dir_.reset();
+  }
+
+  void familyWithoutFoundry_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("family");
+    QTest::newRow("foundry") << "TSCu_Paranar [MACR]" << "TSCu_Paranar";
+    QTest::newRow("foundry with a space") << "Nimbus Sans [URW ]" << "Nimbus Sans";
+    QTest::newRow("plain family") << "DejaVu Sans" << "DejaVu Sans";
+    QTest::newRow("bracket inside the name") << "Odd [name" << "Odd [name";
+    QTest::newRow("only brackets") << "[x]" << "[x]";
+    QTest::newRow("empty") << "" << "";
+  }
+  void familyWithoutFoundry() {
+    QFETCH(QString, name);
+    QFETCH(QString, family);
+    QCOMPARE(tolvan::familyWithoutFoundry(name), family);
+  }
+
+  // Every entry a family name, once; no blank entry even without a default
+  // font (the box then shows the family documents are drawn in).
+  void listsEachFamilyOnce() {
+    TMainForm* f = makeFrame("");
+    QVERIFY(f);
+    f->FontName->showPopup();
+    f->FontName->hidePopup();
+    QStringList names = items(f->FontName);
+    QVERIFY(names.size() > 1);
+    for (const QString& n : names) {
+      QVERIFY2(!n.trimmed().isEmpty(), "blank entry");
+      QVERIFY2(!n.contains(QLatin1String(" [")), qPrintable(n));
+    }
+    QCOMPARE(names.removeDuplicates(), 0);
+    QVERIFY(!f->FontName->currentText().isEmpty());
+    if (!tolvan::tsciiFamily().isEmpty()) QVERIFY(names.contains(tolvan::tsciiFamily()));
+  }
+
+  // Before the list is ever opened, the closed box already names the family
+  // documents are drawn in when no default font is set.
+  void closedBoxNamesTheDrawnFamily() {
+    TMainForm* f = makeFrame("");
+    QVERIFY(f);
+    f->FinishStartup();  // what the program does once the window is painted
+    const QString drawn = tolvan::familyWithoutFoundry(QFontInfo(QFont(f->DocumentFontFamily())).family());
+    QCOMPARE(f->FontName->currentText(), drawn);
+    QVERIFY(f->fontDef().isEmpty());  // the default font itself is still unset
+  }
+
+  // Debian's TSCu_Paranar comes from two foundries, one of them with an
+  // italic face only: choosing the family draws upright text with the Italic
+  // button up, and the RTF file names the family alone.
+  void choosingAFamilyGivesItsRegularFace() {
+    const QString paranar = QStringLiteral("TSCu_Paranar");
+    if (!hasFoundryVariants(paranar)) QSKIP("TSCu_Paranar from several foundries is not installed");
+    TMainForm* f = makeFrame("Arial");
+    QVERIFY(f);
+    f->New1Click();
+    TEditForm* form = f->ActiveEditForm();
+    QVERIFY(form);
+    form->Editor->insertPlainText(QStringLiteral("\xb8\xa1 abc"));
+    form->Editor->selectAll();
+    f->FontName->showPopup();
+    f->FontName->hidePopup();
+    int first = -1;
+    for (int i = 0; i < f->FontName->count() && first < 0; ++i)
+      if (f->FontName->itemText(i).startsWith(paranar)) first = i;
+    QVERIFY(first >= 0);
+    f->FontName->setCurrentIndex(first);
+    emit f->FontName->textActivated(f->FontName->currentText());
+
+    const QTextCharFormat fmt = form->Editor->textCursor().charFormat();
+    QCOMPARE(fmt.fontFamilies().toStringList(), QStringList{paranar});
+    QVERIFY(!f->ItalicFlatButton->isChecked());
+    QCOMPARE(drawnStyle(QStringLiteral("\xb8\xa1"), fmt.font()), QFont::StyleNormal);
+
+    const QString file = dir_->filePath(QStringLiteral("paranar.rtf"));
+    prompts_.files.push_back({file});
+    form->Saveas1Click();
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray rtf = saved.readAll();
+    QVERIFY(rtf.contains(" TSCu_Paranar;}"));
+    QVERIFY2(!rtf.contains('['), rtf.constData());
+  }
+
+  // A default font saved with a foundry (by an older Tolvan, or by hand) is
+  // the family: the Tamil banner is drawn upright, and the settings file
+  // gets the family back.
+  void defaultFontWithAFoundryIsTheFamily() {
+    TMainForm* f = makeFrame("TSCu_Paranar [MACR]");
+    QVERIFY(f);
+    QCOMPARE(f->fontDef(), QStringLiteral("TSCu_Paranar"));
+    QCOMPARE(f->DocumentFontFamily(), QStringLiteral("TSCu_Paranar"));
+    if (hasFoundryVariants(QStringLiteral("TSCu_Paranar")))
+      QCOMPARE(drawnStyle(QStringLiteral("\xb8\xa1"), TFrameMdiArea::bannerFont(f->fontDef())), QFont::StyleNormal);
+  }
+};
+
+QTEST_MAIN(FontBoxTest)
+#include "font_box_test.moc"
