@@ -36,6 +36,11 @@
 #include <utility>
 #include <vector>
 
+namespace tolvan::layout {
+struct Piece;
+struct Pieces;
+}  // namespace tolvan::layout
+
 class TDocumentLayout : public QAbstractTextDocumentLayout {
   Q_OBJECT
 
@@ -130,8 +135,8 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   // Long paragraphs: their pieces made from the text (with estimates), an
   // edit inside one paragraph applied to the piece it touched, a piece laid
   // out, and the piece holding a position in the paragraph.
-  struct Piece;
-  struct Pieces;
+  using Piece = tolvan::layout::Piece;
+  using Pieces = tolvan::layout::Pieces;
   Pieces* piecesOf(const QTextBlock& block) const;
   int ensurePieces(const QTextBlock& block) const;
   void buildPieces(const QTextBlock& block) const;
