@@ -243,18 +243,23 @@ int TDocumentLayout::ensureLaidOut(const QTextBlock& block) const {
   return isCurrent(block) ? 0 : layoutBlock(block);
 }
 
+const TDocumentLayout::Metrics& TDocumentLayout::metricsOf(const QTextBlock& block) const {
+  const int index = block.charFormatIndex();
+  auto it = metrics_.find(index);
+  if (it == metrics_.end()) {
+    QFont font = block.charFormat().font().resolve(doc_->defaultFont());
+    const QFontMetricsF fm(font);
+    it = metrics_.insert(index, Metrics{fm.lineSpacing(), fm.averageCharWidth()});
+  }
+  return *it;
+}
+
 int TDocumentLayout::estimateHeight(const QTextBlock& block) const {
   if (isLong(block)) {
     ensurePieces(block);
     return longHeight(block);
   }
-  const int index = block.charFormatIndex();
-  auto it = metrics_.constFind(index);
-  if (it == metrics_.constEnd()) {
-    QFont font = block.charFormat().font().resolve(doc_->defaultFont());
-    const QFontMetricsF fm(font);
-    it = metrics_.insert(index, Metrics{fm.lineSpacing(), fm.averageCharWidth()});
-  }
+  const Metrics* it = &metricsOf(block);
   const QTextBlockFormat format = block.blockFormat();
   qreal lines = 1;
   if (!noWrap()) {

@@ -111,6 +111,9 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
     }
   };
   Settings currentSettings() const;
+  // Line height and average character width of a paragraph's font (cached
+  // per format), for estimates.
+  const Metrics& metricsOf(const QTextBlock& block) const;
   qreal textWidth() const;
   bool noWrap() const;
   int textWidthFixed() const;  // the text width in 1/64 pixels

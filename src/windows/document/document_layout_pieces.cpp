@@ -71,13 +71,7 @@ QString TDocumentLayout::textIn(const QTextBlock& block, int start, int length) 
 }
 
 int TDocumentLayout::estimatePiece(const QTextBlock& block, int length) const {
-  const int index = block.charFormatIndex();
-  auto it = metrics_.constFind(index);
-  if (it == metrics_.constEnd()) {
-    QFont font = block.charFormat().font().resolve(doc_->defaultFont());
-    const QFontMetricsF fm(font);
-    it = metrics_.insert(index, Metrics{fm.lineSpacing(), fm.averageCharWidth()});
-  }
+  const Metrics* it = &metricsOf(block);
   qreal lines = 1;
   if (!noWrap()) {
     const qreal w = firstLineWidth(block, block.blockFormat());
