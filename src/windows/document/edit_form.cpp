@@ -123,6 +123,10 @@ TEditForm::TEditForm(TDocumentHost* host, QWidget* parent) : QWidget(parent), Ho
   connect(Editor, &QTextEdit::selectionChanged, this, [this] {
     if (!Editor->inKey()) EditorSelectionChange();
   });
+  // The frame follows the caret and the format at it through these.
+  connect(Editor, &QTextEdit::cursorPositionChanged, this, &TEditForm::caretMoved);
+  connect(Editor, &QTextEdit::selectionChanged, this, &TEditForm::caretMoved);
+  connect(Editor, &QTextEdit::currentCharFormatChanged, this, &TEditForm::charFormatChanged);
   // The edits of one key are reported once, when the key is done.
   connect(Editor, &TEditor::keyHandled, this, [this] {
     EditorChange();

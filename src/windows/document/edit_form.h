@@ -206,6 +206,10 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void tamilModeChanged(bool on);
   // The window was resized: the format bar follows the active document.
   void formatChanged();
+  // The caret moved or the selection changed; the character format at the
+  // caret changed (the frame's position panels and format bar).
+  void caretMoved();
+  void charFormatChanged();
   // Every key-down, typed or sent, before the editor sees it.
   void keyPreviewed(const QKeyEvent* e);
 

@@ -365,7 +365,7 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   QLabel* Panels_[7] = {};
   QButtonGroup* AlignGroup_ = nullptr;
   QAction* ReOpenOwner_ = nullptr;     // the ReOpen item RecentMenu hangs on
-  TEditForm* ConnectedForm_ = nullptr; // whose editor signals feed the bars
+  TEditForm* ConnectedForm_ = nullptr; // whose caret and format signals feed the bars
   TEditForm* LastActive_ = nullptr;    // the form the menu bar was built for
   bool menuStale_ = false;             // that form is going: rebuild anyway
   bool EncMenuEnabled_ = false;

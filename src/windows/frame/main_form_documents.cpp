@@ -279,13 +279,14 @@ void TMainForm::updateFrameTitle() {
 }
 
 void TMainForm::connectEditor(TEditForm* form) {
-  if (ConnectedForm_ && ConnectedForm_->Editor) disconnect(ConnectedForm_->Editor, nullptr, this, nullptr);
+  if (ConnectedForm_) {
+    disconnect(ConnectedForm_, &TEditForm::caretMoved, this, &TMainForm::onEditorCursorMoved);
+    disconnect(ConnectedForm_, &TEditForm::charFormatChanged, this, &TMainForm::SelectionChange);
+  }
   ConnectedForm_ = form;
-  if (!form || !form->Editor) return;
-  QTextEdit* ed = form->Editor;
-  connect(ed, &QTextEdit::cursorPositionChanged, this, &TMainForm::onEditorCursorMoved);
-  connect(ed, &QTextEdit::selectionChanged, this, &TMainForm::onEditorCursorMoved);
-  connect(ed, &QTextEdit::currentCharFormatChanged, this, [this] { SelectionChange(); });
+  if (!form) return;
+  connect(form, &TEditForm::caretMoved, this, &TMainForm::onEditorCursorMoved);
+  connect(form, &TEditForm::charFormatChanged, this, &TMainForm::SelectionChange);
 }
 
 void TMainForm::onEditorCursorMoved() {
