@@ -335,6 +335,7 @@ void Prompts::setInstance(Prompts* p) { g_override = p; }
 
 bool Prompts::printDialog(QWidget*, QPrinter&) { return false; }
 bool Prompts::pageSetupDialog(QWidget*, QPrinter&) { return false; }
+void Prompts::beep() { QApplication::beep(); }
 
 void ScriptedPrompts::information(QWidget*, const QString& text) { shown << text; }
 

@@ -82,6 +82,8 @@ class Prompts {
   // cancelled.
   virtual bool printDialog(QWidget* parent, QPrinter& printer);
   virtual bool pageSetupDialog(QWidget* parent, QPrinter& printer);
+  // The system's beep, heard at the end of some commands.
+  virtual void beep();
 
   // The program's prompts; QtPrompts (real dialogs) unless a test set others.
   static Prompts& instance();
@@ -122,10 +124,13 @@ class ScriptedPrompts : public Prompts {
   std::deque<std::function<bool(QPrinter&)>> printers;
   bool printDialog(QWidget*, QPrinter& printer) override;
   bool pageSetupDialog(QWidget*, QPrinter& printer) override;
+  int beeps = 0;                     // how many times beep() was called
+  void beep() override { ++beeps; }
   // Empties every queued reply and every record, for the next test.
   void reset() {
     answers.clear(), inputs.clear(), files.clear(), colors.clear(), fonts.clear(), stops.clear();
     shown.clear(), colorStarts.clear(), fontStarts.clear(), fileDialogDirs.clear(), printers.clear();
+    beeps = 0;
   }
 };
 

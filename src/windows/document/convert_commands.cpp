@@ -18,6 +18,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -147,11 +148,14 @@ qint64 TConvertCommands::convertedSize(const QString& text,
 }
 
 bool TConvertCommands::convertSelection(const std::function<std::string(std::string_view)>& conv,
-                                        const std::function<size_t(std::string_view)>& sizeOf) {
+                                        const std::function<size_t(std::string_view)>& sizeOf,
+                                        Feedback feedback) {
   QTextEdit* editor = host_.editor;
+  const bool shown = feedback == Feedback::BusyAndBeep;
   QString refusal;
   {
-    BusyScope busy(host_.setBusy);
+    std::optional<BusyScope> busy;
+    if (shown) busy.emplace(host_.setBusy);
     QTextCursor c = editor->textCursor();
     // What stays of the document beside the selection, in characters.
     const qint64 rest = editor->document()->characterCount() - 1 - (c.selectionEnd() - c.selectionStart());
@@ -179,7 +183,7 @@ bool TConvertCommands::convertSelection(const std::function<std::string(std::str
       // full before the edit begins): the document is as it was.
       refusal = tolvan::outOfMemoryMessage();
     }
-    if (refusal.isEmpty()) QApplication::beep();
+    if (refusal.isEmpty() && shown) tolvan::Prompts::instance().beep();
   }
   if (!refusal.isEmpty()) {
     tolvan::Prompts::instance().error(host_.window, refusal);
@@ -237,8 +241,10 @@ void TConvertCommands::applyFontMap(const QString& path) {
   const tolvan::FontMapApplier map(bytes);
   // One byte of a map may stand for megabytes: the result's size is known
   // before it is made, and a result past the document limit is refused.
+  // Unlike the built-in converters, a font map runs without the hourglass,
+  // the light and the beep.
   convertSelection([&map](std::string_view in) { return map.apply(in); },
-                   [&map](std::string_view in) { return map.outputSize(in); });
+                   [&map](std::string_view in) { return map.outputSize(in); }, Feedback::Silent);
 }
 
 TMapForm* TConvertCommands::FontConversion1Click() {

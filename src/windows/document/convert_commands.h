@@ -5,8 +5,8 @@
 // Every command takes the selection as bytes (a paragraph break is 0x0D, the
 // editor's stand-in for byte 0xAD is the byte again), runs it through a
 // converter of src/core/convert and puts the result back in place of the selection
-// as one undo step, with the hourglass and the busy LED on while it runs and a
-// beep at the end. Characters one byte cannot hold (pasted Unicode that is
+// as one undo step. The built-in converters show the hourglass and the busy
+// LED while they run and beep at the end; a font map shows none of them. Characters one byte cannot hold (pasted Unicode that is
 // not Tamil) are not bytes of any encoding: they stay where they are and the
 // text on either side of them is converted.
 #pragma once
@@ -77,9 +77,12 @@ class TConvertCommands : public QObject {
   // the document past its size limit is refused with a message, before it is
   // made when sizeOf (the converter's output size for given bytes) is known;
   // running out of memory is reported too. Either way the document stays as
-  // it was and false is returned.
+  // it was and false is returned. Silent leaves out the hourglass, the light
+  // and the beep.
+  enum class Feedback { BusyAndBeep, Silent };
   bool convertSelection(const std::function<std::string(std::string_view)>& conv,
-                        const std::function<size_t(std::string_view)>& sizeOf = {});
+                        const std::function<size_t(std::string_view)>& sizeOf = {},
+                        Feedback feedback = Feedback::BusyAndBeep);
   // The size in characters of convertEditorText's result for text, from the
   // converter's output size.
   static qint64 convertedSize(const QString& text, const std::function<size_t(std::string_view)>& sizeOf);

@@ -340,6 +340,50 @@ class ConvertCommandsTest : public QObject {
     p.WriteInteger("Tolvan", "FontConversionMenus", 0);
   }
 
+  // The built-in converters show the hourglass and the light while the text
+  // changes and beep when done; a font map shows none of them.
+  void feedbackWhileConverting_data() {
+    QTest::addColumn<bool>("fontMap");
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<int>("beeps");
+    QTest::newRow("TSCII to TAB") << false << true << 1;
+    QTest::newRow("font map") << true << false << 0;
+  }
+  void feedbackWhileConverting() {
+    QFETCH(bool, fontMap);
+    QFETCH(bool, busy);
+    QFETCH(int, beeps);
+    const QString file = path("quiet.tol");
+    tolvan::WriteFileBytes(file.toStdString(), "Source=A\r\nTarget=B\r\n\xEC=q\r\n");
+    {
+      tolvan::ProfileFile p = ini();
+      p.WriteInteger("Tolvan", "FontConversionMenus", 1);
+      p.WriteString("Tolvan", "FontConversionMenu_1", file.toStdString());
+    }
+    TEditForm* f = newDocument();
+    setBytes(f, "a\xEC b");
+    f->Selectall1Click();
+    QList<bool> lit, hourglass;
+    connect(f->Editor->document(), &QTextDocument::contentsChange, this, [&] {
+      lit << frame_->Light->isLit();
+      hourglass << (QApplication::overrideCursor() != nullptr);
+    });
+    if (fontMap)
+      f->ConvertCommands->Convert->actions().first()->trigger();
+    else
+      f->ConvertCommands->TSCIItoTAB2->trigger();
+    QCOMPARE(textOf(f), fontMap ? QByteArray("aq b") : QByteArray("a\xE8\xA2 b"));
+    QVERIFY(!lit.isEmpty());
+    QCOMPARE(lit, QList<bool>(lit.size(), busy));
+    QCOMPARE(hourglass, QList<bool>(lit.size(), busy));
+    QCOMPARE(prompts_.beeps, beeps);
+    QVERIFY(!frame_->Light->isLit());
+    QVERIFY(!QApplication::overrideCursor());
+    f->Editor->document()->disconnect(this);
+    tolvan::ProfileFile p = ini();
+    p.WriteInteger("Tolvan", "FontConversionMenus", 0);
+  }
+
   // A map may turn one byte into megabytes and still be a small enough file:
   // a result past the document limit is refused with a message before it is
   // made, and the document, its undo and its modified flag stay as they were.
