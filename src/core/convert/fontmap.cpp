@@ -10,7 +10,6 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
-#include <set>
 #include <stdexcept>
 
 #include "core/settings/profile_file.h"
@@ -277,16 +276,20 @@ std::vector<std::string> RegisteredFontMaps(const ProfileFile& settings) {
   const auto countText = text->get(countKey.section, countKey.readName);
   const int count = countText ? parseProfileInt(*countText).value_or(0) : 0;
   if (count <= 0) return paths;
-  // Look only at the numbers that have a key, so that a huge count in a
-  // damaged file costs nothing; numbers without a key read as empty anyway.
-  std::set<int> present;
-  for (const auto& [key, value] : text->section(entryKey.section))
+  // One pass over the section: each number with a key keeps the first value
+  // given for it (as a lookup of that key would find), then the numbers are
+  // put in order. A huge count in a damaged file costs nothing, and numbers
+  // without a key read as empty anyway.
+  std::vector<std::pair<int, std::string>> found;
+  for (auto& [key, value] : text->section(entryKey.section))
     if (startsWithNoCase(key, prefix))
       if (int n = registrationIndex(std::string_view(key).substr(prefix.size()), count))
-        present.insert(n);
-  for (int n : present) {
-    auto v = text->get(entryKey.section, std::string(prefix) + std::to_string(n));
-    if (v && !v->empty()) paths.push_back(std::move(*v));
+        found.emplace_back(n, std::move(value));
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (size_t i = 0; i < found.size(); ++i) {
+    if (i > 0 && found[i].first == found[i - 1].first) continue;
+    if (!found[i].second.empty()) paths.push_back(std::move(found[i].second));
   }
   return paths;
 }

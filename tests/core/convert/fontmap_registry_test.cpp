@@ -81,6 +81,26 @@ TEST_F(FontMapRegistry, ListingRules) {
   }
 }
 
+// A settings file with a hundred thousand registrations, written out of
+// order, with repeated numbers and a second [Tolvan] section: every number
+// lists once, in order, with the first value given for it.
+TEST_F(FontMapRegistry, HundredThousandEntries) {
+  constexpr int kCount = 100000;
+  std::string text = "[Tolvan]\r\nFontConversionMenus=" + std::to_string(kCount) + "\r\n";
+  Paths want;
+  for (int i = 0; i < kCount; ++i) {
+    // 7919 is prime to kCount: i -> n visits every number once.
+    const int n = int((long long)i * 7919 % kCount) + 1;
+    text += "FontConversionMenu_" + std::to_string(n) + "=/maps/" + std::to_string(n) + ".tol\r\n";
+    if (n % 1000 == 0) text += "fontconversionmenu_" + std::to_string(n) + "=/later/" + std::to_string(n) + "\r\n";
+  }
+  text += "[Other]\r\nFontConversionMenu_1=/other\r\n[Tolvan]\r\nFontConversionMenu_5=/again\r\n";
+  for (int n = 1; n <= kCount; ++n) want.push_back("/maps/" + std::to_string(n) + ".tol");
+  writeIni(text);
+  tolvan::ProfileFile ini(path_);
+  EXPECT_EQ(tolvan::RegisteredFontMaps(ini), want);
+}
+
 TEST_F(FontMapRegistry, DamagedCounts) {
   tolvan::ProfileFile ini(path_);
   writeIni("[Tolvan]\nFontConversionMenus=-5\n");
