@@ -53,6 +53,39 @@ void setDocumentBytes(QTextDocument* doc, const QByteArray& bytes) {
   doc->setPlainText(bytesToText(bytes));
 }
 
+void insertBytesExactly(QTextCursor& cursor, const QByteArray& bytes) {
+  QTextDocument* doc = cursor.document();
+  const int first = cursor.blockNumber();
+  cursor.insertText(bytesToText(bytes));
+  // The k-th break of bytes ends paragraph first + k, which has the format
+  // of the paragraph the text went into (and so its mark, if any): each one
+  // is marked for its own break, lone or not. The last paragraph ends with
+  // the break the paragraph had before, and keeps its mark.
+  auto mark = [&](int number, int ending) {
+    const QTextBlock block = doc->findBlockByNumber(number);
+    QTextBlockFormat format = block.blockFormat();
+    if (ending ? format.intProperty(kLineEndingProperty) == ending
+               : !format.hasProperty(kLineEndingProperty))
+      return;
+    if (ending)
+      format.setProperty(kLineEndingProperty, ending);
+    else
+      format.clearProperty(kLineEndingProperty);
+    QTextCursor(block).setBlockFormat(format);
+  };
+  int k = 0;
+  const char* p = bytes.constData();
+  const qsizetype n = bytes.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') {
+      mark(first + k++, 0);
+      ++i;
+    } else if (p[i] == '\r' || p[i] == '\n') {
+      mark(first + k++, p[i]);
+    }
+  }
+}
+
 namespace {
 
 // Walks the raw characters of every block (never toPlainText, which turns
@@ -77,7 +110,13 @@ int walkDocument(const QTextDocument* doc, Sink&& sink, bool* more) {
       }
     }
     *more = b.next().isValid();
-    if (*more) sink.lineEnd();
+    if (*more) {
+      const QVariant own = b.blockFormat().property(kLineEndingProperty);
+      if (own.isValid())
+        sink.byte(static_cast<char>(own.toInt()));
+      else
+        sink.lineEnd();
+    }
   }
   return -1;
 }

@@ -13,6 +13,7 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <QTextFormat>
 #include <memory>
 
 class QPagedPaintDevice;
@@ -48,8 +49,21 @@ QString bytesToText(const QByteArray& bytes);
 // Replaces the document's text with the plain text in bytes.
 void setDocumentBytes(QTextDocument* doc, const QByteArray& bytes);
 
+// Inserts bytes at the cursor so that documentToBytes with CR LF gives them
+// back exactly: each CR LF, lone CR or lone LF is a paragraph break, and a
+// paragraph whose break was a lone CR or a lone LF keeps that ending in its
+// block format (kLineEndingProperty), which documentToBytes writes in place
+// of the ending it is given (a CR LF break is the document's ending). Loading a file never marks a
+// paragraph, so files keep their one line ending. The text commands go
+// through here: noise that a wrong passphrase decrypted encrypts back to the
+// same Base64.
+void insertBytesExactly(QTextCursor& cursor, const QByteArray& bytes);
+// The block-format property: '\r' or '\n' (as an int) for a paragraph
+// that ends with that lone byte.
+inline constexpr int kLineEndingProperty = QTextFormat::UserProperty + 0x7274;
+
 // The document's text as bytes, paragraphs (and line breaks inside them)
-// joined by lineEnding. Returns false when the document holds a character
+// joined by lineEnding (a paragraph marked by insertBytesExactly with its own). Returns false when the document holds a character
 // that one byte cannot hold (above U+00FF); *badIndex then gives the first
 // such character's index in the document and *out is left unspecified.
 bool documentToBytes(const QTextDocument* doc, const QByteArray& lineEnding, QByteArray* out,

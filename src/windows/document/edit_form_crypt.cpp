@@ -1,5 +1,5 @@
 // The document window's text encryption: the whole text, as bytes with CR LF
-// line breaks, goes through the host's passphrase routines and the result
+// line breaks (or the lone CR or LF a paragraph came with), goes through the host's passphrase routines and the result
 // replaces it in one edit block, so Undo brings the previous text back (a
 // decryption with a wrong passphrase included).
 #include <QTextCursor>
@@ -38,7 +38,9 @@ void cryptText(TEditForm* form, TDocumentHost* host, bool encrypt) {
   c.beginEditBlock();
   c.select(QTextCursor::Document);
   c.removeSelectedText();
-  c.insertText(tolvan::bytesToText(out));
+  // Byte for byte: a lone CR or LF comes back as itself at the next
+  // encryption, so noise from a wrong passphrase encrypts back to its Base64.
+  tolvan::insertBytesExactly(c, out);
   c.endEditBlock();
   c.movePosition(QTextCursor::Start);
   form->Editor->setTextCursor(c);

@@ -62,6 +62,39 @@ class ByteTextTest : public QObject {
     QCOMPARE(back, QByteArray("a\r\nb\r\nc\r\nd"));
   }
 
+  // Bytes inserted exactly keep their lone CR and LF whatever ending the
+  // document is written with (their CR LF is the document's ending, as in a
+  // file), inside a paragraph that has a lone ending of its own too; the text
+  // around them keeps the document's ending.
+  void exactInsertKeepsLoneEndings_data() {
+    QTest::addColumn<QByteArray>("inserted");
+    QTest::newRow("lone CR and LF") << QByteArray("1\r2\n3");
+    QTest::newRow("CR LF, LF CR") << QByteArray("1\r\n2\n\r3");
+    QTest::newRow("breaks only") << QByteArray("\r\r\n\n");
+    QTest::newRow("no break") << QByteArray("123");
+  }
+  void exactInsertKeepsLoneEndings() {
+    QFETCH(QByteArray, inserted);
+    for (const QByteArray eol : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
+      QTextDocument doc;
+      tolvan::setDocumentBytes(&doc, "ab\ncd\nef");
+      QTextCursor c(&doc);
+      c.setPosition(4);  // between c and d
+      tolvan::insertBytesExactly(c, "x\ry");
+      c.setPosition(7);  // after "cx\ry": inside the paragraph that ends in a lone CR
+      tolvan::insertBytesExactly(c, inserted);
+      QByteArray back;
+      QVERIFY(tolvan::documentToBytes(&doc, eol, &back));
+      QCOMPARE(back, "ab" + eol + "cx\ry" + QByteArray(inserted).replace("\r\n", eol) + "d" + eol + "ef");
+    }
+    // A file loaded and saved keeps one ending throughout.
+    QTextDocument doc;
+    tolvan::setDocumentBytes(&doc, "a\rb\nc\r\nd");
+    QByteArray back;
+    QVERIFY(tolvan::documentToBytes(&doc, "\n", &back));
+    QCOMPARE(back, QByteArray("a\nb\nc\nd"));
+  }
+
   void wideCharacterIsReportedNotDropped() {
     QTextDocument doc;
     doc.setPlainText(QStringLiteral("ab\ncd") + QChar(0x20AC) + QStringLiteral("e"));

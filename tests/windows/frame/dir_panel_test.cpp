@@ -630,6 +630,49 @@ class DirPanelTest : public QObject {
     QCOMPARE(editorBytes(form), QByteArray::fromStdString(expect));
   }
 
+  // Decrypting gives the bytes exactly, lone CR and lone LF included, and
+  // encrypting them again with the same passphrase gives the Base64 back;
+  // noise from a wrong passphrase too.
+  void textCommandsKeepLoneLineEnds_data() {
+    QTest::addColumn<QByteArray>("plain");
+    QTest::addColumn<QString>("wrongKey");
+    QTest::newRow("lone CR") << QByteArray("a\rb") << QString();
+    QTest::newRow("lone LF") << QByteArray("a\nb") << QString();
+    QTest::newRow("mixed") << QByteArray("\n\r\r\nx\n\ry\r\r\n\n") << QString();
+    QTest::newRow("ending in a lone CR") << QByteArray("tail\r") << QString();
+    QByteArray all;
+    for (int i = 0; i < 4096; ++i) all += char(i * 7 % 256);
+    QTest::newRow("wrong passphrase") << all << QStringLiteral("wrong");
+  }
+  void textCommandsKeepLoneLineEnds() {
+    QFETCH(QByteArray, plain);
+    QFETCH(QString, wrongKey);
+    TMainForm* f = makeFrame();
+    f->New1Click();
+    TEditForm* form = f->ActiveEditForm();
+    tolvan::TDCP_blowfish cipher;
+    const QByteArray base64 = QByteArray::fromStdString(
+        tolvan::EncryptText(cipher, std::string(plain.constData(), plain.size()), "key"));
+    tolvan::setDocumentBytes(form->Editor->document(), base64);
+    const QString key = wrongKey.isEmpty() ? QStringLiteral("key") : wrongKey;
+    prompts_.inputs = {key};
+    form->mmDecryptClick();
+    const QByteArray decrypted = QByteArray::fromStdString(
+        tolvan::DecryptText(cipher, std::string(base64.constData(), base64.size()), key.toStdString()));
+    if (wrongKey.isEmpty()) QCOMPARE(decrypted, plain);
+    // The noise holds lone breaks.
+    QVERIFY(decrypted.contains('\r') || decrypted.contains('\n'));
+    QCOMPARE(editorBytes(form), decrypted);
+    prompts_.inputs = {key};
+    form->mmEncryptClick();
+    QCOMPARE(editorBytes(form), base64);
+    // Undo and Redo keep the line ends.
+    form->Editor->undo();
+    QCOMPARE(editorBytes(form), decrypted);
+    form->Editor->redo();
+    QCOMPARE(editorBytes(form), base64);
+  }
+
   void textErrorsAndCancelLeaveTheDocument_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("encrypt");
