@@ -1,4 +1,4 @@
-// Launchers and the send-to script.
+// Launchers and the file managers' "open in Tolvan" entries.
 #include "platform/shortcuts.h"
 
 #include <QDir>
@@ -10,6 +10,9 @@
 #include "platform/desktop.h"
 
 namespace tolvan {
+
+const char kShortcutMark[] = "X-Tolvan-Shortcut=true";
+
 namespace {
 
 QString dataHome() {
@@ -30,6 +33,43 @@ bool writeFile(const QString& path, const QString& text, bool executable) {
   return true;
 }
 
+QString configHome() {
+  const QString d = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  return d.isEmpty() ? QDir::homePath() + QStringLiteral("/.config") : d;
+}
+
+// A desktop-entry value: backslash, tab, newline and carriage return as
+// their escapes.
+QString escapeValue(const QString& s) {
+  QString e;
+  e.reserve(s.size());
+  for (QChar c : s) {
+    switch (c.unicode()) {
+      case u'\\': e += QStringLiteral("\\\\"); break;
+      case u'\t': e += QStringLiteral("\\t"); break;
+      case u'\n': e += QStringLiteral("\\n"); break;
+      case u'\r': e += QStringLiteral("\\r"); break;
+      default: e += c;
+    }
+  }
+  return e;
+}
+
+// Whether path is a plain file (not a link) holding the mark line, as a
+// key or as a shell comment. A file too big to be one of ours is not read.
+bool writtenHere(const QString& path) {
+  const QFileInfo info(path);
+  if (info.isSymLink() || !info.isFile() || info.size() > 64 * 1024) return false;
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  const QByteArray mark(kShortcutMark);
+  for (const QByteArray& line : f.readAll().split('\n')) {
+    const QByteArray l = line.endsWith('\r') ? line.chopped(1) : line;
+    if (l == mark || l == "# " + mark) return true;
+  }
+  return false;
+}
+
 // Single quotes for a shell script: ' becomes '\''.
 QString shellQuote(const QString& s) {
   QString q = s;
@@ -39,22 +79,47 @@ QString shellQuote(const QString& s) {
 
 }  // namespace
 
-QString shortcutPath(ShortcutPlace place) {
+QString shortcutPath(ShortcutPlace place) { return shortcutPaths(place).value(0); }
+
+QStringList shortcutPaths(ShortcutPlace place) {
   switch (place) {
     case ShortcutPlace::Desktop:
-      return QDir(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
-          .filePath(QStringLiteral("tolvan.desktop"));
+      return {QDir(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation))
+                  .filePath(QStringLiteral("tolvan.desktop"))};
     case ShortcutPlace::StartMenu:
-      return QDir(dataHome()).filePath(QStringLiteral("applications/tolvan.desktop"));
-    case ShortcutPlace::SendTo:
-      return QDir(dataHome()).filePath(QStringLiteral("nautilus/scripts/Tolvan"));
+      return {QDir(dataHome()).filePath(QStringLiteral("applications/tolvan.desktop"))};
+    case ShortcutPlace::SendTo: {
+      const QDir data(dataHome());
+      return {data.filePath(QStringLiteral("nautilus/scripts/Tolvan")),
+              QDir(configHome()).filePath(QStringLiteral("caja/scripts/Tolvan")),
+              data.filePath(QStringLiteral("nemo/actions/tolvan.nemo_action")),
+              data.filePath(QStringLiteral("kio/servicemenus/tolvan.desktop"))};
+    }
   }
-  return QString();
+  return {};
+}
+
+bool desktopValueCanHold(const QString& text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (QChar::isHighSurrogate(c)) {
+      if (i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+        ++i;
+        continue;
+      }
+      return false;
+    }
+    if (QChar::isLowSurrogate(c)) return false;
+    if (c == u'\t' || c == u'\n' || c == u'\r') continue;
+    if (c < 0x20 || c == 0x7f) return false;
+  }
+  return true;
 }
 
 QString quoteExecArgument(const QString& arg) {
-  // Inside double quotes ", `, $ and \ take a backslash; the key's value
-  // then escapes every backslash once more, and % is doubled.
+  // Inside double quotes ", `, $ and \ take a backslash and % is doubled;
+  // the key's value then escapes every backslash once more, and a tab,
+  // newline or carriage return is written as its escape.
   QString q;
   for (QChar c : arg) {
     if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
@@ -62,9 +127,8 @@ QString quoteExecArgument(const QString& arg) {
       q += QLatin1Char('\\');
     q += c;
   }
-  q.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
   q.replace(QLatin1Char('%'), QStringLiteral("%%"));
-  return QLatin1Char('"') + q + QLatin1Char('"');
+  return QLatin1Char('"') + escapeValue(q) + QLatin1Char('"');
 }
 
 QString launcherText(const QString& exe, const QString& icon) {
@@ -79,53 +143,90 @@ QString launcherText(const QString& exe, const QString& icon) {
              "Icon=%2\n"
              "Terminal=false\n"
              "Categories=Office;WordProcessor;\n"
-             "MimeType=text/plain;text/rtf;\n")
-      .arg(quoteExecArgument(exe), icon);
+             "MimeType=text/plain;text/rtf;\n"
+             "%3\n")
+      .arg(quoteExecArgument(exe), escapeValue(icon), QLatin1String(kShortcutMark));
 }
 
 QString sendToScriptText(const QString& exe) {
   return QStringLiteral(
              "#!/bin/sh\n"
              "# Opens the files selected in the file manager in Tolvan.\n"
+             "# %2\n"
              "for f do\n"
              "  case $f in /*) ;; *) f=$PWD/$f ;; esac\n"
              "  set -- \"$@\" \"$f\"\n"
              "  shift\n"
              "done\n"
              "exec %1 \"$@\"\n")
-      .arg(shellQuote(exe));
+      .arg(shellQuote(exe), QLatin1String(kShortcutMark));
+}
+
+QString nemoActionText(const QString& exe, const QString& icon) {
+  return QStringLiteral(
+             "[Nemo Action]\n"
+             "Name=Open in Tolvan\n"
+             "Comment=Open the selected files in Tolvan\n"
+             "Exec=%1 %F\n"
+             "Icon-Name=%2\n"
+             "Selection=notnone\n"
+             "Extensions=any;\n"
+             "%3\n")
+      .arg(quoteExecArgument(exe), escapeValue(icon), QLatin1String(kShortcutMark));
+}
+
+QString dolphinServiceMenuText(const QString& exe, const QString& icon) {
+  return QStringLiteral(
+             "[Desktop Entry]\n"
+             "Type=Service\n"
+             "MimeType=all/allfiles;\n"
+             "Actions=openInTolvan;\n"
+             "%3\n"
+             "\n"
+             "[Desktop Action openInTolvan]\n"
+             "Name=Open in Tolvan\n"
+             "Icon=%2\n"
+             "Exec=%1 %F\n")
+      .arg(quoteExecArgument(exe), escapeValue(icon), QLatin1String(kShortcutMark));
 }
 
 bool createShortcut(ShortcutPlace place, const QString& exe, const QString& icon) {
-  const QString path = shortcutPath(place);
-  const QString dir = QFileInfo(path).absolutePath();
+  if (!desktopValueCanHold(exe) || !desktopValueCanHold(icon)) return false;
+  const QStringList paths = shortcutPaths(place);
   if (place == ShortcutPlace::Desktop) {
     // The user's desktop folder is theirs to make.
-    if (!QFileInfo(dir).isDir()) return false;
-  } else if (!QDir().mkpath(dir)) {
-    return false;
+    if (!QFileInfo(QFileInfo(paths[0]).absolutePath()).isDir()) return false;
+  } else {
+    for (const QString& path : paths)
+      if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
   }
   switch (place) {
     case ShortcutPlace::Desktop:
-      if (!writeFile(path, launcherText(exe, icon), true)) return false;
+      if (!writeFile(paths[0], launcherText(exe, icon), true)) return false;
       // GNOME shows a desktop file as a launcher once it is marked trusted.
       Desktop::instance().run(QStringLiteral("gio"),
-                              {QStringLiteral("set"), path, QStringLiteral("metadata::trusted"),
-                               QStringLiteral("true")});
+                              {QStringLiteral("set"), paths[0],
+                               QStringLiteral("metadata::trusted"), QStringLiteral("true")});
       return true;
     case ShortcutPlace::StartMenu:
-      return writeFile(path, launcherText(exe, icon), false);
-    case ShortcutPlace::SendTo:
-      return writeFile(path, sendToScriptText(exe), true);
+      return writeFile(paths[0], launcherText(exe, icon), false);
+    case ShortcutPlace::SendTo: {
+      // Dolphin runs a service menu outside the system folders only when it
+      // is executable.
+      const bool ok = writeFile(paths[0], sendToScriptText(exe), true) &&
+                      writeFile(paths[1], sendToScriptText(exe), true) &&
+                      writeFile(paths[2], nemoActionText(exe, icon), false) &&
+                      writeFile(paths[3], dolphinServiceMenuText(exe, icon), true);
+      return ok;
+    }
   }
   return false;
 }
 
 void removeShortcuts() {
-  for (ShortcutPlace p : {ShortcutPlace::Desktop, ShortcutPlace::StartMenu, ShortcutPlace::SendTo}) {
-    const QString path = shortcutPath(p);
-    if (QFileInfo::exists(path)) QFile::remove(path);
-  }
+  for (ShortcutPlace p : {ShortcutPlace::Desktop, ShortcutPlace::StartMenu, ShortcutPlace::SendTo})
+    for (const QString& path : shortcutPaths(p))
+      if (writtenHere(path)) QFile::remove(path);
 }
 
 }  // namespace tolvan
