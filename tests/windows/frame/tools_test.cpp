@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
 
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
@@ -286,6 +288,34 @@ class ToolsTest : public QObject {
     QCOMPARE(frame_->Fontpanel->CharLabel->font().pointSize(), 20);
     frame_->FontName->setCurrentText(QStringLiteral("MylaiTSC"));
     frame_->FontNameChange();
+  }
+
+  void mapTooltipsLargeOverTheButtonsInTheChosenFont() {
+    frame_->New1Click();
+    frame_->mmASCIIMapClick();
+    TCharMap* map = frame_->Fontpanel;
+    frame_->FontName->addItem(QStringLiteral("DejaVu Sans"));
+    struct Case {
+      QWidget* widget;
+      int size;
+    };
+    const QList<Case> cases = {{map->button(0xB8), 20}, {map->button('A'), 20},
+                               {map->button(255), 20}, {map, 8}, {map->CharLabel, 8},
+                               {frame_->FontName, 8}};
+    for (const QString& family : {QStringLiteral("DejaVu Sans"), QStringLiteral("MylaiTSC")}) {
+      frame_->FontName->setCurrentText(family);
+      frame_->FontNameChange();
+      for (const Case& c : cases) {
+        QToolTip::setFont(QFont(QStringLiteral("Sans"), 13));
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), c.widget->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(c.widget, &help);
+        const QFont f = QToolTip::font();
+        QVERIFY2(f.family() == family && f.pointSize() == c.size && f.bold(),
+                 qPrintable(c.widget->objectName() + ": " + f.toString()));
+        QToolTip::hideText();
+      }
+    }
+    frame_->mmASCIIMapClick();
   }
 
   // ---------------------------------------------------------------- routes
