@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -12,6 +13,7 @@
 namespace tolvan {
 
 const char kShortcutMark[] = "X-Tolvan-Shortcut=true";
+const char kThunarId[] = "X-Tolvan-Shortcut";
 
 namespace {
 
@@ -190,6 +192,96 @@ QString dolphinServiceMenuText(const QString& exe, const QString& icon) {
       .arg(quoteExecArgument(exe), escapeValue(icon), QLatin1String(kShortcutMark));
 }
 
+QString thunarActionsPath() {
+  return QDir(configHome()).filePath(QStringLiteral("Thunar/uca.xml"));
+}
+
+QString thunarActionText(const QString& exe, const QString& icon) {
+  // XML text: a carriage return would be read back as a line feed, so it
+  // goes in as a character reference.
+  auto xml = [](const QString& s) {
+    return s.toHtmlEscaped().replace(QLatin1Char('\r'), QStringLiteral("&#13;"));
+  };
+  return QStringLiteral(
+             "\t<action>\n"
+             "\t\t<icon>%2</icon>\n"
+             "\t\t<name>Open in Tolvan</name>\n"
+             "\t\t<unique-id>%3</unique-id>\n"
+             "\t\t<command>%1 %F</command>\n"
+             "\t\t<description>Open the selected files in Tolvan</description>\n"
+             "\t\t<patterns>*</patterns>\n"
+             "\t\t<audio-files/>\n"
+             "\t\t<image-files/>\n"
+             "\t\t<other-files/>\n"
+             "\t\t<text-files/>\n"
+             "\t\t<video-files/>\n"
+             "\t</action>\n")
+      .arg(xml(shellQuote(exe)), xml(icon), QLatin1String(kThunarId));
+}
+
+namespace {
+
+const char kEmptyThunarActions[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
+
+// Thunar's action of ours within the text of its actions file, with its
+// indentation and line break.
+const QRegularExpression& thunarActionPattern() {
+  static const QRegularExpression re(
+      QStringLiteral("[ \\t]*<action>(?:(?!</action>)[\\s\\S])*<unique-id>") +
+      QRegularExpression::escape(QLatin1String(kThunarId)) +
+      QStringLiteral("</unique-id>(?:(?!</action>)[\\s\\S])*</action>[ \\t]*\\n?"));
+  return re;
+}
+
+// Thunar keeps every custom action of the user in one file, so ours is
+// put in (or taken out of) its text and the rest stays byte for byte. A
+// user without the file of their own starts from the system's, which
+// Thunar would otherwise show. A file that is not a list of actions is left
+// alone.
+bool addThunarAction(const QString& exe, const QString& icon) {
+  const QString path = thunarActionsPath();
+  QString from = path;
+  if (!QFileInfo::exists(path)) {
+    from = QStandardPaths::locate(QStandardPaths::GenericConfigLocation,
+                                  QStringLiteral("Thunar/uca.xml"));
+    if (from == path) from.clear();
+  }
+  QString text;
+  if (!from.isEmpty()) {
+    QFile f(from);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > (4 << 20)) return false;
+    text = QString::fromUtf8(f.readAll());
+  } else {
+    text = QLatin1String(kEmptyThunarActions);
+  }
+  text.remove(thunarActionPattern());
+  const qsizetype end = text.lastIndexOf(QStringLiteral("</actions>"));
+  if (end < 0) return false;
+  QString action = thunarActionText(exe, icon);
+  if (end > 0 && text[end - 1] != QLatin1Char('\n')) action.prepend(QLatin1Char('\n'));
+  text.insert(end, action);
+  return QDir().mkpath(QFileInfo(path).absolutePath()) && writeFile(path, text, false);
+}
+
+void removeThunarAction() {
+  const QString path = thunarActionsPath();
+  QFile f(path);
+  if (QFileInfo(path).isSymLink() || !f.open(QIODevice::ReadOnly) || f.size() > (4 << 20)) return;
+  QString text = QString::fromUtf8(f.readAll());
+  f.close();
+  const qsizetype before = text.size();
+  text.remove(thunarActionPattern());
+  if (text.size() == before) return;
+  // A file that held only ours goes, so Thunar shows the system's again.
+  if (text == QLatin1String(kEmptyThunarActions))
+    QFile::remove(path);
+  else
+    writeFile(path, text, false);
+}
+
+}  // namespace
+
 bool createShortcut(ShortcutPlace place, const QString& exe, const QString& icon) {
   if (!desktopValueCanHold(exe) || !desktopValueCanHold(icon)) return false;
   const QStringList paths = shortcutPaths(place);
@@ -216,7 +308,8 @@ bool createShortcut(ShortcutPlace place, const QString& exe, const QString& icon
       const bool ok = writeFile(paths[0], sendToScriptText(exe), true) &&
                       writeFile(paths[1], sendToScriptText(exe), true) &&
                       writeFile(paths[2], nemoActionText(exe, icon), false) &&
-                      writeFile(paths[3], dolphinServiceMenuText(exe, icon), true);
+                      writeFile(paths[3], dolphinServiceMenuText(exe, icon), true) &&
+                      addThunarAction(exe, icon);
       return ok;
     }
   }
@@ -227,6 +320,7 @@ void removeShortcuts() {
   for (ShortcutPlace p : {ShortcutPlace::Desktop, ShortcutPlace::StartMenu, ShortcutPlace::SendTo})
     for (const QString& path : shortcutPaths(p))
       if (writtenHere(path)) QFile::remove(path);
+  removeThunarAction();
 }
 
 }  // namespace tolvan

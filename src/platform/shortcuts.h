@@ -1,7 +1,7 @@
 // Shortcuts to the program the freedesktop way: a launcher (.desktop file) on
 // the desktop and in the applications menu, and "open in Tolvan" entries in
 // the file managers' context menus (GNOME Files and Caja scripts, a Nemo
-// action, a Dolphin service menu) that open the selected files in the
+// action, a Dolphin service menu, a Thunar custom action) that open the selected files in the
 // program. Each points at the running executable and carries a mark line, so
 // that clearing them removes only files this program wrote. Nothing here
 // shows a message: a folder that is missing or not writable leaves things as
@@ -26,6 +26,12 @@ QStringList shortcutPaths(ShortcutPlace place);
 
 // The line every file written here carries.
 extern const char kShortcutMark[];
+// Thunar keeps all the user's custom actions in one file
+// ($XDG_CONFIG_HOME/Thunar/uca.xml); Send To adds an action with this
+// unique id to it, and clearing takes that action out again.
+extern const char kThunarId[];
+QString thunarActionsPath();
+QString thunarActionText(const QString& exe, const QString& icon);
 
 // The launcher's text for the executable exe with the icon (a theme name or
 // an absolute file).

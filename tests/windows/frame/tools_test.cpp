@@ -22,6 +22,7 @@
 #include <QTextCursor>
 #include <QToolButton>
 #include <QToolTip>
+#include <QXmlStreamReader>
 #include <QHelpEvent>
 
 #include "windows/document/edit_form.h"
@@ -521,6 +522,73 @@ class ToolsTest : public QObject {
     }
     for (const QString& p : all) QFile::remove(p);
     QFile::remove(ours);
+  }
+
+  // Thunar's actions file is the user's: Send To puts one action in it and
+  // Clear takes that one out, the rest byte for byte.
+  void thunarActionAddedAndTakenOut_data() {
+    QTest::addColumn<QByteArray>("user");    // the user's file before, "" for none
+    QTest::addColumn<QByteArray>("system");  // the system's, "" for none
+    QTest::addColumn<QString>("exe");
+    QTest::addColumn<bool>("held");
+    const QByteArray own =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n\t<name>Mine</name>\n"
+        "\t<unique-id>1-1</unique-id>\n\t<command>mine %f</command>\n</action>\n</actions>\n";
+    const QByteArray sys =
+        "<?xml version=\"1.0\"?>\n<actions>\n  <action><name>Terminal</name>"
+        "<unique-id>2-2</unique-id><command>term</command></action>\n</actions>\n";
+    QTest::newRow("the user's own") << own << sys << "/usr/bin/tolvan" << true;
+    QTest::newRow("the system's only") << QByteArray() << sys << "/usr/bin/tolvan" << true;
+    QTest::newRow("none") << QByteArray() << QByteArray() << "/opt/a&b <c>'d\"\r\ne/tolvan" << true;
+    QTest::newRow("not a list of actions") << QByteArray("not xml\n") << sys << "/usr/bin/tolvan"
+                                           << false;
+  }
+
+  void thunarActionAddedAndTakenOut() {
+    QFETCH(QByteArray, user);
+    QFETCH(QByteArray, system);
+    QFETCH(QString, exe);
+    QFETCH(bool, held);
+    const QString mine = path("home/.config/Thunar/uca.xml");
+    QCOMPARE(tolvan::thunarActionsPath(), mine);
+    QFile::remove(mine);
+    QDir(path("sys")).removeRecursively();
+    qputenv("XDG_CONFIG_DIRS", path("sys").toLocal8Bit());
+    if (!system.isEmpty()) {
+      QDir().mkpath(path("sys/Thunar"));
+      writeFile(path("sys/Thunar/uca.xml"), system);
+    }
+    if (!user.isEmpty()) {
+      QDir().mkpath(path("home/.config/Thunar"));
+      writeFile(mine, user);
+    }
+    const QByteArray before = user.isEmpty() ? system : user;
+    QCOMPARE(tolvan::createShortcut(tolvan::ShortcutPlace::SendTo, exe, "tolvan"), held);
+    QCOMPARE(tolvan::createShortcut(tolvan::ShortcutPlace::SendTo, exe, "tolvan"), held);
+    if (held) {
+      const QByteArray text = readAll(mine);
+      QCOMPARE(text.count("<unique-id>X-Tolvan-Shortcut</unique-id>"), 1);
+      // Read back as XML: every action of before, then ours with the path.
+      QXmlStreamReader xml(text);
+      QStringList ids, commands;
+      while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.name() == u"unique-id") ids << xml.readElementText();
+        if (xml.name() == u"command") commands << xml.readElementText();
+      }
+      QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+      QCOMPARE(ids.last(), QStringLiteral("X-Tolvan-Shortcut"));
+      QString quoted = exe;
+      quoted.replace("'", "'\\''");
+      QCOMPARE(commands.last(), "'" + quoted + "' %F");
+      QCOMPARE(ids.size(), before.count("<unique-id>") + 1);
+    } else {
+      QCOMPARE(readAll(mine), user);
+    }
+    tolvan::removeShortcuts();
+    QCOMPARE(readAll(mine), user.isEmpty() && system.isEmpty() ? QByteArray("<missing>") : before);
+    qunsetenv("XDG_CONFIG_DIRS");
+    QFile::remove(mine);
   }
 
   // The Exec value of a launcher read back: the value's escapes undone, then
