@@ -267,7 +267,7 @@ bool addThunarAction(const QString& exe, const QString& icon) {
 void removeThunarAction() {
   const QString path = thunarActionsPath();
   QFile f(path);
-  if (QFileInfo(path).isSymLink() || !f.open(QIODevice::ReadOnly) || f.size() > (4 << 20)) return;
+  if (!f.open(QIODevice::ReadOnly) || f.size() > (4 << 20)) return;
   QString text = QString::fromUtf8(f.readAll());
   f.close();
   const qsizetype before = text.size();
