@@ -17,14 +17,30 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/org.tolvan.tolvan.metainfo.xml
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/icons/hicolor
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 # Manual pages go in compressed, as Debian keeps them.
-foreach(page tolvan.1 tolvan-cli.1)
+foreach(page tolvan.1 tolvan-cli.1 tolvan-rtf.1)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man)
   execute_process(COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/man/${page}
                   OUTPUT_FILE ${CMAKE_BINARY_DIR}/man/${page}.gz)
   install(FILES ${CMAKE_BINARY_DIR}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-             ${CMAKE_SOURCE_DIR}/data/man/tolvan.1 ${CMAKE_SOURCE_DIR}/data/man/tolvan-cli.1)
+             ${CMAKE_SOURCE_DIR}/data/man/tolvan.1 ${CMAKE_SOURCE_DIR}/data/man/tolvan-cli.1
+             ${CMAKE_SOURCE_DIR}/data/man/tolvan-rtf.1)
+
+# Debian's documentation folder: the copyright file as it is, the changelog
+# compressed (a native package's changelog.gz). The changelog's newest entry
+# must name this version.
+file(STRINGS ${CMAKE_SOURCE_DIR}/data/debian/changelog tolvan_changelog_head LIMIT_COUNT 1)
+if(NOT tolvan_changelog_head MATCHES "^tolvan \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "data/debian/changelog does not begin with version ${PROJECT_VERSION}")
+endif()
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/debian)
+execute_process(COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/debian/changelog
+                OUTPUT_FILE ${CMAKE_BINARY_DIR}/debian/changelog.gz)
+install(FILES ${CMAKE_SOURCE_DIR}/data/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tolvan)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${CMAKE_SOURCE_DIR}/data/debian/changelog)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tolvan)

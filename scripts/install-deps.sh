@@ -8,7 +8,7 @@ PKGS=(build-essential cmake ninja-build pkg-config
       libssl-dev zlib1g-dev libdeflate-dev
       fonts-taml-tscu fonts-dejavu-core
       xvfb xauth imagemagick xdotool
-      desktop-file-utils appstream dpkg-dev file poppler-utils)
+      desktop-file-utils appstream dpkg-dev file poppler-utils lintian)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

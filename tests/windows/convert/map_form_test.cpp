@@ -297,6 +297,40 @@ class MapFormTest : public QObject {
     QCOMPARE(textOf(g), QByteArray("z b z"));
   }
 
+  // A registered map changed in the editor and saved again: the next use
+  // of its menu item, in the window that already lists it and in a new one,
+  // converts by the changed map, with no restart between.
+  void editedMapAppliesAtOnce() {
+    TMapForm* m = newEditor(newDocument());
+    m->TargetFont->setCurrentText(QStringLiteral("Edited"));
+    cell(m, 'a')->setText(QStringLiteral("z"));
+    m->BtnSave->click();
+    m->BtnAdd->click();
+    const QString saved = path(QStringLiteral("MylaiTSC2Edited.tol"));
+    QCOMPARE(ini().ReadString("Tolvan", "FontConversionMenu_1", ""), saved.toStdString());
+    TEditForm* g = newDocument();
+    QCOMPARE(g->ConvertCommands->Convert->actions().size(), 1);
+    QAction* item = g->ConvertCommands->Convert->actions().first();
+    struct Step {
+      QString a, b;
+      QByteArray expected;
+    };
+    const QList<Step> steps = {{"z", "", "z b z"}, {"y", "x", "y x y"}, {"", "w", "a w a"}};
+    for (const Step& step : steps) {
+      cell(m, 'a')->setText(step.a);
+      cell(m, 'b')->setText(step.b);
+      m->BtnSave->click();
+      QCOMPARE(TMapForm::currentFilePath(), saved);
+      for (TEditForm* w : {g, newDocument()}) {
+        tolvan::setDocumentBytes(w->Editor->document(), "a b a");
+        w->Selectall1Click();
+        QCOMPARE(w->ConvertCommands->Convert->actions().size(), 1);
+        (w == g ? item : w->ConvertCommands->Convert->actions().first())->trigger();
+        QCOMPARE(textOf(w), step.expected);
+      }
+    }
+  }
+
   // Built in the editor, saved, loaded into a fresh editor, added, then
   // applied from a new window: the same bytes as tolvan-cli.
   void mapFromTheEditorAppliesLikeTheCli() {

@@ -435,6 +435,54 @@ class EditCommandsTest : public QObject {
     QCOMPARE(prompts_.colorStarts.last(), QColor(Qt::blue));
   }
 
+  // The pen colour is the document's: with one word selected, every line
+  // (the selection, the text beside it, text typed afterwards) is drawn in
+  // it, and nothing in the old black remains.
+  void penColourColoursTheWholeDocument_data() {
+    QTest::addColumn<bool>("toolbar");
+    QTest::newRow("Set Pen Color of the document's menu") << false;
+    QTest::newRow("Set Pen Color on the toolbar") << true;
+  }
+  void penColourColoursTheWholeDocument() {
+    QFETCH(bool, toolbar);
+    TEditForm* f = newDocument("mmmm wwww\rHHHH");
+    f->Editor->resize(500, 300);
+    select(f, 0, 4);
+    prompts_.colors = {QColor(200, 0, 0)};
+    toolbar ? frame_->BtnPenClick() : f->SetPenColor1Click();
+    QTextCursor end(f->Editor->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral(" kkkk"));
+    f->Editor->moveCursor(QTextCursor::Start);  // no selection drawn
+    f->Editor->setCursorWidth(0);
+    f->Editor->viewport()->repaint();
+    const QImage shot = f->Editor->viewport()->grab().toImage();
+    f->Editor->setCursorWidth(1);
+    // Rows: the selected word, the word beside it, the next line with the
+    // text typed after the colour was set.
+    struct Piece {
+      int from, to;
+    };
+    for (const Piece piece : {Piece{0, 4}, Piece{5, 9}, Piece{10, 14}, Piece{15, 19}}) {
+      QTextCursor c(f->Editor->document());
+      c.setPosition(piece.from);
+      const QRect left = f->Editor->cursorRect(c);
+      c.setPosition(piece.to);
+      const QRect right = f->Editor->cursorRect(c);
+      const QRect box(QPoint(left.left() + 1, left.top()), QPoint(right.left() - 1, right.bottom()));
+      int red = 0, dark = 0;
+      for (int y = qMax(0, box.top()); y <= qMin(shot.height() - 1, box.bottom()); ++y)
+        for (int x = qMax(0, box.left()); x <= qMin(shot.width() - 1, box.right()); ++x) {
+          const QRgb px = shot.pixel(x, y);
+          if (qRed(px) > 150 && qGreen(px) < 90 && qBlue(px) < 90) ++red;
+          if (qRed(px) < 100 && qGreen(px) < 100 && qBlue(px) < 100) ++dark;
+        }
+      QVERIFY2(red > 5 && dark == 0,
+               qPrintable(QStringLiteral("characters %1-%2: %3 red, %4 dark pixels")
+                              .arg(piece.from).arg(piece.to).arg(red).arg(dark)));
+    }
+  }
+
   void setFontStartsFromTheEditorsFont() {
     TEditForm* f = newDocument("abc");
     select(f, 0, 3);

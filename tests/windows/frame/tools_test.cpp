@@ -21,6 +21,9 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
+#include <QToolTip>
+#include <QXmlStreamReader>
+#include <QHelpEvent>
 
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
@@ -288,6 +291,34 @@ class ToolsTest : public QObject {
     frame_->FontNameChange();
   }
 
+  void mapTooltipsLargeOverTheButtonsInTheChosenFont() {
+    frame_->New1Click();
+    frame_->mmASCIIMapClick();
+    TCharMap* map = frame_->Fontpanel;
+    frame_->FontName->addItem(QStringLiteral("DejaVu Sans"));
+    struct Case {
+      QWidget* widget;
+      int size;
+    };
+    const QList<Case> cases = {{map->button(0xB8), 20}, {map->button('A'), 20},
+                               {map->button(255), 20}, {map, 8}, {map->CharLabel, 8},
+                               {frame_->FontName, 8}};
+    for (const QString& family : {QStringLiteral("DejaVu Sans"), QStringLiteral("MylaiTSC")}) {
+      frame_->FontName->setCurrentText(family);
+      frame_->FontNameChange();
+      for (const Case& c : cases) {
+        QToolTip::setFont(QFont(QStringLiteral("Sans"), 13));
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), c.widget->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(c.widget, &help);
+        const QFont f = QToolTip::font();
+        QVERIFY2(f.family() == family && f.pointSize() == c.size && f.bold(),
+                 qPrintable(c.widget->objectName() + ": " + f.toString()));
+        QToolTip::hideText();
+      }
+    }
+    frame_->mmASCIIMapClick();
+  }
+
   // ---------------------------------------------------------------- routes
 
   void toolbarRoutesToTheActiveDocument() {
@@ -410,7 +441,11 @@ class ToolsTest : public QObject {
     const QString desk = path("home/Schreibtisch/tolvan.desktop");
     const QString menu = path("home/.local/share/applications/tolvan.desktop");
     const QString sendTo = path("home/.local/share/nautilus/scripts/Tolvan");
+    const QStringList fileManagers = {sendTo, path("home/.config/caja/scripts/Tolvan"),
+                                      path("home/.local/share/nemo/actions/tolvan.nemo_action"),
+                                      path("home/.local/share/kio/servicemenus/tolvan.desktop")};
     QCOMPARE(tolvan::shortcutPath(tolvan::ShortcutPlace::Desktop), desk);
+    QCOMPARE(tolvan::shortcutPaths(tolvan::ShortcutPlace::SendTo), fileManagers);
     TToolForm* t = openPreferences();
     t->IconBtnClick();
     t->IconBtnClick();  // twice: still one launcher
@@ -432,14 +467,209 @@ class ToolsTest : public QObject {
       }
     }
     QVERIFY(QFileInfo(desk).isExecutable());
-    QVERIFY(QFileInfo(sendTo).isExecutable());
+    for (const QString& p : fileManagers) {
+      const QByteArray text = readAll(p);
+      QVERIFY2(text.contains(QByteArray(tolvan::kShortcutMark)), qPrintable(p));
+      if (p.endsWith("Tolvan")) {
+        QVERIFY2(text.startsWith("#!/bin/sh\n"), qPrintable(p));
+        QVERIFY2(QFileInfo(p).isExecutable(), qPrintable(p));
+      } else {
+        QVERIFY2(text.contains("\nExec=" + tolvan::quoteExecArgument(exe).toUtf8() + " %F\n"), text);
+      }
+    }
+    QVERIFY(QFileInfo(fileManagers[3]).isExecutable());  // Dolphin asks for it
     QVERIFY(desktop_.commands.contains(
         QStringList{"gio", "set", desk, "metadata::trusted", "true"}));
     t->UnInstallBtnClick();
-    for (const QString& p : {desk, menu, sendTo}) QVERIFY2(!QFile::exists(p), qPrintable(p));
+    for (const QString& p : QStringList{desk, menu} + fileManagers)
+      QVERIFY2(!QFile::exists(p), qPrintable(p));
     t->UnInstallBtnClick();  // none there: nothing happens, nothing shown
     QVERIFY(prompts_.shown.isEmpty());
     t->CancelBtnClick();
+  }
+
+  void clearLeavesFilesItDidNotWrite() {
+    // In each place: a launcher of the user's own (or a package's), a file
+    // naming the mark inside another line, and a link to one of ours.
+    const QString exe = QCoreApplication::applicationFilePath();
+    QStringList all;
+    for (auto p : {tolvan::ShortcutPlace::Desktop, tolvan::ShortcutPlace::StartMenu,
+                   tolvan::ShortcutPlace::SendTo})
+      all += tolvan::shortcutPaths(p);
+    const QString ours = path("ours.desktop");
+    writeFile(ours, tolvan::launcherText(exe, "tolvan").toUtf8());
+    const QList<QByteArray> foreign = {
+        "[Desktop Entry]\nType=Application\nName=Tolvan\nExec=/usr/bin/tolvan %F\n",
+        "[Desktop Entry]\nName=Tolvan\nComment=not X-Tolvan-Shortcut=true\nExec=tolvan\n",
+        "<link>"};
+    for (const QByteArray& content : foreign) {
+      for (const QString& p : all) {
+        QDir().mkpath(QFileInfo(p).absolutePath());
+        QFile::remove(p);
+        if (content == "<link>")
+          QVERIFY(QFile::link(ours, p));
+        else
+          writeFile(p, content);
+      }
+      TToolForm* t = openPreferences();
+      t->UnInstallBtnClick();
+      t->CancelBtnClick();
+      for (const QString& p : all) {
+        QVERIFY2(QFileInfo(p).isSymLink() || QFileInfo::exists(p), qPrintable(p));
+        if (content != "<link>") QCOMPARE(readAll(p), content);
+      }
+      QVERIFY(QFileInfo::exists(ours));
+    }
+    for (const QString& p : all) QFile::remove(p);
+    QFile::remove(ours);
+  }
+
+  // Thunar's actions file is the user's: Send To puts one action in it and
+  // Clear takes that one out, the rest byte for byte.
+  void thunarActionAddedAndTakenOut_data() {
+    QTest::addColumn<QByteArray>("user");    // the user's file before, "" for none
+    QTest::addColumn<QByteArray>("system");  // the system's, "" for none
+    QTest::addColumn<QString>("exe");
+    QTest::addColumn<bool>("held");
+    const QByteArray own =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n\t<name>Mine</name>\n"
+        "\t<unique-id>1-1</unique-id>\n\t<command>mine %f</command>\n</action>\n</actions>\n";
+    const QByteArray sys =
+        "<?xml version=\"1.0\"?>\n<actions>\n  <action><name>Terminal</name>"
+        "<unique-id>2-2</unique-id><command>term</command></action>\n</actions>\n";
+    QTest::newRow("the user's own") << own << sys << "/usr/bin/tolvan" << true;
+    QTest::newRow("the system's only") << QByteArray() << sys << "/usr/bin/tolvan" << true;
+    QTest::newRow("none") << QByteArray() << QByteArray() << "/opt/a&b <c>'d\"\r\ne/tolvan" << true;
+    QTest::newRow("not a list of actions") << QByteArray("not xml\n") << sys << "/usr/bin/tolvan"
+                                           << false;
+  }
+
+  void thunarActionAddedAndTakenOut() {
+    QFETCH(QByteArray, user);
+    QFETCH(QByteArray, system);
+    QFETCH(QString, exe);
+    QFETCH(bool, held);
+    const QString mine = path("home/.config/Thunar/uca.xml");
+    QCOMPARE(tolvan::thunarActionsPath(), mine);
+    QFile::remove(mine);
+    QDir(path("sys")).removeRecursively();
+    qputenv("XDG_CONFIG_DIRS", path("sys").toLocal8Bit());
+    if (!system.isEmpty()) {
+      QDir().mkpath(path("sys/Thunar"));
+      writeFile(path("sys/Thunar/uca.xml"), system);
+    }
+    if (!user.isEmpty()) {
+      QDir().mkpath(path("home/.config/Thunar"));
+      writeFile(mine, user);
+    }
+    const QByteArray before = user.isEmpty() ? system : user;
+    QCOMPARE(tolvan::createShortcut(tolvan::ShortcutPlace::SendTo, exe, "tolvan"), held);
+    QCOMPARE(tolvan::createShortcut(tolvan::ShortcutPlace::SendTo, exe, "tolvan"), held);
+    if (held) {
+      const QByteArray text = readAll(mine);
+      QCOMPARE(text.count("<unique-id>X-Tolvan-Shortcut</unique-id>"), 1);
+      // Read back as XML: every action of before, then ours with the path.
+      QXmlStreamReader xml(text);
+      QStringList ids, commands;
+      while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.name() == u"unique-id") ids << xml.readElementText();
+        if (xml.name() == u"command") commands << xml.readElementText();
+      }
+      QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+      QCOMPARE(ids.last(), QStringLiteral("X-Tolvan-Shortcut"));
+      QString quoted = exe;
+      quoted.replace("'", "'\\''");
+      QCOMPARE(commands.last(), "'" + quoted + "' %F");
+      QCOMPARE(ids.size(), before.count("<unique-id>") + 1);
+    } else {
+      QCOMPARE(readAll(mine), user);
+    }
+    tolvan::removeShortcuts();
+    QCOMPARE(readAll(mine), user.isEmpty() && system.isEmpty() ? QByteArray("<missing>") : before);
+    qunsetenv("XDG_CONFIG_DIRS");
+    QFile::remove(mine);
+  }
+
+  // The Exec value of a launcher read back: the value's escapes undone, then
+  // the quoting, then the doubled %.
+  static QString execProgram(const QByteArray& text) {
+    QString value;
+    for (const QString& line : QString::fromUtf8(text).split('\n'))
+      if (line.startsWith("Exec=")) value = line.mid(5);
+    QString unescaped;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+      if (value[i] != '\\' || i + 1 == value.size()) {
+        unescaped += value[i];
+        continue;
+      }
+      const QChar e = value[++i];
+      unescaped += e == 'n' ? QChar('\n') : e == 'r' ? QChar('\r') : e == 't' ? QChar('\t')
+                 : e == 's' ? QChar(' ') : e;
+    }
+    if (!unescaped.startsWith('"') || !unescaped.endsWith("\" %F")) return "<not quoted>";
+    const QString quoted = unescaped.mid(1, unescaped.size() - 5);
+    QString arg;
+    for (qsizetype i = 0; i < quoted.size(); ++i) {
+      if (quoted[i] == '\\' && i + 1 < quoted.size()) arg += quoted[++i];
+      else if (quoted[i] == '%' && i + 1 < quoted.size() && quoted[i + 1] == '%') arg += quoted[++i];
+      else arg += quoted[i];
+    }
+    return arg;
+  }
+
+  void launcherHoldsEveryProgramPathOrRefusesIt_data() {
+    QTest::addColumn<QString>("exe");
+    QTest::addColumn<bool>("held");
+    QTest::newRow("newline") << "/opt/a\nName=Evil\nExec=rm -rf ~" << true;
+    QTest::newRow("carriage return") << "/opt/b\rName=Evil" << true;
+    QTest::newRow("tab") << "/opt/c\td" << true;
+    QTest::newRow("backslash n") << "/opt/e\\n\\\\x 100%" << true;
+    QTest::newRow("quote, dollar") << "/opt/\"$HOME\"`x`/tolvan" << true;
+    QTest::newRow("NUL") << QString("/opt/f") + QChar(0) + "g" << false;
+    QTest::newRow("escape") << "/opt/\x1b[31m" << false;
+    QTest::newRow("delete") << "/opt/h\x7f" << false;
+    QTest::newRow("lone surrogate") << QString("/opt/") + QChar(0xd800) << false;
+  }
+
+  void launcherHoldsEveryProgramPathOrRefusesIt() {
+    QFETCH(QString, exe);
+    QFETCH(bool, held);
+    QStringList all;
+    for (auto p : {tolvan::ShortcutPlace::Desktop, tolvan::ShortcutPlace::StartMenu,
+                   tolvan::ShortcutPlace::SendTo})
+      all += tolvan::shortcutPaths(p);
+    for (const QString& p : all) QFile::remove(p);
+    QCOMPARE(tolvan::createShortcut(tolvan::ShortcutPlace::StartMenu, exe, exe), held);
+    QCOMPARE(tolvan::createShortcut(tolvan::ShortcutPlace::SendTo, exe, "tolvan"), held);
+    QCOMPARE(tolvan::createShortcut(tolvan::ShortcutPlace::Desktop, "/usr/bin/tolvan", exe), held);
+    if (!held) {
+      for (const QString& p : all) QVERIFY2(!QFile::exists(p), qPrintable(p));
+      return;
+    }
+    const QString menu = tolvan::shortcutPath(tolvan::ShortcutPlace::StartMenu);
+    const QString desk = tolvan::shortcutPath(tolvan::ShortcutPlace::Desktop);
+    const QByteArray text = readAll(menu);
+    // One line per key, nothing more: the path's line breaks are escapes.
+    QCOMPARE(text.count('\n'), tolvan::launcherText("/x", "y").toUtf8().count('\n'));
+    QVERIFY(!text.contains('\r') && !text.contains('\t'));
+    QCOMPARE(text.count("\nName="), 1);
+    QCOMPARE(text.count("\nExec="), 1);
+    QCOMPARE(execProgram(text), exe);
+    QCOMPARE(execProgram(readAll(all[2 + 2])), exe);  // Nemo's action
+    QVERIFY(!readAll(desk).contains('\r'));
+    QCOMPARE(readAll(desk).count('\n'), text.count('\n'));
+    if (!QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty()) {
+      for (const QString& launcher : {menu, desk}) {
+        QProcess v;
+        v.start(QStringLiteral("desktop-file-validate"), {launcher});
+        QVERIFY(v.waitForFinished());
+        const QByteArray said = v.readAllStandardOutput() + v.readAllStandardError();
+        QVERIFY2(v.exitCode() == 0, said);
+      }
+    }
+    tolvan::removeShortcuts();
+    for (const QString& p : all) QVERIFY2(!QFile::exists(p), qPrintable(p));
   }
 
   void noDesktopFolderNoLauncherAndNoMessage() {
