@@ -86,6 +86,21 @@ std::string mailtoUrl(std::string_view utf8Body) {
   return "mailto:?body=" + percentEncode(body);
 }
 
+bool linkOpensWithoutAsking(std::string_view target) {
+  auto startsNoCase = [target](std::string_view prefix) {
+    if (target.size() < prefix.size()) return false;
+    for (std::size_t k = 0; k < prefix.size(); ++k) {
+      char t = target[k];
+      if (t >= 'A' && t <= 'Z') t = char(t + 32);
+      if (t != prefix[k]) return false;
+    }
+    return true;
+  };
+  for (std::string_view scheme : {"http://", "https://", "ftp://", "mailto:"})
+    if (startsNoCase(scheme)) return true;
+  return false;
+}
+
 std::vector<LinkSpan> findLinks(std::u16string_view text) {
   static constexpr std::array<std::string_view, 6> kSchemes = {"http://", "https://", "ftp://",
                                                                "file://", "mailto:", "www."};

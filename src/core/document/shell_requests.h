@@ -32,6 +32,12 @@ struct LinkSpan {
 // < > " ; trailing . , ; : ! ? ' ) ] are not part of it.
 std::vector<LinkSpan> findLinks(std::u16string_view text);
 
+// Whether a link is opened on a click without asking: web (http, https), ftp
+// and mail addresses. Anything else, a file:// address above all, may name a
+// program or a launcher that the desktop would run rather than show, so the
+// user is asked first.
+bool linkOpensWithoutAsking(std::string_view target);
+
 // The commands (program, then arguments) that make imagePath the desktop
 // background, for the desktop named in XDG_CURRENT_DESKTOP (a colon-separated
 // list). Empty for a desktop without a known way.

@@ -23,6 +23,7 @@
 #include "core/convert/unicode_bridge.h"
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
+#include "windows/document/link_highlighter.h"
 #include "windows/dialogs/find_dialog.h"
 #include "windows/document/tamil_line_edit.h"
 #include "core/input/keyboard.h"
@@ -601,6 +602,46 @@ class EditCommandsTest : public QObject {
     TEditForm* e = newDocument();
     e->Email1Click();
     QCOMPARE(desktop_.urls.last().toString(QUrl::FullyEncoded), QStringLiteral("mailto:?body="));
+  }
+
+  // A click on a web, ftp or mail link opens it; on anything else (a program
+  // or a launcher that the desktop might run) only after a Yes to a question
+  // that names it.
+  void linkClickAsksBeforeOpeningAnythingButWebAndMail_data() {
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QStringList>("answers");  // "yes" or "no", one per question
+    QTest::addColumn<bool>("asks");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("web") << QStringLiteral("https://example.com/a") << QStringList{} << false << true;
+    QTest::newRow("www") << QStringLiteral("www.example.com") << QStringList{} << false << true;
+    QTest::newRow("ftp") << QStringLiteral("ftp://ftp.debian.org/") << QStringList{} << false << true;
+    QTest::newRow("mail") << QStringLiteral("mailto:a@example.com") << QStringList{} << false << true;
+    QTest::newRow("program, no") << QStringLiteral("file:///bin/sh") << QStringList{"no"} << true << false;
+    QTest::newRow("program, unanswered") << QStringLiteral("file:///bin/sh") << QStringList{} << true << false;
+    QTest::newRow("launcher, yes")
+        << QStringLiteral("file:///usr/share/applications/x.desktop") << QStringList{"yes"} << true << true;
+  }
+  void linkClickAsksBeforeOpeningAnythingButWebAndMail() {
+    QFETCH(QString, link);
+    QFETCH(QStringList, answers);
+    QFETCH(bool, asks);
+    QFETCH(bool, opens);
+    TEditForm* f = newDocument("see " + link.toLatin1() + " now");
+    prompts_.reset();  // whatever the frame's start said
+    auto* links = f->Editor->findChild<TLinkHighlighter*>();
+    QVERIFY(links);
+    links->markVisible();
+    QTextCursor c(f->Editor->document());
+    c.setPosition(6);
+    const QPoint at = f->Editor->cursorRect(c).center() + QPoint(2, 0);
+    QVERIFY(!links->linkAt(at).isEmpty());
+    for (const QString& a : answers)
+      prompts_.answers.push_back(a == QLatin1String("yes") ? Prompts::Answer::Yes : Prompts::Answer::No);
+    QTest::mouseClick(f->Editor->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(prompts_.shown.size(), asks ? 1 : 0);
+    if (asks) QVERIFY(prompts_.shown.first().contains(link));
+    const QString target = link.startsWith(QLatin1String("www.")) ? "http://" + link : link;
+    QCOMPARE(desktop_.urls, opens ? QList<QUrl>{QUrl(target)} : QList<QUrl>{});
   }
 
   void wallpaperSavesTheEditorSizedPictureAndNamesTheCommands() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 using tolvan::findLinks;
 
@@ -44,6 +45,19 @@ TEST(ShellRequests, Links) {
   tamil.push_back(char16_t(0xB8));
   ASSERT_EQ(findLinks(tamil).size(), 1u);
   EXPECT_EQ(findLinks(tamil)[0].length, 10u);
+}
+
+TEST(ShellRequests, OnlyWebFtpAndMailLinksOpenWithoutAsking) {
+  const std::pair<const char*, bool> cases[] = {
+      {"http://example.com/", true},     {"HTTPS://example.com/a", true},
+      {"ftp://ftp.debian.org/", true},   {"mailto:someone@example.com", true},
+      {"file:///bin/sh", false},         {"FILE:///usr/share/applications/x.desktop", false},
+      {"file://host/etc/passwd", false}, {"javascript:alert(1)", false},
+      {"smb://server/share", false},     {"", false},
+      {"http:/", false},                 {"httpx://example.com", false},
+  };
+  for (const auto& [target, opens] : cases)
+    EXPECT_EQ(tolvan::linkOpensWithoutAsking(target), opens) << target;
 }
 
 TEST(ShellRequests, WallpaperCommandsPerDesktop) {
