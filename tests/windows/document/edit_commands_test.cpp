@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFile>
 #include <QImage>
 #include <QMenu>
@@ -602,6 +603,53 @@ class EditCommandsTest : public QObject {
     TEditForm* e = newDocument();
     e->Email1Click();
     QCOMPARE(desktop_.urls.last().toString(QUrl::FullyEncoded), QStringLiteral("mailto:?body="));
+  }
+
+  // A text whose mail URL is too long for the mail program's command line
+  // asks what to do instead of starting nothing and saying nothing.
+  void emailOfALongTextAsks_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("the part that fits") << int(Prompts::Answer::Yes);
+    QTest::newRow("the clipboard") << int(Prompts::Answer::No);
+    QTest::newRow("nothing") << int(Prompts::Answer::Cancel);
+  }
+  void emailOfALongTextAsks() {
+    QFETCH(int, answer);
+    QByteArray tamil;  // about 200 KB: ka ko, a line break every 100 letters
+    for (int i = 0; i < 70000; ++i) tamil += (i % 100 == 99) ? QByteArray("\r") : QByteArray("\xB8\xA1 ");
+    TEditForm* f = newDocument(tamil);
+    QByteArray crlf = tamil;
+    crlf.replace("\r", "\r\n");
+    const QString whole = QString::fromStdString(tolvan::TsciiToUnicode(crlf.toStdString()));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    prompts_.reset();  // whatever the frame's start said
+    prompts_.answers.push_back(Prompts::Answer(answer));
+    f->Email1Click();
+    QCOMPARE(prompts_.shown.size(), 1);
+    const QRegularExpression counts(QStringLiteral("only its first (\\d+) of (\\d+) characters fit"));
+    const auto m = counts.match(prompts_.shown.first());
+    QVERIFY2(m.hasMatch(), qPrintable(prompts_.shown.first()));
+    QCOMPARE(m.captured(2).toInt(), whole.size());
+    if (Prompts::Answer(answer) == Prompts::Answer::Cancel) {
+      QVERIFY(desktop_.urls.isEmpty());
+      QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+      return;
+    }
+    QCOMPARE(desktop_.urls.size(), 1);
+    const QByteArray url = desktop_.urls.first().toEncoded();
+    QVERIFY(url.size() < 128 * 1024);
+    const QString body =
+        QUrlQuery(desktop_.urls.first()).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded);
+    if (Prompts::Answer(answer) == Prompts::Answer::Yes) {
+      // As much as fits, from the start, the size the question named.
+      QVERIFY(url.size() > 128 * 1024 - 20);
+      QCOMPARE(body.size(), m.captured(1).toInt());
+      QVERIFY(whole.startsWith(body));
+      QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    } else {
+      QCOMPARE(url, QByteArray("mailto:?body="));
+      QCOMPARE(QGuiApplication::clipboard()->text(), whole);
+    }
   }
 
   // A click on a web, ftp or mail link opens it; on anything else (a program
