@@ -4,7 +4,9 @@
 // and "TAMILFIX" substitutes for the first TSCII family found.
 #pragma once
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
+#include <string>
 
 namespace tolvan {
 
@@ -39,6 +41,18 @@ inline QString familyWithoutFoundry(const QString& name) {
   if (!n.endsWith(QLatin1Char(']'))) return n;
   const qsizetype open = n.lastIndexOf(QLatin1String(" ["));
   return open > 0 ? n.left(open).trimmed() : n;
+}
+
+// A family name as the settings file keeps it: UTF-8, so a family named in
+// Tamil or Chinese survives. Files written by earlier versions hold the name
+// in Latin-1; a value that is not valid UTF-8 is read that way.
+inline std::string fontNameToSetting(const QString& name) { return name.toUtf8().toStdString(); }
+inline QString fontNameFromSetting(const std::string& bytes) {
+  const QByteArray raw(bytes.data(), qsizetype(bytes.size()));
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString name = utf8.decode(raw);
+  if (utf8.hasError()) name = QString::fromLatin1(raw);
+  return name;
 }
 
 // The installed font families for the font box: each family once, without

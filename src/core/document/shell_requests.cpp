@@ -86,6 +86,50 @@ std::string mailtoUrl(std::string_view utf8Body) {
   return "mailto:?body=" + percentEncode(body);
 }
 
+std::size_t mailtoBodyThatFits(std::string_view utf8Body, std::size_t maxUrl) {
+  static constexpr std::string_view kUnreserved =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~";
+  std::size_t length = std::string_view("mailto:?body=").size();
+  if (length > maxUrl) return 0;
+  std::size_t i = 0;
+  while (i < utf8Body.size()) {
+    const auto c = static_cast<unsigned char>(utf8Body[i]);
+    std::size_t bytes = 1;  // taken from the body
+    std::size_t cost = 3;   // characters added to the URL
+    if (c == '\r' || c == '\n') {
+      cost = 6;  // %0D%0A
+      if (c == '\r' && i + 1 < utf8Body.size() && utf8Body[i + 1] == '\n') bytes = 2;
+    } else if (kUnreserved.find(char(c)) != std::string_view::npos) {
+      cost = 1;
+    } else if (c >= 0xC0) {
+      // A character's lead byte: the continuation bytes after it go with it.
+      while (i + bytes < utf8Body.size() &&
+             (static_cast<unsigned char>(utf8Body[i + bytes]) & 0xC0) == 0x80 && bytes < 4)
+        ++bytes;
+      cost = 3 * bytes;
+    }
+    if (length + cost > maxUrl) return i;
+    length += cost;
+    i += bytes;
+  }
+  return i;
+}
+
+bool linkOpensWithoutAsking(std::string_view target) {
+  auto startsNoCase = [target](std::string_view prefix) {
+    if (target.size() < prefix.size()) return false;
+    for (std::size_t k = 0; k < prefix.size(); ++k) {
+      char t = target[k];
+      if (t >= 'A' && t <= 'Z') t = char(t + 32);
+      if (t != prefix[k]) return false;
+    }
+    return true;
+  };
+  for (std::string_view scheme : {"http://", "https://", "ftp://", "mailto:"})
+    if (startsNoCase(scheme)) return true;
+  return false;
+}
+
 std::vector<LinkSpan> findLinks(std::u16string_view text) {
   static constexpr std::array<std::string_view, 6> kSchemes = {"http://", "https://", "ftp://",
                                                                "file://", "mailto:", "www."};

@@ -18,6 +18,16 @@ std::string percentEncode(std::string_view bytes, std::string_view keep = {});
 // become %0D%0A as mail URLs want them).
 std::string mailtoUrl(std::string_view utf8Body);
 
+// The longest mailto URL the mail program can be handed: the desktop starts
+// it with the URL as one argument, and Linux refuses an argument of 128 KiB
+// or more (the terminating zero included) without starting anything.
+constexpr std::size_t kMaxMailtoUrl = 128 * 1024 - 1;
+
+// How many bytes from the start of utf8Body make a mailto URL of at most
+// maxUrl characters: whole characters only, a CR LF pair never cut in two.
+// utf8Body.size() when all of it fits.
+std::size_t mailtoBodyThatFits(std::string_view utf8Body, std::size_t maxUrl = kMaxMailtoUrl);
+
 // A web address found in text: [start, start + length) in the text's
 // characters, and the address to open ("www." gets "http://" in front).
 struct LinkSpan {
@@ -31,6 +41,12 @@ struct LinkSpan {
 // at a space, a control character, a character beyond ASCII, or one of
 // < > " ; trailing . , ; : ! ? ' ) ] are not part of it.
 std::vector<LinkSpan> findLinks(std::u16string_view text);
+
+// Whether a link is opened on a click without asking: web (http, https), ftp
+// and mail addresses. Anything else, a file:// address above all, may name a
+// program or a launcher that the desktop would run rather than show, so the
+// user is asked first.
+bool linkOpensWithoutAsking(std::string_view target);
 
 // The commands (program, then arguments) that make imagePath the desktop
 // background, for the desktop named in XDG_CURRENT_DESKTOP (a colon-separated

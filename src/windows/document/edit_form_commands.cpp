@@ -2,6 +2,8 @@
 // next; print, printer set-up and export as PDF; e-mail; links; the wallpaper;
 // and the editor's popup menu.
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFileInfo>
@@ -177,9 +179,38 @@ void TEditForm::FindAgain1Click() {
 void TEditForm::Email1Click() {
   // The whole text is sent; an empty selection first becomes all of it.
   if (!Editor->textCursor().hasSelection()) Editor->selectAll();
-  const std::string url = tolvan::mailtoUrl(documentAsUtf8(Editor->document()));
-  tolvan::Desktop::instance().openUrl(
-      QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::StrictMode));
+  const std::string body = documentAsUtf8(Editor->document());
+  auto send = [](std::string_view part) {
+    tolvan::Desktop::instance().openUrl(QUrl::fromEncoded(
+        QByteArray::fromStdString(tolvan::mailtoUrl(part)), QUrl::StrictMode));
+  };
+  const std::size_t fits = tolvan::mailtoBodyThatFits(body);
+  if (fits == body.size()) {
+    send(body);
+    return;
+  }
+  // Too long for the mail program's command line: the desktop would start
+  // nothing at all. The user takes the part that fits, or the whole text
+  // from the clipboard into an empty mail.
+  const QString text = QString::fromUtf8(body.data(), qsizetype(body.size()));
+  const qsizetype partLength = QString::fromUtf8(body.data(), qsizetype(fits)).size();
+  const QString question =
+      QStringLiteral("The text is too long to hand to the mail program: only its first %1 of %2 "
+                     "characters fit.\n\nYes: send the part that fits.\nNo: copy the whole text to "
+                     "the clipboard and open an empty mail to paste it into.\nCancel: send nothing.")
+          .arg(partLength)
+          .arg(text.size());
+  switch (tolvan::Prompts::instance().yesNoCancel(this, question)) {
+    case tolvan::Prompts::Answer::Yes:
+      send(std::string_view(body).substr(0, fits));
+      break;
+    case tolvan::Prompts::Answer::No:
+      QGuiApplication::clipboard()->setText(text);
+      send({});
+      break;
+    default:
+      break;
+  }
 }
 
 QString TEditForm::mailtoUrl() const {

@@ -13,6 +13,7 @@
 
 #include "core/document/shell_requests.h"
 #include "platform/desktop.h"
+#include "platform/prompts.h"
 
 namespace {
 
@@ -100,6 +101,20 @@ QString TLinkHighlighter::linkAt(const QPoint& viewportPos) const {
   return QString();
 }
 
+void TLinkHighlighter::openLink(const QString& target) {
+  // Web, ftp and mail addresses open at once. Anything else (a file above
+  // all: the desktop may run a program or a launcher instead of showing it)
+  // only once the user has seen what it is and agreed.
+  if (!tolvan::linkOpensWithoutAsking(target.toStdString())) {
+    const QString text =
+        QStringLiteral("Open %1?\n\nThis is not a web or mail address. The desktop opens it with "
+                       "the program it chooses, which may run it as a program.")
+            .arg(target);
+    if (tolvan::Prompts::instance().yesNo(editor_, text) != tolvan::Prompts::Answer::Yes) return;
+  }
+  tolvan::Desktop::instance().openUrl(QUrl(target));
+}
+
 bool TLinkHighlighter::eventFilter(QObject* watched, QEvent* event) {
   if (watched != editor_->viewport()) return QObject::eventFilter(watched, event);
   switch (event->type()) {
@@ -121,12 +136,14 @@ bool TLinkHighlighter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease: {
       auto* me = static_cast<QMouseEvent*>(event);
       // A click, not a drag that selects text, opens the link.
-      if (me->button() == Qt::LeftButton && !pressed_.isEmpty() &&
-          (me->position().toPoint() - pressPos_).manhattanLength() < 4 &&
-          linkAt(me->position().toPoint()) == pressed_) {
-        tolvan::Desktop::instance().openUrl(QUrl(pressed_));
-      }
+      const QString clicked =
+          me->button() == Qt::LeftButton && !pressed_.isEmpty() &&
+                  (me->position().toPoint() - pressPos_).manhattanLength() < 4 &&
+                  linkAt(me->position().toPoint()) == pressed_
+              ? pressed_
+              : QString();
       pressed_.clear();
+      if (!clicked.isEmpty()) openLink(clicked);
       break;
     }
     default:

@@ -1,7 +1,8 @@
 // Web addresses in a document shown as links: drawn blue and underlined
 // through the layout's extra formats (the document's own formatting, and so
 // its file, never changes), the pointer a hand over them, and a click opens
-// the address through the desktop. Only the paragraphs on screen are looked
+// the address through the desktop (after asking, for anything but a web, ftp
+// or mail address). Only the paragraphs on screen are looked
 // at, after each change or scroll, so a large document loads as fast as
 // without links.
 #pragma once
@@ -22,6 +23,8 @@ class TLinkHighlighter : public QObject {
   QString linkAt(const QPoint& viewportPos) const;
   // Marks the paragraphs on screen now (otherwise done from the event loop).
   void markVisible();
+  // Opens an address as a click on it does.
+  void openLink(const QString& target);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

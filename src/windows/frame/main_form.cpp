@@ -65,7 +65,8 @@ using tolvan::Key;
 namespace {
 
 // Settings values are bytes; file names go through the file-name encoding,
-// everything else is Latin-1 (one byte, one character).
+// the font name is UTF-8 (platform/fonts.h), everything else is Latin-1 (one
+// byte, one character).
 QString fromBytes(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 std::string toBytes(const QString& s) {
   const QByteArray b = s.toLatin1();
@@ -170,7 +171,7 @@ void TMainForm::FormCreate() {
   // 4. The program-wide defaults.
   ForeColor = fromBytes(Settings_->readString(Key::ForeColor));
   BackColor = fromBytes(Settings_->readString(Key::BackColor));
-  FontDef = tolvan::familyWithoutFoundry(fromBytes(Settings_->readString(Key::FontDef)));
+  FontDef = tolvan::familyWithoutFoundry(tolvan::fontNameFromSetting(Settings_->readString(Key::FontDef)));
   Viewer = fromBytes(Settings_->readString(Key::Viewer));
 
   // 5. The directory panel's popup menu switch (the panel comes later).
@@ -455,7 +456,7 @@ void TMainForm::FormClose() {
   Settings_->writeString(Key::BackColor, toBytes(BackColor));
   Settings_->writeString(Key::WorkDir, pathToBytes(WorkDir));
   Settings_->writeInteger(Key::FontSize, FontSizeValue());
-  Settings_->writeString(Key::FontDef, toBytes(FontDef));
+  Settings_->writeString(Key::FontDef, tolvan::fontNameToSetting(FontDef));
   Settings_->writeString(Key::Viewer, toBytes(Viewer));
 }
 

@@ -51,8 +51,7 @@ void TMainForm::BtnFClick(unsigned char code) {
 
 void TMainForm::setFontDef(const QString& name) {
   FontDef = name;
-  const QByteArray bytes = FontDef.toLatin1();
-  settings().writeString(tolvan::Key::FontDef, std::string(bytes.constData(), size_t(bytes.size())));
+  settings().writeString(tolvan::Key::FontDef, tolvan::fontNameToSetting(FontDef));
 }
 
 void TMainForm::Preferences1Click() {

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFile>
 #include <QImage>
 #include <QMenu>
@@ -23,6 +24,7 @@
 #include "core/convert/unicode_bridge.h"
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
+#include "windows/document/link_highlighter.h"
 #include "windows/dialogs/find_dialog.h"
 #include "windows/document/tamil_line_edit.h"
 #include "core/input/keyboard.h"
@@ -649,6 +651,93 @@ class EditCommandsTest : public QObject {
     TEditForm* e = newDocument();
     e->Email1Click();
     QCOMPARE(desktop_.urls.last().toString(QUrl::FullyEncoded), QStringLiteral("mailto:?body="));
+  }
+
+  // A text whose mail URL is too long for the mail program's command line
+  // asks what to do instead of starting nothing and saying nothing.
+  void emailOfALongTextAsks_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("the part that fits") << int(Prompts::Answer::Yes);
+    QTest::newRow("the clipboard") << int(Prompts::Answer::No);
+    QTest::newRow("nothing") << int(Prompts::Answer::Cancel);
+  }
+  void emailOfALongTextAsks() {
+    QFETCH(int, answer);
+    QByteArray tamil;  // about 200 KB: ka ko, a line break every 100 letters
+    for (int i = 0; i < 70000; ++i) tamil += (i % 100 == 99) ? QByteArray("\r") : QByteArray("\xB8\xA1 ");
+    TEditForm* f = newDocument(tamil);
+    QByteArray crlf = tamil;
+    crlf.replace("\r", "\r\n");
+    const QString whole = QString::fromStdString(tolvan::TsciiToUnicode(crlf.toStdString()));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    prompts_.reset();  // whatever the frame's start said
+    prompts_.answers.push_back(Prompts::Answer(answer));
+    f->Email1Click();
+    QCOMPARE(prompts_.shown.size(), 1);
+    const QRegularExpression counts(QStringLiteral("only its first (\\d+) of (\\d+) characters fit"));
+    const auto m = counts.match(prompts_.shown.first());
+    QVERIFY2(m.hasMatch(), qPrintable(prompts_.shown.first()));
+    QCOMPARE(m.captured(2).toInt(), whole.size());
+    if (Prompts::Answer(answer) == Prompts::Answer::Cancel) {
+      QVERIFY(desktop_.urls.isEmpty());
+      QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+      return;
+    }
+    QCOMPARE(desktop_.urls.size(), 1);
+    const QByteArray url = desktop_.urls.first().toEncoded();
+    QVERIFY(url.size() < 128 * 1024);
+    const QString body =
+        QUrlQuery(desktop_.urls.first()).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded);
+    if (Prompts::Answer(answer) == Prompts::Answer::Yes) {
+      // As much as fits, from the start, the size the question named.
+      QVERIFY(url.size() > 128 * 1024 - 20);
+      QCOMPARE(body.size(), m.captured(1).toInt());
+      QVERIFY(whole.startsWith(body));
+      QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    } else {
+      QCOMPARE(url, QByteArray("mailto:?body="));
+      QCOMPARE(QGuiApplication::clipboard()->text(), whole);
+    }
+  }
+
+  // A click on a web, ftp or mail link opens it; on anything else (a program
+  // or a launcher that the desktop might run) only after a Yes to a question
+  // that names it.
+  void linkClickAsksBeforeOpeningAnythingButWebAndMail_data() {
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QStringList>("answers");  // "yes" or "no", one per question
+    QTest::addColumn<bool>("asks");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("web") << QStringLiteral("https://example.com/a") << QStringList{} << false << true;
+    QTest::newRow("www") << QStringLiteral("www.example.com") << QStringList{} << false << true;
+    QTest::newRow("ftp") << QStringLiteral("ftp://ftp.debian.org/") << QStringList{} << false << true;
+    QTest::newRow("mail") << QStringLiteral("mailto:a@example.com") << QStringList{} << false << true;
+    QTest::newRow("program, no") << QStringLiteral("file:///bin/sh") << QStringList{"no"} << true << false;
+    QTest::newRow("program, unanswered") << QStringLiteral("file:///bin/sh") << QStringList{} << true << false;
+    QTest::newRow("launcher, yes")
+        << QStringLiteral("file:///usr/share/applications/x.desktop") << QStringList{"yes"} << true << true;
+  }
+  void linkClickAsksBeforeOpeningAnythingButWebAndMail() {
+    QFETCH(QString, link);
+    QFETCH(QStringList, answers);
+    QFETCH(bool, asks);
+    QFETCH(bool, opens);
+    TEditForm* f = newDocument("see " + link.toLatin1() + " now");
+    prompts_.reset();  // whatever the frame's start said
+    auto* links = f->Editor->findChild<TLinkHighlighter*>();
+    QVERIFY(links);
+    links->markVisible();
+    QTextCursor c(f->Editor->document());
+    c.setPosition(6);
+    const QPoint at = f->Editor->cursorRect(c).center() + QPoint(2, 0);
+    QVERIFY(!links->linkAt(at).isEmpty());
+    for (const QString& a : answers)
+      prompts_.answers.push_back(a == QLatin1String("yes") ? Prompts::Answer::Yes : Prompts::Answer::No);
+    QTest::mouseClick(f->Editor->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(prompts_.shown.size(), asks ? 1 : 0);
+    if (asks) QVERIFY(prompts_.shown.first().contains(link));
+    const QString target = link.startsWith(QLatin1String("www.")) ? "http://" + link : link;
+    QCOMPARE(desktop_.urls, opens ? QList<QUrl>{QUrl(target)} : QList<QUrl>{});
   }
 
   void wallpaperSavesTheEditorSizedPictureAndNamesTheCommands() {

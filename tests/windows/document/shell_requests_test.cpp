@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 using tolvan::findLinks;
 
@@ -44,6 +45,59 @@ TEST(ShellRequests, Links) {
   tamil.push_back(char16_t(0xB8));
   ASSERT_EQ(findLinks(tamil).size(), 1u);
   EXPECT_EQ(findLinks(tamil)[0].length, 10u);
+}
+
+TEST(ShellRequests, MailtoBodyThatFitsTakesWholeCharactersOnly) {
+  const std::size_t head = std::string_view("mailto:?body=").size();
+  struct Case {
+    std::string body;
+    std::size_t maxUrl;
+    std::size_t fits;
+  };
+  const std::string ka = "\xE0\xAE\x95";  // one Tamil letter: %E0%AE%95
+  const Case cases[] = {
+      {"abc", head + 3, 3},
+      {"abc", head + 2, 2},
+      {"a b", head + 3, 1},                  // the space needs %20
+      {"a b", head + 4, 2},
+      {"a b", head + 5, 3},
+      {ka + "x", head + 8, 0},               // never part of a letter
+      {ka + "x", head + 9, 3},
+      {ka + "x", head + 10, 4},
+      {"a\r\nb", head + 6, 1},               // never half a line break
+      {"a\r\nb", head + 7, 3},
+      {"a\nb\rc", head + 14, 4},             // lone LF and CR grow to CR LF too
+      {"", head, 0},
+      {"a", head - 1, 0},
+  };
+  for (const Case& c : cases) {
+    const std::size_t n = tolvan::mailtoBodyThatFits(c.body, c.maxUrl);
+    EXPECT_EQ(n, c.fits) << c.body << " in " << c.maxUrl;
+    if (c.maxUrl >= head) {
+      EXPECT_LE(tolvan::mailtoUrl(c.body.substr(0, n)).size(), c.maxUrl);
+    }
+  }
+  // A long text: the part that fits is as long as can be.
+  std::string tamil;
+  for (int i = 0; i < 20000; ++i) tamil += ka + " ";
+  const std::size_t n = tolvan::mailtoBodyThatFits(tamil);
+  ASSERT_LT(n, tamil.size());
+  EXPECT_LE(tolvan::mailtoUrl(tamil.substr(0, n)).size(), tolvan::kMaxMailtoUrl);
+  EXPECT_GT(tolvan::mailtoUrl(tamil.substr(0, n)).size(), tolvan::kMaxMailtoUrl - 9);
+  EXPECT_EQ(tolvan::mailtoBodyThatFits("short"), 5u);
+}
+
+TEST(ShellRequests, OnlyWebFtpAndMailLinksOpenWithoutAsking) {
+  const std::pair<const char*, bool> cases[] = {
+      {"http://example.com/", true},     {"HTTPS://example.com/a", true},
+      {"ftp://ftp.debian.org/", true},   {"mailto:someone@example.com", true},
+      {"file:///bin/sh", false},         {"FILE:///usr/share/applications/x.desktop", false},
+      {"file://host/etc/passwd", false}, {"javascript:alert(1)", false},
+      {"smb://server/share", false},     {"", false},
+      {"http:/", false},                 {"httpx://example.com", false},
+  };
+  for (const auto& [target, opens] : cases)
+    EXPECT_EQ(tolvan::linkOpensWithoutAsking(target), opens) << target;
 }
 
 TEST(ShellRequests, WallpaperCommandsPerDesktop) {

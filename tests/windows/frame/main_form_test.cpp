@@ -432,6 +432,44 @@ class MainFormTest : public QObject {
 
   // ---- shutdown
 
+  // The default font's name survives a restart whatever its script, as the
+  // preferences write it and as the frame writes it again on the way out; a
+  // file of an earlier version, which held the name in Latin-1, still reads.
+  void fontDefSurvivesRestart_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Tamil") << QStringLiteral(u"லதா");
+    QTest::newRow("CJK") << QStringLiteral(u"文泉驿正黑");
+    QTest::newRow("Latin-1") << QStringLiteral(u"Caf\u00e9 Sans");
+  }
+  void fontDefSurvivesRestart() {
+    QFETCH(QString, name);
+    const QByteArray line = "FontDef=" + name.toUtf8() + "\r\n";
+    TMainForm* f = makeFrame();
+    f->setFontDef(name);
+    QVERIFY(readIni().contains(line));
+    QVERIFY(f->close());
+    frame_.reset();
+    QVERIFY(readIni().contains(line));
+    QCOMPARE(makeFrame(QByteArray())->fontDef(), name);
+  }
+
+  void fontDefReadsUtf8AndOlderLatin1_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("UTF-8, Tamil") << QStringLiteral(u"லதா").toUtf8() << QStringLiteral(u"லதா");
+    QTest::newRow("UTF-8, Latin-1 letters") << QByteArray("Caf\xc3\xa9") << QStringLiteral(u"Caf\u00e9");
+    QTest::newRow("Latin-1") << QByteArray("Caf\xe9 Sans") << QStringLiteral(u"Caf\u00e9 Sans");
+    // Valid UTF-8 at the start does not make the rest of the value UTF-8.
+    QTest::newRow("Latin-1, UTF-8-like start")
+        << QByteArray("\xc3\xa9t\xe9") << QStringLiteral(u"\u00c3\u00a9t\u00e9");
+    QTest::newRow("ASCII") << QByteArray("Arial") << QStringLiteral("Arial");
+  }
+  void fontDefReadsUtf8AndOlderLatin1() {
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, name);
+    QCOMPARE(makeFrame("[Tolvan]\r\nTimes=5\r\nFontDef=" + stored + "\r\n")->fontDef(), name);
+  }
+
   void shutdownWritesSettingsAndList() {
     TMainForm* f = makeFrame("[Tolvan]\r\nTimes=5\r\nFontDef=TSCu_Paranar\r\nViewer=10110\r\n");
     f->AddRecentFile(QStringLiteral("/docs/old.txt"));

@@ -6,6 +6,17 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QDataStream>
+#include <QDir>
+#include <QScopeGuard>
+
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
@@ -21,6 +32,54 @@ class SingleInstanceTest : public QObject {
 
   QString uniqueName(const char* tag) {
     return dir_.filePath(QStringLiteral("sock-%1").arg(QLatin1String(tag)));
+  }
+
+  static constexpr uid_t kOtherUser = 65534;  // nobody
+
+  // A process of another user, forked from this one: it binds a socket at
+  // path as root (the folder is root's) and listens as kOtherUser, or
+  // connects to path as kOtherUser and sends message. Either way it reads
+  // until the other end closes and reports how many bytes it was sent
+  // through the returned pipe. readyFd gets a byte once it is listening.
+  static pid_t forkOtherUser(const QByteArray& path, bool listens, const QByteArray& message,
+                             int& reportFd, int& readyFd) {
+    int ready[2], report[2];
+    if (::pipe(ready) != 0 || ::pipe(report) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(ready[0]);
+      ::close(report[0]);
+      sockaddr_un a{};
+      a.sun_family = AF_UNIX;
+      std::strncpy(a.sun_path, path.constData(), sizeof a.sun_path - 1);
+      int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (s < 0) ::_exit(2);
+      if (listens && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) ::_exit(2);
+      if (::setresgid(kOtherUser, kOtherUser, kOtherUser) != 0 ||
+          ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0)
+        ::_exit(2);
+      int conn = s;
+      if (listens) {
+        if (::listen(s, 4) != 0) ::_exit(2);
+        if (::write(ready[1], "r", 1) != 1) ::_exit(2);
+        conn = ::accept(s, nullptr, nullptr);
+      } else {
+        if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) ::_exit(2);
+        if (::write(ready[1], "r", 1) != 1) ::_exit(2);
+        if (::write(s, message.constData(), size_t(message.size())) != message.size()) ::_exit(2);
+      }
+      long total = 0;
+      char buf[4096];
+      ssize_t n;
+      while ((n = ::read(conn, buf, sizeof buf)) > 0) total += n;
+      if (::write(report[1], &total, sizeof total) != sizeof total) ::_exit(2);
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(report[1]);
+    reportFd = report[0];
+    readyFd = ready[0];
+    return pid;
   }
 
  private slots:
@@ -149,6 +208,129 @@ class SingleInstanceTest : public QObject {
       for (TEditForm* f : frame.EditForms()) f->Editor->document()->setModified(false);
     }
     tolvan::Prompts::setInstance(nullptr);
+  }
+
+  // Without a session folder the socket is in a folder of the user's own in
+  // the temp folder. Another user may have made that folder first, or it may
+  // be open to others: then nobody listening there is handed anything, and
+  // no socket is made there either (the start runs on its own).
+  void noHandOverThroughAFolderOthersControl_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("otherOwner");
+    QTest::addColumn<bool>("handed");
+    QTest::newRow("private, own") << 0700 << false << true;
+    QTest::newRow("others may enter") << 0711 << false << false;
+    QTest::newRow("others may write") << 01777 << false << false;
+    QTest::newRow("another user's") << 0700 << true << false;
+  }
+  void noHandOverThroughAFolderOthersControl() {
+    QFETCH(int, mode);
+    QFETCH(bool, otherOwner);
+    QFETCH(bool, handed);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QByteArray oldTmp = qgetenv("TMPDIR"), oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const auto restore = qScopeGuard([&] {
+      for (auto [var, old] : {std::pair{"TMPDIR", oldTmp}, std::pair{"XDG_RUNTIME_DIR", oldRuntime}})
+        old.isNull() ? void(qunsetenv(var)) : void(qputenv(var, old));
+    });
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString name = tolvan::SingleInstance::defaultServerName();
+    const QString folder = QDir(tmp.path()).filePath(QStringLiteral("tolvan-runtime-%1").arg(::getuid()));
+    QCOMPARE(QFileInfo(name).absolutePath(), folder);
+    QVERIFY(QDir().mkdir(folder));
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(mode)), 0);
+    if (otherOwner) QCOMPARE(::chown(QFile::encodeName(folder).constData(), kOtherUser, kOtherUser), 0);
+    {
+      QLocalServer squatter;
+      QVERIFY(squatter.listen(name));
+      tolvan::SingleInstance start;
+      QCOMPARE(start.serverName(), name);
+      QCOMPARE(start.handOver({QStringLiteral("/home/me/secret.txt")}, 200), handed);
+      bool timedOut = false;
+      QCOMPARE(squatter.waitForNewConnection(0, &timedOut), handed);
+    }
+    // Nobody there now: a start listens only in a folder of its own.
+    tolvan::SingleInstance start;
+    QCOMPARE(start.listen(), handed);
+    QCOMPARE(QFileInfo::exists(name), handed);
+  }
+
+  void listenMakesAPrivateFolder() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString name = QDir(tmp.path()).filePath(QStringLiteral("new/tolvan.sock"));
+    tolvan::SingleInstance first(name);
+    QVERIFY(first.listen());
+    struct stat st {};
+    QCOMPARE(::lstat(QFile::encodeName(tmp.filePath(QStringLiteral("new"))).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 07777), 0700);
+    QVERIFY(QFileInfo::exists(name));
+  }
+
+  // A socket in the right place that another user listens on gets nothing:
+  // the second start looks at who listens before it sends.
+  void listenerOfAnotherUserIsSentNothing() {
+    const QString name = uniqueName("other-listener");
+    int reportFd = -1, readyFd = -1;
+    const pid_t pid = forkOtherUser(QFile::encodeName(name), true, {}, reportFd, readyFd);
+    QVERIFY(pid > 0);
+    char c = 0;
+    QCOMPARE(::read(readyFd, &c, 1), ssize_t(1));
+    tolvan::SingleInstance second(name);
+    const bool handed = second.handOver({QStringLiteral("/home/me/secret.txt")}, 2000);
+    long received = -1;
+    QCOMPARE(::read(reportFd, &received, sizeof received), ssize_t(sizeof received));
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(reportFd);
+    ::close(readyFd);
+    QFile::remove(name);
+    QVERIFY(!handed);
+    QCOMPARE(received, 0L);
+  }
+
+  // The running instance takes files from starts of its own user only.
+  void startOfAnotherUserIsNotAnswered() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString folder = tmp.filePath(QStringLiteral("run"));
+    const QString name = QDir(folder).filePath(QStringLiteral("tolvan.sock"));
+    tolvan::SingleInstance first(name);
+    QVERIFY(first.listen());
+    QSignalSpy spy(&first, &tolvan::SingleInstance::activated);
+    // Opened up afterwards, so the other user can reach the socket at all.
+    for (const QString& p : {tmp.path(), folder, name})
+      QCOMPARE(::chmod(QFile::encodeName(p).constData(), 0777), 0);
+    QByteArray msg;
+    {
+      QDataStream out(&msg, QIODevice::WriteOnly);
+      out.setVersion(QDataStream::Qt_6_0);
+      out << quint32(0x546f6c31) << QStringList{QStringLiteral("/tmp/planted.txt")};
+    }
+    QByteArray framed;
+    {
+      QDataStream out(&framed, QIODevice::WriteOnly);
+      out << quint32(msg.size());
+    }
+    framed += msg;
+    int reportFd = -1, readyFd = -1;
+    const pid_t pid = forkOtherUser(QFile::encodeName(name), false, framed, reportFd, readyFd);
+    QVERIFY(pid > 0);
+    // The running instance works from the event loop until the other start
+    // reports (or dies: the pipe then reads empty).
+    pollfd report{reportFd, POLLIN, 0};
+    QTRY_VERIFY_WITH_TIMEOUT(::poll(&report, 1, 0) == 1, 10000);
+    long answered = -1;
+    const ssize_t got = ::read(reportFd, &answered, sizeof answered);
+    ::waitpid(pid, nullptr, 0);
+    ::close(reportFd);
+    ::close(readyFd);
+    QCOMPARE(got, ssize_t(sizeof answered));
+    QCoreApplication::processEvents();
+    QCOMPARE(answered, 0L);
+    QCOMPARE(spy.count(), 0);
   }
 
   void realSecondStartOpensItsFileInTheFirst() {
