@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cli {
@@ -94,9 +95,12 @@ class PieceReader {
 };
 
 // Writes out to standard output and clears it; flushOut flushes standard
-// output. Both throw std::runtime_error when standard output cannot be written.
+// output; writeOut writes bytes and flushes. All throw std::runtime_error
+// ("cannot write standard output: " and the system's reason) when standard
+// output cannot be written, so that every command reports it the same way.
 void writePiece(std::string& out);
 void flushOut();
+void writeOut(std::string_view bytes);
 
 // Runs the whole input through a converter that takes text in pieces
 // (feed(piece, out), then finish(out)), writing its output as it goes.

@@ -131,7 +131,7 @@ void getPassword(const Options& o, Password& pw) {
 }
 
 int succeed(const std::string& message) {
-  std::printf("%s\n", message.c_str());
+  writeOut(message + "\n");
   return 0;
 }
 
@@ -139,11 +139,6 @@ int succeed(const std::string& message) {
 // The text commands hold the whole text (and its Base64) in memory, as the
 // editor does; this bounds what standard input may bring.
 constexpr std::uint64_t kMaxTextBytes = std::uint64_t(128) << 20;
-
-void writeOut(const std::string& bytes) {
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0)
-    throw std::runtime_error("cannot write standard output");
-}
 
 using FileWorker = tolvan::FileCryptResult (*)(tolvan::TDCP_blockcipher&, const std::string&, const std::string&,
                                                std::string_view, const tolvan::FileCryptProgress&);

@@ -121,15 +121,24 @@ std::string readWhole(const std::string& path, std::uint64_t limit, const char* 
   return out;
 }
 
+namespace {
+[[noreturn]] void cannotWrite() {
+  throw std::runtime_error(std::string("cannot write standard output: ") + errnoText(errno));
+}
+}  // namespace
+
 void writePiece(std::string& out) {
-  if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size())
-    throw std::runtime_error(std::string("cannot write standard output: ") + errnoText(errno));
+  if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) cannotWrite();
   out.clear();
 }
 
 void flushOut() {
-  if (std::fflush(stdout) != 0)
-    throw std::runtime_error(std::string("cannot write standard output: ") + errnoText(errno));
+  if (std::fflush(stdout) != 0) cannotWrite();
+}
+
+void writeOut(std::string_view bytes) {
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) cannotWrite();
+  flushOut();
 }
 
 }  // namespace cli
