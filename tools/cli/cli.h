@@ -52,9 +52,12 @@ int runCommand(int (*command)(const Args&), const Args& args);
 
 // An input named on the command line: a file, or standard input when the
 // name is empty or "-". Opening refuses a folder at once, with one line.
+// A FIFO nobody writes to yet is opened without waiting (its reads then see
+// the end at once), unless waitForWriter asks to wait for its writer, as a
+// password file must.
 class Input {
  public:
-  explicit Input(const std::string& path);
+  explicit Input(const std::string& path, bool waitForWriter = false);
   ~Input();
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;
