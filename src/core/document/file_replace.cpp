@@ -104,7 +104,15 @@ bool ReplaceFileContent(const std::string& path, std::string_view data, std::str
   } cleanup{fd, made};
 
   if (const int err = step(ReplaceStep::Write, [&] { return writeAll(fd, data) ? 0 : -1; })) return failed(err);
-  if (existed) ::fchmod(fd, old.st_mode & 07777);
+  if (existed) {
+    // Owner and group first: changing them may clear the set-id bits, which
+    // the mode then restores as far as they are allowed.
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Only the administrator may give a file away; anyone else's save
+      // leaves the new file theirs, with the old permissions.
+    }
+    ::fchmod(fd, old.st_mode & 07777);
+  }
   if (const int err = step(ReplaceStep::Sync, [&] { return ::fsync(fd); })) return failed(err);
   const int closing = fd;
   fd = -1;

@@ -10,7 +10,9 @@ namespace tolvan {
 
 // Writes data as the file at path (made when missing). A symbolic link is
 // followed: the file it points to gets the content, the link stays. An
-// existing file keeps its permissions.
+// existing file keeps its owner, group and permissions (the owner and group
+// as far as the system lets this process set them), so a save by the
+// administrator does not take a user's private file away from its owner.
 // On failure returns false with the system's reason in *reason ("No space
 // left on device") and leaves the file and its folder as they were.
 bool ReplaceFileContent(const std::string& path, std::string_view data, std::string* reason);

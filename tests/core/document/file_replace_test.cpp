@@ -1,5 +1,5 @@
-// Replacing a file's content: the whole content or nothing, the file's
-// permissions kept, and the system's reason for a failure.
+// Replacing a file's content: the whole content or nothing, the file's owner,
+// group and permissions kept, and the system's reason for a failure.
 #include "core/document/file_replace.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +58,35 @@ struct HookGuard {
 };
 
 }  // namespace
+
+// The file keeps its owner, group and mode; saved by the administrator, a
+// private file of another user stays that user's.
+TEST(FileReplace, KeepsOwnerGroupAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs the administrator";
+  struct Case {
+    uid_t uid;
+    gid_t gid;
+    mode_t mode;
+  };
+  const Case cases[] = {{1234, 2345, 0600}, {4321, 0, 0640}, {0, 777, 0604}, {1234, 1234, 0751}};
+  TempDir dir;
+  const std::string f = dir.file("doc.txt");
+  for (const auto& c : cases) {
+    writeFile(f, "old content");
+    ASSERT_EQ(::chown(f.c_str(), c.uid, c.gid), 0);
+    ASSERT_EQ(::chmod(f.c_str(), c.mode), 0);
+    const ino_t before = statOf(f).st_ino;
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileContent(f, "new", &reason)) << reason;
+    const struct stat st = statOf(f);
+    EXPECT_NE(st.st_ino, before);  // a new file, renamed over the old one
+    EXPECT_EQ(st.st_uid, c.uid);
+    EXPECT_EQ(st.st_gid, c.gid);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    EXPECT_EQ(readFile(f), "new");
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"doc.txt"});
+  }
+}
 
 // A new file is made as the umask says; a symbolic link stays a link and the
 // file it points to gets the content.

@@ -589,6 +589,27 @@ class EditFormTest : public QObject {
     QVERIFY(!QApplication::overrideCursor());
   }
 
+  // A save keeps the file's owner, group and permissions: saved by the
+  // administrator, another user's private file stays that user's.
+  void saveKeepsOwnerGroupAndMode() {
+    if (::geteuid() != 0) QSKIP("giving a file to another user needs the administrator");
+    const QByteArray name = QFile::encodeName(path("theirs.txt"));
+    writeFile(path("theirs.txt"), "old");
+    QCOMPARE(::chown(name.constData(), 1234, 2345), 0);
+    QCOMPARE(::chmod(name.constData(), 0600), 0);
+    TEditForm* f = openDocument(path("theirs.txt"));
+    QVERIFY(f);
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "new ");
+    QVERIFY(f->SaveDocument());
+    QCOMPARE(readFile(path("theirs.txt")), QByteArray("new old"));
+    struct stat st {};
+    QCOMPARE(::stat(name.constData(), &st), 0);
+    QCOMPARE(int(st.st_uid), 1234);
+    QCOMPARE(int(st.st_gid), 2345);
+    QCOMPARE(int(st.st_mode & 07777), 0600);
+  }
+
   // A save that the system refuses part-way (a full disk while writing or
   // syncing) names the system's reason, and the file keeps its old content.
   void failedSaveGivesTheSystemsReason_data() {
