@@ -3,7 +3,10 @@
 #include "core/document/file_replace.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -142,4 +145,35 @@ TEST(FileReplace, MissingFolderGivesTheReason) {
   std::string reason;
   EXPECT_FALSE(ReplaceFileContent("/proc/tolvan-no-such-folder/doc.txt", "x", &reason));
   EXPECT_EQ(reason, std::strerror(ENOENT));
+}
+
+// A real full disk where the system lets this test make one: a 16 KiB tmpfs
+// in a mount namespace of a child process (the administrator's, in a
+// container that allows it; skipped elsewhere). The save of a larger
+// document fails with the system's reason and the old file stays whole.
+TEST(FileReplace, RealFullDisk) {
+  TempDir dir;
+  const std::string mnt = dir.file("small"), report = dir.file("report");
+  ASSERT_EQ(::mkdir(mnt.c_str(), 0700), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=16k") != 0)
+      ::_exit(77);
+    const std::string f = mnt + "/doc.txt";
+    writeFile(f, "the original");
+    std::string reason;
+    const bool ok = ReplaceFileContent(f, std::string(64 * 1024, 'x'), &reason);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(mnt)) names.push_back(e.path().filename().string());
+    writeFile(report, std::string(ok ? "saved" : "failed") + "|" + reason + "|" + readFile(f) + "|" +
+                          std::to_string(names.size()));
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no tmpfs can be mounted here";
+  EXPECT_EQ(readFile(report), "failed|" + std::string(std::strerror(ENOSPC)) + "|the original|1");
 }
