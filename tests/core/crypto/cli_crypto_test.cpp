@@ -159,7 +159,8 @@ TEST(CliCrypto, EmptyPasswordFromAFileEncryptsNothing) {
   writeFile(f, "words");
   for (const std::string& content : {std::string(), std::string("\n"), std::string("\r\nsecond line\n")}) {
     writeFile(pw, content);
-    const std::string refused = "tolvan-cli: the password file " + pw + " gives an empty password; nothing was encrypted\n";
+    const std::string refused =
+        "tolvan-cli: the password file " + pw + " gives an empty password; nothing was encrypted\n";
     struct Case {
       std::string args, input;
     };
