@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tolvan"));
   QApplication::setDesktopFileName(QStringLiteral("tolvan"));
 
+  // Each name is the file's exact name: a space at either end is part of it.
   QStringList files = QApplication::arguments().mid(1);
-  for (QString& f : files) f = f.trimmed();
   files.removeAll(QString());
 
   // 1. A running instance takes the files and comes to the front.

@@ -85,10 +85,8 @@ bool SingleInstance::handOver(const QStringList& files, int timeoutMs) {
     return false;
   }
   QStringList abs;
-  for (const QString& f : files) {
-    const QString t = f.trimmed();
-    if (!t.isEmpty()) abs << QFileInfo(t).absoluteFilePath();
-  }
+  for (const QString& f : files)
+    if (!f.isEmpty()) abs << QFileInfo(f).absoluteFilePath();
   QByteArray msg;
   {
     QDataStream out(&msg, QIODevice::WriteOnly);

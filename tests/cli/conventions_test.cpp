@@ -106,6 +106,34 @@ TEST_F(CliConventions, OneLineAndOneStatusForEveryCommand) {
   }
 }
 
+// Standard output that cannot be written (a full disk, here /dev/full) is a
+// failed operation for every command: one line with the system's reason,
+// status 1, whatever the command would have printed.
+TEST_F(CliConventions, FailedWriteOfStandardOutputReported) {
+  const std::string full = " > /dev/full";
+  const std::string lines[] = {
+      "CLI crc text.txt" + full,
+      "CLI encrypt-text --password-file pw < text.txt" + full,
+      "CLI encrypt-text --password-file pw < text.txt | CLI decrypt-text --password-file pw" + full,
+      "CLI type --layout anjal text.txt" + full,
+      "CLI convert --from mylai --to tscii text.txt" + full,
+      "CLI convert --from tscii --to unicode text.txt" + full,
+      "CLI fontmap apply text.txt text.txt" + full,
+      "CLI rtf --to rtf text.txt" + full,
+      "printf '{\\\\rtf1 hello}' | CLI rtf --to text" + full,
+      "CLI --help" + full,
+      "CLI --version" + full,
+  };
+  for (const auto& line : lines) {
+    const CliRun r = run(line);
+    // The last line (fontmap warns first that text.txt is no font map).
+    const std::string said = "tolvan-cli: cannot write standard output: No space left on device\n";
+    EXPECT_EQ(r.status, 1) << line;
+    EXPECT_TRUE(r.err.size() >= said.size() && r.err.compare(r.err.size() - said.size(), said.size(), said) == 0)
+        << line << ": " << r.err;
+  }
+}
+
 // A file over the RTF reader's limit is refused from its size alone, before
 // it is read (a sparse file: it takes no room).
 TEST_F(CliConventions, OversizedRtfRefusedBeforeReading) {

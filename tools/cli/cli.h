@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cli {
@@ -51,9 +52,12 @@ int runCommand(int (*command)(const Args&), const Args& args);
 
 // An input named on the command line: a file, or standard input when the
 // name is empty or "-". Opening refuses a folder at once, with one line.
+// A FIFO nobody writes to yet is opened without waiting (its reads then see
+// the end at once), unless waitForWriter asks to wait for its writer, as a
+// password file must.
 class Input {
  public:
-  explicit Input(const std::string& path);
+  explicit Input(const std::string& path, bool waitForWriter = false);
   ~Input();
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;
@@ -94,9 +98,12 @@ class PieceReader {
 };
 
 // Writes out to standard output and clears it; flushOut flushes standard
-// output. Both throw std::runtime_error when standard output cannot be written.
+// output; writeOut writes bytes and flushes. All throw std::runtime_error
+// ("cannot write standard output: " and the system's reason) when standard
+// output cannot be written, so that every command reports it the same way.
 void writePiece(std::string& out);
 void flushOut();
+void writeOut(std::string_view bytes);
 
 // Runs the whole input through a converter that takes text in pieces
 // (feed(piece, out), then finish(out)), writing its output as it goes.

@@ -85,7 +85,9 @@ constexpr size_t kMaxPasswordLine = 64 * 1024;
 void readPasswordFile(const std::string& path, std::string& out) {
   if (path.empty() || path == "-")
     throw UsageError("the password is never read from standard input; --password-file needs a file");
-  Input in(path);
+  // A FIFO's writer may come after us (a script that starts tolvan-cli, then
+  // writes the password): wait for it rather than read an end at once.
+  Input in(path, true);
   char c;
   for (;;) {
     ssize_t n;
@@ -123,15 +125,24 @@ void askPassword(std::string& out) {
   stripLineEnd(out);
 }
 
-void getPassword(const Options& o, Password& pw) {
-  if (o.hasPasswordFile)
+// What the password is wanted for: encrypting refuses an empty password
+// from a file, which is far more likely a file that was not ready (or the
+// wrong file) than a password anyone chose.
+enum class Purpose { Encrypt, Decrypt };
+
+void getPassword(const Options& o, Password& pw, Purpose purpose) {
+  if (o.hasPasswordFile) {
     readPasswordFile(o.passwordFile, pw.value());
-  else
+    if (purpose == Purpose::Encrypt && pw.value().empty())
+      throw std::runtime_error("the password file " + o.passwordFile +
+                               " gives an empty password; nothing was encrypted");
+  } else {
     askPassword(pw.value());
+  }
 }
 
 int succeed(const std::string& message) {
-  std::printf("%s\n", message.c_str());
+  writeOut(message + "\n");
   return 0;
 }
 
@@ -140,20 +151,15 @@ int succeed(const std::string& message) {
 // editor does; this bounds what standard input may bring.
 constexpr std::uint64_t kMaxTextBytes = std::uint64_t(128) << 20;
 
-void writeOut(const std::string& bytes) {
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0)
-    throw std::runtime_error("cannot write standard output");
-}
-
 using FileWorker = tolvan::FileCryptResult (*)(tolvan::TDCP_blockcipher&, const std::string&, const std::string&,
                                                std::string_view, const tolvan::FileCryptProgress&);
 
-int fileCommand(const Args& args, const char* command, FileWorker worker, const char* tempSuffix) {
+int fileCommand(const Args& args, const char* command, FileWorker worker, const char* tempSuffix, Purpose purpose) {
   const Options o = parse(args, command, 1);
   const std::string& f = o.files[0];
   if (!tolvan::IsExistingFile(f)) return fail(tolvan::NotAFileMessage(f));
   Password pw;
-  getPassword(o, pw);
+  getPassword(o, pw, purpose);
   tolvan::TDCP_blowfish cipher;
   const auto r = worker(cipher, f, f + tempSuffix, pw.value(), {});
   return r.ok() ? succeed(r.message) : fail(r.message);
@@ -161,14 +167,18 @@ int fileCommand(const Args& args, const char* command, FileWorker worker, const 
 
 }  // namespace
 
-int cmdEncrypt(const Args& args) { return fileCommand(args, "encrypt", tolvan::EncryptFile, ".enc"); }
+int cmdEncrypt(const Args& args) {
+  return fileCommand(args, "encrypt", tolvan::EncryptFile, ".enc", Purpose::Encrypt);
+}
 
-int cmdDecrypt(const Args& args) { return fileCommand(args, "decrypt", tolvan::DecryptFile, ".dec"); }
+int cmdDecrypt(const Args& args) {
+  return fileCommand(args, "decrypt", tolvan::DecryptFile, ".dec", Purpose::Decrypt);
+}
 
 int cmdEncryptText(const Args& args) {
   const Options o = parse(args, "encrypt-text", 0);
   Password pw;
-  getPassword(o, pw);
+  getPassword(o, pw, Purpose::Encrypt);
   std::string text = readWhole("", kMaxTextBytes, "the text");
   tolvan::TDCP_blowfish cipher;
   std::string line = tolvan::EncryptText(cipher, text, pw.value());
@@ -182,7 +192,7 @@ int cmdEncryptText(const Args& args) {
 int cmdDecryptText(const Args& args) {
   const Options o = parse(args, "decrypt-text", 0);
   Password pw;
-  getPassword(o, pw);
+  getPassword(o, pw, Purpose::Decrypt);
   std::string text = readWhole("", kMaxTextBytes, "the text");
   // A line break after the Base64 (from echo, an editor or encrypt-text on a
   // terminal) is not part of it. Only a text whose length is not a whole

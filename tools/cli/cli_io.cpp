@@ -50,11 +50,15 @@ std::string sizeText(std::uint64_t bytes) {
   return std::to_string(bytes) + " bytes";
 }
 
-Input::Input(const std::string& path) : name_(path.empty() || path == "-" ? "standard input" : path) {
+Input::Input(const std::string& path, bool waitForWriter)
+    : name_(path.empty() || path == "-" ? "standard input" : path) {
   if (!(path.empty() || path == "-")) {
     // Non-blocking, so that naming a FIFO nobody writes to does not hang here;
-    // reads switch back to blocking below.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // reads switch back to blocking below. Waiting for the writer, the open
+    // blocks until a FIFO has one (interrupted opens are retried).
+    const int nonBlock = waitForWriter ? 0 : O_NONBLOCK;
+    do fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | nonBlock);
+    while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0) throw std::runtime_error("cannot open " + path + ": " + errnoText(errno));
     own_ = true;
     const int flags = ::fcntl(fd_, F_GETFL);
@@ -121,15 +125,24 @@ std::string readWhole(const std::string& path, std::uint64_t limit, const char* 
   return out;
 }
 
+namespace {
+[[noreturn]] void cannotWrite() {
+  throw std::runtime_error(std::string("cannot write standard output: ") + errnoText(errno));
+}
+}  // namespace
+
 void writePiece(std::string& out) {
-  if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size())
-    throw std::runtime_error(std::string("cannot write standard output: ") + errnoText(errno));
+  if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) cannotWrite();
   out.clear();
 }
 
 void flushOut() {
-  if (std::fflush(stdout) != 0)
-    throw std::runtime_error(std::string("cannot write standard output: ") + errnoText(errno));
+  if (std::fflush(stdout) != 0) cannotWrite();
+}
+
+void writeOut(std::string_view bytes) {
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) cannotWrite();
+  flushOut();
 }
 
 }  // namespace cli

@@ -55,11 +55,11 @@ int runCli(int argc, char** argv) {
   std::string name = argv[1];
   if (name == "--help" || name == "-h" || name == "help") {
     printHelp(stdout);
-    return 0;
+    return cli::runCommand([](const cli::Args&) { cli::flushOut(); return 0; }, {});
   }
   if (name == "--version") {
     std::printf("tolvan-cli %s\n", tolvan::kVersion);
-    return 0;
+    return cli::runCommand([](const cli::Args&) { cli::flushOut(); return 0; }, {});
   }
   cli::Args args(argv + 2, argv + argc);
   for (const auto& c : kCommands)

@@ -115,10 +115,7 @@ const char kUsageLine[] = "usage: tolvan-cli rtf --to text [FILE.rtf] | rtf --to
 // bytes per character; this keeps that within reason.
 constexpr std::uint64_t kMaxTextBytes = std::uint64_t(64) << 20;
 
-void writeAll(const char* data, size_t n) {
-  if (n > 0 && std::fwrite(data, 1, n, stdout) != n) throw std::runtime_error("cannot write standard output");
-  flushOut();
-}
+void writeAll(const char* data, size_t n) { writeOut(std::string_view(data, n)); }
 
 int rtfCommand(const Args& args) {
   std::string to, file;

@@ -303,11 +303,9 @@ bool FileCRC32(const std::string& name, std::uint32_t& crc, std::string* why) {
   };
   FileLock lock;
   if (lock.acquire(name, FileLock::Mode::Shared) == FileLock::Result::Busy) return failed(FileBusyMessage(name));
-  // Opened for reading and writing, as the encryption commands open their
-  // input, so a file the user may not change gives no CRC either. Root may
-  // write anything, so a file without any write permission bit counts as
-  // read-only explicitly.
-  const int fd = ::open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  // Read access is all a checksum needs, here as in the window: a read-only
+  // file gets its CRC too.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return failed("cannot open " + name + ": " + std::strerror(errno));
   struct Closer {
     int fd;
@@ -315,8 +313,6 @@ bool FileCRC32(const std::string& name, std::uint32_t& crc, std::string* why) {
   } closer{fd};
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return failed(name + " is not a regular file");
-  if ((st.st_mode & 0222) == 0)
-    return failed(name + " is read-only (the checksum, like the encryption, needs a file it may change)");
   if (lock.held() && !lock.sameFile(fd)) return failed(FileBusyMessage(name));
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   constexpr std::size_t kPiece = 256 * 1024;

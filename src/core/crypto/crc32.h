@@ -39,14 +39,15 @@ Crc32Method ChosenCrc32Method();
 std::uint32_t UpdateCRC32With(Crc32Method m, std::uint32_t reg, const void* buf, std::size_t count);
 
 // CRC-32 of a file's whole content, read in pieces so memory use does not
-// grow with the file. Returns false, silently, when the file cannot be opened
-// for reading and writing (missing, not a regular file, no write permission
-// bit set, locked) or cannot be read; crc is then left alone.
+// grow with the file. The file need only be readable, as for the window's
+// checksum (read-only files included). Returns false when the file cannot be
+// opened for reading (missing, not a regular file, no read permission,
+// locked) or cannot be read; crc is then left alone.
 // While it reads, it holds a shared lock on the file (file_lock.h): it gives
 // no CRC of a file being encrypted or decrypted, and none can start meanwhile.
 bool FileCRC32(const std::string& name, std::uint32_t& crc);
 // The same, with a one-line reason for a failure in *why (for the
-// command-line tool; the window shows nothing, as before).
+// command-line tool).
 bool FileCRC32(const std::string& name, std::uint32_t& crc, std::string* why);
 
 // CRC-32 of a file that need only be readable (read-only files and media

@@ -12,13 +12,13 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMdiSubWindow>
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
 
 #include "windows/document/edit_form.h"
+#include "core/document/file_replace.h"
 #include "windows/document/document_host.h"
 #include "windows/document/document_limits.h"
 #include "windows/document/edit_form_support.h"
@@ -348,21 +348,15 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
                      .arg(QDir::toNativeSeparators(rescue));
     }
   } else {
-    // Written to a temporary file in the same folder and renamed over the
-    // document only when complete: a full disk or a crash never leaves a
-    // truncated document behind.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-      error = f.errorString();
-    } else if (f.write(data) != data.size()) {
-      error = f.errorString();
-      f.cancelWriting();
-    } else if (!f.commit()) {
-      error = f.errorString();
-    }
-    if (!error.isEmpty())
+    // Written to a new file in the same folder and renamed over the document
+    // only when complete: a full disk or a crash never leaves a truncated
+    // document behind. A failure names the system's reason.
+    std::string reason;
+    if (!tolvan::ReplaceFileContent(QFile::encodeName(path).toStdString(),
+                                    std::string_view(data.constData(), size_t(data.size())), &reason))
       error = (exists ? QStringLiteral("Cannot write file \"%1\". ")
-                      : QStringLiteral("Cannot create file \"%1\". ")) + error;
+                      : QStringLiteral("Cannot create file \"%1\". ")) +
+              QString::fromLocal8Bit(reason.c_str());
   }
   if (!error.isEmpty()) {
     QApplication::restoreOverrideCursor();

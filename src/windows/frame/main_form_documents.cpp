@@ -172,8 +172,8 @@ QTextEdit* TMainForm::activeEditor() const {
 }
 
 void TMainForm::OpenFiles(const QStringList& paths, bool addToRecent) {
-  for (const QString& p : paths) {
-    const QString name = p.trimmed();
+  for (const QString& name : paths) {
+    // The name exactly as given: "notes.txt " is not "notes.txt".
     if (name.isEmpty()) continue;
     // A relative name is taken against the current folder now, so the
     // window's title, button tooltip, list entry and later saves all name

@@ -22,10 +22,13 @@
 #include <QToolButton>
 
 #include <sys/stat.h>
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 #include "windows/document/document_layout.h"
 #include "windows/document/edit_form.h"
+#include "core/document/file_replace.h"
 #include "windows/document/editor.h"
 #include "core/input/keyboard.h"
 #include "platform/byte_text.h"
@@ -584,6 +587,57 @@ class EditFormTest : public QObject {
     QVERIFY(f->isModified());
     QCOMPARE(countShown(prompts_, QStringLiteral("Cannot create file")), 1);
     QVERIFY(!QApplication::overrideCursor());
+  }
+
+  // A save keeps the file's owner, group and permissions: saved by the
+  // administrator, another user's private file stays that user's.
+  void saveKeepsOwnerGroupAndMode() {
+    if (::geteuid() != 0) QSKIP("giving a file to another user needs the administrator");
+    const QByteArray name = QFile::encodeName(path("theirs.txt"));
+    writeFile(path("theirs.txt"), "old");
+    QCOMPARE(::chown(name.constData(), 1234, 2345), 0);
+    QCOMPARE(::chmod(name.constData(), 0600), 0);
+    TEditForm* f = openDocument(path("theirs.txt"));
+    QVERIFY(f);
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "new ");
+    QVERIFY(f->SaveDocument());
+    QCOMPARE(readFile(path("theirs.txt")), QByteArray("new old"));
+    struct stat st {};
+    QCOMPARE(::stat(name.constData(), &st), 0);
+    QCOMPARE(int(st.st_uid), 1234);
+    QCOMPARE(int(st.st_gid), 2345);
+    QCOMPARE(int(st.st_mode & 07777), 0600);
+  }
+
+  // A save that the system refuses part-way (a full disk while writing or
+  // syncing) names the system's reason, and the file keeps its old content.
+  void failedSaveGivesTheSystemsReason_data() {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("err");
+    QTest::newRow("disk full while writing") << int(tolvan::ReplaceStep::Write) << ENOSPC;
+    QTest::newRow("disk full while syncing") << int(tolvan::ReplaceStep::Sync) << ENOSPC;
+    QTest::newRow("input/output error") << int(tolvan::ReplaceStep::Sync) << EIO;
+  }
+  void failedSaveGivesTheSystemsReason() {
+    QFETCH(int, step);
+    QFETCH(int, err);
+    writeFile(path("full.txt"), "the original");
+    TEditForm* f = openDocument(path("full.txt"));
+    QVERIFY(f);
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "new ");
+    prompts_.shown.clear();
+    tolvan::SetReplaceFaultHook([&](tolvan::ReplaceStep s) { return int(s) == step ? err : 0; });
+    const bool saved = f->SaveDocument();
+    tolvan::SetReplaceFaultHook(nullptr);
+    QVERIFY(!saved);
+    QVERIFY(f->isModified());
+    QCOMPARE(prompts_.shown, QStringList{QStringLiteral("Cannot write file \"%1\". %2")
+                                             .arg(path("full.txt"), QString::fromLocal8Bit(std::strerror(err)))});
+    QCOMPARE(readFile(path("full.txt")), QByteArray("the original"));
+    QCOMPARE(QDir(dir_.path()).entryList({QStringLiteral("full.txt*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("full.txt")});
   }
 
   // What is not a document is refused before anything is read: reading a

@@ -17,6 +17,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
@@ -101,7 +102,8 @@ class SingleInstanceTest : public QObject {
     child.start();
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 10000);
     const QStringList files = spy.at(0).at(0).toStringList();
-    QCOMPARE(files, (QStringList{dir_.filePath(QStringLiteral("one.txt")),
+    // Names are exact: spaces at their ends are part of them.
+    QCOMPARE(files, (QStringList{dir_.filePath(QStringLiteral(" one.txt ")),
                                  QStringLiteral("/abs/two.rtf")}));
     QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 10000);
     QCOMPARE(child.exitCode(), 0);
@@ -347,11 +349,14 @@ class SingleInstanceTest : public QObject {
     QVERIFY(first.listen());
     connect(&first, &tolvan::SingleInstance::activated, &frame,
             [&frame](const QStringList& files) { frame.OpenFiles(files, false); });
-    const QString doc = dir_.filePath(QStringLiteral("handed.txt"));
-    {
-      QFile f(doc);
+    // The name handed over ends in a space; the file without it is another
+    // file, and stays unopened.
+    const QString doc = dir_.filePath(QStringLiteral("handed.txt "));
+    for (const auto& [name, text] : {std::pair{doc, "\xB8\xA1 handed over\n"},
+                                     std::pair{dir_.filePath(QStringLiteral("handed.txt")), "another file\n"}}) {
+      QFile f(name);
       QVERIFY(f.open(QIODevice::WriteOnly));
-      f.write("\xB8\xA1 handed over\n");
+      f.write(text);
     }
     QProcess second;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -359,9 +364,10 @@ class SingleInstanceTest : public QObject {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     second.setProcessEnvironment(env);
     second.setWorkingDirectory(dir_.path());
-    second.start(QStringLiteral(TOLVAN_PROGRAM_PATH), {QStringLiteral("handed.txt")});
+    second.start(QStringLiteral(TOLVAN_PROGRAM_PATH), {QStringLiteral("handed.txt ")});
     QTRY_COMPARE_WITH_TIMEOUT(frame.EditForms().size(), 1, 15000);
     QCOMPARE(frame.EditForms().first()->Title(), doc);
+    QVERIFY(frame.EditForms().first()->Editor->toPlainText().contains(QStringLiteral(" handed over")));
     QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 15000);
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
