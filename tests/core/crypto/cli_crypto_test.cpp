@@ -212,7 +212,9 @@ TEST(CliCrypto, PasswordFifoWaitsForItsWriter) {
       ::usleep(1000);
     }
   }
-  if (!exited) ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+  if (!exited) {
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+  }
   EXPECT_TRUE(wrote) << "tolvan-cli ended before the password was written: " << readFile(out) << readFile(err);
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << readFile(err);
   tolvan::TDCP_blowfish bf;

@@ -75,7 +75,7 @@ class ByteTextTest : public QObject {
   }
   void exactInsertKeepsLoneEndings() {
     QFETCH(QByteArray, inserted);
-    for (const QByteArray eol : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
+    for (const QByteArray& eol : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
       QTextDocument doc;
       tolvan::setDocumentBytes(&doc, "ab\ncd\nef");
       QTextCursor c(&doc);
