@@ -5,33 +5,20 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QMenu>
-#include <QMimeData>
-#include <QTextDocumentFragment>
-#include <QSaveFile>
-#include <QStringDecoder>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <algorithm>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 #include "core/convert/converters.h"
 #include "core/convert/fontmap.h"
 #include "windows/dialogs/map_form.h"
-#include "core/convert/unicode_bridge.h"
-#include "core/convert/unicode_stream.h"
 #include "windows/document/document_limits.h"
 #include "platform/byte_text.h"
 #include "platform/prompts.h"
-
-#include <sys/stat.h>
 
 #include "windows/document/busy_scope.h"
 

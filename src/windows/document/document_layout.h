@@ -81,6 +81,10 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   // The document positions where the visual line holding position starts
   // and ends (the end before a space that broke the line, as Qt's End key).
   std::pair<int, int> lineAt(int position) const;
+  // The text of a paragraph from its position start, length characters,
+  // copied for that range only (a cursor placed in a long paragraph would
+  // make Qt analyse all of it).
+  QString textIn(const QTextBlock& block, int start, int length) const;
   // The number of pieces a long paragraph is laid out in (0 for others).
   int pieceCount(const QTextBlock& block) const;
 
@@ -148,7 +152,6 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   void layoutPiece(const QTextBlock& block, int index, int start) const;
   int estimatePiece(const QTextBlock& block, int length) const;
   int longHeight(const QTextBlock& block) const;
-  QString textIn(const QTextBlock& block, int start, int length) const;
   // The piece holding the paragraph position rel: its index, start and top
   // (below the paragraph's top margin).
   struct PieceAt {

@@ -2,6 +2,8 @@
 // and Tamil typing. Loading, saving and closing live in edit_form_files.cpp.
 #include "windows/document/edit_form.h"
 
+#include "windows/document/busy_scope.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -436,31 +438,13 @@ void TEditForm::EditorSelectionChange() {
   UpdateDocumentCommands();
 }
 
-namespace {
-
-// The busy pointer while a command runs that may touch the whole of a large
-// document.
-struct LargeCommand {
-  explicit LargeCommand(const QTextEdit* e) : on(e->document()->characterCount() > TEditor::kLargeDocument) {
-    if (on) QApplication::setOverrideCursor(Qt::WaitCursor);
-  }
-  ~LargeCommand() {
-    if (on) QApplication::restoreOverrideCursor();
-  }
-  LargeCommand(const LargeCommand&) = delete;
-  LargeCommand& operator=(const LargeCommand&) = delete;
-  bool on;
-};
-
-}  // namespace
-
 void TEditForm::UnDo1Click() {
-  LargeCommand busy(Editor);
+  WaitCursorScope busy(Editor->isLarge());
   if (Editor->document()->isUndoAvailable()) Editor->undo();
 }
 
 void TEditForm::Redo1Click() {
-  LargeCommand busy(Editor);
+  WaitCursorScope busy(Editor->isLarge());
   if (Editor->document()->isRedoAvailable()) Editor->redo();
 }
 
@@ -471,7 +455,7 @@ void TEditForm::mmPasteClick() { Editor->paste(); }
 void TEditForm::mmDeleteClick() {
   QTextCursor c = Editor->textCursor();
   if (!c.hasSelection()) return;
-  LargeCommand busy(Editor);
+  WaitCursorScope busy(Editor->isLarge());
   c.removeSelectedText();
   Editor->setTextCursor(c);
 }

@@ -20,6 +20,7 @@
 #include "windows/document/edit_form.h"
 #include "core/document/file_replace.h"
 #include "windows/document/document_host.h"
+#include "windows/document/busy_scope.h"
 #include "windows/document/document_limits.h"
 #include "windows/document/edit_form_support.h"
 #include "windows/document/editor.h"
@@ -37,26 +38,12 @@ using namespace tolvan::document;
 
 namespace {
 
-// Busy cursor and the status-bar LED for the length of a load or save; both
-// are restored on every way out.
-class BusyScope {
- public:
-  explicit BusyScope(TDocumentHost* host) : host_(host) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (host_) host_->setBusy(true);
-  }
-  ~BusyScope() { end(); }
-  void end() {
-    if (done_) return;
-    done_ = true;
-    QApplication::restoreOverrideCursor();
-    if (host_) host_->setBusy(false);
-  }
-
- private:
-  TDocumentHost* host_;
-  bool done_ = false;
-};
+// The host's busy light (none without a host), for a load or save.
+std::function<void(bool)> busyLight(TDocumentHost* host) {
+  return [host](bool on) {
+    if (host) host->setBusy(on);
+  };
+}
 
 enum class Format { Plain, Rtf, Current };
 
@@ -215,7 +202,7 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
   const bool fresh = Title_.isEmpty();
   if (Host_) Host_->setWorkDir(folderOf(fileName));
   setWindowTitle(fileName);
-  BusyScope busy(Host_);
+  BusyScope busy(busyLight(Host_));
 
   // Read the whole file before touching the editor, so a failed read keeps
   // whatever the window showed.
@@ -389,7 +376,7 @@ bool TEditForm::saveTo(const QString& path) {
   stopMonitor();
   WriteResult r;
   {
-    BusyScope busy(Host_);
+    BusyScope busy(busyLight(Host_));
     const Format fmt = formatOf(path);
     const bool plain = fmt == Format::Plain || (fmt == Format::Current && PlainTextMode_);
     r = writeFile(path, plain);
@@ -457,7 +444,7 @@ void TEditForm::SaveAsText1Click() {
   stopMonitor();
   WriteResult r;
   {
-    BusyScope busy(Host_);
+    BusyScope busy(busyLight(Host_));
     r = writeFile(name, formatOf(name) != Format::Rtf);
     // The window takes the name only once the file is written.
     if (r == WriteResult::Ok) {

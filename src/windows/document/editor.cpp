@@ -17,6 +17,7 @@
 
 #include "core/convert/unicode_bridge.h"
 #include "windows/document/convert_commands.h"
+#include "windows/document/busy_scope.h"
 #include "windows/document/document_layout.h"
 #include "windows/document/key_dispatch.h"
 #include "platform/byte_text.h"
@@ -159,22 +160,26 @@ namespace {
 
 // The text around position in its paragraph (at most reach characters each
 // way): what caret movement and input methods look at in a long paragraph.
-QString textAround(QTextDocument* doc, int position, int reach, int* windowStart) {
+// Where the text around position begins in its paragraph (at most reach
+// characters before it).
+int aroundStart(QTextDocument* doc, int position, int reach) {
+  return qMax(doc->findBlock(position).position(), position - reach);
+}
+
+QString textAround(const TDocumentLayout* layout, QTextDocument* doc, int position, int reach,
+                   int* windowStart) {
   const QTextBlock block = doc->findBlock(position);
-  const int from = qMax(block.position(), position - reach);
+  const int from = aroundStart(doc, position, reach);
   const int to = qMin(block.position() + block.length() - 1, position + reach);
-  QTextCursor w(doc);
-  w.setPosition(from);
-  w.setPosition(to, QTextCursor::KeepAnchor);
   *windowStart = from;
-  return w.selectedText();
+  return layout->textIn(block, from - block.position(), to - from);
 }
 
 // The next (or previous) caret place after position by graphemes or, with
 // words, the next start of a word, found in the text around it.
-int stepFrom(QTextDocument* doc, int position, bool forward, bool words) {
+int stepFrom(const TDocumentLayout* layout, QTextDocument* doc, int position, bool forward, bool words) {
   int start = 0;
-  const QString text = textAround(doc, position, words ? 256 : 16, &start);
+  const QString text = textAround(layout, doc, position, words ? 256 : 16, &start);
   QTextBoundaryFinder f(words ? QTextBoundaryFinder::Word : QTextBoundaryFinder::Grapheme, text);
   f.setPosition(position - start);
   for (;;) {
@@ -205,11 +210,11 @@ bool TEditor::moveInLongParagraph(QKeyEvent* e) {
   switch (e->key()) {
     case Qt::Key_Left:
       if (pos == first) return false;
-      target = stepFrom(document(), pos, false, ctrl);
+      target = stepFrom(layout_, document(), pos, false, ctrl);
       break;
     case Qt::Key_Right:
       if (pos == last) return false;
-      target = stepFrom(document(), pos, true, ctrl);
+      target = stepFrom(layout_, document(), pos, true, ctrl);
       break;
     case Qt::Key_Up:
     case Qt::Key_Down:
@@ -240,7 +245,7 @@ bool TEditor::moveInLongParagraph(QKeyEvent* e) {
       if (ctrl || mode == QTextCursor::KeepAnchor) return false;
       if (!c.hasSelection()) {
         if (pos == last) return false;
-        c.setPosition(stepFrom(document(), pos, true, false), QTextCursor::KeepAnchor);
+        c.setPosition(stepFrom(layout_, document(), pos, true, false), QTextCursor::KeepAnchor);
       }
       c.removeSelectedText();
       setTextCursor(c);
@@ -264,19 +269,17 @@ QVariant TEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
   int start = 0;
   switch (query) {
     case Qt::ImSurroundingText:
-      return textAround(document(), c.position(), 256, &start);
+      return textAround(layout_, document(), c.position(), 256, &start);
     case Qt::ImCursorPosition:
-      textAround(document(), c.position(), 256, &start);
-      return c.position() - start;
+      return c.position() - aroundStart(document(), c.position(), 256);
     case Qt::ImAnchorPosition:
-      textAround(document(), c.position(), 256, &start);
-      return qBound(0, c.anchor() - start, 512);
+      return qBound(0, c.anchor() - aroundStart(document(), c.position(), 256), 512);
     case Qt::ImTextBeforeCursor: {
-      const QString t = textAround(document(), c.position(), 256, &start);
+      const QString t = textAround(layout_, document(), c.position(), 256, &start);
       return t.left(c.position() - start);
     }
     case Qt::ImTextAfterCursor: {
-      const QString t = textAround(document(), c.position(), 256, &start);
+      const QString t = textAround(layout_, document(), c.position(), 256, &start);
       return t.mid(c.position() - start);
     }
     case Qt::ImCursorRectangle:
@@ -360,13 +363,11 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
     }
     // Undo, redo and taking out a large selection can take a moment in a
     // large document: the pointer says so meanwhile.
-    const bool large = document()->characterCount() > kLargeDocument &&
-                       (e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo) ||
-                        e->matches(QKeySequence::Cut) ||
-                        (textCursor().hasSelection() && (key == Qt::Key_Delete || key == Qt::Key_Backspace)));
-    if (large) QApplication::setOverrideCursor(Qt::WaitCursor);
+    WaitCursorScope busy(isLarge() &&
+                         (e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo) ||
+                          e->matches(QKeySequence::Cut) ||
+                          (textCursor().hasSelection() && (key == Qt::Key_Delete || key == Qt::Key_Backspace))));
     QTextEdit::keyPressEvent(e);
-    if (large) QApplication::restoreOverrideCursor();
     return;
   }
 

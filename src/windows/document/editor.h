@@ -7,6 +7,7 @@
 // measuring in slices of a few milliseconds and keeps the paragraph at the
 // top of the view in place while heights above it change.
 #pragma once
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -32,6 +33,7 @@ class TEditor : public QTextEdit {
   // Documents of more characters than this show the busy pointer while a
   // command that may touch all of them runs (undo, redo, cutting).
   static constexpr int kLargeDocument = 1 << 20;
+  bool isLarge() const { return document()->characterCount() > kLargeDocument; }
   // How long one slice of the background layout may run.
   static constexpr int kLayoutSliceMs = 8;
   // True once every paragraph of the document has been laid out.
