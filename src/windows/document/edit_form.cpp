@@ -499,6 +499,14 @@ void TEditForm::SetPaperColor1Click() {
 
 bool TEditForm::isTamilMode() const { return mmTamilKB->isChecked(); }
 
+tolvan::TextEncoding TEditForm::encoding() const { return Editor->encoding(); }
+
+void TEditForm::setEncoding(tolvan::TextEncoding e) {
+  if (Editor->encoding() == e) return;
+  Editor->setEncoding(e);
+  emit encodingChanged(this);
+}
+
 tolvan::Layout TEditForm::layout() const {
   // The first checked item, in the dispatch's order.
   if (mmTypeKB->isChecked()) return tolvan::Layout::Typewriter;

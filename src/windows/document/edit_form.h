@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "windows/document/key_dispatch.h"
+#include "core/document/text_encoding.h"
 #include "core/input/keyboard.h"
 
 class QAction;
@@ -156,6 +157,10 @@ class TEditForm : public QWidget, public TKeyDispatch {
   bool isModified() const;
   int Tag() const { return Tag_; }            // file stamp at load/save
   bool isPlainTextMode() const { return PlainTextMode_; }
+  // TSCII or Unicode (the editor keeps it). Setting it does not touch the
+  // text; it tells the holder (encodingChanged) when it changes.
+  tolvan::TextEncoding encoding() const;
+  void setEncoding(tolvan::TextEncoding e);
   QToolButton* BtnSpeed = nullptr;            // this window's selector button
   // The MDI sub-window holding this form (nullptr before the frame adds it).
   QMdiSubWindow* subWindow() const;
@@ -202,6 +207,8 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void undoAvailable(bool yes);
   void redoAvailable(bool yes);
   void modificationChanged(bool modified);
+  // The document became TSCII or Unicode (status bar).
+  void encodingChanged(TEditForm* form);
   // Tamil mode was switched from this window's Keyboard menu.
   void tamilModeChanged(bool on);
   // The window was resized: the format bar follows the active document.

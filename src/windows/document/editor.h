@@ -11,6 +11,8 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "core/document/text_encoding.h"
+
 class TDocumentLayout;
 class TKeyDispatch;
 
@@ -23,6 +25,11 @@ class TEditor : public QTextEdit {
   // Inserts text at the caret (replacing the selection), converting Unicode
   // Tamil to TSCII first.
   void insertPlainBytesText(const QString& text);
+  // The document's encoding. A TSCII document keeps one character per byte
+  // and takes Unicode Tamil in as TSCII; a Unicode document keeps Unicode.
+  tolvan::TextEncoding encoding() const { return encoding_; }
+  bool isUnicode() const { return encoding_ == tolvan::TextEncoding::Unicode; }
+  void setEncoding(tolvan::TextEncoding e) { encoding_ = e; }
   // Space between the editor's edges and the text (not part of the document).
   void setFormattingMargins(const QMargins& m) {
     if (viewportMargins() != m) setViewportMargins(m);
@@ -77,6 +84,7 @@ class TEditor : public QTextEdit {
   TKeyDispatch* Keys_;
   TDocumentLayout* layout_;
   QTimer layoutTimer_;
+  tolvan::TextEncoding encoding_ = tolvan::TextEncoding::Tscii;
   int depth_ = 0;  // nesting of keys sent back by an engine
   QObject* textControl_ = nullptr;  // QTextEdit's own text control
   qreal wantedX_ = -1;  // the column Up and Down keep in a long paragraph
