@@ -1,0 +1,143 @@
+// Recognising a file's encoding: the marks, UTF-8 with Tamil letters in the
+// first 64 KiB, TSCII for everything else, and the reason given when a file
+// that started like Unicode is not valid further on.
+#include "core/document/encoding_sniff.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using tolvan::EncodingGuess;
+using tolvan::SniffEncoding;
+using tolvan::TextEncoding;
+using tolvan::UnicodeForm;
+
+namespace {
+
+const std::string kTamilUtf8 = "\xE0\xAE\xA4\xE0\xAE\xAE\xE0\xAE\xBF\xE0\xAE\xB4\xE0\xAF\x8D";  // தமிழ்
+const std::string kTscii = "\xA7\xB8\xA1 \xC5\xBD\xEC\xB8\xF5 \xAD\xC6\xA2\r\n";
+
+std::string le16(const std::u16string& s) {
+  std::string out = "\xFF\xFE";
+  for (char16_t c : s) {
+    out += char(c & 0xFF);
+    out += char(c >> 8);
+  }
+  return out;
+}
+
+std::string be16(const std::u16string& s) {
+  std::string out = "\xFE\xFF";
+  for (char16_t c : s) {
+    out += char(c >> 8);
+    out += char(c & 0xFF);
+  }
+  return out;
+}
+
+// ASCII filler of n bytes in lines.
+std::string filler(size_t n) {
+  std::string s;
+  while (s.size() < n) s += "plain words on a line\n";
+  s.resize(n);
+  return s;
+}
+
+struct Case {
+  const char* name;
+  std::string bytes;
+  TextEncoding encoding;
+  UnicodeForm form;
+  std::string reason;  // "" for none
+};
+
+class SniffTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(SniffTest, Decides) {
+  const Case& c = GetParam();
+  const EncodingGuess g = SniffEncoding(c.bytes);
+  EXPECT_EQ(g.encoding, c.encoding);
+  if (c.encoding == TextEncoding::Unicode) {
+    EXPECT_EQ(g.form, c.form);
+  }
+  EXPECT_EQ(g.reason, c.reason);
+}
+
+constexpr auto U = TextEncoding::Unicode;
+constexpr auto T = TextEncoding::Tscii;
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SniffTest,
+    ::testing::Values(
+        Case{"Empty", "", T, UnicodeForm::Utf8, ""},
+        Case{"Ascii", "hello\r\nworld\n", T, UnicodeForm::Utf8, ""},
+        Case{"Tscii", kTscii, T, UnicodeForm::Utf8, ""},
+        Case{"Utf8Tamil", kTamilUtf8 + " word\n", U, UnicodeForm::Utf8, ""},
+        Case{"Utf8WithoutTamil", "caf\xC3\xA9 na\xC3\xAFve\n", T, UnicodeForm::Utf8, ""},
+        Case{"Utf8MarkAscii", "\xEF\xBB\xBFplain", U, UnicodeForm::Utf8Mark, ""},
+        Case{"Utf8MarkAlone", "\xEF\xBB\xBF", U, UnicodeForm::Utf8Mark, ""},
+        Case{"Utf8MarkThenInvalid", "\xEF\xBB\xBF" "ab\xFFz", T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-8 after byte 5"},
+        Case{"Utf16Le", le16(u"\u0BA4\u0BAE\u0BBF\r\nx"), U, UnicodeForm::Utf16LeMark, ""},
+        Case{"Utf16Be", be16(u"\u0BA4\u0BAE\u0BBF\nx"), U, UnicodeForm::Utf16BeMark, ""},
+        Case{"Utf16Pair", le16(u"a\U0001F600b"), U, UnicodeForm::Utf16LeMark, ""},
+        Case{"Utf16MarkAlone", "\xFE\xFF", U, UnicodeForm::Utf16BeMark, ""},
+        Case{"Utf16LoneHighOddLength", le16(u"ab") + std::string("\x00\xD8", 2) + "c", T,
+             UnicodeForm::Utf8, "Opened as TSCII: not valid UTF-16 (a lone surrogate at byte 6)"},
+        Case{"Utf16LoneHighEven", le16(std::u16string(u"ab") + char16_t(0xD800) + u"c"), T,
+             UnicodeForm::Utf8, "Opened as TSCII: not valid UTF-16 (a lone surrogate at byte 6)"},
+        Case{"Utf16LoneLow", be16(std::u16string(u"a") + char16_t(0xDC00)), T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-16 (a lone surrogate at byte 4)"},
+        Case{"Utf16HighAtEnd", be16(std::u16string(u"a") + char16_t(0xDBFF)), T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-16 (a lone surrogate at byte 4)"},
+        Case{"Utf16OddLength", le16(u"\u0BA4") + "x", T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-16 (an odd number of bytes)"},
+        // Tamil beyond the first 64 KiB does not count.
+        Case{"TamilOnlyLate", filler(70000) + kTamilUtf8, T, UnicodeForm::Utf8, ""},
+        Case{"TamilEarlyValidToTheEnd", kTamilUtf8 + filler(100000) + kTamilUtf8, U, UnicodeForm::Utf8, ""},
+        Case{"TurnsInvalidAfter64KiB", kTamilUtf8 + filler(69986) + "\xB8\xA1", T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-8 after byte 70,001"},
+        // A Tamil letter cut by the 64 KiB boundary is still valid.
+        Case{"LetterAcrossTheBoundary", kTamilUtf8 + filler(65536 - 15 - 1) + kTamilUtf8, U,
+             UnicodeForm::Utf8, ""},
+        Case{"InvalidInTheFirstPiece", kTamilUtf8 + "\xA7\xB8", T, UnicodeForm::Utf8, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The validator on its own: where each kind of fault is found.
+TEST(Utf8InvalidAt, FindsTheFirstBadByte) {
+  struct Row {
+    std::string bytes;
+    size_t at;
+  };
+  const std::vector<Row> rows = {
+      {"", 0},
+      {"abc", 3},
+      {filler(40) + "\x80", 40},                    // a lone continuation after a fast ASCII run
+      {"\xC0\xAF", 0},                              // overlong '/'
+      {"\xE0\x80\xAF", 0},                          // overlong three-byte form
+      {"\xED\xA0\x80", 0},                          // a surrogate
+      {"\xF4\x90\x80\x80", 0},                      // above U+10FFFF
+      {"\xF0\x9F\x98\x80" "x", 5},                  // U+1F600
+      {"a\xE0\xAE", 1},                             // cut short at the end
+      {kTamilUtf8 + "\xE0\xAE" "a", 15},            // Tamil lead without its last byte
+      {"\xC3\xA9\xE2\x82\xAC\xFF", 5},
+  };
+  for (const Row& r : rows) EXPECT_EQ(tolvan::Utf8InvalidAt(r.bytes), r.at) << r.bytes;
+  EXPECT_EQ(tolvan::Utf8InvalidAt("a\xE0\xAE", true), 3u);
+  bool tamil = false;
+  tolvan::Utf8InvalidAt("caf\xC3\xA9", false, &tamil);
+  EXPECT_FALSE(tamil);
+  tolvan::Utf8InvalidAt("x\xE0\xAF\xA6", false, &tamil);  // the Tamil digit zero
+  EXPECT_TRUE(tamil);
+}
+
+TEST(GroupedNumber, GroupsThousands) {
+  EXPECT_EQ(tolvan::GroupedNumber(0), "0");
+  EXPECT_EQ(tolvan::GroupedNumber(999), "999");
+  EXPECT_EQ(tolvan::GroupedNumber(1000), "1,000");
+  EXPECT_EQ(tolvan::GroupedNumber(70001), "70,001");
+  EXPECT_EQ(tolvan::GroupedNumber(1234567), "1,234,567");
+}
+
+}  // namespace
