@@ -45,6 +45,7 @@ enum class Key {
   PixelsPerInch,        // integer
   MinMaxPos,            // string "%d,%d,%d,%d"; also stored under "MinMaxPos(<w>x<h>)"
   NormPos,              // string "%d,%d,%d,%d"; also stored under "NormPos(<w>x<h>)"
+  NewDocumentEncoding,  // string "TSCII" or "Unicode": what File > New makes
 };
 
 enum class ValueType { String, Integer };
@@ -61,7 +62,7 @@ struct KeySpec {
 
 // Keys with an index or a screen size take it as a suffix of the name:
 // FontConversionMenu + "1", NormPos + "(1024x768)".
-inline constexpr std::array<KeySpec, 19> kSettingsKeys = {{
+inline constexpr std::array<KeySpec, 20> kSettingsKeys = {{
     {Key::ForeColor, kMainSection, "ForeColor", "ForeColor", ValueType::String, "clBlack", 0},
     {Key::BackColor, kMainSection, "BackColor", "BackColor", ValueType::String, "clWhite", 0},
     {Key::FontDef, kMainSection, "FontDef", "FontDef", ValueType::String, "", 0},
@@ -83,6 +84,7 @@ inline constexpr std::array<KeySpec, 19> kSettingsKeys = {{
     {Key::PixelsPerInch, kMainSection, "PixelsPerInch", "PixelsPerInch", ValueType::Integer, "", 0},
     {Key::MinMaxPos, kMainSection, "MinMaxPos", "MinMaxPos", ValueType::String, "", 0},
     {Key::NormPos, kMainSection, "NormPos", "NormPos", ValueType::String, "", 0},
+    {Key::NewDocumentEncoding, kMainSection, "NewDocumentEncoding", "NewDocumentEncoding", ValueType::String, "TSCII", 0},
 }};
 
 // The row of a key (every Key has exactly one row).

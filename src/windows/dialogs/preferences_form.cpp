@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -79,6 +80,19 @@ TToolForm::TToolForm(QWidget* parent, TPreferences prefs)
   PanelCommands->setToolTip(QStringLiteral("The right-click menu of the directory panel"));
   PanelCommands->setChecked(Prefs_.panelCommands && Prefs_.panelCommands());
   d->addWidget(PanelCommands);
+  {
+    auto* row = new QHBoxLayout;
+    auto* label = new QLabel(QStringLiteral("New documents are"), FlatGroupBox1);
+    NewEncoding = new QComboBox(FlatGroupBox1);
+    NewEncoding->setObjectName(QStringLiteral("NewEncoding"));
+    NewEncoding->addItems({QStringLiteral("TSCII"), QStringLiteral("Unicode")});
+    NewEncoding->setCurrentIndex(Prefs_.unicodeDocuments && Prefs_.unicodeDocuments() ? 1 : 0);
+    label->setBuddy(NewEncoding);
+    row->addWidget(label);
+    row->addWidget(NewEncoding);
+    row->addStretch(1);
+    d->addLayout(row);
+  }
 
   FlatGroupBox2 = new QGroupBox(QStringLiteral("Icon Options"), this);
   FlatGroupBox2->setObjectName(QStringLiteral("FlatGroupBox2"));
@@ -163,6 +177,12 @@ void TToolForm::OkBtnClick() {
       tolvan::Prompts::instance().error(
           this, QStringLiteral("Cannot write the settings file; the directory panel's file "
                                "commands were not changed."));
+    const bool unicode = NewEncoding->currentIndex() == 1;
+    if (unicode != (Prefs_.unicodeDocuments && Prefs_.unicodeDocuments()) &&
+        Prefs_.setUnicodeDocuments && !Prefs_.setUnicodeDocuments(unicode))
+      tolvan::Prompts::instance().error(
+          this, QStringLiteral("Cannot write the settings file; new documents stay %1.")
+                    .arg(unicode ? QStringLiteral("TSCII") : QStringLiteral("Unicode")));
   }
   close();
 }

@@ -1,6 +1,6 @@
 // The preferences dialog: the default pen colour, paper colour and font that
-// documents open with, and the shortcuts to the program (desktop, menu, the
-// file manager's send-to). Modeless; each command makes a fresh one.
+// documents open with, the encoding of new documents, and the shortcuts to
+// the program (desktop, menu, the file manager's send-to). Modeless; each command makes a fresh one.
 #pragma once
 #include <QColor>
 #include <QDialog>
@@ -24,6 +24,10 @@ struct TPreferences {
   // Allows the panel's menu or not; false when the settings file could not
   // be written.
   std::function<bool(bool)> setPanelCommands;
+  // New documents in Unicode (true) or TSCII; the setter writes the settings
+  // file and is false when it could not.
+  std::function<bool()> unicodeDocuments;
+  std::function<bool(bool)> setUnicodeDocuments;
 };
 
 class TToolForm : public QDialog {
@@ -39,6 +43,8 @@ class TToolForm : public QDialog {
   // Lets the directory panel's popup menu (Encrypt, Decrypt, CRC) open; the
   // settings switch the panel has always read, written on Okay.
   QCheckBox* PanelCommands = nullptr;
+  // The encoding of new documents: "TSCII" or "Unicode", written on Okay.
+  QComboBox* NewEncoding = nullptr;
   QPushButton *IconBtn = nullptr, *SMBtn = nullptr, *SendToBtn = nullptr, *UninstalBtn = nullptr;
   QPushButton *OkBtn = nullptr, *CancelBtn = nullptr;
 

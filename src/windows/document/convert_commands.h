@@ -137,11 +137,6 @@ class TConvertCommands : public QObject {
   // True when bytes are UTF-8 holding at least one Tamil letter. With
   // complete false, bytes may end inside a character (a file's first piece).
   static bool looksLikeUnicodeTamil(const QByteArray& bytes, bool complete = true);
-  // File > Open's question for a UTF-8 file with Tamil letters: Yes imports
-  // it (a new document, as Import does) and returns true; No, or a file that
-  // is not such text, returns false and the caller opens its bytes.
-  static bool offerUnicodeImport(QWidget* parent, const QString& path,
-                                 const std::function<QTextEdit*()>& newDocument);
   // Reads path and imports it into a new document; reports a file that
   // cannot be read or is not UTF-8. Returns the new window or nullptr.
   // ---- Clipboard

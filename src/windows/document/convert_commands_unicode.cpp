@@ -321,37 +321,6 @@ QTextEdit* TConvertCommands::importUnicodeFile(QWidget* parent, const QString& p
   return editor;
 }
 
-bool TConvertCommands::offerUnicodeImport(QWidget* parent, const QString& path,
-                                          const std::function<QTextEdit*()>& newDocument) {
-  if (!newDocument) return false;
-  // The first piece decides for most files (TSCII is rarely valid UTF-8);
-  // only a likely candidate is read whole.
-  QByteArray head;
-  qint64 size = 0;
-  if (!isRegularFile(path, &size) || size > kMaxImportBytes) return false;  // Open reports it
-  {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;  // Open reports it
-    head = f.read(64 * 1024);
-    if (!looksLikeUnicodeTamil(head, f.atEnd())) return false;
-  }
-  QByteArray bytes;
-  {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    bytes = f.readAll();
-  }
-  if (!looksLikeUnicodeTamil(bytes, true)) return false;
-  const auto answer = tolvan::Prompts::instance().yesNo(
-      parent, QStringLiteral("\"%1\" is Unicode (UTF-8) text with Tamil letters.\n"
-                             "Import it as Unicode, converted to TSCII in a new document?\n"
-                             "(No opens its bytes as they are.)")
-                  .arg(QDir::toNativeSeparators(path)));
-  if (answer != tolvan::Prompts::Answer::Yes) return false;
-  importUnicodeFile(parent, path, newDocument, &bytes);
-  return true;
-}
-
 void TConvertCommands::ImportUnicode1Click() {
   const QStringList names = tolvan::Prompts::instance().openFileNames(
       host_.window, QStringLiteral("Import Unicode Text"), QString(),

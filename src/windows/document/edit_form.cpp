@@ -176,6 +176,8 @@ void TEditForm::buildMenus() {
   Save1 = addItem(File1, QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
   Saveas1 = addItem(File1, QStringLiteral("Save &As..."));
   SaveAsText1 = addItem(File1, QStringLiteral("Save As &Text"));
+  ReopenAsTscii1 = addItem(File1, QStringLiteral("Reopen as TSCII"));
+  ReopenAsUnicode1 = addItem(File1, QStringLiteral("Reopen as Unicode"));
   File1->addSeparator();
   Email1 = addItem(File1, QStringLiteral("&Email"), QKeySequence(Qt::CTRL | Qt::Key_E));
   File1->addSeparator();
@@ -316,6 +318,9 @@ void TEditForm::buildMenus() {
   connect(Save1, &QAction::triggered, this, &TEditForm::Save1Click);
   connect(Saveas1, &QAction::triggered, this, &TEditForm::Saveas1Click);
   connect(SaveAsText1, &QAction::triggered, this, &TEditForm::SaveAsText1Click);
+  connect(ReopenAsTscii1, &QAction::triggered, this, &TEditForm::ReopenAsTscii1Click);
+  connect(ReopenAsUnicode1, &QAction::triggered, this, &TEditForm::ReopenAsUnicode1Click);
+  updateReopenItems();
   connect(Close1, &QAction::triggered, this, &TEditForm::Close1Click);
   connect(CloseAll1, &QAction::triggered, this, &TEditForm::CloseAll1Click);
   connect(Edit1, &QMenu::aboutToShow, this, [this] {

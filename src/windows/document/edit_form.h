@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "windows/document/key_dispatch.h"
+#include "core/document/encoding_sniff.h"
 #include "core/document/text_encoding.h"
 #include "core/input/keyboard.h"
 
@@ -54,8 +55,12 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void InitNewDocument();
   // Loads fileName ("txt" plain text, "rtf" RTF, others in the current mode).
   // On failure shows the error, keeps the editor's content and returns false;
-  // a window that held no document yet then closes itself.
-  bool OpenDocumentFile(const QString& fileName);
+  // a window that held no document yet then closes itself. Plain text is
+  // recognised as TSCII or Unicode (encoding_sniff.h) unless `as` says which;
+  // Unicode asked of a file that is not valid UTF-8 or UTF-16 is refused
+  // with a message, the window unchanged.
+  enum class OpenAs { Recognised, Tscii, Unicode };
+  bool OpenDocumentFile(const QString& fileName, OpenAs as = OpenAs::Recognised);
   // Writes the editor to Title. False (document still modified) when the
   // file could not be written or the user declined.
   bool SaveDocument();
@@ -66,6 +71,10 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void Saveas1Click();
   void SaveAsText1Click();
   void SaveAll1Click();
+  // The file read again from disk as TSCII or as Unicode (a modified
+  // document asks Save/Discard/Cancel first).
+  void ReopenAsTscii1Click();
+  void ReopenAsUnicode1Click();
   void Close1Click();
   void CloseAll1Click();
 
@@ -161,6 +170,13 @@ class TEditForm : public QWidget, public TKeyDispatch {
   // text; it tells the holder (encodingChanged) when it changes.
   tolvan::TextEncoding encoding() const;
   void setEncoding(tolvan::TextEncoding e);
+  // How a Unicode document's plain-text file is written (form and mark, as
+  // it came), and the line ending its plain text is written with.
+  tolvan::UnicodeForm unicodeForm() const { return UnicodeForm_; }
+  QByteArray lineEnding() const { return LineEnding_; }
+  // Why the file, which looked like Unicode, was opened as TSCII ("" when
+  // it was not).
+  QString encodingNote() const { return EncodingNote_; }
   QToolButton* BtnSpeed = nullptr;            // this window's selector button
   // The MDI sub-window holding this form (nullptr before the frame adds it).
   QMdiSubWindow* subWindow() const;
@@ -174,7 +190,7 @@ class TEditForm : public QWidget, public TKeyDispatch {
   // File menu items. ReOpen1 carries the frame's recently-used submenu while
   // this window is active.
   QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *Saveas1 = nullptr,
-          *SaveAsText1 = nullptr, *Email1 = nullptr, *Close1 = nullptr, *CloseAll1 = nullptr,
+          *SaveAsText1 = nullptr, *ReopenAsTscii1 = nullptr, *ReopenAsUnicode1 = nullptr, *Email1 = nullptr, *Close1 = nullptr, *CloseAll1 = nullptr,
           *Print1 = nullptr, *Printersetup1 = nullptr, *ReOpen1 = nullptr, *Exit1 = nullptr;
   // Edit menu items.
   QAction *UnDo1 = nullptr, *Redo1 = nullptr, *mmCut = nullptr, *mmCopy = nullptr,
@@ -209,6 +225,8 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void modificationChanged(bool modified);
   // The document became TSCII or Unicode (status bar).
   void encodingChanged(TEditForm* form);
+  // A line for the frame's hint panel (why a file opened as TSCII).
+  void statusNote(const QString& text);
   // Tamil mode was switched from this window's Keyboard menu.
   void tamilModeChanged(bool on);
   // The window was resized: the format bar follows the active document.
@@ -260,6 +278,12 @@ class TEditForm : public QWidget, public TKeyDispatch {
   bool HasFile_ = false;           // a file was loaded or saved (monitor may run)
   bool PlainTextMode_ = false;     // set by Save As Text until the next save
   QByteArray LineEnding_ = "\n";   // line ending of the loaded plain-text file
+  tolvan::UnicodeForm UnicodeForm_ = tolvan::UnicodeForm::Utf8;
+  QString EncodingNote_;
+  bool LoadedAsRtf_ = false;       // the file was read as RTF (no reopen in another encoding)
+  OpenAs OpenedAs_ = OpenAs::Recognised;  // how the file was last read (a reload reads it so again)
+  void updateReopenItems();
+  void reopenAs(OpenAs as);
   QString SaveDefaultSuffix_;      // the save dialog's settings (Save As Text
   QString SaveFilter_;             // changes them for later Save As)
   std::unique_ptr<tolvan::FolderMonitor> FileMonitor;

@@ -1,7 +1,9 @@
 // The document window's files: new document, open, save, save as, save as
-// text, closing with its save question, and the reload question when another
-// program changes the file. Files are read and written one byte per
-// character (plain text) or as RTF; a save never leaves a truncated file.
+// text, reopening in the other encoding, closing with its save question, and
+// the reload question when another program changes the file. A TSCII
+// document's plain text is read and written one byte per character; a
+// Unicode document's as UTF-8 or UTF-16, in the form and with the mark its
+// file had; RTF files as RTF. A save never leaves a truncated file.
 #include <algorithm>
 
 #include <QApplication>
@@ -18,7 +20,9 @@
 #include <QToolButton>
 
 #include "windows/document/edit_form.h"
+#include "core/document/encoding_sniff.h"
 #include "core/document/file_replace.h"
+#include "core/settings/settings_keys.h"
 #include "windows/document/document_host.h"
 #include "windows/document/busy_scope.h"
 #include "windows/document/document_limits.h"
@@ -108,6 +112,81 @@ bool writeInPlace(const QString& path, const QByteArray& data, QString* error, Q
   return true;
 }
 
+using tolvan::UnicodeForm;
+
+// A Unicode file's text without its mark, decoded exactly (the bytes were
+// checked to be valid in their form).
+QString decodeUnicode(const QByteArray& bytes, UnicodeForm form) {
+  const qsizetype skip = qsizetype(tolvan::UnicodeMark(form).size());
+  const char* p = bytes.constData() + skip;
+  const qsizetype n = bytes.size() - skip;
+  if (form == UnicodeForm::Utf8 || form == UnicodeForm::Utf8Mark) return QString::fromUtf8(p, n);
+  QString text(n / 2, Qt::Uninitialized);
+  char16_t* out = reinterpret_cast<char16_t*>(text.data());
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  if (form == UnicodeForm::Utf16BeMark) {
+    for (qsizetype i = 0; i < n / 2; ++i) out[i] = char16_t(b[2 * i] << 8 | b[2 * i + 1]);
+  } else {
+    for (qsizetype i = 0; i < n / 2; ++i) out[i] = char16_t(b[2 * i] | b[2 * i + 1] << 8);
+  }
+  return text;
+}
+
+// The first line ending of text ("\r\n", "\n" or "\r"; "\n" when it has
+// none), as bytes for the writer; every CR LF and lone CR then becomes '\n'
+// (a cursor would take CR and LF as two breaks).
+QByteArray takeLineEndings(QString& text) {
+  const qsizetype r = text.indexOf(u'\r');
+  if (r < 0) return QByteArrayLiteral("\n");
+  const qsizetype lf = text.indexOf(u'\n');
+  QByteArray ending = QByteArrayLiteral("\n");
+  if (lf < 0 || r < lf)
+    ending = r + 1 < text.size() && text[r + 1] == u'\n' ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r");
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\r', u'\n');
+  return ending;
+}
+
+// A Unicode document as its file: the mark, then the text with every break
+// written as lineEnding, in the form's encoding.
+QByteArray encodeUnicode(const QTextDocument* doc, const QByteArray& lineEnding, UnicodeForm form) {
+  QString text = doc->toRawText();
+  const QString eol = QString::fromLatin1(lineEnding);
+  text.replace(QChar(QChar::ParagraphSeparator), eol);
+  text.replace(QChar(QChar::LineSeparator), eol);
+  const std::string_view mark = tolvan::UnicodeMark(form);
+  QByteArray out(mark.data(), qsizetype(mark.size()));
+  if (form == UnicodeForm::Utf8 || form == UnicodeForm::Utf8Mark) {
+    out += text.toUtf8();
+    return out;
+  }
+  const qsizetype start = out.size();
+  out.resize(start + 2 * text.size());
+  auto* b = reinterpret_cast<unsigned char*>(out.data() + start);
+  const char16_t* u = reinterpret_cast<const char16_t*>(text.constData());
+  const bool big = form == UnicodeForm::Utf16BeMark;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const unsigned char hi = u[i] >> 8, lo = u[i] & 0xFF;
+    b[2 * i] = big ? hi : lo;
+    b[2 * i + 1] = big ? lo : hi;
+  }
+  return out;
+}
+
+// What "Reopen as Unicode" reads a file as: its mark's form when the whole
+// is valid in it, else UTF-8 when it is valid UTF-8 (Tamil letters or not);
+// false when it is neither.
+bool unicodeFormOf(std::string_view bytes, UnicodeForm* form) {
+  const tolvan::EncodingGuess g = tolvan::SniffEncoding(bytes);
+  if (g.encoding == tolvan::TextEncoding::Unicode) {
+    *form = g.form;
+    return true;
+  }
+  if (tolvan::Utf8InvalidAt(bytes) != bytes.size()) return false;
+  *form = UnicodeForm::Utf8;
+  return true;
+}
+
 const QString kDefaultSaveFilter =
     QStringLiteral("Rich text files (*.rtf);;Plain text files (*.txt);;All files (*)");
 
@@ -186,7 +265,16 @@ void TEditForm::InitNewDocument() {
   Editor->document()->setModified(false);
   Title_ = caption;
   HasFile_ = false;
+  LoadedAsRtf_ = false;
+  OpenedAs_ = OpenAs::Recognised;
   LineEnding_ = "\n";
+  UnicodeForm_ = UnicodeForm::Utf8;
+  EncodingNote_.clear();
+  // New documents start in the encoding chosen in Preferences.
+  const bool unicode =
+      Host_ && Host_->settings().readString(tolvan::Key::NewDocumentEncoding) == "Unicode";
+  setEncoding(unicode ? tolvan::TextEncoding::Unicode : tolvan::TextEncoding::Tscii);
+  updateReopenItems();
   UpdateDocumentCommands();
   if (BtnSpeed) {
     BtnSpeed->setText(caption);
@@ -195,7 +283,7 @@ void TEditForm::InitNewDocument() {
   emit documentChanged(this);
 }
 
-bool TEditForm::OpenDocumentFile(const QString& name) {
+bool TEditForm::OpenDocumentFile(const QString& name, OpenAs as) {
   // A name given relative to the current folder (the command line) is kept
   // as a full path, so a later Save finds the same file.
   const QString fileName = name.isEmpty() ? name : QFileInfo(name).absoluteFilePath();
@@ -244,22 +332,57 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
   }
   QTextDocument* doc = Editor->document();
   QString damage;  // what is wrong with a damaged RTF file opened as far as it goes
+  bool refused = false;  // Unicode was asked of a file that is not Unicode
   if (error.isEmpty()) {
-    applyDefaultAttributes();
     const Format fmt = formatOf(fileName);
     bool rtf = fmt == Format::Rtf || (fmt == Format::Current && !PlainTextMode_);
     // Text that is not RTF at all is read as plain text, whatever its name.
     if (rtf && !tolvan::rtf::canRead(bytes.left(16))) rtf = false;
-    if (rtf) {
+    // Plain text is recognised (or read as asked) before the editor is
+    // touched; an RTF file is never taken for UTF-8.
+    const std::string_view view(bytes.constData(), size_t(bytes.size()));
+    tolvan::EncodingGuess guess;
+    if (!rtf && as == OpenAs::Recognised) {
+      guess = tolvan::SniffEncoding(view);
+    } else if (!rtf && as == OpenAs::Unicode) {
+      refused = !unicodeFormOf(view, &guess.form);
+      guess.encoding = tolvan::TextEncoding::Unicode;
+    }
+    if (!refused) {
+      OpenedAs_ = as;
+      setEncoding(guess.encoding);
+      UnicodeForm_ = guess.form;
+      EncodingNote_ = QString::fromStdString(guess.reason);
+      LoadedAsRtf_ = rtf;
+      applyDefaultAttributes();
+    }
+    if (refused) {
+      // Nothing is read: the window keeps its document.
+    } else if (rtf) {
       QString rtfError;
       if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage))
         error = rtfError;
       else
         tolvan::documentBytesToEditorChars(doc);
+    } else if (guess.encoding == tolvan::TextEncoding::Unicode) {
+      QString text = decodeUnicode(bytes, guess.form);
+      bytes = QByteArray();
+      LineEnding_ = takeLineEndings(text);
+      Editor->setPlainText(text);
     } else {
       LineEnding_ = tolvan::detectLineEnding(bytes);
       Editor->setPlainText(tolvan::bytesToText(bytes));
     }
+  }
+  if (refused) {
+    busy.end();
+    setWindowTitle(Title_);
+    tolvan::Prompts::instance().error(
+        this, QStringLiteral("\"%1\" is not valid UTF-8 or UTF-16 text, so it cannot be opened as "
+                             "Unicode. The document was not changed.")
+                  .arg(QDir::toNativeSeparators(fileName)));
+    if (HasFile_) startMonitor();
+    return false;
   }
   if (!error.isEmpty()) {
     busy.end();
@@ -292,8 +415,10 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
   if (Host_) Host_->addRecentFile(fileName);
   startMonitor();
   setButtonIcon(Title_);
+  updateReopenItems();
   busy.end();
   emit documentChanged(this);
+  if (!EncodingNote_.isEmpty()) emit statusNote(EncodingNote_);
   if (!damage.isEmpty())
     tolvan::Prompts::instance().warning(
         this, QStringLiteral("The RTF file \"%1\" is damaged: %2.\nIt was opened as far as it could be "
@@ -307,9 +432,14 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
 
 TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
   QByteArray data;
-  if (plain) {
+  const bool unicode = encoding() == tolvan::TextEncoding::Unicode;
+  if (plain && unicode) {
+    // Every character has a place in Unicode: nothing to ask.
+    data = encodeUnicode(Editor->document(), LineEnding_, UnicodeForm_);
+  } else if (plain) {
     if (!tolvan::documentToBytes(Editor->document(), LineEnding_, &data)) return WriteResult::NeedsRtf;
-  } else if (Editor->document()->find(QString(QChar(tolvan::kDisplayedSoftHyphen))).isNull()) {
+  } else if (unicode || Editor->document()->find(QString(QChar(tolvan::kDisplayedSoftHyphen))).isNull()) {
+    // (In a Unicode document U+0B87 is the letter itself, not a byte.)
     data = tolvan::rtf::writeRtf(Editor->document());
   } else {
     // The file gets the byte, not the character the editor shows for it.
@@ -476,6 +606,41 @@ void TEditForm::SaveAll1Click() {
   for (qsizetype i = forms.size() - 1; i >= 0; --i) forms[i]->Save1Click();
 }
 
+// ---------------------------------------------------------------- reopen
+
+void TEditForm::updateReopenItems() {
+  if (!ReopenAsTscii1) return;
+  const bool can = HasFile_ && !LoadedAsRtf_;
+  const bool unicode = encoding() == tolvan::TextEncoding::Unicode;
+  ReopenAsTscii1->setEnabled(can && unicode);
+  ReopenAsUnicode1->setEnabled(can && !unicode);
+}
+
+void TEditForm::ReopenAsTscii1Click() { reopenAs(OpenAs::Tscii); }
+void TEditForm::ReopenAsUnicode1Click() { reopenAs(OpenAs::Unicode); }
+
+void TEditForm::reopenAs(OpenAs as) {
+  if (!HasFile_ || LoadedAsRtf_) return;
+  // The document in the window is replaced: unsaved changes are asked
+  // about as a close asks.
+  if (Editor->document()->isModified()) {
+    const auto answer = tolvan::Prompts::instance().yesNoCancel(
+        this, QStringLiteral("Save changes to %1?").arg(QDir::toNativeSeparators(Title_)));
+    if (answer == tolvan::Prompts::Answer::Yes) {
+      Save1Click();
+      if (Editor->document()->isModified()) return;
+    } else if (answer != tolvan::Prompts::Answer::No) {
+      return;
+    }
+  }
+  stopMonitor();
+  // Read as plain text whatever the name, as it was first read.
+  const bool wasPlain = PlainTextMode_;
+  PlainTextMode_ = true;
+  OpenDocumentFile(Title_, as);
+  PlainTextMode_ = wasPlain;
+}
+
 // ---------------------------------------------------------------- close
 
 void TEditForm::Close1Click() {
@@ -565,7 +730,9 @@ void TEditForm::FileMonitorChange() {
   asking_ = false;
   if (closed_) return;
   const bool reload = answer == tolvan::Prompts::Answer::Yes || answer == tolvan::Prompts::Answer::Ok;
-  if (!(reload && OpenDocumentFile(Title_))) {
+  // Read as it was read before: a document the user reopened in the other
+  // encoding stays in it.
+  if (!(reload && OpenDocumentFile(Title_, OpenedAs_))) {
     // The window still shows text that the file on disk no longer holds (it
     // was deleted, or could not be read back): it is unsaved work now.
     if (reload || !QFileInfo::exists(Title_)) Editor->document()->setModified(true);

@@ -163,7 +163,8 @@ class TMainForm : public QMainWindow, public TDocumentHost {
               *CenterAlignFlat = nullptr, *RightAlignFlat = nullptr,
               *FlatSpeedButton1 = nullptr, *BulletsFlatButton = nullptr;
 
-  // ---- Status bar: seven panels, 0 holds the LED
+  // ---- Status bar: eight panels, 0 holds the LED, 6 the hints, 7 the
+  // active document's encoding
   QStatusBar* SB = nullptr;
   TLed* Light = nullptr;
   QString PanelText(int index) const;
@@ -343,6 +344,9 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   void PenMenuPopup();
   void PaperMenuPopup();
   void ShowHint(const QString& text);
+  // Panel 7 from the active document: "TSCII", "Unicode", or Unicode with
+  // the form its file is written in.
+  void UpdateEncodingPanel();
   void onSubWindowActivated(QMdiSubWindow* w);
   void raiseOwnedDialogs();
 
@@ -362,7 +366,7 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   std::unique_ptr<tolvan::Settings> Settings_;
   std::unique_ptr<tolvan::RecentFiles> RecentFiles_;
   TFrameMdiArea* Mdi_ = nullptr;
-  QLabel* Panels_[7] = {};
+  QLabel* Panels_[8] = {};
   QButtonGroup* AlignGroup_ = nullptr;
   QAction* ReOpenOwner_ = nullptr;     // the ReOpen item RecentMenu hangs on
   TEditForm* ConnectedForm_ = nullptr; // whose caret and format signals feed the bars

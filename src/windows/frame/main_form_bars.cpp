@@ -456,6 +456,16 @@ void TMainForm::buildStatusBar() {
   // its usual width so that a progress bar beside it fits an 800-pixel frame.
   Panels_[6]->setMinimumWidth(Panels_[6]->fontMetrics().averageCharWidth() * 8);
   Panels_[6]->setMaximumWidth(QWIDGETSIZE_MAX);
+  // The encoding of the active document, after the hints.
+  {
+    auto* l = new QLabel(SB);
+    l->setObjectName(QStringLiteral("Panel7"));
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setAlignment(Qt::AlignCenter);
+    l->setFixedSize(l->fontMetrics().horizontalAdvance(QStringLiteral("Unicode (UTF-16 BE)")) + 12, height);
+    Panels_[7] = l;
+    SB->addWidget(l, 0);
+  }
   Light = new TLed(Panels_[0]);
   Light->move(2, 2);
   setStatusBar(SB);
@@ -478,11 +488,11 @@ void TMainForm::SetLockStateReader(std::function<bool(bool& caps, bool& num)> re
 }
 
 QString TMainForm::PanelText(int index) const {
-  return index >= 0 && index < 7 ? Panels_[index]->text() : QString();
+  return index >= 0 && index < 8 ? Panels_[index]->text() : QString();
 }
 
 void TMainForm::SetPanelText(int index, const QString& text) {
-  if (index <= 0 || index >= 7) return;
+  if (index <= 0 || index >= 8) return;
   QLabel* l = Panels_[index];
   l->setText(text);
   // The hint panel shows a long text shortened; the whole of it is its tooltip.
@@ -498,6 +508,23 @@ void TMainForm::SetPanelText(int index, const QString& text) {
 void TMainForm::SetBusy(bool on) { Light->setLit(on); }
 
 void TMainForm::ShowHint(const QString& text) { SetPanelText(6, text); }
+
+void TMainForm::UpdateEncodingPanel() {
+  const TEditForm* f = ActiveEditForm();
+  QString text;
+  if (f && f->encoding() == tolvan::TextEncoding::Tscii) {
+    text = QStringLiteral("TSCII");
+  } else if (f) {
+    switch (f->unicodeForm()) {
+      case tolvan::UnicodeForm::Utf8: text = QStringLiteral("Unicode"); break;
+      case tolvan::UnicodeForm::Utf8Mark: text = QStringLiteral("Unicode (UTF-8 mark)"); break;
+      case tolvan::UnicodeForm::Utf16LeMark: text = QStringLiteral("Unicode (UTF-16 LE)"); break;
+      case tolvan::UnicodeForm::Utf16BeMark: text = QStringLiteral("Unicode (UTF-16 BE)"); break;
+    }
+  }
+  SetPanelText(7, text);
+  if (f) Panels_[7]->setToolTip(QStringLiteral("The document's encoding"));
+}
 
 void TMainForm::UpdateKeyStatePanels(const QKeyEvent* keyDown) {
   if (keyDown && keyDown->type() == QEvent::KeyPress && !keyDown->isAutoRepeat() &&

@@ -107,7 +107,14 @@ TEditForm* TMainForm::CreateEditForm() {
         d->deleteLater();
       }
   });
-  connect(form, &TEditForm::documentChanged, this, [this] { updateFrameTitle(); });
+  connect(form, &TEditForm::documentChanged, this, [this, form] {
+    updateFrameTitle();
+    if (ActiveEditForm() == form) UpdateEncodingPanel();
+  });
+  connect(form, &TEditForm::encodingChanged, this, [this](TEditForm* f) {
+    if (ActiveEditForm() == f) UpdateEncodingPanel();
+  });
+  connect(form, &TEditForm::statusNote, this, &TMainForm::ShowHint);
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->setWindowIcon(tolvan::appIcon());
@@ -303,6 +310,7 @@ void TMainForm::UpdateControls() {
     a->setEnabled(hasDoc);
   const QMimeData* md = QApplication::clipboard()->mimeData();
   BtnPaste->setEnabled(hasDoc && md && md->hasText());
+  UpdateEncodingPanel();
   if (!hasDoc) {
     SetPanelText(1, QString());
     SetPanelText(2, QString());

@@ -30,7 +30,6 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -38,7 +37,6 @@
 #include <QVBoxLayout>
 
 #include "core/convert/converters.h"
-#include "windows/document/convert_commands.h"
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
 #include "windows/dialogs/find_dialog.h"
@@ -231,13 +229,8 @@ void TMainForm::Open1Click() {
   const QStringList names = tolvan::Prompts::instance().openFileNames(
       this, QStringLiteral("Open"), OpenDir_, OpenFilter());
   if (names.isEmpty()) return;
-  // Several selected files: the first is opened. UTF-8 text with Tamil
-  // letters may be imported instead (the user is asked).
-  if (TConvertCommands::offerUnicodeImport(this, names.first(), [this]() -> QTextEdit* {
-        TEditForm* f = newDocument();
-        return f ? f->Editor : nullptr;
-      }))
-    return;
+  // Several selected files: the first is opened (as TSCII or Unicode, as
+  // the file shows).
   TEditForm* form = CreateEditForm();
   form->OpenDocumentFile(names.first());
 }

@@ -63,6 +63,12 @@ void TMainForm::Preferences1Click() {
   defaults.setBackColor = [this](const QString& name) { setBackColor(name); };
   defaults.setFontDef = [this](const QString& name) { setFontDef(name); };
   defaults.setPanelCommands = [this](bool on) { return SetEncMenuEnabled(on); };
+  defaults.unicodeDocuments = [this] {
+    return settings().readString(tolvan::Key::NewDocumentEncoding) == "Unicode";
+  };
+  defaults.setUnicodeDocuments = [this](bool on) {
+    return settings().writeString(tolvan::Key::NewDocumentEncoding, on ? "Unicode" : "TSCII");
+  };
   auto* prefs = new TToolForm(this, std::move(defaults));
   prefs->show();
   prefs->raise();

@@ -26,6 +26,7 @@ TEST(SettingsTest, DefaultsOnAFirstRun) {
       {Key::ForeColor, "clBlack"}, {Key::BackColor, "clWhite"}, {Key::FontDef, ""},
       {Key::Viewer, "11110"},      {Key::WorkDir, "/opt/tolvan/"}, {Key::StartDate, ""},
       {Key::DirPanelSwitch, ""},   {Key::MinMaxPos, ""},         {Key::NormPos, ""},
+      {Key::NewDocumentEncoding, "TSCII"},
   };
   for (const auto& c : strings) EXPECT_EQ(s.readString(c.key), c.want) << keySpec(c.key).readName;
   struct IntCase {

@@ -513,36 +513,35 @@ class ConvertCommandsTest : public QObject {
     QVERIFY(prompts_.shown[1].contains("not UTF-8"));
   }
 
-  void openAsksAboutUnicodeTamil_data() {
+  // File > Open asks nothing: UTF-8 with Tamil letters opens as a Unicode
+  // document of the file itself (Import stays for a TSCII copy); anything
+  // else opens its bytes.
+  void openTakesUnicodeTamilWithoutAQuestion_data() {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("asks");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("unicode");
     const QByteArray tamil = QStringLiteral("கோ a").toUtf8();
-    QTest::newRow("yes imports") << tamil << true << int(Prompts::Answer::Yes) << QByteArray("\xA7\xB8\xA1 a");
-    QTest::newRow("no opens the bytes") << tamil << true << int(Prompts::Answer::No) << tamil;
-    QTest::newRow("tscii is not asked about")
-        << QByteArray("\xA7\xB8\xA1 a") << false << 0 << QByteArray("\xA7\xB8\xA1 a");
-    QTest::newRow("ascii is not asked about") << QByteArray("plain") << false << 0 << QByteArray("plain");
-    QTest::newRow("utf-8 without tamil is not asked about")
-        << QStringLiteral("é").toUtf8() << false << 0 << QStringLiteral("é").toUtf8();
+    QTest::newRow("utf-8 tamil opens as unicode") << tamil << true;
+    QTest::newRow("tscii") << QByteArray("\xA7\xB8\xA1 a") << false;
+    QTest::newRow("ascii") << QByteArray("plain") << false;
+    QTest::newRow("utf-8 without tamil") << QStringLiteral("é").toUtf8() << false;
   }
-  void openAsksAboutUnicodeTamil() {
+  void openTakesUnicodeTamilWithoutAQuestion() {
     QFETCH(QByteArray, content);
-    QFETCH(bool, asks);
-    QFETCH(int, answer);
-    QFETCH(QByteArray, text);
+    QFETCH(bool, unicode);
     const QString file = path("open-me.txt");
     writeFile(file, content);
     prompts_.files.push_back({file});
-    if (asks) prompts_.answers.push_back(Prompts::Answer(answer));
     frame_->Open1Click();
-    QCOMPARE(prompts_.shown.size(), asks ? 2 : 1);
+    QCOMPARE(prompts_.shown.size(), 1);
     TEditForm* f = frame_->ActiveEditForm();
     QVERIFY(f);
-    QCOMPARE(textOf(f), text);
-    const bool imported = asks && answer == int(Prompts::Answer::Yes);
-    QCOMPARE(f->Title() == file, !imported);
+    QCOMPARE(f->Title(), file);
+    QCOMPARE(f->encoding(), unicode ? tolvan::TextEncoding::Unicode : tolvan::TextEncoding::Tscii);
+    if (unicode) {
+      QCOMPARE(f->Editor->toPlainText(), QString::fromUtf8(content));
+    } else {
+      QCOMPARE(textOf(f), content);
+    }
     QCOMPARE(readFile(file), content);
   }
 

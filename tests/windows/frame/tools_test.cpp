@@ -436,6 +436,31 @@ class ToolsTest : public QObject {
     QVERIFY(!frame_->settings().dirPanelSwitchOn());
   }
 
+  // The encoding of new documents: chosen in the dialog, written on Okay,
+  // and what File > New makes from then on.
+  void newDocumentEncodingChosen() {
+    tolvan::ProfileFile ini(path("Tolvan.ini").toStdString());
+    const struct {
+      QString before, choice;
+      tolvan::TextEncoding encoding;
+    } rows[] = {{"TSCII", "Unicode", tolvan::TextEncoding::Unicode},
+                {"Unicode", "TSCII", tolvan::TextEncoding::Tscii}};
+    for (const auto& r : rows) {
+      TToolForm* t = openPreferences();
+      QCOMPARE(t->NewEncoding->currentText(), r.before);
+      t->NewEncoding->setCurrentText(r.choice);
+      t->OkBtnClick();
+      QCOMPARE(ini.ReadString("Tolvan", "NewDocumentEncoding", "<none>"), r.choice.toStdString());
+      frame_->New1Click();
+      QCOMPARE(frame_->ActiveEditForm()->encoding(), r.encoding);
+      QCOMPARE(frame_->PanelText(7), r.choice);
+    }
+    TToolForm* u = openPreferences();
+    u->NewEncoding->setCurrentText(QStringLiteral("Unicode"));
+    u->CancelBtnClick();
+    QCOMPARE(ini.ReadString("Tolvan", "NewDocumentEncoding", "<none>"), std::string("TSCII"));
+  }
+
   void shortcutsCreatedAndCleared() {
     const QString exe = QCoreApplication::applicationFilePath();
     const QString desk = path("home/Schreibtisch/tolvan.desktop");
