@@ -344,8 +344,8 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   void PenMenuPopup();
   void PaperMenuPopup();
   void ShowHint(const QString& text);
-  // Panel 7 from the active document: "TSCII", "Unicode", or Unicode with
-  // the form its file is written in.
+  // Panel 7 from the active document: "TSCII" or "Unicode" (its tooltip
+  // says how a Unicode file is written).
   void UpdateEncodingPanel();
   void onSubWindowActivated(QMdiSubWindow* w);
   void raiseOwnedDialogs();

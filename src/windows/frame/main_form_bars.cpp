@@ -462,7 +462,11 @@ void TMainForm::buildStatusBar() {
     l->setObjectName(QStringLiteral("Panel7"));
     l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     l->setAlignment(Qt::AlignCenter);
-    l->setFixedSize(l->fontMetrics().horizontalAdvance(QStringLiteral("Unicode (UTF-16 BE)")) + 12, height);
+    // Its words' width while there is room; in a frame too narrow for the
+    // bar it gives way first, so the frame can be as narrow as before.
+    l->setFixedHeight(height);
+    l->setMinimumWidth(16);
+    l->setMaximumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("Unicode")) + 12);
     Panels_[7] = l;
     SB->addWidget(l, 0);
   }
@@ -500,7 +504,7 @@ void TMainForm::SetPanelText(int index, const QString& text) {
   // The widths are the panels' least: a longer text (a caret at column
   // 1,001,234) widens its panel rather than being cut. A panel never narrows
   // again, so the bar does not jump about as the caret moves.
-  if (index == 6) return;
+  if (index == 6 || index == 7) return;
   const int need = l->fontMetrics().horizontalAdvance(text) + 2 * l->frameWidth() + 10;
   if (need > l->width() && need > l->minimumWidth()) l->setFixedWidth(need);
 }
@@ -511,19 +515,28 @@ void TMainForm::ShowHint(const QString& text) { SetPanelText(6, text); }
 
 void TMainForm::UpdateEncodingPanel() {
   const TEditForm* f = ActiveEditForm();
-  QString text;
+  QString text, tip;
   if (f && f->encoding() == tolvan::TextEncoding::Tscii) {
     text = QStringLiteral("TSCII");
+    tip = QStringLiteral("A TSCII document: one byte per character");
   } else if (f) {
+    // The panel says Unicode; its tooltip how the file is written.
+    text = QStringLiteral("Unicode");
     switch (f->unicodeForm()) {
-      case tolvan::UnicodeForm::Utf8: text = QStringLiteral("Unicode"); break;
-      case tolvan::UnicodeForm::Utf8Mark: text = QStringLiteral("Unicode (UTF-8 mark)"); break;
-      case tolvan::UnicodeForm::Utf16LeMark: text = QStringLiteral("Unicode (UTF-16 LE)"); break;
-      case tolvan::UnicodeForm::Utf16BeMark: text = QStringLiteral("Unicode (UTF-16 BE)"); break;
+      case tolvan::UnicodeForm::Utf8: tip = QStringLiteral("A Unicode document, saved as UTF-8"); break;
+      case tolvan::UnicodeForm::Utf8Mark:
+        tip = QStringLiteral("A Unicode document, saved as UTF-8 with a byte-order mark");
+        break;
+      case tolvan::UnicodeForm::Utf16LeMark:
+        tip = QStringLiteral("A Unicode document, saved as UTF-16 (little-endian) with a byte-order mark");
+        break;
+      case tolvan::UnicodeForm::Utf16BeMark:
+        tip = QStringLiteral("A Unicode document, saved as UTF-16 (big-endian) with a byte-order mark");
+        break;
     }
   }
   SetPanelText(7, text);
-  if (f) Panels_[7]->setToolTip(QStringLiteral("The document's encoding"));
+  Panels_[7]->setToolTip(tip);
 }
 
 void TMainForm::UpdateKeyStatePanels(const QKeyEvent* keyDown) {

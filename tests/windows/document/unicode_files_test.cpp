@@ -168,9 +168,9 @@ class UnicodeFilesTest : public QObject {
     late.truncate(70001);
     late += "\xB8\xA1";
     QTest::newRow("utf-8 tamil") << tamil << true << "Unicode" << "";
-    QTest::newRow("utf-8 mark") << QByteArray("\xEF\xBB\xBFhello") << true << "Unicode (UTF-8 mark)" << "";
+    QTest::newRow("utf-8 mark") << QByteArray("\xEF\xBB\xBFhello") << true << "Unicode" << "";
     QTest::newRow("utf-16le") << encode(QStringLiteral("கோ"), UnicodeForm::Utf16LeMark) << true
-                              << "Unicode (UTF-16 LE)" << "";
+                              << "Unicode" << "";
     QTest::newRow("tscii") << QByteArray("\xA7\xB8\xA1 a\r\n") << false << "TSCII" << "";
     QTest::newRow("ascii") << QByteArray("plain") << false << "TSCII" << "";
     QTest::newRow("utf-8 without tamil") << QStringLiteral("é").toUtf8() << false << "TSCII" << "";
