@@ -132,6 +132,27 @@ TEST(Utf8InvalidAt, FindsTheFirstBadByte) {
   EXPECT_TRUE(tamil);
 }
 
+// Long input goes through the vector check; whatever the fault and wherever
+// it falls against the 32-byte blocks, it is found at the same byte as the
+// byte-by-byte loop finds it (the loop alone runs when Tamil is looked for).
+TEST(Utf8InvalidAt, VectorCheckAgreesWithTheByteLoop) {
+  std::string base;
+  while (base.size() < 200) base += "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" + kTamilUtf8 + " ";
+  const std::vector<std::string> faults = {
+      "\x80", "\xBF\xBF", "\xC0\xAF", "\xC2", "\xE0\x80\xAF", "\xE0\xAE", "\xED\xA0\x80",
+      "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF8", "\xFF"};
+  bool tamil = false;
+  ASSERT_EQ(tolvan::Utf8InvalidAt(base), base.size());
+  for (size_t pos = 0; pos <= base.size(); ++pos) {
+    if (pos < base.size() && (static_cast<unsigned char>(base[pos]) & 0xC0) == 0x80) continue;
+    for (const std::string& f : faults) {
+      const std::string bytes = base.substr(0, pos) + f + base.substr(pos);
+      ASSERT_EQ(tolvan::Utf8InvalidAt(bytes), pos) << "fault " << f.size() << " bytes at " << pos;
+      ASSERT_EQ(tolvan::Utf8InvalidAt(bytes, false, &tamil), pos);
+    }
+  }
+}
+
 TEST(GroupedNumber, GroupsThousands) {
   EXPECT_EQ(tolvan::GroupedNumber(0), "0");
   EXPECT_EQ(tolvan::GroupedNumber(999), "999");
