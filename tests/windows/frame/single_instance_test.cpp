@@ -351,9 +351,12 @@ class SingleInstanceTest : public QObject {
             [&frame](const QStringList& files) { frame.OpenFiles(files, false); });
     // The name handed over ends in a space; the file without it is another
     // file, and stays unopened.
+    // A UTF-8 Tamil file handed over with it opens as Unicode, as any open does.
     const QString doc = dir_.filePath(QStringLiteral("handed.txt "));
+    const QString tamil = dir_.filePath(QStringLiteral("tamil.txt"));
     for (const auto& [name, text] : {std::pair{doc, "\xB8\xA1 handed over\n"},
-                                     std::pair{dir_.filePath(QStringLiteral("handed.txt")), "another file\n"}}) {
+                                     std::pair{dir_.filePath(QStringLiteral("handed.txt")), "another file\n"},
+                                     std::pair{tamil, "\xE0\xAE\xA4\xE0\xAE\xAE\xE0\xAE\xBF\xE0\xAE\xB4\xE0\xAF\x8D\n"}}) {
       QFile f(name);
       QVERIFY(f.open(QIODevice::WriteOnly));
       f.write(text);
@@ -364,10 +367,14 @@ class SingleInstanceTest : public QObject {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     second.setProcessEnvironment(env);
     second.setWorkingDirectory(dir_.path());
-    second.start(QStringLiteral(TOLVAN_PROGRAM_PATH), {QStringLiteral("handed.txt ")});
-    QTRY_COMPARE_WITH_TIMEOUT(frame.EditForms().size(), 1, 15000);
+    second.start(QStringLiteral(TOLVAN_PROGRAM_PATH), {QStringLiteral("handed.txt "), QStringLiteral("tamil.txt")});
+    QTRY_COMPARE_WITH_TIMEOUT(frame.EditForms().size(), 2, 15000);
     QCOMPARE(frame.EditForms().first()->Title(), doc);
     QVERIFY(frame.EditForms().first()->Editor->toPlainText().contains(QStringLiteral(" handed over")));
+    QCOMPARE(frame.EditForms().first()->encoding(), tolvan::TextEncoding::Tscii);
+    QCOMPARE(frame.EditForms().last()->Title(), tamil);
+    QCOMPARE(frame.EditForms().last()->encoding(), tolvan::TextEncoding::Unicode);
+    QCOMPARE(frame.EditForms().last()->Editor->toPlainText(), QStringLiteral("தமிழ்\n"));
     QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 15000);
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
