@@ -1,7 +1,8 @@
 // A document window: one MDI child of the frame holding the rich-text editor
 // `Editor`, its own menus (merged into the frame's menu bar while it is
 // active), its button on the frame's selector bar and its Tamil typing state.
-// The window loads and saves plain-text and RTF files one byte per character,
+// The window loads and saves plain-text files (TSCII one byte per character,
+// Unicode as UTF-8 or UTF-16 in the form the file came in) and RTF files,
 // watches its file's folder for outside changes, and sends every character
 // key through the Tamil keyboard engines while Tamil mode is on.
 #pragma once
@@ -280,7 +281,7 @@ class TEditForm : public QWidget, public TKeyDispatch {
   QByteArray LineEnding_ = "\n";   // line ending of the loaded plain-text file
   tolvan::UnicodeForm UnicodeForm_ = tolvan::UnicodeForm::Utf8;
   QString EncodingNote_;
-  bool LoadedAsRtf_ = false;       // the file was read as RTF (no reopen in another encoding)
+  bool LoadedAsRtf_ = false;       // the file was read or written as RTF (no reopen in another encoding)
   OpenAs OpenedAs_ = OpenAs::Recognised;  // how the file was last read (a reload reads it so again)
   void updateReopenItems();
   void reopenAs(OpenAs as);

@@ -515,6 +515,8 @@ bool TEditForm::saveTo(const QString& path) {
       setWindowTitle(Title_);
       PlainTextMode_ = false;
       HasFile_ = true;
+      LoadedAsRtf_ = !plain;
+      updateReopenItems();
       Editor->document()->setModified(false);
       UpdateDocumentCommands();
       Tag_ = GetFileStamp(Title_);
@@ -582,6 +584,8 @@ void TEditForm::SaveAsText1Click() {
       setWindowTitle(Title_);
       PlainTextMode_ = true;
       HasFile_ = true;
+      LoadedAsRtf_ = formatOf(name) == Format::Rtf;
+      updateReopenItems();
       Editor->document()->setModified(false);
       Tag_ = GetFileStamp(Title_);
     }

@@ -339,6 +339,7 @@ class UnicodeFilesTest : public QObject {
     prompts_.files.push_back({file});
     unicode->SaveAsText1Click();
     QCOMPARE(readFile(file), QStringLiteral("தமிழ்\nx").toUtf8());
+    QVERIFY(unicode->ReopenAsTscii1->isEnabled());  // there is a file to read again now
     tscii->BtnSpeedClick();
     QCOMPARE(frame_->PanelText(7), QStringLiteral("TSCII"));
     window_test::discardDocuments(frame_);
