@@ -176,8 +176,6 @@ void TEditForm::buildMenus() {
   Save1 = addItem(File1, QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
   Saveas1 = addItem(File1, QStringLiteral("Save &As..."));
   SaveAsText1 = addItem(File1, QStringLiteral("Save As &Text"));
-  ReopenAsTscii1 = addItem(File1, QStringLiteral("Reopen as TSCII"));
-  ReopenAsUnicode1 = addItem(File1, QStringLiteral("Reopen as Unicode"));
   File1->addSeparator();
   Email1 = addItem(File1, QStringLiteral("&Email"), QKeySequence(Qt::CTRL | Qt::Key_E));
   File1->addSeparator();
@@ -188,6 +186,9 @@ void TEditForm::buildMenus() {
   Printersetup1 = addItem(File1, QStringLiteral("Printer setup..."));
   File1->addSeparator();
   ReOpen1 = addItem(File1, QStringLiteral("&ReOpen"));
+  // This document's file read again in the other encoding (a wrong guess).
+  ReopenAsTscii1 = addItem(File1, QStringLiteral("Reopen as TSCII"));
+  ReopenAsUnicode1 = addItem(File1, QStringLiteral("Reopen as Unicode"));
   File1->addSeparator();
   Exit1 = addItem(File1, QStringLiteral("E&xit"));
   Email1->setEnabled(false);

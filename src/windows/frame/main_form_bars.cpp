@@ -465,7 +465,7 @@ void TMainForm::buildStatusBar() {
     // Its words' width while there is room; in a frame too narrow for the
     // bar it gives way first, so the frame can be as narrow as before.
     l->setFixedHeight(height);
-    l->setMinimumWidth(16);
+    l->setMinimumWidth(1);
     l->setMaximumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("Unicode")) + 12);
     Panels_[7] = l;
     SB->addWidget(l, 0);
