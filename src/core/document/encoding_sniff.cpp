@@ -61,45 +61,59 @@ template <int K>
   return _mm256_alignr_epi8(cur, _mm256_permute2x128_si256(prev, cur, 0x21), 16 - K);
 }
 
+// The faults of the 32 bytes cur, prev the 32 before them (zero: none);
+// t holds the three tables.
+[[gnu::target("avx2")]] inline __m256i faultsOf(__m256i cur, __m256i prev, const __m256i* t) {
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i p1 = before<1>(cur, prev);
+  const __m256i faults = _mm256_and_si256(
+      _mm256_and_si256(_mm256_shuffle_epi8(t[0], _mm256_and_si256(_mm256_srli_epi16(p1, 4), nibble)),
+                       _mm256_shuffle_epi8(t[1], _mm256_and_si256(p1, nibble))),
+      _mm256_shuffle_epi8(t[2], _mm256_and_si256(_mm256_srli_epi16(cur, 4), nibble)));
+  const __m256i must23 =
+      _mm256_or_si256(_mm256_subs_epu8(before<2>(cur, prev), _mm256_set1_epi8(char(0xE0 - 0x80))),
+                      _mm256_subs_epu8(before<3>(cur, prev), _mm256_set1_epi8(char(0xF0 - 0x80))));
+  return _mm256_xor_si256(_mm256_and_si256(must23, _mm256_set1_epi8(char(0x80))), faults);
+}
+
+[[gnu::target("avx2")]] inline bool clean(__m256i v) { return _mm256_testz_si256(v, v) != 0; }
+
 // The length of the start of p (a multiple of 32, at most n) that holds
 // only valid UTF-8 sequences, except perhaps one cut off at its end.
 [[gnu::target("avx2")]] size_t validBlocksAvx2(const unsigned char* p, size_t n) {
   using namespace fault;
-  const __m256i high1 = table16(kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-                                kTooLong, kTwoConts, kTwoConts, kTwoConts, kTwoConts,
-                                kTooShort | kOverlong2, kTooShort, kTooShort | kOverlong3 | kSurrogate,
-                                kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);
+  __m256i t[3];
+  // Indexed by the first byte's high half, its low half, and the second
+  // byte's high half.
+  t[0] = table16(kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
+                 kTwoConts, kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
+                 kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);
   constexpr uint8_t big = kCarry | kTooLarge | kTooLarge1000;
-  const __m256i low1 = table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2,
-                               kCarry, kCarry, kCarry | kTooLarge, big, big, big, big, big, big, big,
-                               big, big | kSurrogate, big, big);
+  t[1] = table16(kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
+                 kCarry | kTooLarge, big, big, big, big, big, big, big, big, big | kSurrogate, big, big);
   constexpr uint8_t cont = kTooLong | kOverlong2 | kTwoConts;
-  const __m256i high2 = table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-                                kTooShort, kTooShort, cont | kOverlong3 | kTooLarge1000 | kOverlong4,
-                                cont | kOverlong3 | kTooLarge, cont | kSurrogate | kTooLarge,
-                                cont | kSurrogate | kTooLarge, kTooShort, kTooShort, kTooShort, kTooShort);
-  const __m256i nibble = _mm256_set1_epi8(0x0F);
-  const __m256i third = _mm256_set1_epi8(char(0xE0 - 0x80));
-  const __m256i fourth = _mm256_set1_epi8(char(0xF0 - 0x80));
-  const __m256i high = _mm256_set1_epi8(char(0x80));
+  t[2] = table16(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+                 cont | kOverlong3 | kTooLarge1000 | kOverlong4, cont | kOverlong3 | kTooLarge,
+                 cont | kSurrogate | kTooLarge, cont | kSurrogate | kTooLarge, kTooShort, kTooShort,
+                 kTooShort, kTooShort);
   __m256i prev = _mm256_setzero_si256();
   size_t i = 0;
-  for (; i + 32 <= n; i += 32) {
-    const __m256i cur = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+  // Two blocks a step, one test for both.
+  for (; i + 64 <= n; i += 64) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
     // ASCII after complete sequences needs no tables.
-    if (_mm256_movemask_epi8(cur) == 0 && _mm256_movemask_epi8(prev) == 0) {
-      prev = cur;
+    if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) == 0 && _mm256_movemask_epi8(prev) == 0) {
+      prev = b;
       continue;
     }
-    const __m256i p1 = before<1>(cur, prev);
-    const __m256i faults = _mm256_and_si256(
-        _mm256_and_si256(_mm256_shuffle_epi8(high1, _mm256_and_si256(_mm256_srli_epi16(p1, 4), nibble)),
-                         _mm256_shuffle_epi8(low1, _mm256_and_si256(p1, nibble))),
-        _mm256_shuffle_epi8(high2, _mm256_and_si256(_mm256_srli_epi16(cur, 4), nibble)));
-    const __m256i must23 = _mm256_or_si256(_mm256_subs_epu8(before<2>(cur, prev), third),
-                                           _mm256_subs_epu8(before<3>(cur, prev), fourth));
-    const __m256i error = _mm256_xor_si256(_mm256_and_si256(must23, high), faults);
-    if (!_mm256_testz_si256(error, error)) break;
+    const __m256i fa = faultsOf(a, prev, t);
+    if (!clean(_mm256_or_si256(fa, faultsOf(b, a, t)))) return clean(fa) ? i + 32 : i;
+    prev = b;
+  }
+  for (; i + 32 <= n; i += 32) {
+    const __m256i cur = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    if (!clean(faultsOf(cur, prev, t))) break;
     prev = cur;
   }
   return i;
