@@ -35,6 +35,9 @@ void appendBytesAsEditorText(const std::string& bytes, QString& out) {
 // True when the bridge gives TSCII bytes for cp (above U+00FF): the Tamil
 // letters and signs, and the few other characters TSCII has a code for.
 bool tsciiHasCode(char32_t cp) {
+  // The bridge leaves U+FEFF out at the start as a byte order mark; in the
+  // text it is a character with no code.
+  if (cp == 0xFEFF) return false;
   static QHash<char32_t, bool> known;  // the window thread's alone
   auto it = known.constFind(cp);
   if (it != known.constEnd()) return *it;

@@ -154,6 +154,9 @@ QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, TConvertTally
   const QString text = QString::fromUtf8(utf8);
   QHash<char32_t, bool> isForeign;
   auto hasNoCode = [&](char32_t cp) {
+    // U+FEFF inside the text is a character (the bridge leaves it out only
+    // at the very start, as a byte order mark).
+    if (cp == 0xFEFF) return true;
     auto it = isForeign.find(cp);
     if (it != isForeign.end()) return *it;
     const QByteArray one = QString::fromUcs4(&cp, 1).toUtf8();

@@ -183,14 +183,20 @@ QString TConvertCommands::tsciiToUnicodeText(QStringView text) {
 }
 
 QString TConvertCommands::unicodeToTsciiText(QStringView text, TConvertTally* unmapped) {
-  // A line break inside a paragraph is no character TSCII needs a code for.
+  // A line break inside a paragraph is no character TSCII needs a code for;
+  // U+FEFF, which the bridge would leave out at the start of a piece as a
+  // byte order mark, is a character with no code like any other.
   QString out;
   out.reserve(text.size());
   qsizetype from = 0;
   for (qsizetype k = 0; k <= text.size(); ++k) {
-    if (k < text.size() && text[k] != QChar(QChar::LineSeparator)) continue;
+    const char16_t u = k < text.size() ? text[k].unicode() : 0;
+    if (k < text.size() && u != QChar::LineSeparator && u != 0xFEFF) continue;
     if (k > from) out.append(utf8ToEditorText(text.sliced(from, k - from).toUtf8(), unmapped));
-    if (k < text.size()) out.append(QChar(QChar::LineSeparator));
+    if (k < text.size()) {
+      out.append(text[k]);
+      if (u == 0xFEFF && unmapped) unmapped->add(QStringLiteral("U+FEFF (zero width no-break space)"));
+    }
     from = k + 1;
   }
   return out;
