@@ -32,8 +32,8 @@ void appendBytesAsEditorText(const std::string& bytes, QString& out) {
       QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()))));
 }
 
-// True when the bridge gives TSCII bytes for cp (above U+00FF): the Tamil
-// letters and signs, and the few other characters TSCII has a code for.
+// True when the bridge gives TSCII bytes for cp: the Tamil letters and signs,
+// and the few other characters TSCII has a code for.
 bool tsciiHasCode(char32_t cp) {
   // The bridge leaves U+FEFF out at the start as a byte order mark; in the
   // text it is a character with no code.
@@ -60,8 +60,8 @@ struct UnicodePiece {
   QString kept;
 };
 
-std::vector<UnicodePiece> splitUnicodeText(const QString& text,
-                                           TConvertCommands::UnicodeInput input) {
+std::vector<UnicodePiece> splitUnicodeText(const QString& text, TConvertCommands::UnicodeInput input,
+                                           const TConvertCommands::ByteFilter& takesByte) {
   const bool withTamil = input == TConvertCommands::UnicodeInput::BytesAndTamil;
   const char16_t lastByte = input == TConvertCommands::UnicodeInput::Ascii ? 0x7F : 0xFF;
   std::vector<UnicodePiece> out;
@@ -90,10 +90,12 @@ std::vector<UnicodePiece> splitUnicodeText(const QString& text,
   for (qsizetype k = 0; k < n;) {
     const QChar c = text[k];
     const char16_t u = c.unicode();
-    if (u == 0x2029 || u == 0x2028 || u <= lastByte) {
+    const bool isByte = u <= 0x7F || (u <= lastByte && (!withTamil || !takesByte ||
+                                                       takesByte(static_cast<unsigned char>(u))));
+    if (u == 0x2029 || u == 0x2028 || isByte) {
       flushKept();
       flushTamil();
-      run.push_back(u <= lastByte ? static_cast<char>(u) : '\r');
+      run.push_back(isByte ? static_cast<char>(u) : '\r');
       ++k;
       continue;
     }
@@ -206,8 +208,8 @@ QString TConvertCommands::convertEditorText(
 
 QString TConvertCommands::convertUnicodeText(
     const QString& text, const std::function<std::string(std::string_view)>& conv,
-    UnicodeInput input) {
-  const std::vector<UnicodePiece> pieces = splitUnicodeText(text, input);
+    UnicodeInput input, const ByteFilter& takesByte) {
+  const std::vector<UnicodePiece> pieces = splitUnicodeText(text, input, takesByte);
   QString out;
   out.reserve(text.size() + text.size() / 8);
   // The converter runs once for an empty text, as it does in a TSCII document.
@@ -230,9 +232,10 @@ QString TConvertCommands::convertUnicodeText(
 }
 
 qint64 TConvertCommands::convertedUnicodeSize(const QString& text, UnicodeInput input,
-                                              const std::function<size_t(std::string_view)>& sizeOf) {
+                                              const std::function<size_t(std::string_view)>& sizeOf,
+                                              const ByteFilter& takesByte) {
   qint64 total = 0;
-  for (const UnicodePiece& p : splitUnicodeText(text, input))
+  for (const UnicodePiece& p : splitUnicodeText(text, input, takesByte))
     total += p.bytes.empty() ? p.kept.size() : static_cast<qint64>(sizeOf(p.bytes));
   return total;
 }
@@ -265,7 +268,8 @@ qint64 TConvertCommands::convertedSize(const QString& text,
 
 bool TConvertCommands::convertSelection(const std::function<std::string(std::string_view)>& conv,
                                         const std::function<size_t(std::string_view)>& sizeOf,
-                                        Feedback feedback, UnicodeInput input) {
+                                        Feedback feedback, UnicodeInput input,
+                                        const ByteFilter& takesByte) {
   QTextEdit* editor = host_.editor;
   const bool unicode = isUnicodeDocument();
   const bool shown = feedback == Feedback::BusyAndBeep;
@@ -281,12 +285,14 @@ bool TConvertCommands::convertSelection(const std::function<std::string(std::str
       // A result whose size is known beforehand is refused before it is made.
       if (sizeOf) {
         const qint64 size =
-            unicode ? convertedUnicodeSize(selected, input, sizeOf) : convertedSize(selected, sizeOf);
+            unicode ? convertedUnicodeSize(selected, input, sizeOf, takesByte)
+                    : convertedSize(selected, sizeOf);
         if (rest + size > tolvan::kMaxDocumentBytes) refusal = tolvan::tooLargeResultMessage(rest + size);
       }
       if (refusal.isEmpty()) {
         const QString result =
-            unicode ? convertUnicodeText(selected, conv, input) : convertEditorText(selected, conv);
+            unicode ? convertUnicodeText(selected, conv, input, takesByte)
+                    : convertEditorText(selected, conv);
         if (rest + result.size() > tolvan::kMaxDocumentBytes) {
           refusal = tolvan::tooLargeResultMessage(rest + result.size());
         } else if (c.hasSelection() || !result.isEmpty()) {
@@ -375,10 +381,12 @@ void TConvertCommands::applyFontMap(const QString& path) {
   // the light and the beep. In a Unicode document the map sees the TSCII
   // form of the selection and its result is read as TSCII: the maps bring
   // text from other fonts into TSCII, the one 8-bit encoding the program
-  // reads as Unicode.
+  // reads as Unicode. A letter such as é goes in as a source-font code only
+  // when the map has an entry for it; otherwise it is a letter and stays.
   convertSelection([&map](std::string_view in) { return map.apply(in); },
                    [&map](std::string_view in) { return map.outputSize(in); }, Feedback::Silent,
-                   UnicodeInput::BytesAndTamil);
+                   UnicodeInput::BytesAndTamil,
+                   [&map](unsigned char b) { return map.hasEntry(b); });
 }
 
 TMapForm* TConvertCommands::FontConversion1Click() {

@@ -15,8 +15,9 @@
 // its characters up to U+00FF (the Anjal font's codes); everything else
 // stays as it is (Unicode Tamil already there, and for Mylai and Roman
 // accented Latin letters). A font map works on the TSCII form of the
-// selection (its Unicode Tamil through the bridge, other characters up to
-// U+00FF as the source font's codes) and its result is read as TSCII. TSCII to TAB refuses: it has no
+// selection (its Unicode Tamil through the bridge, ASCII, and the characters
+// from U+0080 to U+00FF that the map has an entry for as the source font's
+// codes) and its result is read as TSCII. TSCII to TAB refuses: it has no
 // Unicode form. The Convert menu also converts the whole document between
 // TSCII and Unicode (convert_document.cpp).
 #pragma once
@@ -106,10 +107,13 @@ class TConvertCommands : public QObject {
     Bytes,          // characters up to U+00FF; the rest stays
     BytesAndTamil,  // those, and what else TSCII has a code for, as TSCII
   };
+  // With BytesAndTamil, takesByte (when set) picks the characters from
+  // U+0080 to U+00FF that go in as bytes; the others stay as they are.
+  using ByteFilter = std::function<bool(unsigned char)>;
   bool convertSelection(const std::function<std::string(std::string_view)>& conv,
                         const std::function<size_t(std::string_view)>& sizeOf = {},
                         Feedback feedback = Feedback::BusyAndBeep,
-                        UnicodeInput input = UnicodeInput::Bytes);
+                        UnicodeInput input = UnicodeInput::Bytes, const ByteFilter& takesByte = {});
   // The size in characters of convertEditorText's result for text, from the
   // converter's output size.
   static qint64 convertedSize(const QString& text, const std::function<size_t(std::string_view)>& sizeOf);
@@ -127,9 +131,10 @@ class TConvertCommands : public QObject {
   // found without converting: the check before the work.
   static QString convertUnicodeText(const QString& text,
                                     const std::function<std::string(std::string_view)>& conv,
-                                    UnicodeInput input);
+                                    UnicodeInput input, const ByteFilter& takesByte = {});
   static qint64 convertedUnicodeSize(const QString& text, UnicodeInput input,
-                                     const std::function<size_t(std::string_view)>& sizeOf);
+                                     const std::function<size_t(std::string_view)>& sizeOf,
+                                     const ByteFilter& takesByte = {});
   // True when the document is Unicode.
   bool isUnicodeDocument() const;
 
