@@ -268,6 +268,10 @@ void TEditForm::buildMenus() {
   // Whole-document conversion; the Convert items follow the encoding.
   ConvertCommands->addDocumentItems(Convert1);
   connect(this, &TEditForm::encodingChanged, ConvertCommands, &TConvertCommands::updateForEncoding);
+  // And whenever one of the menus holding them opens, in case the editor's
+  // encoding was set without the window.
+  for (QMenu* m : {Convert1, EditMenu, Edit1})
+    connect(m, &QMenu::aboutToShow, ConvertCommands, &TConvertCommands::updateForEncoding);
   EditMenu->addSeparator();
   SetasWallpaper1 = addItem(EditMenu, QStringLiteral("Set as WallPaper"));
   SetasWallpaper1->setObjectName(QStringLiteral("SetasWallpaper1"));

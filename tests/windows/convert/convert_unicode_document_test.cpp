@@ -268,6 +268,12 @@ class ConvertUnicodeDocumentTest : public QObject {
     QCOMPARE(items.at(items.size() - 2), k->ConvertToUnicode1);
     QCOMPARE(k->ConvertToUnicode1->text(), QStringLiteral("Convert Document to Unicode"));
     QCOMPARE(k->ConvertToTscii1->text(), QStringLiteral("Convert Document to TSCII"));
+    // The editor's encoding set without the window: the menu is right when
+    // it opens.
+    u->Editor->setEncoding(TextEncoding::Unicode);
+    emit u->Convert1->aboutToShow();
+    QVERIFY(k->ConvertToTscii1->isEnabled());
+    QCOMPARE(k->MylaitoTSCII1->text(), QStringLiteral("Mylai to Unicode"));
   }
 
   // Export of a Unicode document writes the text it holds as UTF-8, with no
