@@ -349,9 +349,10 @@ void TConvertCommands::TSCIItoTAB1Click() {
   if (isUnicodeDocument()) {
     tolvan::Prompts::instance().warning(
         host_.window,
-        QStringLiteral("TSCII to TAB works on TSCII documents, and this document is Unicode.\n"
-                       "The document was not changed. To make TAB text, convert the document "
-                       "to TSCII first (Convert > Convert Document to TSCII)."));
+        QStringLiteral("TSCII to TAB works on TSCII documents; this document is Unicode, "
+                       "and nothing was changed.\n"
+                       "To make TAB text, convert the document to TSCII first "
+                       "(Convert > Convert Document to TSCII)."));
     return;
   }
   convertSelection([](std::string_view in) { return tolvan::TsciiToTab(in); });

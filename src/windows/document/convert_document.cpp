@@ -16,6 +16,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <algorithm>
 #include <new>
 #include <utility>
 #include <vector>
@@ -246,7 +247,12 @@ bool TConvertCommands::convertDocument(TextEncoding target) {
   }
 
   BusyScope busy(host_.setBusy);
-  const int caretBlock = editor->textCursor().blockNumber();
+  // The caret keeps its place in its paragraph: after the conversion of the
+  // text before it.
+  const QTextCursor was = editor->textCursor();
+  const int caretBlock = was.blockNumber();
+  const int caretColumn =
+      static_cast<int>(conv(QStringView(was.block().text()).left(was.positionInBlock()), nullptr).size());
   QTextCursor c(doc);
   c.beginEditBlock();
   // From the end, so the positions of the runs still to do stay right.
@@ -262,8 +268,9 @@ bool TConvertCommands::convertDocument(TextEncoding target) {
   host_.setEncoding(target);
   doc->appendUndoItem(new TEncodingUndo(host_.setEncoding, from, target));
   c.endEditBlock();
-  // The caret at the start of the paragraph it was in.
-  QTextCursor caret(doc->findBlockByNumber(caretBlock));
+  const QTextBlock block = doc->findBlockByNumber(caretBlock);
+  QTextCursor caret(block);
+  caret.setPosition(block.position() + std::min(caretColumn, block.length() - 1));
   editor->setTextCursor(caret);
   return true;
 }

@@ -319,8 +319,10 @@ class ConvertUnicodeDocumentTest : public QObject {
       hourglass << (QApplication::overrideCursor() != nullptr);
     });
     QSignalSpy announced(f, &TEditForm::encodingChanged);
+    select(f, 8, 8);  // after வணக்க
 
     f->ConvertCommands->ConvertToUnicode1->trigger();
+    QCOMPARE(f->Editor->textCursor().position(), 8);  // the same place
     QVERIFY(prompts_.shown.isEmpty());
     QVERIFY(f->Editor->isUnicode());
     QCOMPARE(announced.size(), 1);
