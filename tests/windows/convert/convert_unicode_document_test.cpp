@@ -368,8 +368,9 @@ class ConvertUnicodeDocumentTest : public QObject {
   }
 
   // A letter whose parts have different formats is converted whole, in the
-  // first part's format; a line break inside a paragraph stays one; an empty
-  // document only changes encoding, and undo changes it back.
+  // first part's format; a line break inside a paragraph stays one, and a
+  // character a TSCII document kept as it came (pasted Chinese) stays; an
+  // empty document only changes encoding, and undo changes it back.
   void convertDocumentKeepsLettersWhole() {
     TEditForm* f = tsciiDocument("\xA6\xB8 x");
     QTextDocument* doc = f->Editor->document();
@@ -381,11 +382,14 @@ class ConvertUnicodeDocumentTest : public QObject {
       bold.setFontWeight(QFont::Bold);
       c.mergeCharFormat(bold);
       c.movePosition(QTextCursor::End);
-      c.insertText(QString(QChar(QChar::LineSeparator)) + QStringLiteral("\xB8"));
+      c.insertText(QString(QChar(QChar::LineSeparator)) + QStringLiteral("\xB8\u4E2D"));
       forgetHistory(f);
     }
     f->ConvertCommands->ConvertToUnicode1->trigger();
-    QCOMPARE(doc->toRawText(), u8("கெ x\u2028க"));
+    QCOMPARE(doc->toRawText(), u8("கெ x\u2028க\u4E2D"));
+    QTextCursor letter(doc);
+    letter.setPosition(2);  // after கெ, which took the sign's plain format
+    QVERIFY(letter.charFormat().fontWeight() != int(QFont::Bold));
 
     TEditForm* g = newDocument();
     g->ConvertCommands->ConvertToUnicode1->trigger();
