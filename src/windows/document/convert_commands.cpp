@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QHash>
 #include <QMenu>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -15,6 +16,7 @@
 
 #include "core/convert/converters.h"
 #include "core/convert/fontmap.h"
+#include "core/convert/unicode_bridge.h"
 #include "windows/dialogs/map_form.h"
 #include "windows/document/document_limits.h"
 #include "platform/byte_text.h"
@@ -28,6 +30,98 @@ namespace {
 void appendBytesAsEditorText(const std::string& bytes, QString& out) {
   out.append(tolvan::bytesToText(
       QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()))));
+}
+
+// True when the bridge gives TSCII bytes for cp: the Tamil letters and signs,
+// and the few other characters TSCII has a code for.
+bool tsciiHasCode(char32_t cp) {
+  // The bridge leaves U+FEFF out at the start as a byte order mark; in the
+  // text it is a character with no code.
+  if (cp == 0xFEFF) return false;
+  static QHash<char32_t, bool> known;  // the window thread's alone
+  auto it = known.constFind(cp);
+  if (it != known.constEnd()) return *it;
+  const QByteArray one = QString::fromUcs4(&cp, 1).toUtf8();
+  bool has = true;
+  tolvan::UnicodeToTscii(
+      std::string_view(one.constData(), static_cast<size_t>(one.size())),
+      [&](size_t, const std::string& what) {
+        if (what.find("not in TSCII") != std::string::npos) has = false;
+      },
+      tolvan::Unmappable::Drop);
+  known.insert(cp, has);
+  return has;
+}
+
+// A Unicode document's text cut into what goes through a converter as bytes
+// and what stays as it is; one of the two is set in each piece.
+struct UnicodePiece {
+  std::string bytes;
+  QString kept;
+};
+
+std::vector<UnicodePiece> splitUnicodeText(const QString& text, TConvertCommands::UnicodeInput input,
+                                           const TConvertCommands::ByteFilter& takesByte) {
+  const bool withTamil = input == TConvertCommands::UnicodeInput::BytesAndTamil;
+  const char16_t lastByte = input == TConvertCommands::UnicodeInput::Ascii ? 0x7F : 0xFF;
+  std::vector<UnicodePiece> out;
+  std::string run;
+  QString tamil;  // Unicode on its way into run, through the bridge
+  QString kept;
+  auto flushTamil = [&] {
+    if (tamil.isEmpty()) return;
+    const QByteArray u = tamil.toUtf8();
+    run += tolvan::UnicodeToTscii(std::string_view(u.constData(), static_cast<size_t>(u.size())), {},
+                                  tolvan::Unmappable::Drop);
+    tamil.clear();
+  };
+  auto flushRun = [&] {
+    flushTamil();
+    if (run.empty()) return;
+    out.push_back({std::move(run), QString()});
+    run.clear();
+  };
+  auto flushKept = [&] {
+    if (kept.isEmpty()) return;
+    out.push_back({std::string(), std::move(kept)});
+    kept.clear();
+  };
+  const qsizetype n = text.size();
+  for (qsizetype k = 0; k < n;) {
+    const QChar c = text[k];
+    const char16_t u = c.unicode();
+    const bool isByte = u <= 0x7F || (u <= lastByte && (!withTamil || !takesByte ||
+                                                       takesByte(static_cast<unsigned char>(u))));
+    if (u == 0x2029 || u == 0x2028 || isByte) {
+      flushKept();
+      flushTamil();
+      run.push_back(isByte ? static_cast<char>(u) : '\r');
+      ++k;
+      continue;
+    }
+    char32_t cp = u;
+    qsizetype len = 1;
+    if (c.isHighSurrogate() && k + 1 < n && text[k + 1].isLowSurrogate()) {
+      cp = QChar::surrogateToUcs4(c, text[k + 1]);
+      len = 2;
+    }
+    // A dotted circle carries a vowel sign written alone; by itself it has
+    // no code.
+    const bool bridged =
+        withTamil && (cp == 0x25CC ? k + 1 < n && tolvan::isUnicodeTamil(text[k + 1])
+                                   : tsciiHasCode(cp));
+    if (bridged) {
+      flushKept();
+      tamil.append(QStringView(text).mid(k, len));
+    } else {
+      flushRun();
+      kept.append(QStringView(text).mid(k, len));
+    }
+    k += len;
+  }
+  flushRun();
+  flushKept();
+  return out;
 }
 
 }  // namespace
@@ -112,6 +206,44 @@ QString TConvertCommands::convertEditorText(
   return out;
 }
 
+QString TConvertCommands::convertUnicodeText(
+    const QString& text, const std::function<std::string(std::string_view)>& conv,
+    UnicodeInput input, const ByteFilter& takesByte) {
+  const std::vector<UnicodePiece> pieces = splitUnicodeText(text, input, takesByte);
+  QString out;
+  out.reserve(text.size() + text.size() / 8);
+  // The converter runs once for an empty text, as it does in a TSCII document.
+  if (pieces.empty()) conv(std::string_view());
+  for (const UnicodePiece& p : pieces) {
+    if (p.bytes.empty()) {
+      out.append(p.kept);
+      continue;
+    }
+    const std::string unicode = tolvan::TsciiToUnicode(conv(p.bytes));
+    QString q = QString::fromUtf8(unicode.data(), static_cast<qsizetype>(unicode.size()));
+    // The converters' paragraph breaks: CR LF, CR or LF, each one break.
+    if (q.contains(u'\r')) {
+      q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+      q.replace(u'\r', u'\n');
+    }
+    out.append(q);
+  }
+  return out;
+}
+
+qint64 TConvertCommands::convertedUnicodeSize(const QString& text, UnicodeInput input,
+                                              const std::function<size_t(std::string_view)>& sizeOf,
+                                              const ByteFilter& takesByte) {
+  qint64 total = 0;
+  for (const UnicodePiece& p : splitUnicodeText(text, input, takesByte))
+    total += p.bytes.empty() ? p.kept.size() : static_cast<qint64>(sizeOf(p.bytes));
+  return total;
+}
+
+bool TConvertCommands::isUnicodeDocument() const {
+  return host_.encoding && host_.encoding() == tolvan::TextEncoding::Unicode;
+}
+
 qint64 TConvertCommands::convertedSize(const QString& text,
                                        const std::function<size_t(std::string_view)>& sizeOf) {
   // The same runs convertEditorText makes; a paragraph break comes back as
@@ -136,8 +268,10 @@ qint64 TConvertCommands::convertedSize(const QString& text,
 
 bool TConvertCommands::convertSelection(const std::function<std::string(std::string_view)>& conv,
                                         const std::function<size_t(std::string_view)>& sizeOf,
-                                        Feedback feedback) {
+                                        Feedback feedback, UnicodeInput input,
+                                        const ByteFilter& takesByte) {
   QTextEdit* editor = host_.editor;
+  const bool unicode = isUnicodeDocument();
   const bool shown = feedback == Feedback::BusyAndBeep;
   QString refusal;
   {
@@ -150,11 +284,15 @@ bool TConvertCommands::convertSelection(const std::function<std::string(std::str
       const QString selected = c.selectedText();
       // A result whose size is known beforehand is refused before it is made.
       if (sizeOf) {
-        const qint64 size = convertedSize(selected, sizeOf);
+        const qint64 size =
+            unicode ? convertedUnicodeSize(selected, input, sizeOf, takesByte)
+                    : convertedSize(selected, sizeOf);
         if (rest + size > tolvan::kMaxDocumentBytes) refusal = tolvan::tooLargeResultMessage(rest + size);
       }
       if (refusal.isEmpty()) {
-        const QString result = convertEditorText(selected, conv);
+        const QString result =
+            unicode ? convertUnicodeText(selected, conv, input, takesByte)
+                    : convertEditorText(selected, conv);
         if (rest + result.size() > tolvan::kMaxDocumentBytes) {
           refusal = tolvan::tooLargeResultMessage(rest + result.size());
         } else if (c.hasSelection() || !result.isEmpty()) {
@@ -180,7 +318,8 @@ bool TConvertCommands::convertSelection(const std::function<std::string(std::str
 }
 
 void TConvertCommands::MylaitoTSC1Click() {
-  convertSelection([](std::string_view in) { return tolvan::MylaiToTscii(in); });
+  convertSelection([](std::string_view in) { return tolvan::MylaiToTscii(in); }, {},
+                   Feedback::BusyAndBeep, UnicodeInput::Ascii);
 }
 
 void TConvertCommands::AnjaltoTSCII1Click() {
@@ -201,10 +340,21 @@ void TConvertCommands::AnjaltoTSCII1Click() {
 }
 
 void TConvertCommands::RomantoTSCII1Click() {
-  convertSelection([](std::string_view in) { return tolvan::RomanToTscii(in); });
+  convertSelection([](std::string_view in) { return tolvan::RomanToTscii(in); }, {},
+                   Feedback::BusyAndBeep, UnicodeInput::Ascii);
 }
 
 void TConvertCommands::TSCIItoTAB1Click() {
+  // TAB is another 8-bit encoding: its bytes mean nothing in Unicode text.
+  if (isUnicodeDocument()) {
+    tolvan::Prompts::instance().warning(
+        host_.window,
+        QStringLiteral("TSCII to TAB works on TSCII documents; this document is Unicode, "
+                       "and nothing was changed.\n"
+                       "To make TAB text, convert the document to TSCII first "
+                       "(Convert > Convert Document to TSCII)."));
+    return;
+  }
   convertSelection([](std::string_view in) { return tolvan::TsciiToTab(in); });
 }
 
@@ -229,9 +379,15 @@ void TConvertCommands::applyFontMap(const QString& path) {
   // One byte of a map may stand for megabytes: the result's size is known
   // before it is made, and a result past the document limit is refused.
   // Unlike the built-in converters, a font map runs without the hourglass,
-  // the light and the beep.
+  // the light and the beep. In a Unicode document the map sees the TSCII
+  // form of the selection and its result is read as TSCII: the maps bring
+  // text from other fonts into TSCII, the one 8-bit encoding the program
+  // reads as Unicode. A letter such as é goes in as a source-font code only
+  // when the map has an entry for it; otherwise it is a letter and stays.
   convertSelection([&map](std::string_view in) { return map.apply(in); },
-                   [&map](std::string_view in) { return map.outputSize(in); }, Feedback::Silent);
+                   [&map](std::string_view in) { return map.outputSize(in); }, Feedback::Silent,
+                   UnicodeInput::BytesAndTamil,
+                   [&map](unsigned char b) { return map.hasEntry(b); });
 }
 
 TMapForm* TConvertCommands::FontConversion1Click() {

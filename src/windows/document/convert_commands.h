@@ -9,6 +9,17 @@
 // LED while they run and beep at the end; a font map shows none of them. Characters one byte cannot hold (pasted Unicode that is
 // not Tamil) are not bytes of any encoding: they stay where they are and the
 // text on either side of them is converted.
+//
+// In a Unicode document the converters that make TSCII give the Unicode form
+// of their TSCII result. Mylai and Roman take the selection's ASCII, Anjal
+// its characters up to U+00FF (the Anjal font's codes); everything else
+// stays as it is (Unicode Tamil already there, and for Mylai and Roman
+// accented Latin letters). A font map works on the TSCII form of the
+// selection (its Unicode Tamil through the bridge, ASCII, and the characters
+// from U+0080 to U+00FF that the map has an entry for as the source font's
+// codes) and its result is read as TSCII. TSCII to TAB refuses: it has no
+// Unicode form. The Convert menu also converts the whole document between
+// TSCII and Unicode (convert_document.cpp).
 #pragma once
 #include <QList>
 #include <QObject>
@@ -18,6 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/document/text_encoding.h"
+
 class QAction;
 class QMenu;
 class QMimeData;
@@ -26,6 +39,7 @@ class QTextDocumentFragment;
 class QTextCursor;
 class QTextEdit;
 class QWidget;
+class TConvertTally;
 
 namespace tolvan {
 class ProfileFile;
@@ -44,6 +58,10 @@ struct ConvertHost {
   // A new untitled document window, as its editor (nullptr when there is no
   // frame to make one).
   std::function<QTextEdit*()> newDocument;
+  // The document's encoding (empty: TSCII), and switching it, which tells
+  // the window's holder (empty: the document cannot change encoding).
+  std::function<tolvan::TextEncoding()> encoding;
+  std::function<void(tolvan::TextEncoding)> setEncoding;
 };
 
 class TConvertCommands : public QObject {
@@ -79,10 +97,23 @@ class TConvertCommands : public QObject {
   // running out of memory is reported too. Either way the document stays as
   // it was and false is returned. Silent leaves out the hourglass, the light
   // and the beep.
+  //
+  // In a Unicode document input says what reaches conv as bytes (see the
+  // file comment); there sizeOf sizes the TSCII result, before the bridge,
+  // and the limit holds for it as for the Unicode text made from it.
   enum class Feedback { BusyAndBeep, Silent };
+  enum class UnicodeInput {
+    Ascii,          // characters up to U+007F; the rest stays
+    Bytes,          // characters up to U+00FF; the rest stays
+    BytesAndTamil,  // those, and what else TSCII has a code for, as TSCII
+  };
+  // With BytesAndTamil, takesByte (when set) picks the characters from
+  // U+0080 to U+00FF that go in as bytes; the others stay as they are.
+  using ByteFilter = std::function<bool(unsigned char)>;
   bool convertSelection(const std::function<std::string(std::string_view)>& conv,
                         const std::function<size_t(std::string_view)>& sizeOf = {},
-                        Feedback feedback = Feedback::BusyAndBeep);
+                        Feedback feedback = Feedback::BusyAndBeep,
+                        UnicodeInput input = UnicodeInput::Bytes, const ByteFilter& takesByte = {});
   // The size in characters of convertEditorText's result for text, from the
   // converter's output size.
   static qint64 convertedSize(const QString& text, const std::function<size_t(std::string_view)>& sizeOf);
@@ -93,6 +124,19 @@ class TConvertCommands : public QObject {
   // above one byte are kept between the runs. The result is editor text.
   static QString convertEditorText(const QString& text,
                                    const std::function<std::string(std::string_view)>& conv);
+  // The same for a Unicode document's text: the runs input picks go through
+  // conv as bytes and the TSCII result through the bridge; the other
+  // characters are kept between them. convertedUnicodeSize is the size in
+  // characters of the TSCII results (from sizeOf) and the characters kept,
+  // found without converting: the check before the work.
+  static QString convertUnicodeText(const QString& text,
+                                    const std::function<std::string(std::string_view)>& conv,
+                                    UnicodeInput input, const ByteFilter& takesByte = {});
+  static qint64 convertedUnicodeSize(const QString& text, UnicodeInput input,
+                                     const std::function<size_t(std::string_view)>& sizeOf,
+                                     const ByteFilter& takesByte = {});
+  // True when the document is Unicode.
+  bool isUnicodeDocument() const;
 
  public slots:
   void MylaitoTSC1Click();
@@ -112,13 +156,41 @@ class TConvertCommands : public QObject {
   // Edit > Export as Unicode Text: the whole document as UTF-8 Unicode Tamil
   // (NFC) in a file the user picks; the document is not changed. What has no
   // exact Unicode form is listed in one message after the file is written.
+  // A Unicode document is written as the UTF-8 it holds: a plain copy that,
+  // unlike Save As, leaves the document its own file.
   void ExportUnicode1Click();
-  // Edit > Import Unicode Text: a UTF-8 file into a new untitled document,
-  // converted to TSCII; the file itself is never written.
+  // Edit > Import Unicode Text: a UTF-8 file into a new untitled TSCII
+  // document, converted to TSCII; the file itself is never written. Not
+  // offered in a Unicode document (see updateForEncoding).
   void ImportUnicode1Click();
  public:
   QAction *ExportUnicode1 = nullptr, *ImportUnicode1 = nullptr;
   void addUnicodeItems(QMenu* menu);
+
+  // ---- The whole document (convert_document.cpp)
+  // Convert > Convert Document to Unicode / to TSCII: the whole text in
+  // place, its formatting kept, and the document's encoding switched, as one
+  // undo step that gives back the text and the encoding. To TSCII first
+  // lists what TSCII has no code for and changes nothing unless the user
+  // agrees. Each item is enabled only in a document of the other encoding.
+  QAction *ConvertToUnicode1 = nullptr, *ConvertToTscii1 = nullptr;
+  void addDocumentItems(QMenu* menu);
+  // Returns true when the document was converted.
+  bool convertDocument(tolvan::TextEncoding target);
+  // Editor text of a TSCII document (one character per byte) as Unicode, and
+  // Unicode text as a TSCII document's characters (what TSCII cannot hold
+  // counted in *unmapped: kept when above U+00FF, '?' otherwise). Line
+  // separators (U+2028) stay; the text holds no paragraph breaks.
+  static QString tsciiToUnicodeText(QStringView text);
+  static QString unicodeToTsciiText(QStringView text, TConvertTally* unmapped);
+  // Enables the items that fit the document's encoding and names the
+  // converters after what they give in it. The window runs it when the
+  // encoding changes.
+  void updateForEncoding();
+ public slots:
+  void ConvertToUnicode1Click();
+  void ConvertToTscii1Click();
+ public:
 
   // Editor text (as selectedText() gives it: U+2029 and U+2028 for breaks)
   // to UTF-8: the byte characters through the TSCII bridge with lineEnding
@@ -133,6 +205,10 @@ class TConvertCommands : public QObject {
   // Each such character is listed in *unmapped once, with its count.
   // *valid (when given) tells whether utf8 was valid UTF-8.
   static QString utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped = nullptr,
+                                  bool* valid = nullptr);
+  // The same, counting the characters without a code in *unmapped (which
+  // may be shared by several calls).
+  static QString utf8ToEditorText(const QByteArray& utf8, TConvertTally* unmapped,
                                   bool* valid = nullptr);
   // True when bytes are UTF-8 holding at least one Tamil letter. With
   // complete false, bytes may end inside a character (a file's first piece).

@@ -30,42 +30,13 @@
 #include "platform/prompts.h"
 #include <sys/stat.h>
 #include "windows/document/busy_scope.h"
+#include "windows/document/convert_tally.h"
 
 namespace {
 
-// Counts remarks, keeping the order in which they first came.
-class Tally {
- public:
-  void add(const QString& what) {
-    auto it = count_.find(what);
-    if (it == count_.end()) {
-      count_.insert(what, 1);
-      order_ << what;
-    } else {
-      ++*it;
-    }
-  }
-  void appendTo(QStringList* out) const {
-    if (!out) return;
-    for (const QString& w : order_) {
-      const int n = count_.value(w);
-      *out << (n > 1 ? QStringLiteral("%1 (%2 times)").arg(w).arg(n) : w);
-    }
-  }
-  bool empty() const { return order_.isEmpty(); }
+using Tally = TConvertTally;
 
- private:
-  QHash<QString, int> count_;
-  QStringList order_;
-};
-
-// A list for a message box: the first lines, and how many more there are.
-QString listForBox(const QStringList& lines) {
-  constexpr qsizetype kShown = 15;
-  QStringList shown = lines.mid(0, kShown);
-  if (lines.size() > kShown) shown << QStringLiteral("... and %1 more").arg(lines.size() - kShown);
-  return shown.join(u'\n');
-}
+QString listForBox(const QStringList& lines) { return convertListForBox(lines); }
 
 QString codePointName(char32_t cp) {
   QString hex = QString::number(static_cast<uint>(cp), 16).toUpper();
@@ -146,6 +117,14 @@ QByteArray TConvertCommands::editorTextToUtf8(const QString& text, const QByteAr
 
 QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* unmapped,
                                            bool* valid) {
+  Tally tally;
+  QString out = utf8ToEditorText(utf8, unmapped ? &tally : nullptr, valid);
+  tally.appendTo(unmapped);
+  return out;
+}
+
+QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, TConvertTally* unmapped,
+                                           bool* valid) {
   const std::string_view whole(utf8.constData(), static_cast<size_t>(utf8.size()));
   bool foreign = false;
   bool invalid = false;
@@ -175,6 +154,9 @@ QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* 
   const QString text = QString::fromUtf8(utf8);
   QHash<char32_t, bool> isForeign;
   auto hasNoCode = [&](char32_t cp) {
+    // U+FEFF inside the text is a character (the bridge leaves it out only
+    // at the very start, as a byte order mark).
+    if (cp == 0xFEFF) return true;
     auto it = isForeign.find(cp);
     if (it != isForeign.end()) return *it;
     const QByteArray one = QString::fromUcs4(&cp, 1).toUtf8();
@@ -190,7 +172,6 @@ QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* 
   };
   QString out;
   out.reserve(text.size());
-  Tally tally;
   QString run;
   auto flushRun = [&] {
     if (run.isEmpty()) return;
@@ -211,7 +192,7 @@ QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* 
     if (cp >= 0x80 && !tolvan::isUnicodeTamil(QChar(char16_t(cp < 0x10000 ? cp : 0))) && hasNoCode(cp)) {
       flushRun();
       const QString ch = text.mid(k, len);
-      tally.add(codePointName(cp) + u' ' + ch);
+      if (unmapped) unmapped->add(codePointName(cp) + u' ' + ch);
       out.append(cp > 0xFF ? ch : QStringLiteral("?"));
     } else {
       run.append(QStringView(text).mid(k, len));
@@ -219,7 +200,6 @@ QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, QStringList* 
     k += len;
   }
   flushRun();
-  tally.appendTo(unmapped);
   return out;
 }
 
@@ -353,7 +333,18 @@ void TConvertCommands::ExportUnicode1Click() {
     QTextDocument* doc = host_.editor->document();
     QByteArray tscii;
     QByteArray unicode;  // only for a document holding characters that are no byte
-    if (!tolvan::documentToBytes(doc, eol, &tscii)) {
+    if (isUnicodeDocument()) {
+      // A Unicode document is written as the UTF-8 it holds, whatever its
+      // own file is (UTF-16, RTF): a plain copy, and the document keeps its
+      // name and file.
+      QTextCursor all(doc);
+      all.select(QTextCursor::Document);
+      QString text = all.selectedText();
+      const QString eolText = QString::fromLatin1(eol);
+      text.replace(QChar(QChar::ParagraphSeparator), eolText);
+      text.replace(QChar(QChar::LineSeparator), eolText);
+      unicode = text.toUtf8();
+    } else if (!tolvan::documentToBytes(doc, eol, &tscii)) {
       QTextCursor all(doc);
       all.select(QTextCursor::Document);
       unicode = editorTextToUtf8(all.selectedText(), eol, &remarks);

@@ -249,10 +249,14 @@ void TEditForm::buildMenus() {
                         : std::function<void()>(),
                   [this] { return Title_; }, [this] { return LineEnding_; },
                   Host_ ? std::function<QTextEdit*()>([this]() -> QTextEdit* {
+                    // Import fills it with TSCII, whatever new documents are.
                     TEditForm* f = Host_->newDocument();
+                    if (f) f->setEncoding(tolvan::TextEncoding::Tscii);
                     return f ? f->Editor : nullptr;
                   })
-                        : std::function<QTextEdit*()>()},
+                        : std::function<QTextEdit*()>(),
+                  [this] { return Editor->encoding(); },
+                  [this](tolvan::TextEncoding e) { setEncoding(e); }},
       this);
   // Unicode out and in, after the Edit menu's own items.
   Edit1->addSeparator();
@@ -264,6 +268,13 @@ void TEditForm::buildMenus() {
           &TEditForm::Selectall1Click);
   EditMenu->addSeparator();
   ConvertCommands->addConverterItems(Convert1, EditMenu);
+  // Whole-document conversion; the Convert items follow the encoding.
+  ConvertCommands->addDocumentItems(Convert1);
+  connect(this, &TEditForm::encodingChanged, ConvertCommands, &TConvertCommands::updateForEncoding);
+  // And whenever one of the menus holding them opens, in case the editor's
+  // encoding was set without the window.
+  for (QMenu* m : {Convert1, EditMenu, Edit1})
+    connect(m, &QMenu::aboutToShow, ConvertCommands, &TConvertCommands::updateForEncoding);
   EditMenu->addSeparator();
   SetasWallpaper1 = addItem(EditMenu, QStringLiteral("Set as WallPaper"));
   SetasWallpaper1->setObjectName(QStringLiteral("SetasWallpaper1"));

@@ -265,13 +265,16 @@ class ConvertCommandsTest : public QObject {
                                   "-",              "Convert Fonts Using"};
     QCOMPARE(captions, expected);
     QVERIFY(f->EditMenu->actions().last()->menu() == f->ConvertCommands->Convert);
+    // The four converters, then the whole-document conversions (the one a
+    // TSCII document can use enabled).
     QStringList convert;
     for (QAction* a : f->Convert1->actions()) {
-      convert << a->text();
-      QVERIFY(a->isEnabled());
+      convert << (a->isSeparator() ? QStringLiteral("-") : a->text());
+      QCOMPARE(a->isEnabled(), a != f->ConvertCommands->ConvertToTscii1);
       QVERIFY(a->shortcut().isEmpty());
     }
-    QCOMPARE(convert, QStringList({"Mylai to TSCII", "Anjal to TSCII", "Roman to TSCII", "TSCII to TAB"}));
+    QCOMPARE(convert, QStringList({"Mylai to TSCII", "Anjal to TSCII", "Roman to TSCII", "TSCII to TAB", "-",
+                                   "Convert Document to Unicode", "Convert Document to TSCII"}));
   }
 
   void fontMapSubmenuFromTheSettings() {
