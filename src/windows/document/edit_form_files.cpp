@@ -252,9 +252,11 @@ bool TEditForm::OpenDocumentFile(const QString& name) {
     if (rtf && !tolvan::rtf::canRead(bytes.left(16))) rtf = false;
     if (rtf) {
       QString rtfError;
-      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage))
+      // A Unicode document keeps the file's Unicode as it is; a TSCII one
+      // takes its bytes, U+00AD held as the letter it is in TSCII.
+      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage, encoding()))
         error = rtfError;
-      else
+      else if (!Editor->isUnicode())
         tolvan::documentBytesToEditorChars(doc);
     } else {
       LineEnding_ = tolvan::detectLineEnding(bytes);
@@ -309,6 +311,8 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
   QByteArray data;
   if (plain) {
     if (!tolvan::documentToBytes(Editor->document(), LineEnding_, &data)) return WriteResult::NeedsRtf;
+  } else if (Editor->isUnicode()) {
+    data = tolvan::rtf::writeRtf(Editor->document(), tolvan::TextEncoding::Unicode);
   } else if (Editor->document()->find(QString(QChar(tolvan::kDisplayedSoftHyphen))).isNull()) {
     data = tolvan::rtf::writeRtf(Editor->document());
   } else {
