@@ -41,10 +41,23 @@ class TEditCommands : public QObject {
 
 namespace {
 
-// The document's text for the outside world: Unicode (UTF-8), Tamil through
-// the bridge, paragraphs ending in CR LF.
-std::string documentAsUtf8(const QTextDocument* doc) {
+// The document's text for the outside world: Unicode (UTF-8), paragraphs
+// ending in CR LF; a TSCII document's Tamil through the bridge, a Unicode
+// document's text as it is.
+std::string documentAsUtf8(const QTextDocument* doc, bool unicode) {
   const QString raw = doc->toRawText();
+  if (unicode) {
+    QString text;
+    text.reserve(raw.size());
+    for (QChar ch : raw) {
+      const char16_t u = ch.unicode();
+      if (u == 0x2029 || u == 0x2028)
+        text += QStringLiteral("\r\n");
+      else if (u != QChar::ObjectReplacementCharacter)
+        text += ch;
+    }
+    return text.toStdString();
+  }
   std::string out;
   std::string run;  // bytes waiting for the bridge
   auto flush = [&] {
@@ -146,15 +159,19 @@ TFindDialog* TEditForm::findDialog(bool replace) {
 }
 
 void TEditForm::openSearch(bool replace) {
-  QByteArray sel;
-  tolvan::selectionToBytes(Editor->textCursor(), &sel);
   TFindDialog* d = findDialog(replace);
   // The fields show text in this document's font.
   QFont font = Editor->document()->defaultFont();
   if (font.pointSize() < 12) font.setPointSize(12);
   for (TTamilLineEdit* field : {d->FindField, d->ReplaceField})
     if (field) field->setFont(font);
-  d->open(sel);
+  if (Editor->isUnicode()) {
+    d->openUnicode(Editor->textCursor().selectedText());
+  } else {
+    QByteArray sel;
+    tolvan::selectionToBytes(Editor->textCursor(), &sel);
+    d->open(sel);
+  }
 }
 
 void TEditForm::Find1Click() { openSearch(false); }
@@ -174,12 +191,29 @@ void TEditForm::FindAgain1Click() {
   if (Editor->isVisible() && Editor->isEnabled()) Editor->setFocus();
 }
 
+// ---------------------------------------------------------------- character map
+
+void TEditForm::CharMapClick(unsigned char code) {
+  if (!Editor->isUnicode() || code < 0x80) {
+    SendKeyToEditor(code);
+    return;
+  }
+  const char byte = static_cast<char>(code);
+  const std::string u = tolvan::TsciiToUnicode(std::string_view(&byte, 1));
+  QString letter = QString::fromUtf8(u.data(), qsizetype(u.size()));
+  // A sign alone comes on a dotted circle; in the text it joins the letter
+  // before it, in Unicode's order.
+  if (letter.size() > 1 && letter[0].unicode() == 0x25CC) letter.remove(0, 1);
+  if (letter.isEmpty()) return;
+  Editor->insertPlainBytesText(letter);
+}
+
 // ---------------------------------------------------------------- output
 
 void TEditForm::Email1Click() {
   // The whole text is sent; an empty selection first becomes all of it.
   if (!Editor->textCursor().hasSelection()) Editor->selectAll();
-  const std::string body = documentAsUtf8(Editor->document());
+  const std::string body = documentAsUtf8(Editor->document(), Editor->isUnicode());
   auto send = [](std::string_view part) {
     tolvan::Desktop::instance().openUrl(QUrl::fromEncoded(
         QByteArray::fromStdString(tolvan::mailtoUrl(part)), QUrl::StrictMode));
@@ -214,7 +248,7 @@ void TEditForm::Email1Click() {
 }
 
 QString TEditForm::mailtoUrl() const {
-  return QString::fromStdString(tolvan::mailtoUrl(documentAsUtf8(Editor->document())));
+  return QString::fromStdString(tolvan::mailtoUrl(documentAsUtf8(Editor->document(), Editor->isUnicode())));
 }
 
 QPrinter* TEditForm::printer() {
