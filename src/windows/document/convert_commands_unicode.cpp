@@ -509,7 +509,7 @@ QString tsciiRunToUnicode(const QString& text) {
 
 // A TSCII document's text (as a probe document holding it) converted to
 // Unicode in place, run by run so each run keeps its format; runs with Tamil
-// take tamilFamilies. False (probe unspecified) when a paragraph's runs
+// take tamilFamilies (none: the document's font). False (probe unspecified) when a paragraph's runs
 // converted one by one do not give what the paragraph gives converted whole
 // (a vowel sign before its consonant in a run of another format).
 bool convertTsciiProbe(QTextDocument* probe, const QStringList& tamilFamilies) {
@@ -534,9 +534,14 @@ bool convertTsciiProbe(QTextDocument* probe, const QStringList& tamilFamilies) {
   }
   for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
     QTextCharFormat format = r->format;
-    if (std::any_of(r->text.cbegin(), r->text.cend(), tolvan::isUnicodeTamil) && !tamilFamilies.isEmpty()) {
+    // A TSCII font has no Unicode Tamil: such runs take the font Tamil is
+    // typed in here, or the document's own.
+    if (std::any_of(r->text.cbegin(), r->text.cend(), tolvan::isUnicodeTamil)) {
       format.clearProperty(QTextFormat::FontFamily);
-      format.setFontFamilies(tamilFamilies);
+      if (tamilFamilies.isEmpty())
+        format.clearProperty(QTextFormat::FontFamilies);
+      else
+        format.setFontFamilies(tamilFamilies);
     }
     QTextCursor c(probe);
     c.setPosition(r->position);

@@ -203,6 +203,29 @@ class UnicodeCommandsTest : public QObject {
     QCOMPARE(unicodeText(to), bridged("\xA6\xB8 x"));
   }
 
+  // Tamil from a TSCII document leaves its TSCII font behind (which has no
+  // Unicode Tamil): it takes the font at the caret, or the document's.
+  void tsciiTamilLeavesItsTsciiFontBehind() {
+    const std::string word = tolvan::UnicodeToTscii("தமிழ்");
+    TEditForm* from = tsciiDocument(QByteArray("ab ") + QByteArray::fromStdString(word));
+    QTextCharFormat tscii;
+    tscii.setFontFamilies({QStringLiteral("TSCu_Paranar")});
+    from->Editor->selectAll();
+    from->Editor->textCursor().mergeCharFormat(tscii);
+    from->mmCopyClick();
+    for (const QString& caret : {QString(), QStringLiteral("Noto Sans Tamil")}) {
+      TEditForm* to = unicodeDocument(QString());
+      QTextCharFormat at;
+      if (!caret.isEmpty()) at.setFontFamilies({caret});
+      to->Editor->setCurrentCharFormat(at);
+      to->mmPasteClick();
+      QCOMPARE(unicodeText(to), QStringLiteral("ab தமிழ்"));
+      QTextCursor c(to->Editor->document());
+      c.setPosition(4);
+      QCOMPARE(c.charFormat().fontFamilies().toStringList(), caret.isEmpty() ? QStringList() : QStringList{caret});
+    }
+  }
+
   // What other programs get from a Unicode document: its text as it is.
   void copyGivesOtherProgramsTheText() {
     TEditForm* f = unicodeDocument(kMixed + u'\n' + QStringLiteral("end"));
