@@ -509,9 +509,10 @@ QString tsciiRunToUnicode(const QString& text) {
 
 // A TSCII document's text (as a probe document holding it) converted to
 // Unicode in place, run by run so each run keeps its format; runs with Tamil
-// take tamilFamilies (none: the document's font). False (probe unspecified) when a paragraph's runs
-// converted one by one do not give what the paragraph gives converted whole
-// (a vowel sign before its consonant in a run of another format).
+// take tamilFamilies (none: the document's font). False (probe unspecified)
+// when a paragraph's runs converted one by one do not give what the
+// paragraph gives converted whole (a vowel sign before its consonant in a
+// run of another format).
 bool convertTsciiProbe(QTextDocument* probe, const QStringList& tamilFamilies) {
   struct Run {
     int position;

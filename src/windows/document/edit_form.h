@@ -153,8 +153,10 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void SendKeyToEditor(unsigned char ch);
   // A click on the character map's code: a keystroke (SendKeyToEditor) in a
   // TSCII document and for the ASCII codes; in a Unicode document a code
-  // from 0x80 up inserts the Unicode letter the bridge gives for it (a sign
-  // on its own without the dotted circle it is shown on), one undo step.
+  // from 0x80 up inserts the Unicode the bridge gives for it after the
+  // letter before the caret (so a sign clicked before its consonant, as
+  // TSCII orders them, makes one letter with it), never a dotted circle,
+  // one undo step.
   void CharMapClick(unsigned char code);
 
   // ---- What the frame shows

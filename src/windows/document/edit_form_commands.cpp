@@ -193,19 +193,67 @@ void TEditForm::FindAgain1Click() {
 
 // ---------------------------------------------------------------- character map
 
+namespace {
+
+QString unicodeOf(const std::string& tscii) {
+  const std::string u = tolvan::TsciiToUnicode(tscii);
+  return QString::fromUtf8(u.data(), qsizetype(u.size()));
+}
+
+// Vowel signs, the pulli and the length mark: what completes a letter.
+bool isTamilSign(QChar c) {
+  const char16_t u = c.unicode();
+  return (u >= 0x0BBE && u <= 0x0BCD) || u == 0x0BD7;
+}
+
+}  // namespace
+
 void TEditForm::CharMapClick(unsigned char code) {
   if (!Editor->isUnicode() || code < 0x80) {
     SendKeyToEditor(code);
     return;
   }
+  // The map's codes are TSCII, clicked in TSCII's visual order (the sign
+  // of கெ before its consonant): the text the click gives is the bridge's
+  // Unicode of the last letter's TSCII with the code after it, so a sign
+  // clicked first and its consonant after make one letter, as they do in a
+  // TSCII document. The letter before the caret takes part only when it
+  // goes to TSCII and back unchanged. A sign the bridge shows on a dotted
+  // circle joins the letter before it instead.
+  QTextCursor c = Editor->textCursor();
   const char byte = static_cast<char>(code);
-  const std::string u = tolvan::TsciiToUnicode(std::string_view(&byte, 1));
-  QString letter = QString::fromUtf8(u.data(), qsizetype(u.size()));
-  // A sign alone comes on a dotted circle; in the text it joins the letter
-  // before it, in Unicode's order.
-  if (letter.size() > 1 && letter[0].unicode() == 0x25CC) letter.remove(0, 1);
-  if (letter.isEmpty()) return;
-  Editor->insertPlainBytesText(letter);
+  QString context, letter;
+  if (!c.hasSelection()) {
+    const QTextBlock block = c.block();
+    const QString text = block.text().left(c.position() - block.position());
+    qsizetype from = text.size();
+    while (from > 0 && text.size() - from < 4 && tolvan::isUnicodeTamil(text[from - 1])) --from;
+    // The longest stretch before the caret that is whole letters (a sign
+    // waiting for its consonant counts as one, on its dotted circle).
+    for (; from < text.size() && context.isEmpty(); ++from) {
+      const QString candidate = text.mid(from);
+      const QString probe = isTamilSign(candidate[0]) ? QChar(0x25CC) + candidate : candidate;
+      bool lost = false;
+      const std::string tscii = tolvan::UnicodeToTscii(
+          probe.toStdString(), [&](size_t, const std::string&) { lost = true; }, tolvan::Unmappable::Drop);
+      if (lost || unicodeOf(tscii) != probe) continue;
+      context = candidate;
+      letter = unicodeOf(tscii + byte);
+    }
+  }
+  if (context.isEmpty()) letter = unicodeOf(std::string(1, byte));
+  letter.remove(QChar(0x25CC));
+  if (letter.isEmpty() || letter == context) return;
+  c.beginEditBlock();
+  if (!context.isEmpty()) {
+    const int at = c.position();
+    c.setPosition(at - int(context.size()));
+    c.setPosition(at, QTextCursor::KeepAnchor);
+  }
+  c.insertText(letter);
+  c.endEditBlock();
+  Editor->setTextCursor(c);
+  Editor->ensureCursorVisible();
 }
 
 // ---------------------------------------------------------------- output

@@ -375,6 +375,15 @@ class UnicodeCommandsTest : public QObject {
     QTest::newRow("a consonant") << QByteArray("\xB8") << QStringLiteral("க");
     QTest::newRow("consonant and sign") << QByteArray("\xB8\xA1") << QStringLiteral("கா");
     QTest::newRow("a ligature of several code points") << QByteArray("\x87") << bridged("\x87");
+    // Clicked in TSCII's visual order, a sign and its consonant make one
+    // letter, as the bytes do in a TSCII document.
+    QTest::newRow("sign before its consonant") << QByteArray("\xA6\xB8") << QStringLiteral("கெ");
+    QTest::newRow("two-part vowel sign") << QByteArray("\xA6\xB8\xA1") << QStringLiteral("கொ");
+    QTest::newRow("two letters") << QByteArray("\xA6\xB8\xA1\xA7\xB8") << QStringLiteral("கொகே");
+    // In Unicode's order the sign joins the letter before it, with no dotted
+    // circle left in the text.
+    QTest::newRow("sign after its consonant") << QByteArray("\xB8\xA6") << QStringLiteral("கெ");
+    QTest::newRow("a lone sign") << QByteArray("\xA1") << QStringLiteral("ா");
     QTest::newRow("ASCII as a keystroke") << QByteArray("a1") << QStringLiteral("a1");
   }
   void characterMapInsertsTheUnicodeLetter() {
@@ -386,6 +395,11 @@ class UnicodeCommandsTest : public QObject {
     if (f->isTamilMode()) f->mmTamilKBClick();
     for (char code : codes) frame_->BtnFClick(static_cast<unsigned char>(code));
     QCOMPARE(unicodeText(f), wanted);
+    // Each click is one undo step.
+    if (codes.size() > 1) {
+      f->Editor->undo();
+      QVERIFY(unicodeText(f) != wanted);
+    }
     // A TSCII document gets the bytes, as always.
     TEditForm* t = tsciiDocument({});
     if (t->isTamilMode()) t->mmTamilKBClick();
