@@ -3,7 +3,8 @@
 // read, with the damage named); the document holds no lone surrogate and
 // writes out as sound RTF that reads back to the same text with the same
 // formatting: character by character the font, size, style and colours, and
-// paragraph by paragraph the alignment and the bullet.
+// paragraph by paragraph the alignment and the bullet. Read for a Unicode
+// document, the same holds with the Unicode writer.
 #include <QGuiApplication>
 #include <QTextDocument>
 
@@ -115,5 +116,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (before.codes[i] >= 0x0B80 && before.codes[i] <= 0x0BFF) a.family = b.family;
     if (!(a == b)) std::abort();
   }
+
+  // Read into a Unicode document, the same input writes and reads back to
+  // exactly the same text and looks, Tamil included.
+  using tolvan::TextEncoding;
+  QTextDocument unicode;
+  if (!tolvan::rtf::readRtf(bytes, &unicode, &error, &damage, TextEncoding::Unicode)) std::abort();
+  const QByteArray unicodeOut = tolvan::rtf::writeRtf(&unicode, TextEncoding::Unicode);
+  for (char c : unicodeOut)
+    if (static_cast<unsigned char>(c) >= 0x80) std::abort();  // all beyond ASCII is escaped
+  QTextDocument unicodeAgain;
+  if (!tolvan::rtf::readRtf(unicodeOut, &unicodeAgain, &error, &damage, TextEncoding::Unicode) ||
+      !damage.isEmpty())
+    std::abort();
+  if (unicodeAgain.toRawText() != unicode.toRawText()) std::abort();
+  const Looks u1 = looksOf(unicode), u2 = looksOf(unicodeAgain);
+  if (u1.paragraphs != u2.paragraphs || !(u1.chars == u2.chars)) std::abort();
   return 0;
 }

@@ -1,5 +1,8 @@
-// RTF reader and writer for the editor's documents. One character is one
-// byte: a byte b is QChar(b); characters above U+00FF are kept as they are.
+// RTF reader and writer for the editor's documents. In a TSCII document one
+// character is one byte: a byte b is QChar(b); characters above U+00FF are
+// kept as they are. In a Unicode document every character is the Unicode
+// character it is: written as \uN (with a fallback for readers without \u)
+// and read back exactly, the file's bytes decoded as Windows-1252.
 //
 // How a document is held in the QTextDocument:
 // - character formats: font family, point size, bold, italic, underline,
@@ -16,6 +19,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QTextFormat>
+
+#include "core/document/text_encoding.h"
 
 class QTextDocument;
 
@@ -55,10 +60,17 @@ inline constexpr int kMaxPointSize = 100;
 // ("it ends inside 2 unclosed groups (truncated, or unbalanced braces)") and
 // the result is true. *damage is empty for a sound file. Input that is not
 // RTF at all, or too large, is still refused.
-bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage = nullptr);
+//
+// encoding is the document's: TSCII keeps bytes as bytes and turns Unicode
+// Tamil into TSCII; Unicode keeps \uN characters as they are and decodes the
+// file's bytes (\'hh and raw text) as Windows-1252.
+bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage = nullptr,
+             TextEncoding encoding = TextEncoding::Tscii);
 
-// The RTF bytes of doc.
-QByteArray writeRtf(const QTextDocument* doc);
+// The RTF bytes of doc, a document in the given encoding: TSCII writes
+// characters up to U+00FF as their bytes; Unicode writes every character
+// beyond ASCII as \uN with a fallback.
+QByteArray writeRtf(const QTextDocument* doc, TextEncoding encoding = TextEncoding::Tscii);
 
 // Cheap check of the signature ("{\rtf").
 bool canRead(const QByteArray& head);

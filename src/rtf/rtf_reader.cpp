@@ -10,7 +10,8 @@
 // with that value, whatever code page or font charset the file declares.
 // \uN characters are mapped back to bytes where other programs wrote a byte
 // that way (Windows-1252 punctuation, private-use bytes of symbol fonts) and
-// Unicode Tamil is converted to TSCII.
+// Unicode Tamil is converted to TSCII. Read into a Unicode document, \uN
+// characters stay as they are and the file's bytes are Windows-1252.
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -287,6 +288,17 @@ void appendUtf8(std::string& s, char32_t c) {
   }
 }
 
+// A byte of the file as the character Windows-1252 gives it (the five bytes
+// it leaves undefined stay as the C1 controls Latin-1 gives them).
+QChar windows1252(unsigned char b) {
+  static constexpr char16_t k1252[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  return b >= 0x80 && b < 0xA0 ? QChar(k1252[b - 0x80]) : QChar(b);
+}
+
 // Unicode Tamil -> TSCII characters (one per byte). A syllable TSCII cannot
 // hold is kept as the Unicode characters it was.
 QString tamilToTscii(const std::string& utf8) {
@@ -324,7 +336,7 @@ QString tamilToTscii(const std::string& utf8) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view data) : tok_(data) {}
+  Parser(std::string_view data, bool unicode) : tok_(data), unicode_(unicode) {}
 
   ParseResult run(Model& model, std::string& message);
 
@@ -338,7 +350,7 @@ class Parser {
   void finish();
 
   // Character output (to the body, a list label or a table name).
-  void emitByte(unsigned char b) { emitChar(QChar(b)); }
+  void emitByte(unsigned char b) { emitChar(unicode_ ? windows1252(b) : QChar(b)); }
   void emitUnicode(char32_t c);
   void unicodeUnit(char16_t u);
   void flushHigh();
@@ -352,6 +364,8 @@ class Parser {
   void commitFont();
 
   Tokenizer tok_;
+  // Reading into a Unicode document: no byte stands for TSCII.
+  bool unicode_;
   Model* m_ = nullptr;
   CharState cachedChr_;
   int cachedDeff_ = 0;
@@ -440,6 +454,15 @@ void Parser::flushHigh() {
 void Parser::emitUnicode(char32_t c) {
   flushHigh();
   const Dest d = st().dest;
+  if (unicode_) {
+    if (c > 0xFFFF) {
+      emitChar(QChar(QChar::highSurrogate(c)));
+      emitChar(QChar(QChar::lowSurrogate(c)));
+    } else {
+      emitChar(QChar(static_cast<char16_t>(c)));
+    }
+    return;
+  }
   if ((d == Dest::Body || d == Dest::Label) &&
       (isTamil(c) || ((c == 0x200C || c == 0x200D) && !tamil_.empty()))) {
     if (st().chr.flags & kHidden) return;
@@ -607,7 +630,11 @@ void Parser::text(std::string_view bytes) {
     const qsizetype at = m_->text.size();
     m_->text.resize(at + static_cast<qsizetype>(bytes.size() - i));
     QChar* out = m_->text.data() + at;
-    for (size_t k = i; k < bytes.size(); ++k) *out++ = QChar(static_cast<unsigned char>(bytes[k]));
+    if (unicode_) {
+      for (size_t k = i; k < bytes.size(); ++k) *out++ = windows1252(static_cast<unsigned char>(bytes[k]));
+    } else {
+      for (size_t k = i; k < bytes.size(); ++k) *out++ = QChar(static_cast<unsigned char>(bytes[k]));
+    }
     return;
   }
   for (; i < bytes.size(); ++i) emitByte(static_cast<unsigned char>(bytes[i]));
@@ -876,7 +903,7 @@ int Model::formatIndex(const RunFormat& f) {
   return id;
 }
 
-ParseResult parseRtf(std::string_view data, Model& model, std::string& message) {
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode) {
   if (data.size() > static_cast<size_t>(kMaxInputBytes)) {
     message = "The file is too large for an RTF document (more than " +
               std::to_string(kMaxInputBytes >> 20) + " MiB)";
@@ -888,7 +915,7 @@ ParseResult parseRtf(std::string_view data, Model& model, std::string& message) 
   while (start < data.size() && (data[start] == ' ' || data[start] == '\t' || data[start] == '\r' ||
                                  data[start] == '\n'))
     ++start;
-  Parser parser(data.substr(start));
+  Parser parser(data.substr(start), unicode);
   return parser.run(model, message);
 }
 
@@ -1022,11 +1049,12 @@ void buildDocument(const Model& m, QTextDocument* doc) {
   doc->setModified(false);
 }
 
-bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage) {
+bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
+             TextEncoding encoding) {
   Model model;
   std::string message;
-  const ParseResult r =
-      parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), model, message);
+  const ParseResult r = parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                                 model, message, encoding == TextEncoding::Unicode);
   if (damage) damage->clear();
   if (r == ParseResult::Refused || (r == ParseResult::Damaged && !damage)) {
     if (error)

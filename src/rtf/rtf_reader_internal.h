@@ -71,8 +71,9 @@ inline int pixelsToTwips(double px) { return static_cast<int>(px * 15.0 + (px < 
 // braces, nesting too deep, \bin past the end); model holds what was read
 // before the damage and the message says what is wrong, as a clause
 // ("it ends inside 2 unclosed groups ...").
+// unicode: the text is for a Unicode document (see readRtf).
 enum class ParseResult { Ok, Damaged, Refused };
-ParseResult parseRtf(std::string_view data, Model& model, std::string& message);
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode = false);
 // Replaces doc's content with model.
 void buildDocument(const Model& model, QTextDocument* doc);
 

@@ -5,6 +5,9 @@
 // byte they are (0x80-0xFF as \'hh, never as \~ or \-, so the bytes of a
 // TSCII font come back unchanged), anything beyond as \uN with a "?"
 // fallback. Every font is declared \fcharset0 so no reader re-codes the bytes.
+// A Unicode document is written with every character beyond ASCII as \uN
+// (one per UTF-16 unit, so a character outside the BMP is a surrogate pair),
+// its fallback the Windows-1252 byte where Latin-1 has it and "?" otherwise.
 #include <QHash>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -27,7 +30,7 @@ constexpr int kDefaultBulletHang = -360;  // twips
 
 class Writer {
  public:
-  explicit Writer(const QTextDocument* doc) : doc_(doc) {}
+  Writer(const QTextDocument* doc, bool unicode) : doc_(doc), unicode_(unicode) {}
   QByteArray write();
 
  private:
@@ -55,6 +58,7 @@ class Writer {
   double pointSize(const QTextCharFormat& f) const;
 
   const QTextDocument* doc_;
+  bool unicode_;
   QByteArray out_;
   bool needSpace_ = false;  // the last control word still needs its delimiter
   qsizetype lineStart_ = 0;
@@ -197,6 +201,16 @@ void Writer::text(const QString& s) {
       word("\\tab");
     } else if (c == 0x2028) {
       word("\\line");
+    } else if (unicode_) {
+      word("\\u", static_cast<int>(static_cast<int16_t>(c)));
+      if (c >= 0xA0 && c <= 0xFF) {
+        out_ += "\\'";
+        out_ += kHex[c >> 4];
+        out_ += kHex[c & 15];
+        needSpace_ = false;
+      } else {
+        raw("?");
+      }
     } else if (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D) {
       // Windows-1252 has no character for these five bytes (Tamil digits in
       // TSCII) and LibreOffice drops a bare \'81. Its own form is the
@@ -281,8 +295,8 @@ QByteArray Writer::write() {
 
 }  // namespace
 
-QByteArray writeRtf(const QTextDocument* doc) {
-  Writer w(doc);
+QByteArray writeRtf(const QTextDocument* doc, TextEncoding encoding) {
+  Writer w(doc, encoding == TextEncoding::Unicode);
   return w.write();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QTextList>
 
+#include "core/convert/unicode_bridge.h"
 #include "rtf/rtf.h"
 #include "rtf_sample.h"
 #include "rtf_test_util.h"
@@ -195,6 +196,86 @@ TEST(Writer, FontTableNamesFamiliesWithoutFoundry) {
   ASSERT_TRUE(readRtf("{\\rtf1{\\fonttbl{\\f0 TSCu_Paranar [MACR];}{\\f1 Odd [name;}}\\f0 a\\f1 b}", &back, &err));
   EXPECT_EQ(rtftest::family(rtftest::formatAt(back, 0)), "TSCu_Paranar");
   EXPECT_EQ(rtftest::family(rtftest::formatAt(back, 1)), "Odd [name");
+}
+
+}  // namespace
+
+namespace {
+
+using tolvan::TextEncoding;
+
+// A Unicode document's text goes out as \uN and comes back exactly: Tamil,
+// combining marks, characters outside the BMP (surrogate pairs), Latin-1 and
+// Windows-1252 look-alikes, and the characters a TSCII document treats as
+// bytes (U+00AD, U+0B87, the C1 controls).
+TEST(Writer, UnicodeDocumentRoundTripsExactly) {
+  rtftest::ensureApp();
+  struct Case {
+    const char* what;
+    QString text;
+  };
+  const Case cases[] = {
+      {"Tamil", QStringLiteral("தமிழ் நாடு க்ஷ ஸ்ரீ கொ கௌ")},
+      {"combining marks", QString::fromUtf8("e\xCC\x81 a\xCC\x8A\xCC\x81 \xE0\xAE\x95\xE0\xAF\x8D\xE2\x80\x8D")},
+      {"outside the BMP", QString::fromUtf8("\xF0\x9F\x98\x80 \xF0\x9D\x90\x80 x\xF0\x9F\x87\xAE\xF0\x9F\x87\xB3")},
+      {"Latin-1 and Windows-1252", QString::fromUtf8("caf\xC3\xA9 na\xC3\xAFve \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC2\xA0\xC3\xBF")},
+      {"what TSCII holds as bytes", QString::fromUtf8("\xC2\xAD \xE0\xAE\x87 \xC2\x81\xC2\x9D \xC2\xAA")},
+      {"other scripts and structure", QString::fromUtf8("\xD0\x96\xD0\xB8 \xE4\xB8\xAD\t{x}\\y") + QChar(0x2028) + QStringLiteral("z")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QTextDocument doc;
+    QTextCursor(&doc).insertText(c.text);
+    const QByteArray rtf = writeRtf(&doc, TextEncoding::Unicode);
+    for (char ch : rtf) ASSERT_LT(static_cast<unsigned char>(ch), 0x80) << "the file is ASCII";
+    QTextDocument back;
+    QString err;
+    ASSERT_TRUE(readRtf(rtf, &back, &err, nullptr, TextEncoding::Unicode)) << err.toStdString();
+    EXPECT_EQ(back.toRawText(), c.text) << rtf.constData();
+    EXPECT_EQ(writeRtf(&back, TextEncoding::Unicode), rtf);
+  }
+}
+
+TEST(Writer, UnicodeDocumentWritesUWithFallback) {
+  rtftest::ensureApp();
+  QTextDocument doc;
+  QTextCursor(&doc).insertText(QString::fromUtf8("\xE0\xAE\xA4\xC3\xA9\xF0\x9F\x98\x80"));  // த é 😀
+  const QByteArray rtf = writeRtf(&doc, TextEncoding::Unicode);
+  EXPECT_TRUE(rtf.contains("\\uc1")) << rtf.constData();
+  EXPECT_TRUE(rtf.contains("\\u2980?")) << rtf.constData();
+  // A reader without \u still gets the Latin-1 letter.
+  EXPECT_TRUE(rtf.contains("\\u233\\'e9")) << rtf.constData();
+  // The pair of surrogates, each signed as \uN wants it.
+  EXPECT_TRUE(rtf.contains("\\u-10179?\\u-8704?")) << rtf.constData();
+}
+
+// Files from other programs read into a Unicode document: \u Tamil stays
+// Unicode (a TSCII document takes it as TSCII bytes), and the file's bytes
+// are Windows-1252 characters.
+TEST(Reader, UnicodeDocumentKeepsUnicodeAndDecodesBytes) {
+  rtftest::ensureApp();
+  struct Case {
+    const char* rtf;
+    QString unicode;
+  };
+  const Case cases[] = {
+      {"{\\rtf1\\ansi\\uc1 \\u2980?\\u2990?\\u3007?\\u2996?\\u3021?}", QStringLiteral("தமிழ்")},
+      {"{\\rtf1\\ansi\\uc2 \\u2965\\'3f\\'3f a\\uc0\\u3006  b}", QStringLiteral("க aா b")},
+      {"{\\rtf1\\ansi caf\\'e9 \\'93q\\'94 \\'80\\~\\-}", QString::fromUtf8("caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC\xC2\xA0\xC2\xAD")},
+      {"{\\rtf1\\ansi \\emdash\\lquote  \\u-10179?\\u-8704?}", QString::fromUtf8("\xE2\x80\x94\xE2\x80\x98 \xF0\x9F\x98\x80")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rtf);
+    QTextDocument doc;
+    QString err;
+    ASSERT_TRUE(readRtf(c.rtf, &doc, &err, nullptr, TextEncoding::Unicode)) << err.toStdString();
+    EXPECT_EQ(doc.toRawText(), c.unicode);
+  }
+  // The same Tamil read into a TSCII document is TSCII bytes, as always.
+  QTextDocument tscii;
+  QString err;
+  ASSERT_TRUE(readRtf(cases[0].rtf, &tscii, &err));
+  EXPECT_EQ(rtftest::text(tscii), tolvan::UnicodeToTscii("தமிழ்"));
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ const std::array<bool, 256>& tamilBytes() {
   return table;
 }
 
-bool boundaryOk(std::u16string_view text, std::size_t pos, std::size_t len) {
-  if (pos > 0 && isWordChar(text[pos - 1])) return false;
-  if (pos + len < text.size() && isWordChar(text[pos + len])) return false;
+bool boundaryOk(std::u16string_view text, std::size_t pos, std::size_t len, bool unicode) {
+  if (pos > 0 && isWordChar(text[pos - 1], unicode)) return false;
+  if (pos + len < text.size() && isWordChar(text[pos + len], unicode)) return false;
   return true;
 }
 
@@ -99,10 +99,15 @@ class Searcher {
 
 }  // namespace
 
-bool isWordChar(char16_t c) {
+bool isWordChar(char16_t c, bool unicode) {
   if (c < 0x80) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
            c == u'_';
+  }
+  if (unicode) {
+    return (c >= 0x0B80 && c <= 0x0BFF) || c == 0x200C || c == 0x200D ||
+           c == 0xAA || c == 0xB5 || c == 0xBA || (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) ||
+           (c >= 0x0300 && c <= 0x036F);
   }
   if (c <= 0xFF) return tamilBytes()[c];
   if (c == kEditorSoftHyphen) return true;
@@ -116,14 +121,14 @@ bool matchesAt(std::u16string_view text, std::u16string_view needle, std::size_t
     const char16_t a = text[pos + i], b = needle[i];
     if (options.matchCase ? a != b : foldAscii(a) != foldAscii(b)) return false;
   }
-  return !options.wholeWord || boundaryOk(text, pos, needle.size());
+  return !options.wholeWord || boundaryOk(text, pos, needle.size(), options.unicode);
 }
 
 std::ptrdiff_t findText(std::u16string_view text, std::u16string_view needle, std::size_t from,
                         const SearchOptions& options) {
   if (needle.empty() || needle.size() > text.size()) return kNotFound;
   auto accept = [&](std::size_t pos) {
-    return !options.wholeWord || boundaryOk(text, pos, needle.size());
+    return !options.wholeWord || boundaryOk(text, pos, needle.size(), options.unicode);
   };
   const Searcher searcher(needle, options.matchCase, options.backward);
   return options.backward ? searcher.backward(text, from, accept)
@@ -136,7 +141,7 @@ std::vector<std::size_t> findAll(std::u16string_view text, std::u16string_view n
   if (needle.empty() || needle.size() > text.size()) return out;
   const Searcher searcher(needle, options.matchCase, false);
   auto accept = [&](std::size_t pos) {
-    return !options.wholeWord || boundaryOk(text, pos, needle.size());
+    return !options.wholeWord || boundaryOk(text, pos, needle.size(), options.unicode);
   };
   std::size_t from = 0;
   while (true) {

@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 
 #include "core/convert/unicode_bridge.h"
+#include "windows/document/convert_commands.h"
+#include "windows/document/editor.h"
 #include "windows/document/tamil_line_edit.h"
 #include "platform/byte_text.h"
 #include "platform/prompts.h"
@@ -170,7 +172,46 @@ void TFindDialog::open(const QByteArray& findBytes) {
   QByteArray first = findBytes;
   const qsizetype brk = first.indexOf('\r');
   if (brk >= 0) first.truncate(brk);
+  fieldsUnicode_ = false;
   FindField->setBytes(first);
+  present();
+}
+
+void TFindDialog::openUnicode(const QString& findText) {
+  QString first = findText;
+  const qsizetype brk = std::find_if(first.cbegin(), first.cend(), [](QChar c) {
+                          const char16_t u = c.unicode();
+                          return u == u'\r' || u == u'\n' || u == 0x2028 || u == 0x2029;
+                        }) - first.cbegin();
+  first.truncate(brk);
+  fieldsUnicode_ = true;
+  FindField->setText(first);
+  present();
+}
+
+namespace {
+
+bool isUnicodeEditor(const QTextEdit* ed) {
+  const auto* editor = qobject_cast<const TEditor*>(ed);
+  return editor && editor->isUnicode();
+}
+
+}  // namespace
+
+void TFindDialog::matchFieldsTo(const QTextEdit* ed) {
+  const bool unicode = isUnicodeEditor(ed);
+  if (unicode == fieldsUnicode_) return;
+  fieldsUnicode_ = unicode;
+  for (TTamilLineEdit* field : {FindField, ReplaceField}) {
+    if (!field || field->text().isEmpty()) continue;
+    if (unicode)
+      field->setText(QString::fromUtf8(TConvertCommands::editorTextToUtf8(field->text(), QByteArrayLiteral("\n"))));
+    else
+      field->setText(TConvertCommands::utf8ToEditorText(field->text().toUtf8()));
+  }
+}
+
+void TFindDialog::present() {
   FindField->selectAll();
   if (ReplaceField) ReplaceField->clear();
   // A button that had the focus when the dialog went (Cancel, clicked) would
@@ -189,6 +230,7 @@ tolvan::SearchOptions TFindDialog::options() const {
   o.matchCase = MatchCase->isChecked();
   o.wholeWord = WholeWord->isChecked();
   o.backward = Up && Up->isChecked();
+  o.unicode = isUnicodeEditor(target());
   return o;
 }
 
@@ -197,16 +239,21 @@ QString TFindDialog::replacementChars() const {
   return ReplaceField ? ReplaceField->text() : QString();
 }
 
-void TFindDialog::notFound(const QByteArray& needle) {
+void TFindDialog::notFound() {
   // The message names the text in Unicode Tamil so the message box's own
   // font shows it.
-  const std::string u = tolvan::TsciiToUnicode(std::string_view(needle.constData(), size_t(needle.size())));
-  const QString shown = QString::fromUtf8(u.data(), qsizetype(u.size()));
+  QString shown = FindField->text();
+  if (!fieldsUnicode_) {
+    const QByteArray needle = FindField->bytes();
+    const std::string u = tolvan::TsciiToUnicode(std::string_view(needle.constData(), size_t(needle.size())));
+    shown = QString::fromUtf8(u.data(), qsizetype(u.size()));
+  }
   tolvan::Prompts::instance().warning(this, QStringLiteral("Text \"%1\" not found.").arg(shown));
 }
 
 bool TFindDialog::FindNext() {
   QTextEdit* ed = target();
+  matchFieldsTo(ed);
   const QString needle = needleChars();
   if (!ed || needle.isEmpty()) return false;
   markSearched();
@@ -216,7 +263,7 @@ bool TFindDialog::FindNext() {
   const int from = o.backward ? cur.selectionStart() : cur.selectionEnd();
   const int pos = findInDocument(doc, needle, from, o);
   if (pos < 0) {
-    notFound(FindField->bytes());
+    notFound();
     return false;
   }
   QTextCursor c(doc);
@@ -229,6 +276,7 @@ bool TFindDialog::FindNext() {
 
 bool TFindDialog::Replace() {
   QTextEdit* ed = target();
+  matchFieldsTo(ed);
   const QString needle = needleChars();
   if (!ed || needle.isEmpty()) return false;
   QTextCursor cur = ed->textCursor();
@@ -247,6 +295,7 @@ bool TFindDialog::Replace() {
 
 int TFindDialog::ReplaceAll() {
   QTextEdit* ed = target();
+  matchFieldsTo(ed);
   const QString needle = needleChars();
   if (!ed || needle.isEmpty()) return 0;
   markSearched();
@@ -260,7 +309,7 @@ int TFindDialog::ReplaceAll() {
     for (size_t p : tolvan::findAll(viewOf(text), viewOf(needle), o)) hits.push_back(b.position() + int(p));
   }
   if (hits.empty()) {
-    notFound(FindField->bytes());
+    notFound();
     return 0;
   }
   const QString rep = replacementChars();

@@ -3,6 +3,12 @@
 // word counts Tamil letters as word characters). The editor is asked for at
 // every command, so the dialog acts on the document the user sees. Replace
 // All is one undo step and edits the document in one pass.
+//
+// A Unicode document is searched for Unicode text: its fields hold Unicode
+// while they serve one. When the document searched changes between TSCII
+// and Unicode, the text in the fields is converted through the bridge
+// before the search, so a word typed for one document finds itself in the
+// other.
 #pragma once
 #include <QDialog>
 #include <QPointer>
@@ -44,6 +50,11 @@ class TFindDialog : public QDialog {
   // Sets the text to find (bytes; the part before the first line break) and
   // empties the replacement; then shows and raises the dialog.
   void open(const QByteArray& findBytes);
+  // The same for a Unicode document: the text to find is Unicode (the part
+  // before the first paragraph or line break).
+  void openUnicode(const QString& findText);
+  // Whether the fields hold Unicode (they last served a Unicode document).
+  bool fieldsUnicode() const { return fieldsUnicode_; }
 
   // The dialog's commands. Each returns whether something was found.
   bool FindNext();
@@ -63,7 +74,10 @@ class TFindDialog : public QDialog {
 
  private:
   void markSearched();
-  void notFound(const QByteArray& needle);
+  void present();
+  // Converts the fields' text to the encoding of the document searched.
+  void matchFieldsTo(const QTextEdit* ed);
+  void notFound();
   QString needleChars() const;
   QString replacementChars() const;
 
@@ -71,4 +85,5 @@ class TFindDialog : public QDialog {
   QPointer<QTextEdit> editor_;
   Target target_;
   std::uint64_t searchSerial_ = 0;
+  bool fieldsUnicode_ = false;
 };

@@ -219,9 +219,22 @@ class TConvertCommands : public QObject {
   // What Copy (and a drag) puts out: the TSCII bytes (paragraph breaks as
   // 0x0D) and the formatted selection under private types that Tolvan's own
   // Paste prefers, and plain text as Unicode Tamil for every other program.
+  // A Unicode document's copy is its text as it is: under a private type
+  // (UTF-8, exact) for Tolvan's own Paste, and as plain text and HTML for
+  // every other program and for TSCII documents, which take it as any
+  // Unicode paste.
   static const QString kTsciiMimeType;
   static const QString kRichTextMimeType;
-  static QMimeData* selectionMimeData(const QTextCursor& selection);
+  static const QString kUnicodeMimeType;
+  static QMimeData* selectionMimeData(const QTextCursor& selection, bool unicode = false);
+  // Pastes into a Unicode document at the cursor: a copy from a Unicode
+  // document exactly (with its formatting when that gives the same text), a
+  // copy from a TSCII document as the bridge's Unicode of its bytes (with
+  // its formatting, Tamil runs in tamilFamilies, where converting run by
+  // run gives the same text), anything else as the Unicode it is (HTML
+  // with its formatting when rich is true). False when source holds no text.
+  static bool insertIntoUnicode(QTextCursor& cursor, const QMimeData* source, bool rich,
+                                const QStringList& tamilFamilies);
   // Pastes a Tolvan copy at the cursor, byte for byte, with its formatting
   // when that comes back with the same bytes. False (nothing done) for data
   // that is not a Tolvan copy.

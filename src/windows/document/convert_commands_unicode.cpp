@@ -401,6 +401,7 @@ void TConvertCommands::ExportUnicode1Click() {
 
 const QString TConvertCommands::kTsciiMimeType = QStringLiteral("application/x-tolvan-tscii");
 const QString TConvertCommands::kRichTextMimeType = QStringLiteral("application/x-tolvan-richtext");
+const QString TConvertCommands::kUnicodeMimeType = QStringLiteral("application/x-tolvan-unicode");
 
 namespace {
 
@@ -442,9 +443,91 @@ class TSelectionMimeData : public QMimeData {
 // megabytes as HTML would hold the window for seconds on every selection.
 constexpr int kMaxFormattedCopy = 4 << 20;
 
+// Qt's own rich-text copies carry this marker; it keeps the paragraph and
+// character formats exactly as they were written.
+QTextDocumentFragment fragmentFromOwnHtml(const QString& html) {
+  return QTextDocumentFragment::fromHtml(QStringLiteral("<meta name=\"qrichtext\" content=\"1\" />") + html);
+}
+
+// The text a fragment gives when pasted (paragraph breaks as U+2029).
+QString fragmentText(const QTextDocumentFragment& fragment) {
+  QTextDocument probe;
+  QTextCursor(&probe).insertFragment(fragment);
+  QTextCursor all(&probe);
+  all.select(QTextCursor::Document);
+  return all.selectedText();
+}
+
+// Editor text of a TSCII document (no paragraph breaks) as the bridge's
+// Unicode; line breaks (U+2028) stay line breaks.
+QString tsciiRunToUnicode(const QString& text) {
+  QStringList pieces = text.split(QChar(0x2028));
+  for (QString& piece : pieces)
+    piece = QString::fromUtf8(TConvertCommands::editorTextToUtf8(piece, QByteArrayLiteral("\n")));
+  return pieces.join(QChar(0x2028));
+}
+
+// A TSCII document's text (as a probe document holding it) converted to
+// Unicode in place, run by run so each run keeps its format; runs with Tamil
+// take tamilFamilies (none: the document's font). False (probe unspecified)
+// when a paragraph's runs converted one by one do not give what the
+// paragraph gives converted whole (a vowel sign before its consonant in a
+// run of another format).
+bool convertTsciiProbe(QTextDocument* probe, const QStringList& tamilFamilies) {
+  struct Run {
+    int position;
+    int length;
+    QString text;
+    QTextCharFormat format;
+  };
+  std::vector<Run> runs;
+  for (QTextBlock b = probe->begin(); b.isValid(); b = b.next()) {
+    QString joined;
+    for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      if (!f.isValid()) continue;
+      if (f.charFormat().isImageFormat()) return false;
+      const QString converted = tsciiRunToUnicode(f.text());
+      joined += converted;
+      runs.push_back({f.position(), f.length(), converted, f.charFormat()});
+    }
+    if (joined != tsciiRunToUnicode(b.text())) return false;
+  }
+  for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
+    QTextCharFormat format = r->format;
+    // A TSCII font has no Unicode Tamil: such runs take the font Tamil is
+    // typed in here, or the document's own.
+    if (std::any_of(r->text.cbegin(), r->text.cend(), tolvan::isUnicodeTamil)) {
+      format.clearProperty(QTextFormat::FontFamily);
+      if (tamilFamilies.isEmpty())
+        format.clearProperty(QTextFormat::FontFamilies);
+      else
+        format.setFontFamilies(tamilFamilies);
+    }
+    QTextCursor c(probe);
+    c.setPosition(r->position);
+    c.setPosition(r->position + r->length, QTextCursor::KeepAnchor);
+    c.insertText(r->text, format);
+  }
+  return true;
+}
+
 }  // namespace
 
-QMimeData* TConvertCommands::selectionMimeData(const QTextCursor& selection) {
+QMimeData* TConvertCommands::selectionMimeData(const QTextCursor& selection, bool unicode) {
+  if (unicode) {
+    // The text is Unicode already: nothing to convert, for anyone.
+    auto* md = new QMimeData;
+    const QString text = selection.selectedText();
+    md->setData(kUnicodeMimeType, text.toUtf8());
+    QString plain = text;
+    plain.replace(QChar(0x2029), u'\n');
+    plain.replace(QChar(0x2028), u'\n');
+    md->setText(plain);
+    if (selection.selectionEnd() - selection.selectionStart() <= kMaxFormattedCopy)
+      md->setHtml(QTextDocumentFragment(selection).toHtml());
+    return md;
+  }
   auto* md = new TSelectionMimeData(selection.selectedText());
   QByteArray bytes;
   // A selection holding characters that are no byte has no TSCII form; the
@@ -463,11 +546,8 @@ bool TConvertCommands::insertTolvanMimeData(QTextCursor& cursor, const QMimeData
   if (!hasBytes && !hasRich) return false;
   const QByteArray bytes = source->data(kTsciiMimeType);
   if (hasRich) {
-    // Qt's own rich-text copies carry this marker; it keeps the paragraph
-    // and character formats exactly as they were written.
-    const QString html = QStringLiteral("<meta name=\"qrichtext\" content=\"1\" />") +
-                         QString::fromUtf8(source->data(kRichTextMimeType));
-    const QTextDocumentFragment fragment = QTextDocumentFragment::fromHtml(html);
+    const QTextDocumentFragment fragment =
+        fragmentFromOwnHtml(QString::fromUtf8(source->data(kRichTextMimeType)));
     bool same = !hasBytes;
     if (hasBytes) {
       QTextDocument probe;
@@ -490,6 +570,81 @@ bool TConvertCommands::insertTolvanMimeData(QTextCursor& cursor, const QMimeData
   cursor.insertText(tolvan::bytesToText(bytes));
   cursor.endEditBlock();
   return true;
+}
+
+bool TConvertCommands::insertIntoUnicode(QTextCursor& cursor, const QMimeData* source, bool rich,
+                                         const QStringList& tamilFamilies) {
+  if (!source) return false;
+  if (source->hasFormat(kUnicodeMimeType)) {
+    // Another Unicode document's copy: exactly its text, formatted when the
+    // formatting gives that text back.
+    const QString text = QString::fromUtf8(source->data(kUnicodeMimeType));
+    cursor.beginEditBlock();
+    const QTextDocumentFragment fragment = rich && source->hasHtml() ? fragmentFromOwnHtml(source->html())
+                                                                     : QTextDocumentFragment();
+    if (!fragment.isEmpty() && fragmentText(fragment) == text)
+      cursor.insertFragment(fragment);
+    else
+      cursor.insertText(text);
+    cursor.endEditBlock();
+    return true;
+  }
+  const bool hasBytes = source->hasFormat(kTsciiMimeType);
+  const bool hasTsciiRich = source->hasFormat(kRichTextMimeType);
+  if (hasBytes || hasTsciiRich) {
+    // A TSCII document's copy: the bridge's Unicode of what was copied.
+    const QByteArray bytes = source->data(kTsciiMimeType);
+    QTextDocument probe;
+    bool formatted = false;
+    if (hasTsciiRich && rich) {
+      QTextCursor(&probe).insertFragment(fragmentFromOwnHtml(QString::fromUtf8(source->data(kRichTextMimeType))));
+      QTextCursor all(&probe);
+      all.select(QTextCursor::Document);
+      QByteArray back;
+      formatted = (!hasBytes || (tolvan::selectionToBytes(all, &back) && back == bytes)) &&
+                  convertTsciiProbe(&probe, tamilFamilies);
+    }
+    cursor.beginEditBlock();
+    if (formatted) {
+      cursor.insertFragment(QTextDocumentFragment(&probe));
+    } else {
+      QString text;
+      if (hasBytes) {
+        text = tolvan::bytesToText(bytes);
+        tolvan::bytesToEditorChars(text);
+      } else {
+        probe.clear();
+        QTextCursor(&probe).insertFragment(fragmentFromOwnHtml(QString::fromUtf8(source->data(kRichTextMimeType))));
+        QTextCursor all(&probe);
+        all.select(QTextCursor::Document);
+        text = all.selectedText();
+      }
+      // Paragraph by paragraph: a break is no TSCII byte.
+      text.replace(u'\n', QChar(0x2029));
+      QStringList paragraphs = text.split(QChar(0x2029));
+      for (QString& p : paragraphs) p = tsciiRunToUnicode(p);
+      cursor.insertText(paragraphs.join(QChar(0x2029)));
+    }
+    cursor.endEditBlock();
+    return true;
+  }
+  // Another program's text is Unicode: it goes in as it is.
+  if (rich && source->hasHtml()) {
+    cursor.beginEditBlock();
+    cursor.insertFragment(QTextDocumentFragment::fromHtml(source->html()));
+    cursor.endEditBlock();
+    return true;
+  }
+  if (source->hasText()) {
+    QString text = source->text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    cursor.beginEditBlock();
+    cursor.insertText(text);
+    cursor.endEditBlock();
+    return true;
+  }
+  return false;
 }
 
 QTextDocumentFragment TConvertCommands::htmlToEditorFragment(const QString& html,

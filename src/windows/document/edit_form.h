@@ -161,6 +161,13 @@ class TEditForm : public QWidget, public TKeyDispatch {
   // synchronously), through the key preview and EditorKeyPress like a typed
   // key; 0x08 deletes the character before the caret or the selection.
   void SendKeyToEditor(unsigned char ch);
+  // A click on the character map's code: a keystroke (SendKeyToEditor) in a
+  // TSCII document and for the ASCII codes; in a Unicode document a code
+  // from 0x80 up inserts the Unicode the bridge gives for it after the
+  // letter before the caret (so a sign clicked before its consonant, as
+  // TSCII orders them, makes one letter with it), never a dotted circle,
+  // one undo step.
+  void CharMapClick(unsigned char code);
 
   // ---- What the frame shows
   QString Title() const { return Title_; }   // full path, or "Tolvan<n>"

@@ -41,10 +41,23 @@ class TEditCommands : public QObject {
 
 namespace {
 
-// The document's text for the outside world: Unicode (UTF-8), Tamil through
-// the bridge, paragraphs ending in CR LF.
-std::string documentAsUtf8(const QTextDocument* doc) {
+// The document's text for the outside world: Unicode (UTF-8), paragraphs
+// ending in CR LF; a TSCII document's Tamil through the bridge, a Unicode
+// document's text as it is.
+std::string documentAsUtf8(const QTextDocument* doc, bool unicode) {
   const QString raw = doc->toRawText();
+  if (unicode) {
+    QString text;
+    text.reserve(raw.size());
+    for (QChar ch : raw) {
+      const char16_t u = ch.unicode();
+      if (u == 0x2029 || u == 0x2028)
+        text += QStringLiteral("\r\n");
+      else if (u != QChar::ObjectReplacementCharacter)
+        text += ch;
+    }
+    return text.toStdString();
+  }
   std::string out;
   std::string run;  // bytes waiting for the bridge
   auto flush = [&] {
@@ -146,15 +159,19 @@ TFindDialog* TEditForm::findDialog(bool replace) {
 }
 
 void TEditForm::openSearch(bool replace) {
-  QByteArray sel;
-  tolvan::selectionToBytes(Editor->textCursor(), &sel);
   TFindDialog* d = findDialog(replace);
   // The fields show text in this document's font.
   QFont font = Editor->document()->defaultFont();
   if (font.pointSize() < 12) font.setPointSize(12);
   for (TTamilLineEdit* field : {d->FindField, d->ReplaceField})
     if (field) field->setFont(font);
-  d->open(sel);
+  if (Editor->isUnicode()) {
+    d->openUnicode(Editor->textCursor().selectedText());
+  } else {
+    QByteArray sel;
+    tolvan::selectionToBytes(Editor->textCursor(), &sel);
+    d->open(sel);
+  }
 }
 
 void TEditForm::Find1Click() { openSearch(false); }
@@ -174,12 +191,77 @@ void TEditForm::FindAgain1Click() {
   if (Editor->isVisible() && Editor->isEnabled()) Editor->setFocus();
 }
 
+// ---------------------------------------------------------------- character map
+
+namespace {
+
+QString unicodeOf(const std::string& tscii) {
+  const std::string u = tolvan::TsciiToUnicode(tscii);
+  return QString::fromUtf8(u.data(), qsizetype(u.size()));
+}
+
+// Vowel signs, the pulli and the length mark: what completes a letter.
+bool isTamilSign(QChar c) {
+  const char16_t u = c.unicode();
+  return (u >= 0x0BBE && u <= 0x0BCD) || u == 0x0BD7;
+}
+
+}  // namespace
+
+void TEditForm::CharMapClick(unsigned char code) {
+  if (!Editor->isUnicode() || code < 0x80) {
+    SendKeyToEditor(code);
+    return;
+  }
+  // The map's codes are TSCII, clicked in TSCII's visual order (the sign
+  // of கெ before its consonant): the text the click gives is the bridge's
+  // Unicode of the last letter's TSCII with the code after it, so a sign
+  // clicked first and its consonant after make one letter, as they do in a
+  // TSCII document. The letter before the caret takes part only when it
+  // goes to TSCII and back unchanged. A sign the bridge shows on a dotted
+  // circle joins the letter before it instead.
+  QTextCursor c = Editor->textCursor();
+  const char byte = static_cast<char>(code);
+  QString context, letter;
+  if (!c.hasSelection()) {
+    const QTextBlock block = c.block();
+    const QString text = block.text().left(c.position() - block.position());
+    qsizetype from = text.size();
+    while (from > 0 && text.size() - from < 4 && tolvan::isUnicodeTamil(text[from - 1])) --from;
+    // The longest stretch before the caret that is whole letters (a sign
+    // waiting for its consonant counts as one, on its dotted circle).
+    for (; from < text.size() && context.isEmpty(); ++from) {
+      const QString candidate = text.mid(from);
+      const QString probe = isTamilSign(candidate[0]) ? QChar(0x25CC) + candidate : candidate;
+      bool lost = false;
+      const std::string tscii = tolvan::UnicodeToTscii(
+          probe.toStdString(), [&](size_t, const std::string&) { lost = true; }, tolvan::Unmappable::Drop);
+      if (lost || unicodeOf(tscii) != probe) continue;
+      context = candidate;
+      letter = unicodeOf(tscii + byte);
+    }
+  }
+  if (context.isEmpty()) letter = unicodeOf(std::string(1, byte));
+  letter.remove(QChar(0x25CC));
+  if (letter.isEmpty() || letter == context) return;
+  c.beginEditBlock();
+  if (!context.isEmpty()) {
+    const int at = c.position();
+    c.setPosition(at - int(context.size()));
+    c.setPosition(at, QTextCursor::KeepAnchor);
+  }
+  c.insertText(letter);
+  c.endEditBlock();
+  Editor->setTextCursor(c);
+  Editor->ensureCursorVisible();
+}
+
 // ---------------------------------------------------------------- output
 
 void TEditForm::Email1Click() {
   // The whole text is sent; an empty selection first becomes all of it.
   if (!Editor->textCursor().hasSelection()) Editor->selectAll();
-  const std::string body = documentAsUtf8(Editor->document());
+  const std::string body = documentAsUtf8(Editor->document(), Editor->isUnicode());
   auto send = [](std::string_view part) {
     tolvan::Desktop::instance().openUrl(QUrl::fromEncoded(
         QByteArray::fromStdString(tolvan::mailtoUrl(part)), QUrl::StrictMode));
@@ -214,7 +296,7 @@ void TEditForm::Email1Click() {
 }
 
 QString TEditForm::mailtoUrl() const {
-  return QString::fromStdString(tolvan::mailtoUrl(documentAsUtf8(Editor->document())));
+  return QString::fromStdString(tolvan::mailtoUrl(documentAsUtf8(Editor->document(), Editor->isUnicode())));
 }
 
 QPrinter* TEditForm::printer() {

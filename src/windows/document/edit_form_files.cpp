@@ -360,9 +360,11 @@ bool TEditForm::OpenDocumentFile(const QString& name, OpenAs as) {
       // Nothing is read: the window keeps its document.
     } else if (rtf) {
       QString rtfError;
-      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage))
+      // A Unicode document keeps the file's Unicode as it is; a TSCII one
+      // takes its bytes, U+00AD held as the letter it is in TSCII.
+      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage, encoding()))
         error = rtfError;
-      else
+      else if (!Editor->isUnicode())
         tolvan::documentBytesToEditorChars(doc);
     } else if (guess.encoding == tolvan::TextEncoding::Unicode) {
       QString text = decodeUnicode(bytes, guess.form);
@@ -438,8 +440,9 @@ TEditForm::WriteResult TEditForm::writeFile(const QString& path, bool plain) {
     data = encodeUnicode(Editor->document(), LineEnding_, UnicodeForm_);
   } else if (plain) {
     if (!tolvan::documentToBytes(Editor->document(), LineEnding_, &data)) return WriteResult::NeedsRtf;
-  } else if (unicode || Editor->document()->find(QString(QChar(tolvan::kDisplayedSoftHyphen))).isNull()) {
-    // (In a Unicode document U+0B87 is the letter itself, not a byte.)
+  } else if (unicode) {
+    data = tolvan::rtf::writeRtf(Editor->document(), tolvan::TextEncoding::Unicode);
+  } else if (Editor->document()->find(QString(QChar(tolvan::kDisplayedSoftHyphen))).isNull()) {
     data = tolvan::rtf::writeRtf(Editor->document());
   } else {
     // The file gets the byte, not the character the editor shows for it.

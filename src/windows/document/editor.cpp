@@ -1,5 +1,6 @@
 // The document's editor: character keys through the key dispatch, Unicode
-// Tamil converted to TSCII where it enters.
+// Tamil converted to TSCII where it enters a TSCII document and taken as it
+// is into a Unicode one.
 #include "windows/document/editor.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -417,6 +418,15 @@ void TEditor::insertPlainBytesText(const QString& text) {
   QTextCursor c = textCursor();
   c.beginEditBlock();
   QString t = normaliseBreaks(text);
+  if (isUnicode()) {
+    // Unicode text in a Unicode document: nothing to convert, nothing to
+    // reorder (a sign after its consonant is Unicode's own order).
+    c.insertText(t);
+    c.endEditBlock();
+    setTextCursor(c);
+    ensureCursorVisible();
+    return;
+  }
   // A vowel sign or pulli arriving on its own (an input method sends the
   // consonant and its sign one by one) is joined to the consonant before the
   // caret, so the TSCII comes out in its visual order.
@@ -440,6 +450,11 @@ void TEditor::insertPlainBytesText(const QString& text) {
 }
 
 void TEditor::inputMethodEvent(QInputMethodEvent* e) {
+  // A Unicode document takes what the input method commits as it is.
+  if (isUnicode()) {
+    QTextEdit::inputMethodEvent(e);
+    return;
+  }
   const QString commit = e->commitString();
   bool tamil = false;
   for (QChar ch : commit)
@@ -458,12 +473,24 @@ void TEditor::inputMethodEvent(QInputMethodEvent* e) {
 }
 
 QMimeData* TEditor::createMimeDataFromSelection() const {
-  // TSCII for Tolvan, Unicode Tamil for every other program.
-  return TConvertCommands::selectionMimeData(textCursor());
+  // TSCII for Tolvan, Unicode Tamil for every other program; a Unicode
+  // document's text as it is for both.
+  return TConvertCommands::selectionMimeData(textCursor(), isUnicode());
 }
 
 void TEditor::insertFromMimeData(const QMimeData* source) {
   if (!source) return;
+  if (isUnicode()) {
+    QTextCursor c = textCursor();
+    if (TConvertCommands::insertIntoUnicode(c, source, acceptRichText(),
+                                            c.charFormat().fontFamilies().toStringList())) {
+      setTextCursor(c);
+      ensureCursorVisible();
+    } else {
+      QTextEdit::insertFromMimeData(source);
+    }
+    return;
+  }
   {
     QTextCursor c = textCursor();
     if (TConvertCommands::insertTolvanMimeData(c, source)) {

@@ -1,7 +1,8 @@
 // The document's rich-text editor. Every character key is handed to its
-// window's key dispatch (Tamil keyboard engines) before anything is inserted,
-// and Unicode Tamil arriving by paste or from an input method is turned into
-// TSCII where it enters, so the text stays one byte per character.
+// window's key dispatch (Tamil keyboard engines) before anything is inserted.
+// In a TSCII document Unicode Tamil arriving by paste or from an input method
+// is turned into TSCII where it enters, so the text stays one byte per
+// character; a Unicode document takes it as it is.
 //
 // The text is laid out by TDocumentLayout; the editor runs its background
 // measuring in slices of a few milliseconds and keeps the paragraph at the
@@ -23,7 +24,7 @@ class TEditor : public QTextEdit {
   explicit TEditor(TKeyDispatch* keys, QWidget* parent = nullptr);
 
   // Inserts text at the caret (replacing the selection), converting Unicode
-  // Tamil to TSCII first.
+  // Tamil to TSCII first in a TSCII document (as it is in a Unicode one).
   void insertPlainBytesText(const QString& text);
   // The document's encoding. A TSCII document keeps one character per byte
   // and takes Unicode Tamil in as TSCII; a Unicode document keeps Unicode.

@@ -45,8 +45,9 @@ void TMainForm::mmASCIIMapClick() {
 }
 
 void TMainForm::BtnFClick(unsigned char code) {
-  // The byte takes the whole keystroke path, the layout's rules included.
-  if (TEditForm* f = ActiveEditForm()) f->SendKeyToEditor(code);
+  // The byte takes the whole keystroke path, the layout's rules included
+  // (a Unicode document gets the letter's Unicode).
+  if (TEditForm* f = ActiveEditForm()) f->CharMapClick(code);
 }
 
 void TMainForm::setFontDef(const QString& name) {

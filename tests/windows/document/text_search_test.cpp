@@ -101,3 +101,40 @@ TEST(TextSearch, WordCharacters) {
   EXPECT_FALSE(tolvan::isWordChar(u','));
   EXPECT_FALSE(tolvan::isWordChar(char16_t(0x2029)));
 }
+
+// A Unicode document's text: Tamil letters and signs, Latin letters with
+// their accents and the joiners are word characters; a TSCII byte value
+// stands for the Latin-1 character it is, and an emoji's halves for nothing.
+TEST(TextSearch, UnicodeText) {
+  const std::u16string text = u"தமிழ் நாடு, கா க café e\u0301 \U0001F600x ¿¿";
+  SearchOptions whole;
+  whole.wholeWord = true;
+  whole.unicode = true;
+  struct Case {
+    std::u16string needle;
+    SearchOptions options;
+    std::vector<size_t> hits;
+  };
+  const Case cases[] = {
+      {u"நாடு", {}, {6}},
+      {u"க", {}, {12, 15}},         // inside கா too, as in any editor
+      {u"க", whole, {15}},          // the vowel sign belongs to the word
+      {u"caf", whole, {}},          // é is a letter
+      {u"e", whole, {}},            // so is a combining accent
+      {u"x", whole, {27}},          // an emoji is no letter
+      {u"CAFÉ", {}, {}},            // only ASCII letters fold
+      {u"CAFé", {}, {17}},
+      {u"¿", whole, {29, 30}},  // ¿ is no letter (in TSCII: a Tamil one)
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SearchOptions o = cases[i].options;
+    o.unicode = true;
+    EXPECT_EQ(findAll(text, cases[i].needle, o), cases[i].hits) << "case " << i;
+  }
+  EXPECT_TRUE(tolvan::isWordChar(char16_t(0xBF)));
+  EXPECT_FALSE(tolvan::isWordChar(char16_t(0xBF), true));
+  EXPECT_TRUE(tolvan::isWordChar(char16_t(0xE9), true));
+  EXPECT_FALSE(tolvan::isWordChar(char16_t(0xD7), true));
+  EXPECT_FALSE(tolvan::isWordChar(char16_t(0xD83D), true));
+  EXPECT_TRUE(tolvan::isWordChar(char16_t(0x200D), true));
+}
