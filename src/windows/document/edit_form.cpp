@@ -504,6 +504,7 @@ tolvan::TextEncoding TEditForm::encoding() const { return Editor->encoding(); }
 void TEditForm::setEncoding(tolvan::TextEncoding e) {
   if (Editor->encoding() == e) return;
   Editor->setEncoding(e);
+  applyEncodingFont();
   emit encodingChanged(this);
 }
 

@@ -242,6 +242,11 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void startMonitor();
   void stopMonitor();
   void applyDefaultAttributes();
+  // The document's default family for its encoding, and the document's
+  // default font brought to it when the encoding changed (unless the user
+  // chose the font).
+  QString defaultFamily() const;
+  void applyEncodingFont();
   void removeSelectorButton();
   void setButtonIcon(const QString& path);
   enum class WriteResult { Ok, Failed, NeedsRtf };
