@@ -53,8 +53,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tolvan.org/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Tamil glyphs come from Debian's TSCII fonts; xdg-utils opens mail and web links.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-taml-tscu")
+# TSCII documents are drawn in Debian's TSCII fonts, Unicode documents in Lohit
+# Tamil; xdg-utils opens mail and web links.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-taml-tscu, fonts-lohit-taml")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -6,7 +6,7 @@ PKGS=(build-essential cmake ninja-build pkg-config
       qt6-base-dev qt6-base-dev-tools libgl-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       libssl-dev zlib1g-dev libdeflate-dev
-      fonts-taml-tscu fonts-dejavu-core
+      fonts-taml-tscu fonts-lohit-taml fonts-dejavu-core
       xvfb xauth imagemagick xdotool
       desktop-file-utils appstream dpkg-dev file poppler-utils lintian)
 missing=()

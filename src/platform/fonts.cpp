@@ -12,6 +12,18 @@ namespace tolvan {
 namespace {
 bool g_done = false;
 QString g_family;
+QStringList g_tsciiFamilies;  // every family registered from the TSCII folders
+
+void sortUnique(QStringList& names) {
+  names.sort(Qt::CaseInsensitive);
+  // Neighbours after sorting; two spellings differing in case are one family
+  // to the font matcher, so they are one entry too.
+  names.erase(std::unique(names.begin(), names.end(),
+                          [](const QString& a, const QString& b) {
+                            return a.compare(b, Qt::CaseInsensitive) == 0;
+                          }),
+              names.end());
+}
 }  // namespace
 
 QStringList tsciiFontDirs(const QString& programDir) {
@@ -40,6 +52,7 @@ QString registerTsciiFonts(const QString& programDir) {
     }
     if (!families.isEmpty()) break;
   }
+  g_tsciiFamilies = families;
   // Paranar is the plainest of Debian's TSCII faces; prefer it when present.
   for (const QString& f : families) {
     if (f.compare(QLatin1String("TSCu_Paranar"), Qt::CaseInsensitive) == 0) {
@@ -70,20 +83,55 @@ void installTsciiSubstitutions(const QString& programDir) {
 
 QString tsciiFamily() { return g_family; }
 
+bool isTsciiFamily(const QString& family) {
+  const QString name = familyWithoutFoundry(family);
+  if (name.isEmpty()) return false;
+  for (const QString& t : {tamilUiFontName(), QStringLiteral("TAMILFIX"), g_family})
+    if (!t.isEmpty() && name.compare(t, Qt::CaseInsensitive) == 0) return true;
+  for (const QString& t : g_tsciiFamilies)
+    if (name.compare(familyWithoutFoundry(t), Qt::CaseInsensitive) == 0) return true;
+  return name.startsWith(QLatin1String("TSCu_"), Qt::CaseInsensitive);
+}
+
+QStringList unicodeTamilFamilies() {
+  QStringList out;
+  for (const QString& f : QFontDatabase::families(QFontDatabase::Tamil)) {
+    const QString name = familyWithoutFoundry(f);
+    if (!name.isEmpty() && !isTsciiFamily(name)) out << name;
+  }
+  sortUnique(out);
+  return out;
+}
+
+QString unicodeTamilFamily() {
+  static QString chosen;  // the fonts installed do not change while the program runs
+  if (!chosen.isEmpty()) return chosen;
+  const QStringList families = unicodeTamilFamilies();
+  for (const QString& preferred : {QStringLiteral("Lohit Tamil"), QStringLiteral("Noto Sans Tamil")}) {
+    for (const QString& f : families)
+      if (f.compare(preferred, Qt::CaseInsensitive) == 0) return chosen = f;
+  }
+  if (!families.isEmpty()) chosen = families.first();
+  return chosen;
+}
+
+QString documentFamily(const QString& defaultFamily, bool unicode) {
+  if (!unicode || !isTsciiFamily(defaultFamily)) return defaultFamily;
+  const QString family = unicodeTamilFamily();
+  return family.isEmpty() ? defaultFamily : family;
+}
+
 QStringList installedFontFamilies() {
   QStringList out;
   for (const QString& f : QFontDatabase::families()) {
     const QString name = familyWithoutFoundry(f);
     if (!name.isEmpty()) out << name;
   }
-  out.sort(Qt::CaseInsensitive);
-  // Neighbours after sorting; two spellings differing in case are one family
-  // to the font matcher, so they are one entry too.
-  out.erase(std::unique(out.begin(), out.end(),
-                        [](const QString& a, const QString& b) {
-                          return a.compare(b, Qt::CaseInsensitive) == 0;
-                        }),
-            out.end());
+  // The Tamil families, should the database list them apart.
+  out << unicodeTamilFamilies();
+  for (const QString& f : g_tsciiFamilies) out << familyWithoutFoundry(f);
+  out.removeAll(QString());
+  sortUnique(out);
   return out;
 }
 

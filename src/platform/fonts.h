@@ -28,6 +28,28 @@ void installTsciiSubstitutions(const QString& programDir);
 // The family registered by registerTsciiFonts (empty before or when none).
 QString tsciiFamily();
 
+// True for a family that draws TSCII bytes rather than Unicode letters:
+// "MylaiTSC", "TAMILFIX", the families registered from the TSCII font
+// folders and Debian's TSCu_ families (with or without a foundry).
+bool isTsciiFamily(const QString& family);
+
+// The families that draw Unicode Tamil: those the font database lists for
+// the Tamil writing system (fontconfig's Tamil fonts), TSCII fonts left out,
+// sorted without regard to case.
+QStringList unicodeTamilFamilies();
+
+// The family Unicode documents are drawn in: Lohit Tamil (Debian's
+// fonts-lohit-taml, which the package depends on) when installed, else Noto
+// Sans Tamil, else the first of unicodeTamilFamilies(); empty when the
+// system has no Unicode Tamil font (Qt's fallback then finds what it can).
+QString unicodeTamilFamily();
+
+// The family a document is drawn in by default, from the program's default
+// family (what a TSCII document uses): a Unicode document is drawn in the
+// Unicode Tamil font where that is a TSCII font; a family the user chose
+// stays.
+QString documentFamily(const QString& defaultFamily, bool unicode);
+
 // The family name documents and Tamil interface text use.
 inline QString tamilUiFontName() { return QStringLiteral("MylaiTSC"); }
 
@@ -56,7 +78,8 @@ inline QString fontNameFromSetting(const std::string& bytes) {
 }
 
 // The installed font families for the font box: each family once, without
-// foundry, no empty name, sorted without regard to case.
+// foundry, no empty name, sorted without regard to case. The TSCII families
+// and the Unicode Tamil families are always among them.
 QStringList installedFontFamilies();
 
 }  // namespace tolvan

@@ -14,16 +14,26 @@ using tolvan::layout::fixed;
 
 namespace {
 
+// True where a piece may end before text[k]: not inside a surrogate pair,
+// not before a combining mark (a vowel sign, a pulli) or a joiner, and not
+// after a virama or a joiner, where the letters on both sides make one
+// cluster when shaped (Tamil k.ssa, a Devanagari conjunct).
+bool mayCutBefore(const QString& text, int k) {
+  const QChar c = text[k], before = text[k - 1];
+  if (c.isLowSurrogate() || c.isMark() || c.unicode() == 0x200C || c.unicode() == 0x200D) return false;
+  return before.combiningClass() != 9 && before.unicode() != 0x200D && before.unicode() != 0x200C;
+}
+
 // Where to end a piece that starts at from in text, near target: after a
-// space a little before it if there is one, else at target (never inside a
-// surrogate pair or before a combining mark).
+// space a little before it if there is one, else at target or the nearest
+// place before it that does not cut a cluster.
 int pieceEnd(const QString& text, int from, int target) {
   for (int k = target; k > target - TDocumentLayout::kPiece / 4 && k > from + 1; --k) {
     const char16_t u = text[k - 1].unicode();
     if (u == u' ' || u == u'\t') return k;
   }
   int k = target;
-  while (k > from + 1 && (text[k].isLowSurrogate() || text[k].isMark())) --k;
+  while (k > from + 1 && !mayCutBefore(text, k)) --k;
   return k;
 }
 

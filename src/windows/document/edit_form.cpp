@@ -522,6 +522,7 @@ void TEditForm::setEncoding(tolvan::TextEncoding e) {
   if (Editor->encoding() == e) return;
   Editor->setEncoding(e);
   updateReopenItems();
+  applyEncodingFont();
   emit encodingChanged(this);
 }
 

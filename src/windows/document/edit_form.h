@@ -123,6 +123,8 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void Print1Click();
   void Printersetup1Click();
   void ExportPdf1Click();
+  // The same in the TSCII fonts' look (TSCII documents only).
+  void ExportPdfTscii1Click();
   void SetasWallpaper1Click();
 
  public:
@@ -134,12 +136,15 @@ class TEditForm : public QWidget, public TKeyDispatch {
   // The e-mail command's URL for the whole text.
   QString mailtoUrl() const;
   // Writes the document as a PDF file (fonts embedded); false on failure.
-  bool ExportPdf(const QString& fileName);
+  // A TSCII document's text goes in Unicode Tamil, drawn in the Unicode
+  // Tamil font, so the PDF can be searched and copied from; with tsciiLook
+  // it is drawn as the window shows it, in the TSCII font.
+  bool ExportPdf(const QString& fileName, bool tsciiLook = false);
   // The editor's page as the wallpaper picture, and where it is saved.
   QImage RenderPage() const;
   static QString wallpaperPath();
   // Export as PDF (File menu); Set as WallPaper (the popup menu EditMenu).
-  QAction *ExportPdf1 = nullptr, *SetasWallpaper1 = nullptr;
+  QAction *ExportPdf1 = nullptr, *ExportPdfTscii1 = nullptr, *SetasWallpaper1 = nullptr;
 
  public:
   // Enables the edit commands of this window's menu, colours the selector
@@ -268,6 +273,11 @@ class TEditForm : public QWidget, public TKeyDispatch {
   void startMonitor();
   void stopMonitor();
   void applyDefaultAttributes();
+  // The document's default family for its encoding, and the document's
+  // default font brought to it when the encoding changed (unless the user
+  // chose the font).
+  QString defaultFamily() const;
+  void applyEncodingFont();
   void removeSelectorButton();
   void setButtonIcon(const QString& path);
   enum class WriteResult { Ok, Failed, NeedsRtf };

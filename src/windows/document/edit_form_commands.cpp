@@ -13,8 +13,11 @@
 #include <QPrinter>
 #include <QStandardPaths>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/convert/unicode_bridge.h"
 #include "windows/document/edit_form.h"
@@ -91,17 +94,26 @@ void TEditForm::setupCommands() {
   // The File menu's Export as PDF, after Printer setup.
   ExportPdf1 = new QAction(QStringLiteral("Export as P&DF..."), this);
   ExportPdf1->setObjectName(QStringLiteral("ExportPdf1"));
+  // Beside it, for a TSCII document, the PDF drawn in the TSCII font.
+  ExportPdfTscii1 = new QAction(QStringLiteral("Export as PDF in TSCII Look..."), this);
+  ExportPdfTscii1->setObjectName(QStringLiteral("ExportPdfTscii1"));
   {
     const auto items = File1->actions();
     const qsizetype i = items.indexOf(Printersetup1);
-    File1->insertAction(i >= 0 && i + 1 < items.size() ? items[i + 1] : nullptr, ExportPdf1);
+    QAction* before = i >= 0 && i + 1 < items.size() ? items[i + 1] : nullptr;
+    File1->insertAction(before, ExportPdf1);
+    File1->insertAction(before, ExportPdfTscii1);
   }
+  ExportPdfTscii1->setVisible(!Editor->isUnicode());
+  connect(this, &TEditForm::encodingChanged, this,
+          [this] { ExportPdfTscii1->setVisible(!Editor->isUnicode()); });
   for (QAction* a : {Email1, Print1, Printersetup1, Find1, Replace1, FindAgain1})
     a->setEnabled(true);
   connect(Email1, &QAction::triggered, this, &TEditForm::Email1Click);
   connect(Print1, &QAction::triggered, this, &TEditForm::Print1Click);
   connect(Printersetup1, &QAction::triggered, this, &TEditForm::Printersetup1Click);
   connect(ExportPdf1, &QAction::triggered, this, &TEditForm::ExportPdf1Click);
+  connect(ExportPdfTscii1, &QAction::triggered, this, &TEditForm::ExportPdfTscii1Click);
   connect(Find1, &QAction::triggered, this, &TEditForm::Find1Click);
   connect(Replace1, &QAction::triggered, this, &TEditForm::Replace1Click);
   connect(FindAgain1, &QAction::triggered, this, &TEditForm::FindAgain1Click);
@@ -314,20 +326,109 @@ void TEditForm::Print1Click() {
 
 void TEditForm::Printersetup1Click() { tolvan::Prompts::instance().pageSetupDialog(this, *printer()); }
 
-void TEditForm::ExportPdf1Click() {
-  QFileInfo title(Title());
-  const QString proposal = title.completeBaseName() + QStringLiteral(".pdf");
-  const QString dir = title.isAbsolute() ? title.absolutePath() : QDir::currentPath();
+namespace {
+
+// The file name for Export as PDF (the extension added when none was given);
+// empty when cancelled.
+QString askPdfName(QWidget* parent, const QString& title) {
+  QFileInfo info(title);
+  const QString proposal = info.completeBaseName() + QStringLiteral(".pdf");
+  const QString dir = info.isAbsolute() ? info.absolutePath() : QDir::currentPath();
   QString name = tolvan::Prompts::instance().saveFileName(
-      this, QStringLiteral("Export as PDF"), QDir(dir).filePath(proposal),
+      parent, QStringLiteral("Export as PDF"), QDir(dir).filePath(proposal),
       QStringLiteral("PDF files (*.pdf)"));
+  if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".pdf");
+  return name;
+}
+
+// A run of a paragraph: its text and format.
+struct Run {
+  QString text;
+  QTextCharFormat format;
+};
+
+// A TSCII paragraph's runs in Unicode Tamil. The bridge's state goes from
+// run to run, so a letter whose bytes lie in two runs (a vowel sign before
+// its consonant in another format) is whole, in the later run's format.
+// Characters that are no byte (pictures, line breaks) stay as they are.
+std::vector<Run> runsToUnicode(const std::vector<Run>& runs) {
+  std::vector<Run> out;
+  tolvan::TsciiDecodeState state;
+  std::string pending;  // bytes the bridge has not yet taken
+  auto convert = [&](QTextCharFormat format, bool final) {
+    std::string utf8;
+    const size_t used = tolvan::TsciiToUnicodePiece(state, pending, 0, final, {}, utf8);
+    pending.erase(0, used);
+    if (!utf8.empty()) out.push_back({QString::fromUtf8(utf8.data(), qsizetype(utf8.size())), format});
+  };
+  for (size_t r = 0; r < runs.size(); ++r) {
+    const Run& run = runs[r];
+    for (const QChar c : run.text) {
+      const int b = tolvan::charToByte(c);
+      if (b >= 0) {
+        pending += char(b);
+        continue;
+      }
+      convert(run.format, true);
+      state = tolvan::TsciiDecodeState();
+      out.push_back({QString(c), run.format});
+    }
+    convert(run.format, r + 1 == runs.size());
+  }
+  return out;
+}
+
+// A family list with each TSCII font replaced by the Unicode Tamil font.
+QStringList unicodeFamilies(const QStringList& families) {
+  QStringList out;
+  for (const QString& f : families) out << tolvan::documentFamily(f, true);
+  out.removeDuplicates();
+  return out;
+}
+
+// A copy of a TSCII document in Unicode Tamil, paragraph by paragraph, its
+// formats kept and its TSCII fonts replaced by the Unicode Tamil font.
+std::unique_ptr<QTextDocument> unicodeCopy(const QTextDocument* doc) {
+  std::unique_ptr<QTextDocument> copy = tolvan::cloneDocument(doc);
+  QFont font = copy->defaultFont();
+  font.setFamily(tolvan::documentFamily(font.family(), true));
+  copy->setDefaultFont(font);
+  for (int n = 0; n < copy->blockCount(); ++n) {
+    const QTextBlock block = copy->findBlockByNumber(n);
+    std::vector<Run> runs;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it)
+      runs.push_back({it.fragment().text(), it.fragment().charFormat()});
+    if (runs.empty()) continue;
+    std::vector<Run> converted = runsToUnicode(runs);
+    QTextCursor c(block);
+    c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    for (Run& run : converted) {
+      const QStringList families = run.format.fontFamilies().toStringList();
+      if (!families.isEmpty()) run.format.setFontFamilies(unicodeFamilies(families));
+      c.insertText(run.text, run.format);
+    }
+  }
+  return copy;
+}
+
+}  // namespace
+
+void TEditForm::ExportPdf1Click() {
+  const QString name = askPdfName(this, Title());
   if (name.isEmpty()) return;
-  if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".pdf");
   if (!ExportPdf(name))
     tolvan::Prompts::instance().error(this, QStringLiteral("Cannot write %1").arg(name));
 }
 
-bool TEditForm::ExportPdf(const QString& fileName) {
+void TEditForm::ExportPdfTscii1Click() {
+  const QString name = askPdfName(this, Title());
+  if (name.isEmpty()) return;
+  if (!ExportPdf(name, true))
+    tolvan::Prompts::instance().error(this, QStringLiteral("Cannot write %1").arg(name));
+}
+
+bool TEditForm::ExportPdf(const QString& fileName, bool tsciiLook) {
   QPrinter pdf(QPrinter::HighResolution);
   pdf.setOutputFormat(QPrinter::PdfFormat);
   // The page set up for printing, when there is one.
@@ -338,7 +439,10 @@ bool TEditForm::ExportPdf(const QString& fileName) {
   const QString tmp = fileName + QStringLiteral(".part");
   QFile::remove(tmp);
   pdf.setOutputFileName(tmp);
-  tolvan::printDocument(Editor->document(), &pdf);
+  if (Editor->isUnicode() || tsciiLook)
+    tolvan::printDocument(Editor->document(), &pdf);
+  else
+    tolvan::printDocument(unicodeCopy(Editor->document()).get(), &pdf);
   // The printer reports nothing; a written file is the proof. It replaces
   // the old one only once complete.
   if (QFileInfo(tmp).size() <= 0) {

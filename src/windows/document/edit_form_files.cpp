@@ -229,13 +229,28 @@ void TEditForm::applyDefaultAttributes() {
   p.setColor(QPalette::Text, fore);
   Editor->setPalette(p);
 
-  QString family = Host_ ? Host_->defaultFontFamily() : tolvan::tsciiFamily();
-  if (family.isEmpty()) family = tolvan::tamilUiFontName();
   const int size = Host_ ? Host_->defaultFontSize() : 10;
-  QFont font(family);
+  QFont font(defaultFamily());
   font.setPointSize(size);
   Editor->document()->setDefaultFont(font);
   Editor->setCurrentCharFormat(QTextCharFormat());
+}
+
+QString TEditForm::defaultFamily() const {
+  QString family = Host_ ? Host_->defaultFontFamily() : tolvan::tsciiFamily();
+  if (family.isEmpty()) family = tolvan::tamilUiFontName();
+  return tolvan::documentFamily(family, Editor->isUnicode());
+}
+
+void TEditForm::applyEncodingFont() {
+  QFont font = Editor->document()->defaultFont();
+  const QString now = font.family();
+  // Only a default the program gave: a TSCII font, or the Unicode Tamil font.
+  if (!tolvan::isTsciiFamily(now) && now.compare(tolvan::unicodeTamilFamily(), Qt::CaseInsensitive) != 0) return;
+  const QString family = defaultFamily();
+  if (family == now) return;
+  font.setFamily(family);
+  Editor->document()->setDefaultFont(font);
 }
 
 void TEditForm::setButtonIcon(const QString& path) {

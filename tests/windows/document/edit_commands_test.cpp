@@ -95,6 +95,21 @@ QList<int> inkLeftEdges(const QString& pdf) {
   return edges;
 }
 
+// The text of a PDF as pdftotext gives it (UTF-8); a null string when it
+// cannot be read.
+QString pdfText(const QString& pdf) {
+  QProcess run;
+  run.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+  if (!run.waitForFinished(-1) || run.exitCode() != 0) return QString();
+  return QString::fromUtf8(run.readAllStandardOutput());
+}
+
+bool hasUnicodeTamil(const QString& s) {
+  for (const QChar c : s)
+    if (tolvan::isUnicodeTamil(c)) return true;
+  return false;
+}
+
 }  // namespace
 
 class EditCommandsTest : public QObject {
@@ -535,6 +550,60 @@ class EditCommandsTest : public QObject {
     QFile file(exported);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("/FontFile2"));
+  }
+
+  // A PDF's Tamil can be searched and copied: a Unicode document's by its
+  // nature, a TSCII document's because it is drawn through the bridge in
+  // the Unicode Tamil font (its first letter, a vowel sign written before
+  // its consonant, in another format than the consonant). The TSCII look
+  // draws the TSCII glyphs, whose text is the bytes' Latin-1 characters.
+  // Qt's PDF writer maps each glyph back to one character, so a ligature
+  // (ku, a consonant with its pulli) or a vowel sign drawn before its
+  // consonant comes out of pdftotext wrong; words of plain letters and
+  // following vowel signs come out as written.
+  void exportedPdfTextIsUnicodeTamil_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("TSCII document") << "tscii";
+    QTest::newRow("Unicode document") << "unicode";
+    QTest::newRow("TSCII look") << "look";
+  }
+  void exportedPdfTextIsUnicodeTamil() {
+    QFETCH(QString, kind);
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+      QSKIP("pdftotext (poppler-utils) is not installed");
+    const QString unicode = QString::fromUtf8("\xe0\xae\x95\xe0\xaf\x8a\xe0\xae\xb2\xe0\xaf\x8d "
+                                              "\xe0\xae\xaa\xe0\xae\xbe\xe0\xae\xb2 abc\n"
+                                              "\xe0\xae\x85\xe0\xae\xb5\xe0\xae\xa9 \xe0\xae\xae\xe0\xae\xbe\xe0\xae\xa4\xe0\xae\xbe");
+    const QStringList words = unicode.split(QRegularExpression(QStringLiteral("\\s"))).mid(1);  // "paala abc avana maathaa"
+    QByteArray tscii = QByteArray::fromStdString(tolvan::UnicodeToTscii(unicode.toStdString()));
+    tscii.replace('\n', '\r');
+    TEditForm* f = newDocument(tscii);
+    if (kind == QLatin1String("unicode")) {
+      f->setEncoding(tolvan::TextEncoding::Unicode);
+      f->Editor->setPlainText(unicode);
+    } else {
+      QTextCursor c(f->Editor->document());
+      c.setPosition(1, QTextCursor::KeepAnchor);
+      QTextCharFormat bold;
+      bold.setFontWeight(QFont::Bold);
+      c.mergeCharFormat(bold);
+    }
+    QCOMPARE(f->ExportPdfTscii1->isVisible(), kind != QLatin1String("unicode"));
+    const QString pdf = path(QStringLiteral("text-%1.pdf").arg(kind));
+    prompts_.files.push_back({pdf});
+    if (kind == QLatin1String("look"))
+      f->ExportPdfTscii1Click();
+    else
+      f->ExportPdf1Click();
+    const QString text = pdfText(pdf);
+    QVERIFY(!text.isNull());
+    QVERIFY2(text.contains(QStringLiteral("abc")), qPrintable(text));
+    if (kind == QLatin1String("look")) {
+      QVERIFY2(!hasUnicodeTamil(text), qPrintable(text));
+    } else {
+      for (const QString& w : words) QVERIFY2(text.contains(w), qPrintable(w + QStringLiteral(" not in ") + text));
+    }
+    f->Editor->document()->setModified(false);
   }
 
   // An empty document whose paragraph is a bullet: printing, the PDF and

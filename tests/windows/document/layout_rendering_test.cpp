@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTextList>
+#include <QTextBoundaryFinder>
+#include <iterator>
 #include <memory>
 
 #include "windows/document/document_layout.h"
@@ -42,6 +44,39 @@ QByteArray plainSample() {
       line += (seed >> 20) % 11 == 0 ? "   " : " ";
     }
     out += line + (para % 2 ? "\r\n" : "\n");
+  }
+  return out;
+}
+
+// Unicode Tamil prose with English words, numbers and punctuation: vowel
+// signs before, after and around their consonant, pulli, k.ssa and sri,
+// ligatures (ku, kuu, ti), a joiner.
+const char* const kTamilSentences[] = {
+    "தமிழ் மொழி உலகின் மிகப் பழமையான மொழிகளில் ஒன்று; அதன் இலக்கியம் இரண்டாயிரம் ஆண்டுகளுக்கு மேல் பழமையானது.",
+    "Tolvan keyboard layouts: அஞ்சல், மயிலை, தட்டச்சு (typewriter) and Roman.",
+    "கொக்கு ஒன்று குளத்தின் கரையில் நின்று மீனுக்காகக் காத்திருந்தது, கோடை வெயில் கடுமையாக இருந்தது.",
+    "ஸ்ரீ க்ஷேத்திரம், ஜன்னல், ஹரி, ஷண்முகம் — கிரந்த எழுத்துகளும் தமிழில் பயன்படுகின்றன.",
+    "பௌர்ணமி இரவில் ஊர் மக்கள் கோயிலுக்குச் சென்று பொங்கல் வைத்து வழிபட்டனர்.",
+    "டிசம்பர் 2024 இல் 1,250 பேர் கலந்துகொண்ட கூட்டம் சென்னையில் நடந்தது (Chennai, Tamil Nadu).",
+    "வள்ளுவர் கூறிய அறம், பொருள், இன்பம் என்ற மூன்று பால்களும் இன்றும் பொருந்துகின்றன.",
+    "ஃபோன் (phone) என்ற சொல்லை எழுத ஃ என்ற ஆய்த எழுத்துடன் ப சேர்க்கப்படுகிறது; க்‍ஷ joiner.",
+};
+
+QString tamilSentence(unsigned k) { return QString::fromUtf8(kTamilSentences[k % std::size(kTamilSentences)]); }
+
+// About 8 KB of Unicode Tamil paragraphs, one of them about 3,000
+// characters. (A paragraph laid out in pieces ends lines at its pieces' ends
+// and is not compared: longTamilParagraphsBreakBetweenLetters covers those.)
+QString tamilSample() {
+  QString out;
+  unsigned seed = 11;
+  for (int para = 0; para < 24; ++para) {
+    seed = seed * 1103515245 + 12345;
+    const int sentences = para == 12 ? 0 : 1 + int(seed >> 16) % 4;
+    for (int k = 0; k < sentences; ++k) out += tamilSentence((seed >> 8) + unsigned(k)) + u' ';
+    if (para == 12)
+      while (out.size() - out.lastIndexOf(u'\n') < 3'000) out += tamilSentence(seed++) + u' ';
+    out += u'\n';
   }
   return out;
 }
@@ -105,7 +140,7 @@ QByteArray ownRtf() {
 // its default font (the TSCII font at 10 points), and wrapping as QTextEdit
 // sets it: the viewport's width and Qt's default word-or-anywhere breaking,
 // or a page width of 0 and no wrapping.
-void setUpAsTheWindow(QTextDocument* doc, int width, bool wrap) {
+void setUpAsTheWindow(QTextDocument* doc, int width, bool wrap, bool unicode = false) {
   doc->setDocumentMargin(0);
   QTextOption option = doc->defaultTextOption();
   option.setTextDirection(Qt::LeftToRight);
@@ -113,7 +148,7 @@ void setUpAsTheWindow(QTextDocument* doc, int width, bool wrap) {
   doc->setDefaultTextOption(option);
   QString family = tolvan::tsciiFamily();
   if (family.isEmpty()) family = tolvan::tamilUiFontName();
-  QFont font(family);
+  QFont font(tolvan::documentFamily(family, unicode));
   font.setPointSize(10);
   doc->setDefaultFont(font);
   doc->setPageSize(QSizeF(wrap ? width : 0, -1));
@@ -121,7 +156,9 @@ void setUpAsTheWindow(QTextDocument* doc, int width, bool wrap) {
 
 // Opens source ("plain", "own" or a fixture's file name) as the window does.
 bool open(QTextDocument* doc, const QString& source) {
-  if (source == QLatin1String("plain")) {
+  if (source == QLatin1String("tamil")) {
+    doc->setPlainText(tamilSample());
+  } else if (source == QLatin1String("plain")) {
     tolvan::setDocumentBytes(doc, plainSample());
   } else {
     QByteArray bytes;
@@ -206,6 +243,7 @@ class LayoutRenderingTest : public QObject {
     QStringList sources{QStringLiteral("plain")};
     sources += QDir(fixtureDir()).entryList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name);
     sources += QStringLiteral("own");
+    sources += QStringLiteral("tamil");  // a Unicode document
     QVERIFY(sources.size() >= 6);
     for (const QString& s : sources)
       for (const int width : {100, 400, 900})
@@ -220,8 +258,9 @@ class LayoutRenderingTest : public QObject {
     ours_ = std::make_unique<QTextDocument>();
     ours_->setDocumentLayout(new TDocumentLayout(ours_.get()));
     qt_ = std::make_unique<QTextDocument>();
+    const bool unicode = source == QLatin1String("tamil");
     for (QTextDocument* doc : {ours_.get(), qt_.get()}) {
-      setUpAsTheWindow(doc, width, wrap);
+      setUpAsTheWindow(doc, width, wrap, unicode);
       QVERIFY(open(doc, source));
     }
     auto* layout = static_cast<TDocumentLayout*>(ours_->documentLayout());
@@ -267,7 +306,7 @@ class LayoutRenderingTest : public QObject {
       QTextCursor c(doc);
       at = b.position() + b.length() / 2;
       c.setPosition(at);
-      c.insertText(QStringLiteral("typed \xb8\xa1\xe0 text "));
+      c.insertText(unicode ? QString::fromUtf8("typed கொக்கு text ") : QStringLiteral("typed \xb8\xa1\xe0 text "));
     });
     COMPARE_VIEW("typed", around(at));
     edit([&](QTextDocument* doc) {  // a paragraph split
@@ -303,6 +342,62 @@ class LayoutRenderingTest : public QObject {
     COMPARE_VIEW("undone, end", end());
 
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n"))));
+  }
+
+  // A long paragraph of Unicode Tamil, with spaces and without (where a
+  // piece must be cut inside a word): every line, and so every piece,
+  // starts where a caret may stand, never between a letter and its vowel
+  // sign or pulli. Unwrapped (width 0) each piece is one line: no piece
+  // starts after a pulli either (k.ssa and other joined letters stay
+  // whole).
+  void longTamilParagraphsBreakBetweenLetters_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("width");
+    for (const char* kind : {"words", "one word", "k.ssa"})
+      for (const int width : {100, 400, 0}) QTest::addRow("%s %d", kind, width) << QString::fromLatin1(kind) << width;
+  }
+  void longTamilParagraphsBreakBetweenLetters() {
+    QFETCH(QString, kind);
+    QFETCH(int, width);
+    QTextDocument doc;
+    doc.setDocumentLayout(new TDocumentLayout(&doc));
+    setUpAsTheWindow(&doc, width, width > 0, true);
+    QString text;
+    if (kind == QLatin1String("k.ssa")) {
+      // Two letters, then k.ssaa over and over: a piece cut at a multiple
+      // of four characters would fall after a pulli.
+      text = QString::fromUtf8("ஆஆ");
+      while (text.size() < TDocumentLayout::kLongBlock * 2) text += QString::fromUtf8("க்ஷா");
+    } else {
+      for (unsigned k = 0; text.size() < TDocumentLayout::kLongBlock * 2; ++k) text += tamilSentence(k) + u' ';
+      if (kind == QLatin1String("one word"))
+        text.remove(QRegularExpression(QStringLiteral("[\\s,.;:()\\-\u2014A-Za-z0-9]")));
+    }
+    doc.setPlainText(text);
+    const QTextBlock block = doc.firstBlock();
+    QVERIFY(TDocumentLayout::isLong(block));
+    auto* layout = static_cast<TDocumentLayout*>(doc.documentLayout());
+    QVERIFY(layout->pieceCount(block) > 4);
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    int lines = 0;
+    for (int pos = 0; pos < text.size(); ++lines) {
+      const auto [start, end] = layout->lineAt(pos);
+      QCOMPARE(start, pos);
+      graphemes.setPosition(start);
+      QVERIFY2(graphemes.isAtBoundary(), qPrintable(QStringLiteral("line at %1 starts inside a letter").arg(start)));
+      if (width == 0)
+        QVERIFY2(start == 0 || text[start - 1].combiningClass() != 9,
+                 qPrintable(QStringLiteral("piece at %1 starts after a pulli").arg(start)));
+      // The next line starts after this one's end (and the space that broke it).
+      int next = end;
+      while (next < text.size() && text[next].isSpace() && layout->lineAt(next).first == start) ++next;
+      QVERIFY(next > pos);
+      pos = next;
+    }
+    if (width > 0)
+      QVERIFY(lines > layout->pieceCount(block));
+    else
+      QCOMPARE(lines, layout->pieceCount(block));
   }
 };
 

@@ -16,6 +16,7 @@
 
 #include <memory>
 
+#include "core/document/text_encoding.h"
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
 #include "platform/fonts.h"
@@ -120,6 +121,61 @@ class FontBoxTest : public QObject {
     QCOMPARE(names.removeDuplicates(), 0);
     QVERIFY(!f->FontName->currentText().isEmpty());
     if (!tolvan::tsciiFamily().isEmpty()) QVERIFY(names.contains(tolvan::tsciiFamily()));
+  }
+
+  // The box offers the fonts the system has for Unicode Tamil beside the
+  // TSCII ones.
+  void listsTheUnicodeTamilFonts() {
+    if (tolvan::unicodeTamilFamily().isEmpty()) QSKIP("no Unicode Tamil font is installed");
+    TMainForm* f = makeFrame("");
+    QVERIFY(f);
+    f->FontName->showPopup();
+    f->FontName->hidePopup();
+    const QStringList names = items(f->FontName);
+    for (const QString& family : tolvan::unicodeTamilFamilies()) QVERIFY2(names.contains(family), qPrintable(family));
+    QVERIFY(!tolvan::unicodeTamilFamilies().contains(tolvan::tsciiFamily()));
+  }
+
+  // A document that becomes Unicode is drawn in the Unicode Tamil font
+  // instead of the TSCII default, and in the TSCII font again when it goes
+  // back; a default font the user chose stays either way. The size stays.
+  void aUnicodeDocumentIsDrawnInTheUnicodeFont_data() {
+    QTest::addColumn<QByteArray>("fontDef");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("TSCII default") << QByteArray("") << true;
+    QTest::newRow("a TSCII font chosen") << QByteArray("TSCu_Times") << true;
+    QTest::newRow("another font chosen") << QByteArray("DejaVu Sans") << false;
+  }
+  void aUnicodeDocumentIsDrawnInTheUnicodeFont() {
+    QFETCH(QByteArray, fontDef);
+    QFETCH(bool, replaced);
+    const QString unicodeFamily = tolvan::unicodeTamilFamily();
+    if (unicodeFamily.isEmpty()) QSKIP("no Unicode Tamil font is installed");
+    TMainForm* f = makeFrame(fontDef);
+    QVERIFY(f);
+    f->New1Click();
+    TEditForm* form = f->ActiveEditForm();
+    QVERIFY(form);
+    const QFont tscii = form->Editor->document()->defaultFont();
+    form->setEncoding(tolvan::TextEncoding::Unicode);
+    const QFont unicode = form->Editor->document()->defaultFont();
+    QCOMPARE(unicode.family(), replaced ? unicodeFamily : tscii.family());
+    QCOMPARE(unicode.pointSize(), tscii.pointSize());
+    // Drawn in it: the shaped Tamil comes from that font.
+    QTextLayout layout(QString::fromUtf8("\xe0\xae\x95\xe0\xaf\x8a"), unicode);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    if (replaced) QCOMPARE(layout.glyphRuns().first().rawFont().familyName(), unicodeFamily);
+    form->setEncoding(tolvan::TextEncoding::Tscii);
+    QCOMPARE(form->Editor->document()->defaultFont().family(), tscii.family());
+    // A new document made Unicode before its attributes are applied gets
+    // the same.
+    f->New1Click();
+    TEditForm* second = f->ActiveEditForm();
+    second->setEncoding(tolvan::TextEncoding::Unicode);
+    second->InitNewDocument();
+    QCOMPARE(second->Editor->document()->defaultFont().family(), replaced ? unicodeFamily : tscii.family());
   }
 
   // Before the list is ever opened, the closed box already names the family
