@@ -17,7 +17,7 @@ trap 'rm -rf "$T"' EXIT INT TERM
 measure() {
   python3 -c 'import os, subprocess, sys, time
 t = time.monotonic()
-p = subprocess.Popen(["sh", "-c", "exec " + sys.argv[1]], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+p = subprocess.Popen(["sh", "-c", "exec " + sys.argv[1]], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 _, _, ru = os.wait4(p.pid, 0)
 print("%.4f %.4f" % (time.monotonic() - t, ru.ru_utime + ru.ru_stime))' "$1"
 }
