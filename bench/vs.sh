@@ -5,7 +5,8 @@
 #
 #   bench/vs.sh LABEL 'COMMAND A' 'COMMAND B'
 #
-# Each command runs under sh -c with its output thrown away; pairing keeps
+# Each command is split into words as the shell would (no pipes or redirections:
+# write sh -c '...' for those) and started with empty input, its output thrown away; pairing keeps
 # the ratio meaningful when a shared machine's speed drifts during the call.
 set -eu
 RUNS=${RUNS:-5}
@@ -13,11 +14,13 @@ T=$(mktemp -d "${TMPDIR:-/tmp}/tolvan-vs-XXXXXX")
 trap 'rm -rf "$T"' EXIT INT TERM
 
 # "elapsed cpu" seconds of one run: the child's own accounting to the
-# microsecond (/usr/bin/time's hundredths are too coarse for short runs).
+# microsecond (/usr/bin/time's hundredths are too coarse for short runs). The
+# elapsed time includes starting the child from python, a few milliseconds.
 measure() {
-  python3 -c 'import os, subprocess, sys, time
+  python3 -c 'import os, shlex, subprocess, sys, time
+args = shlex.split(sys.argv[1])
 t = time.monotonic()
-p = subprocess.Popen(["sh", "-c", "exec " + sys.argv[1]], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+p = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 _, _, ru = os.wait4(p.pid, 0)
 print("%.4f %.4f" % (time.monotonic() - t, ru.ru_utime + ru.ru_stime))' "$1"
 }
