@@ -13,6 +13,7 @@
 #include <QtGui/private/qtextdocument_p.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 static_assert(QT_VERSION >= QT_VERSION_CHECK(6, 4, 0) && QT_VERSION < QT_VERSION_CHECK(6, 9, 0),
@@ -94,18 +95,6 @@ struct Steps {
   std::vector<qint64> removed;    // removed text each step holds
 };
 
-Steps stepsOf(const Commands& s) {
-  Steps steps;
-  for (qsizetype i = 0; i < s.size(); ++i) {
-    if (i == 0 || !continuesStep(s, i)) {
-      steps.starts.push_back(i);
-      steps.removed.push_back(0);
-    }
-    steps.removed.back() += removedLength(s[i]);
-  }
-  return steps;
-}
-
 // Rewrites the buffer with only what the document and its history point at,
 // in the same order, and moves every pointer into it. Pieces that touched
 // before touch after, so Qt still merges neighbouring fragments and typed
@@ -165,26 +154,61 @@ void compact(QTextDocumentPrivate* d) {
 // editing that made the garbage.
 constexpr qint64 kMinGarbage = qint64(1) << 20;
 
-void trim(QTextDocument* doc, int maxSteps, qint64 maxRemoved) {
+// What the last trim learnt of the oldest steps, so that the next one walks
+// only the commands added since: one step of a large document (replacing
+// the whole text, say) can be millions of commands. The steps below `end`
+// stay as they were unless undo went below `end` and new edits replaced
+// what was undone (then `lowest` is below `end`, and the command before
+// `end` most likely differs too), or the history was cleared.
+struct Known {
+  Steps steps;         // the whole steps below end
+  qsizetype end = 0;   // where the newest step started
+  Command last{};      // a copy of command end - 1
+  int lowest = 0;      // the lowest undo state since
+};
+
+bool stillKnown(const Known& k, const Commands& stack) {
+  return k.end > 0 && k.lowest >= k.end && stack.size() >= k.end &&
+         std::memcmp(&stack[k.end - 1], &k.last, sizeof(Command)) == 0;
+}
+
+void trim(QTextDocument* doc, int maxSteps, qint64 maxRemoved, Known& known) {
   QTextDocumentPrivate* d = QTextDocumentPrivate::get(doc);
   if (d->isInEditBlock() || !d->isUndoRedoEnabled()) return;
   Commands& stack = d->*member(UndoStack{});
   int& state = d->*member(UndoState{});
   int& saved = d->*member(SavedState{});
+  const Commands& commands = stack;  // read without detaching
 
-  const Steps steps = stepsOf(stack);
+  Steps steps;
+  qsizetype from = 0;
+  if (stillKnown(known, commands)) {
+    steps = std::move(known.steps);
+    from = known.end;
+  }
+  for (qsizetype i = from; i < commands.size(); ++i) {
+    if (i == 0 || !continuesStep(commands, i)) {
+      steps.starts.push_back(i);
+      steps.removed.push_back(0);
+    }
+    steps.removed.back() += removedLength(commands[i]);
+  }
+  known = Known();
+
   // Only undoable steps go; a step never splits.
   const qsizetype undoable =
       std::upper_bound(steps.starts.begin(), steps.starts.end(), qsizetype(state) - 1) - steps.starts.begin();
   qint64 removed = 0;
   for (qint64 r : steps.removed) removed += r;
   qsizetype drop = 0;
-  while (drop < undoable - 1 && (undoable - drop > maxSteps || removed > maxRemoved)) removed -= steps.removed[size_t(drop++)];
+  while (drop < undoable - 1 && (undoable - drop > maxSteps || removed > maxRemoved))
+    removed -= steps.removed[size_t(drop++)];
 
+  qsizetype n = 0;
   if (drop > 0) {
-    const qsizetype n = steps.starts[size_t(drop)];
+    n = steps.starts[size_t(drop)];
     for (qsizetype i = 0; i < n; ++i)
-      if (stack[i].command & Command::Custom) delete stack[i].custom;
+      if (commands[i].command & Command::Custom) delete commands[i].custom;
     stack.remove(0, n);
     state -= int(n);
     // The saved state moves down with the rest; dropped, it is out of reach.
@@ -197,17 +221,35 @@ void trim(QTextDocument* doc, int maxSteps, qint64 maxRemoved) {
   const qint64 kept = d->length() + removed;
   const qint64 garbage = d->buffer().size() - kept;
   if (garbage > std::max(kMinGarbage, kept / 2)) compact(d);
+
+  // Keep what is known of all but the newest step for the next time.
+  if (steps.starts.size() > size_t(drop) + 1) {
+    for (size_t i = size_t(drop); i + 1 < steps.starts.size(); ++i) {
+      known.steps.starts.push_back(steps.starts[i] - n);
+      known.steps.removed.push_back(steps.removed[i]);
+    }
+    known.end = steps.starts.back() - n;
+    std::memcpy(&known.last, &commands[known.end - 1], sizeof(Command));
+    known.lowest = state;
+  }
 }
 
 // The limits of one document, kept on it.
 class UndoLimit : public QObject {
  public:
-  UndoLimit(QTextDocument* doc) : QObject(doc) {
+  explicit UndoLimit(QTextDocument* doc) : QObject(doc) {
     setObjectName(QStringLiteral("tolvanUndoLimit"));
-    connect(doc, &QTextDocument::undoCommandAdded, this, [this, doc] { trim(doc, steps, removed); });
+    connect(doc, &QTextDocument::undoCommandAdded, this, [this, doc] { trim(doc, steps, removed, known); });
+    // Every undo and redo ends with contentsChanged: the lowest state undo
+    // reached tells which of the known steps may have been replaced.
+    connect(doc, &QTextDocument::contentsChanged, this, [this, doc] {
+      const QTextDocumentPrivate* d = QTextDocumentPrivate::get(doc);
+      known.lowest = std::min(known.lowest, d->*member(UndoState{}));
+    });
   }
   int steps = tolvan::document::kUndoSteps;
   qint64 removed = tolvan::document::kUndoRemovedChars;
+  Known known;
 };
 
 }  // namespace
@@ -220,7 +262,8 @@ void limitUndoHistory(QTextDocument* doc, int steps, qint64 removedChars) {
   if (!limit) limit = new UndoLimit(doc);
   limit->steps = std::max(1, steps);
   limit->removed = std::max<qint64>(0, removedChars);
-  trim(doc, limit->steps, limit->removed);
+  limit->known = Known();
+  trim(doc, limit->steps, limit->removed, limit->known);
 }
 
 int undoStepCount(const QTextDocument* doc) {
