@@ -114,6 +114,17 @@ class UndoLimitTest : public QObject {
     QVERIFY(!f->Redo1->isEnabled());
   }
 
+  // Each document counts its own steps.
+  void eachDocumentHasItsOwnHistory() {
+    TEditForm* a = newDocument();
+    TEditForm* b = newDocument();
+    typeKeys(a, keysFrom(0, 150));
+    typeKeys(b, keysFrom(0, 120));
+    typeKeys(a, keysFrom(150, 100));
+    QCOMPARE(undoStepCount(a->Editor->document()), kUndoSteps);
+    QCOMPARE(undoStepCount(b->Editor->document()), 120);
+  }
+
   // A step of many edits counts once and goes whole, never in part.
   void multiEditStepsCountOnce_data() {
     QTest::addColumn<int>("kind");
