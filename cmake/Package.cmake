@@ -54,8 +54,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tolvan.org/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # TSCII documents are drawn in Debian's TSCII fonts, Unicode documents in Lohit
-# Tamil; xdg-utils opens mail and web links.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-taml-tscu, fonts-lohit-taml")
+# Tamil; xdg-utils opens mail and web links. The document's undo limit reads
+# Qt's private text document, whose layout belongs to one Qt release: the
+# package needs exactly the Qt it was built with.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-taml-tscu, fonts-lohit-taml, qt6-base-abi (= ${Qt6_VERSION})")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

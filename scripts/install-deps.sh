@@ -3,7 +3,7 @@
 # Runs as root, or through sudo otherwise. Installs only what is missing.
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config
-      qt6-base-dev qt6-base-dev-tools libgl-dev
+      qt6-base-dev qt6-base-dev-tools qt6-base-private-dev libgl-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       libssl-dev zlib1g-dev libdeflate-dev
       fonts-taml-tscu fonts-lohit-taml fonts-dejavu-core

@@ -29,7 +29,7 @@ for want in ./usr/bin/tolvan ./usr/bin/tolvan-cli ./usr/bin/tolvan-rtf ./usr/sha
   grep -qxF "$want" <<<"$list" || { echo "missing from the package: $want"; fail=1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for want in fonts-taml-tscu fonts-lohit-taml libqt6widgets6; do
+for want in fonts-taml-tscu fonts-lohit-taml libqt6widgets6 qt6-base-abi; do
   grep -q "$want" <<<"$depends" || { echo "Depends lacks $want: $depends"; fail=1; }
 done
 # The changelog's newest entry is this package's version.

@@ -21,6 +21,7 @@
 #include "windows/document/document_host.h"
 #include "windows/document/editor.h"
 #include "windows/document/edit_form_support.h"
+#include "windows/document/undo_limit.h"
 #include "platform/folder_monitor.h"
 #include "platform/fonts.h"
 #include "platform/icons.h"
@@ -98,6 +99,7 @@ TEditForm::TEditForm(TDocumentHost* host, QWidget* parent) : QWidget(parent), Ho
   Editor->document()->setDocumentMargin(0);
   Editor->document()->clearUndoRedoStacks();
   Editor->document()->setModified(false);
+  tolvan::document::limitUndoHistory(Editor->document());
   // The margins around the text show the paper colour too.
   Editor->setBackgroundRole(QPalette::Base);
   Editor->setAutoFillBackground(true);
