@@ -252,7 +252,7 @@ constexpr unsigned outCount(uint32_t v) { return (v >> 24) & 15; }
 // the new byte settles: for example in state "SR" the byte "a" settles that
 // no "SRI" follows, so "S" is emitted as a key, then "R" and "a" are read
 // again from the root (giving "Ra"). All of this is worked out at compile
-// time, so a step is two table loads.
+// time, so a step is one table entry (see Step below).
 
 struct Pending {
   char c[kMaxKey + 1] = {};
@@ -383,16 +383,41 @@ static_assert(std::endian::native == std::endian::little);
 
 namespace {
 
-// One step of the machine over the byte b: stores what it settles at o + j.
-// The spare room after j takes the full eight-byte store and the copied byte.
+// The machine again, one row of 256 entries per state so that a step needs
+// neither the byte's class nor a separate store of a copied byte: an entry
+// holds everything the step writes (the settled bytes, then the byte itself
+// when it is in no key), how many bytes that is, and the next state's row.
+struct alignas(16) Step {
+  uint64_t out = 0;
+  uint16_t next = 0;  // state times 256
+  uint8_t count = 0;
+};
+
+constexpr std::array<Step, kInterior * 256> makeSteps() {
+  std::array<Step, kInterior * 256> t{};
+  for (int s = 0; s < kInterior; ++s)
+    for (int b = 0; b < 256; ++b) {
+      const int idx = s * kClasses + kAlphabet.cls[b];
+      const uint64_t e = kMachine.out[idx];
+      Step& step = t[s * 256 + b];
+      step.count = uint8_t(e >> 60);
+      step.out = e & ((uint64_t(1) << 56) - 1);
+      if ((e >> 56) & 1) step.out |= uint64_t(b) << (8 * step.count++);
+      step.next = uint16_t(kMachine.next[idx] / kClasses * 256);
+    }
+  return t;
+}
+constexpr auto kSteps = makeSteps();
+static_assert(kMachine.longest + 1 <= 8, "a step's output and the copied byte must fit eight bytes");
+static_assert(kInterior * 256 < 65536);
+
+// One step of the machine over the byte b: stores what it settles at o + j
+// (always eight bytes: the spare room after j takes them).
 inline void step(uint8_t b, unsigned& state, uint8_t* o, size_t& j) {
-  const unsigned idx = state + kAlphabet.cls[b];
-  const uint64_t e = kMachine.out[idx];
-  state = kMachine.next[idx];
-  std::memcpy(o + j, &e, 8);
-  j += e >> 60;
-  o[j] = b;
-  j += (e >> 56) & 1;
+  const Step& e = kSteps[state + b];
+  std::memcpy(o + j, &e.out, 8);
+  state = e.next;
+  j += e.count;
 }
 
 // The text is cut into this many lanes, run side by side: each step waits
@@ -439,7 +464,7 @@ size_t romanToTsciiAppend(std::string_view in, bool atEnd, std::string& out) {
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t start[kLanes + 1];
   size_t j;
-  unsigned state = 0;  // the last lane's, times kClasses; 0 is the root
+  unsigned state = 0;  // the last lane's, times 256; 0 is the root
   if (n >= kLanesFrom && laneStarts(p, n, start)) {
     size_t at[kLanes], jj[kLanes], len[kLanes];
     unsigned st[kLanes];
@@ -457,11 +482,10 @@ size_t romanToTsciiAppend(std::string_view in, bool atEnd, std::string& out) {
     unsigned s0 = 0, s1 = 0, s2 = 0, s3 = 0;
     static_assert(kLanes == 4);
     for (size_t i = 0; i < common; ++i) {
-      const uint8_t b0 = p0[i], b1 = p1[i], b2 = p2[i], b3 = p3[i];
-      step(b0, s0, o, j0);
-      step(b1, s1, o, j1);
-      step(b2, s2, o, j2);
-      step(b3, s3, o, j3);
+      step(p0[i], s0, o, j0);
+      step(p1[i], s1, o, j1);
+      step(p2[i], s2, o, j2);
+      step(p3[i], s3, o, j3);
     }
     jj[0] = j0, jj[1] = j1, jj[2] = j2, jj[3] = j3;
     st[0] = s0, st[1] = s1, st[2] = s2, st[3] = s3;
@@ -479,7 +503,7 @@ size_t romanToTsciiAppend(std::string_view in, bool atEnd, std::string& out) {
     for (size_t i = 0; i < n; ++i) step(p[i], state, o, j);
   }
   size_t consumed = n;
-  const unsigned node = state / kClasses;
+  const unsigned node = state / 256;
   if (atEnd) {
     const uint64_t e = kMachine.flush[node];
     std::memcpy(o + j, &e, 8);
