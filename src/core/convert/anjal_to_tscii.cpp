@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/convert/converters.h"
+#include "core/convert/string_room.h"
 
 namespace tolvan {
 namespace {
@@ -114,7 +115,7 @@ void anjalToTsciiAppend(std::string_view in, size_t baseOffset,
   const size_t n = in.size();
   const size_t base = out.size();
   // Two bytes are stored for every input byte; two spare bytes at the end.
-  out.resize(base + 2 * n + 2);
+  resizeUninit(out, base + 2 * n + 2);
   auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t j = 0;
