@@ -1,36 +1,9 @@
 #include "core/convert/string_room.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
-#include <cstdint>
-
 namespace tolvan {
-
-namespace {
-// Buffers from this size on are worth the huge-page hint.
-constexpr std::size_t kHugeFrom = std::size_t(8) << 20;
-}  // namespace
-
-void reserveRoom(std::string& s, std::size_t n) {
-  if (n <= s.capacity()) return;
-  s.reserve(n);  // keeps [0, size()), which holds everything written so far
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (n >= kHugeFrom) {
-    constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
-    const auto from = (reinterpret_cast<std::uintptr_t>(s.data()) + kHuge - 1) & ~(kHuge - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(s.data()) + s.capacity()) & ~(kHuge - 1);
-    // Only a hint: without it (or where the system says no) the pages are
-    // ordinary ones.
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-  }
-#endif
-}
 
 #if defined(__cpp_lib_string_resize_and_overwrite)
 void resizeUninit(std::string& s, std::size_t n) {
-  reserveRoom(s, n);
   s.resize_and_overwrite(n, [](char*, std::size_t k) { return k; });
 }
 #elif defined(__GLIBCXX__)
@@ -53,14 +26,11 @@ void resizeUninit(std::string& s, std::size_t n) {
     s.resize(n);
     return;
   }
-  reserveRoom(s, n);
+  s.reserve(n);  // keeps [0, size()), which holds everything written so far
   (s.*memberOf(SetLength{}))(n);
 }
 #else
-void resizeUninit(std::string& s, std::size_t n) {
-  reserveRoom(s, n);
-  s.resize(n);
-}
+void resizeUninit(std::string& s, std::size_t n) { s.resize(n); }
 #endif
 
 }  // namespace tolvan

@@ -11,9 +11,5 @@ namespace tolvan {
 
 // Sets the length to n; the bytes past the old length are left unwritten.
 void resizeUninit(std::string& s, std::size_t n);
-// Makes the capacity at least n. A large new buffer is asked to be backed by
-// huge pages (on Linux; only a hint): a text of hundreds of megabytes written
-// into 4 KiB pages spends about as long in page faults as in the conversion.
-void reserveRoom(std::string& s, std::size_t n);
 
 }  // namespace tolvan

@@ -1425,7 +1425,7 @@ size_t decodedBound(std::string_view in) {
 std::string TsciiToUnicode(std::string_view tscii, const BridgeWarning& warn) {
   std::string out;
   // Room for everything at once; the decoder keeps a block's room ahead.
-  if (tscii.size() > kBlockRoom) reserveRoom(out, decodedBound(tscii) + kBlockRoom + kSlack);
+  if (tscii.size() > kBlockRoom) out.reserve(decodedBound(tscii) + kBlockRoom + kSlack);
   TsciiDecodeState st;
   Decoder d{st, warn, 0};
   d.run(reinterpret_cast<const uint8_t*>(tscii.data()), tscii.size(), true, out);
