@@ -39,7 +39,7 @@ row() {  # name, our command, the yardstick's command
   ours=$(measure "$2")
   ref=$(measure "$3")
   echo "$1 ${ours% *} ${ref% *} ${ours#* }" |
-    awk '{printf "%-16s %8.3f s %8.3f s %7s x %8d KiB\n", $1, $2, $3, $3 > 0 ? sprintf("%.2f", $2 / $3) : "-", $4}'
+    awk '{printf "%-16s %8.3f s %8.3f s %7s x %8d KiB\n", $1, $2, $3, ($3 > 0 ? sprintf("%.2f", $2 / $3) : "-"), $4}'
 }
 
 echo "whole processes on $MIB MiB, best of $RUNS (CPU = user + system; peak of ours;"
