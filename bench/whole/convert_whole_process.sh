@@ -6,6 +6,8 @@
 #     through a table and writes it;
 #   - TSCII <-> Unicode beside glibc's iconv(1) on the same file.
 # Output goes to a pipe (cat > /dev/null) for every command alike.
+# /usr/bin/time counts hundredths of a second: the keyboard converters take
+# about a tenth of a second on 128 MiB, so their ratios want 512 MiB or more.
 #
 #   bench/whole/convert_whole_process.sh [build folder, default build] [MiB, default 128]
 set -eu
