@@ -10,12 +10,14 @@
 #include <time.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/convert/unicode_bridge.h"
+#include "core/convert/unicode_stream.h"
 #include "core/convert/unicode_simd.h"
 
 namespace {
@@ -156,6 +158,54 @@ void BM_UnicodeToTscii(benchmark::State& state) {
   reportVsIconv(state, in.size(), threadSeconds() - t0, best, ref);
 }
 BENCHMARK(BM_UnicodeToTscii)->Unit(benchmark::kMillisecond);
+
+// A 128 MiB text in memory converted whole (the editor's and the library's
+// way) beside the same text in 64 KiB pieces through the streams (the
+// command line's way, output thrown away after each piece): the difference is
+// the cost of holding the whole result.
+const std::string& largeText(bool tscii) {
+  static const std::array<std::string, 2> t = [] {
+    std::string u, s;
+    while (u.size() < (128u << 20)) u += texts().utf8;
+    u.resize(128u << 20);
+    u.resize(u.rfind(' '));  // whole letters only
+    while (s.size() < (128u << 20)) s += texts().tscii;
+    s.resize(128u << 20);
+    return std::array<std::string, 2>{u, s};
+  }();
+  return t[tscii];
+}
+
+template <class Stream>
+void streamInPieces(const std::string& in) {
+  Stream stream;
+  std::string out;
+  for (size_t at = 0; at < in.size(); at += 1 << 16) {
+    stream.feed(std::string_view(in).substr(at, 1 << 16), out);
+    benchmark::DoNotOptimize(out.data());
+    out.clear();
+  }
+  stream.finish(out);
+  benchmark::DoNotOptimize(out.data());
+}
+
+void BM_Large(benchmark::State& state) {
+  const bool toUnicode = state.range(0) == 0, whole = state.range(1) == 0;
+  const std::string& in = largeText(toUnicode);
+  state.SetLabel(std::string(toUnicode ? "TSCII->Unicode" : "Unicode->TSCII") + (whole ? ", whole" : ", 64 KiB pieces"));
+  for (auto _ : state) {
+    if (whole) {
+      std::string out = toUnicode ? tolvan::TsciiToUnicode(in) : tolvan::UnicodeToTscii(in);
+      benchmark::DoNotOptimize(out.data());
+    } else if (toUnicode) {
+      streamInPieces<tolvan::TsciiToUnicodeStream>(in);
+    } else {
+      streamInPieces<tolvan::UnicodeToTsciiStream>(in);
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.size()));
+}
+BENCHMARK(BM_Large)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->MinTime(2);
 
 // And at each level, as for TSCII -> Unicode.
 void BM_UnicodeToTsciiAt(benchmark::State& state) {

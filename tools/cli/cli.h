@@ -93,8 +93,33 @@ class PieceReader {
   // Fills buf with the next piece; an empty piece is the end of the input.
   void next(std::string& buf);
 
- private:
+ protected:
   Input in_;
+};
+
+// The same, handing out views: a regular file named on the command line is
+// mapped into memory a window of kWindow bytes at a time instead of being
+// copied piece by piece (what the file gains past its size at the start is
+// read as usual); anything else is read in 64 KiB pieces. A view lasts until
+// the next call. As with any mapped file, a file cut shorter by another
+// program while it is being converted ends this one with SIGBUS.
+class MappedPieceReader : PieceReader {
+ public:
+  static constexpr size_t kWindow = size_t(1) << 20;
+  explicit MappedPieceReader(const std::string& path);
+  ~MappedPieceReader();
+  MappedPieceReader(const MappedPieceReader&) = delete;
+  MappedPieceReader& operator=(const MappedPieceReader&) = delete;
+  // The next piece; empty at the end of the input.
+  std::string_view next();
+
+ private:
+  void unmap();
+  std::string buf_;
+  void* map_ = nullptr;
+  size_t mapLength_ = 0;
+  std::uint64_t pos_ = 0;       // where the next window starts
+  std::uint64_t mapUntil_ = 0;  // the size mapped windows cover; 0: never mapped
 };
 
 // Writes out to standard output and clears it; flushOut flushes standard
@@ -112,6 +137,19 @@ void pumpPieces(PieceReader& in, Stream& stream) {
   std::string piece, out;
   for (;;) {
     in.next(piece);
+    if (piece.empty()) break;
+    stream.feed(piece, out);
+    writePiece(out);
+  }
+  stream.finish(out);
+  writePiece(out);
+  flushOut();
+}
+template <class Stream>
+void pumpPieces(MappedPieceReader& in, Stream& stream) {
+  std::string out;
+  for (;;) {
+    const std::string_view piece = in.next();
     if (piece.empty()) break;
     stream.feed(piece, out);
     writePiece(out);

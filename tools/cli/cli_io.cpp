@@ -2,9 +2,11 @@
 // input and output: inputs checked before they are read, read in pieces or
 // whole up to a limit, and checked writes to standard output.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -97,6 +99,44 @@ size_t readSome(const Input& in, char* buf, size_t n) {
 void PieceReader::next(std::string& buf) {
   buf.resize(kPiece);
   buf.resize(readSome(in_, buf.data(), buf.size()));
+}
+
+MappedPieceReader::MappedPieceReader(const std::string& path) : PieceReader(path) {
+  // Standard input may be a file opened at any offset: only a file named
+  // here is mapped, from its start.
+  if (!(path.empty() || path == "-") && in_.regular()) mapUntil_ = in_.size();
+}
+
+MappedPieceReader::~MappedPieceReader() { unmap(); }
+
+void MappedPieceReader::unmap() {
+  if (map_) ::munmap(map_, mapLength_);
+  map_ = nullptr;
+}
+
+std::string_view MappedPieceReader::next() {
+  unmap();
+  if (pos_ < mapUntil_) {
+    const size_t length = static_cast<size_t>(std::min<std::uint64_t>(kWindow, mapUntil_ - pos_));
+    void* m = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, in_.fd(), static_cast<off_t>(pos_));
+    if (m != MAP_FAILED) {
+      map_ = m;
+      mapLength_ = length;
+      pos_ += length;
+      return {static_cast<const char*>(m), length};
+    }
+    // A file that cannot be mapped is read like any other, from here on.
+    mapUntil_ = 0;
+    if (::lseek(in_.fd(), static_cast<off_t>(pos_), SEEK_SET) < 0)
+      throw std::runtime_error("cannot read " + in_.name() + ": " + errnoText(errno));
+  } else if (mapUntil_ != 0) {
+    // Past the size the file had at the start: whatever was added since.
+    mapUntil_ = 0;
+    if (::lseek(in_.fd(), static_cast<off_t>(pos_), SEEK_SET) < 0)
+      throw std::runtime_error("cannot read " + in_.name() + ": " + errnoText(errno));
+  }
+  PieceReader::next(buf_);
+  return buf_;
 }
 
 std::string readWhole(const std::string& path, std::uint64_t limit, const char* what) {

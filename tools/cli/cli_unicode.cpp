@@ -36,7 +36,7 @@ int convertUnicode(const std::string& from, const std::string& to, const std::st
   const bool toUnicode = from == "tscii" && to == "unicode";
   if (!toUnicode && !(from == "unicode" && to == "tscii"))
     return usage("cannot convert " + from + " to " + to + " (the Unicode pairs are tscii->unicode, unicode->tscii)");
-  PieceReader in(file);
+  MappedPieceReader in(file);
   WarningPrinter printer;
   auto warn = [&printer](size_t offset, const std::string& what) { printer(offset, what); };
   if (toUnicode) {

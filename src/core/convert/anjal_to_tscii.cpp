@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/convert/converters.h"
+#include "core/convert/string_room.h"
 
 namespace tolvan {
 namespace {
@@ -114,25 +115,38 @@ void anjalToTsciiAppend(std::string_view in, size_t baseOffset,
   const size_t n = in.size();
   const size_t base = out.size();
   // Two bytes are stored for every input byte; two spare bytes at the end.
-  out.resize(base + 2 * n + 2);
+  resizeUninit(out, base + 2 * n + 2);
   auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t j = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t e = kPacked[p[i]];
+  // The rare bytes: the lengthener changes the byte written before it, an
+  // unmapped byte is reported.
+  auto special = [&](size_t i, uint8_t c) {
+    if (c == kLengthener) {
+      const uint8_t r = i ? kT.lengthened[p[i - 1]] : 0;
+      if (r) o[j - 1] = r;
+    } else if (onUnmapped) {
+      onUnmapped(baseOffset + i, c);
+    }
+  };
+  auto put = [&](size_t i, uint8_t c) {
+    const uint32_t e = kPacked[c];
     const uint16_t two = uint16_t(e);
     std::memcpy(o + j, &two, 2);
     j += (e >> 16) & 3;
-    if (e >> 24) [[unlikely]] {
-      if (p[i] == kLengthener) {
-        // Each preceding byte in the table wrote exactly one byte.
-        const uint8_t r = i ? kT.lengthened[p[i - 1]] : 0;
-        if (r) o[j - 1] = r;
-      } else if (onUnmapped) {
-        onUnmapped(baseOffset + i, p[i]);
-      }
-    }
+    if (e >> 24) [[unlikely]]
+      special(i, c);
+  };
+  size_t i = 0;
+  // Eight input bytes per load: stores through o may alias p as far as the
+  // compiler knows, so reading bytes one by one would reload after each store.
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + i, 8);
+#pragma GCC unroll 8
+    for (unsigned k = 0; k < 8; ++k) put(i + k, uint8_t(w >> (8 * k)));
   }
+  for (; i < n; ++i) put(i, p[i]);
   out.resize(base + j);
 }
 

@@ -21,21 +21,46 @@ void ConvertStream::convertPrefix(size_t n, std::string& out) {
   offset_ += n;
 }
 
-void ConvertStream::feed(std::string_view piece, std::string& out) {
-  buf_.append(piece);
-  const std::string_view all(buf_);
+size_t ConvertStream::convertSettled(std::string_view text, std::string& out) {
+  size_t n = text.size();
   switch (which_) {
-    case Converter::TsciiToTab: convertPrefix(all.size(), out); break;
-    case Converter::MylaiToTscii: convertPrefix(convert_detail::mylaiSafeSplit(all), out); break;
-    case Converter::AnjalToTscii: convertPrefix(convert_detail::anjalSafeSplit(all), out); break;
-    case Converter::RomanToTscii: {
-      // Positions whose match is settled; the tail waits for more input.
-      const size_t used = convert_detail::romanToTsciiAppend(all, false, out);
-      buf_.erase(0, used);
-      offset_ += used;
+    case Converter::TsciiToTab: convert_detail::tsciiToTabAppend(text, out); break;
+    case Converter::MylaiToTscii:
+      n = convert_detail::mylaiSafeSplit(text);
+      convert_detail::mylaiToTsciiAppend(text.substr(0, n), out);
       break;
-    }
+    case Converter::AnjalToTscii:
+      n = convert_detail::anjalSafeSplit(text);
+      convert_detail::anjalToTsciiAppend(text.substr(0, n), offset_, onUnmapped_, out);
+      break;
+    // Positions whose match is settled; the tail waits for more input.
+    case Converter::RomanToTscii: n = convert_detail::romanToTsciiAppend(text, false, out); break;
   }
+  offset_ += n;
+  return n;
+}
+
+void ConvertStream::feed(std::string_view piece, std::string& out) {
+  // The piece is converted where it lies; only the bytes held back from the
+  // last piece (at most three) go through with a short head of this one.
+  if (!buf_.empty()) {
+    constexpr size_t kHead = 16;
+    const size_t held = buf_.size();
+    const size_t head = piece.size() < kHead ? piece.size() : kHead;
+    buf_.append(piece.substr(0, head));
+    const size_t used = convertSettled(buf_, out);
+    if (head == piece.size() || used < held) {
+      // All of the piece is in buf_ already, or the head could not settle the
+      // held bytes (a run of keys that each reach back): go on from buf_.
+      buf_.erase(0, used);
+      buf_.append(piece.substr(head));
+      buf_.erase(0, convertSettled(buf_, out));
+      return;
+    }
+    piece.remove_prefix(used - held);
+    buf_.clear();
+  }
+  buf_.assign(piece.substr(convertSettled(piece, out)));
 }
 
 void ConvertStream::finish(std::string& out) {

@@ -42,6 +42,9 @@ class ConvertStream {
  private:
   // Converts buf_[0, n) and drops it from buf_.
   void convertPrefix(size_t n, std::string& out);
+  // Converts the start of `text` that the bytes after it can no longer
+  // change; returns its length.
+  size_t convertSettled(std::string_view text, std::string& out);
 
   Converter which_;
   Unmapped onUnmapped_;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/convert/string_room.h"
 #include "core/settings/profile_file.h"
 #include "core/settings/settings_keys.h"
 
@@ -178,7 +179,7 @@ void FontMapApplier::applyAppend(std::string_view text, std::string& out) const 
     // Room for the longest replacement at every byte plus the 8-byte store
     // that runs past the last one.
     const size_t longest = *std::max_element(length_.begin(), length_.end());
-    out.resize(base + text.size() * longest + sizeof(uint64_t));
+    resizeUninit(out, base + text.size() * longest + sizeof(uint64_t));
     char* o = out.data() + base;
     size_t j = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -189,7 +190,7 @@ void FontMapApplier::applyAppend(std::string_view text, std::string& out) const 
     out.resize(base + j);
     return;
   }
-  out.resize(base + outputSize(text));
+  resizeUninit(out, base + outputSize(text));
   char* o = out.data() + base;
   for (size_t i = 0; i < text.size(); ++i) {
     std::memcpy(o, pool_.data() + offset_[p[i]], length_[p[i]]);

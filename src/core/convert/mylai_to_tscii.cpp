@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/convert/converters.h"
+#include "core/convert/string_room.h"
 
 namespace tolvan {
 namespace {
@@ -142,7 +143,7 @@ void mylaiToTsciiAppend(std::string_view in, std::string& out) {
   const size_t base = out.size();
   // One spare byte: the loop stores a byte for every input byte and only
   // advances past it when the byte counts.
-  out.resize(base + n + 1);
+  resizeUninit(out, base + n + 1);
   auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t j = 0, i = 0;

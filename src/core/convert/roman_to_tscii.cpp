@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "core/convert/converters.h"
+#include "core/convert/string_room.h"
 
 namespace tolvan {
 namespace {
@@ -251,7 +252,7 @@ constexpr unsigned outCount(uint32_t v) { return (v >> 24) & 15; }
 // the new byte settles: for example in state "SR" the byte "a" settles that
 // no "SRI" follows, so "S" is emitted as a key, then "R" and "a" are read
 // again from the root (giving "Ra"). All of this is worked out at compile
-// time, so a step is two table loads.
+// time, so a step is one table entry (see Step below).
 
 struct Pending {
   char c[kMaxKey + 1] = {};
@@ -380,31 +381,129 @@ static_assert(kInterior * kClasses < 65536);
 // Emitted bytes are stored with one 8-byte copy, low byte first.
 static_assert(std::endian::native == std::endian::little);
 
+namespace {
+
+// The machine again, one row of 256 entries per state so that a step needs
+// neither the byte's class nor a separate store of a copied byte: an entry
+// holds everything the step writes (the settled bytes, then the byte itself
+// when it is in no key), how many bytes that is, and the next state's row.
+struct alignas(16) Step {
+  uint64_t out = 0;
+  uint16_t next = 0;  // state times 256
+  uint8_t count = 0;
+};
+
+constexpr std::array<Step, kInterior * 256> makeSteps() {
+  std::array<Step, kInterior * 256> t{};
+  for (int s = 0; s < kInterior; ++s)
+    for (int b = 0; b < 256; ++b) {
+      const int idx = s * kClasses + kAlphabet.cls[b];
+      const uint64_t e = kMachine.out[idx];
+      Step& step = t[s * 256 + b];
+      step.count = uint8_t(e >> 60);
+      step.out = e & ((uint64_t(1) << 56) - 1);
+      if ((e >> 56) & 1) step.out |= uint64_t(b) << (8 * step.count++);
+      step.next = uint16_t(kMachine.next[idx] / kClasses * 256);
+    }
+  return t;
+}
+constexpr auto kSteps = makeSteps();
+static_assert(kMachine.longest + 1 <= 8, "a step's output and the copied byte must fit eight bytes");
+static_assert(kInterior * 256 < 65536);
+
+// One step of the machine over the byte b: stores what it settles at o + j
+// (always eight bytes: the spare room after j takes them).
+inline void step(uint8_t b, unsigned& state, uint8_t* o, size_t& j) {
+  const Step& e = kSteps[state + b];
+  std::memcpy(o + j, &e.out, 8);
+  state = e.next;
+  j += e.count;
+}
+
+// The text is cut into this many lanes, run side by side: each step waits
+// on the one before it in its own lane (the next state comes out of a table
+// load), so four independent lanes keep the processor busy where one would
+// leave it waiting.
+constexpr int kLanes = 4;
+// Shorter texts run as one lane; a lane starts within this many bytes after
+// its share of the text begins, or the text runs as one lane.
+constexpr size_t kLanesFrom = 4096;
+constexpr size_t kLaneSearch = 256;
+
+// A lane must start in the root state with nothing pending: right after a
+// byte that is in no key (a space, a full stop), which settles everything
+// before it. Fills start[1..] and returns true when every lane found one.
+bool laneStarts(const uint8_t* p, size_t n, size_t (&start)[kLanes + 1]) {
+  start[0] = 0;
+  start[kLanes] = n;
+  for (int k = 1; k < kLanes; ++k) {
+    const size_t from = n / kLanes * size_t(k);
+    size_t at = from;
+    while (at < from + kLaneSearch && kAlphabet.cls[p[at]] != 0) ++at;
+    if (at == from + kLaneSearch) return false;
+    start[k] = at + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 namespace convert_detail {
 
 size_t romanToTsciiAppend(std::string_view in, bool atEnd, std::string& out) {
   const size_t n = in.size();
   const size_t base = out.size();
   // The result is never more than 1.5 bytes per input byte (two-letter keys
-  // such as "ko" give three bytes); spare bytes let every step store its
-  // eight bytes and the copied byte whole.
-  out.resize(base + n + n / 2 + 16);
+  // such as "ko" give three bytes), at any point of the text; spare bytes
+  // let every step store its eight bytes and the copied byte whole. A lane
+  // writes from 1.5 times its start (plus 16 bytes for each lane before it),
+  // so lanes never overwrite each other; the lanes' results are then moved
+  // together.
+  resizeUninit(out, base + n + n / 2 + 16 * (kLanes + 1));
   auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
-  size_t j = 0;
-  unsigned state = 0;  // times kClasses; 0 is the root
-  for (size_t i = 0; i < n; ++i) {
-    const uint8_t b = p[i];
-    const unsigned idx = state + kAlphabet.cls[b];
-    const uint64_t e = kMachine.out[idx];
-    state = kMachine.next[idx];
-    std::memcpy(o + j, &e, 8);
-    j += e >> 60;
-    o[j] = b;
-    j += (e >> 56) & 1;
+  size_t start[kLanes + 1];
+  size_t j;
+  unsigned state = 0;  // the last lane's, times 256; 0 is the root
+  if (n >= kLanesFrom && laneStarts(p, n, start)) {
+    size_t at[kLanes], jj[kLanes], len[kLanes];
+    unsigned st[kLanes];
+    size_t common = n;
+    for (int k = 0; k < kLanes; ++k) {
+      at[k] = (3 * start[k] + 1) / 2 + 16 * size_t(k);
+      jj[k] = at[k];
+      len[k] = start[k + 1] - start[k];
+      common = len[k] < common ? len[k] : common;
+    }
+    // Lane states and write positions in plain locals: through the byte
+    // pointer o the compiler must assume any array of them is overwritten.
+    const uint8_t *p0 = p + start[0], *p1 = p + start[1], *p2 = p + start[2], *p3 = p + start[3];
+    size_t j0 = jj[0], j1 = jj[1], j2 = jj[2], j3 = jj[3];
+    unsigned s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    static_assert(kLanes == 4);
+    for (size_t i = 0; i < common; ++i) {
+      step(p0[i], s0, o, j0);
+      step(p1[i], s1, o, j1);
+      step(p2[i], s2, o, j2);
+      step(p3[i], s3, o, j3);
+    }
+    jj[0] = j0, jj[1] = j1, jj[2] = j2, jj[3] = j3;
+    st[0] = s0, st[1] = s1, st[2] = s2, st[3] = s3;
+    j = 0;
+    for (int k = 0; k < kLanes; ++k) {
+      const uint8_t* q = p + start[k];
+      for (size_t i = common; i < len[k]; ++i) step(q[i], st[k], o, jj[k]);
+      // Every lane but the last ended on a byte that settles everything.
+      std::memmove(o + j, o + at[k], jj[k] - at[k]);
+      j += jj[k] - at[k];
+    }
+    state = st[kLanes - 1];
+  } else {
+    j = 0;
+    for (size_t i = 0; i < n; ++i) step(p[i], state, o, j);
   }
   size_t consumed = n;
-  const unsigned node = state / kClasses;
+  const unsigned node = state / 256;
   if (atEnd) {
     const uint64_t e = kMachine.flush[node];
     std::memcpy(o + j, &e, 8);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/convert/converters.h"
+#include "core/convert/string_room.h"
 
 namespace tolvan {
 namespace {
@@ -79,7 +80,7 @@ void tsciiToTabAppend(std::string_view in, std::string& out) {
   const size_t base = out.size();
   // Each input byte gives at most two output bytes; two spare bytes let the
   // loop store both bytes of every entry unconditionally.
-  out.resize(base + 2 * in.size() + 2);
+  resizeUninit(out, base + 2 * in.size() + 2);
   auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t j = 0, i = 0;

@@ -30,6 +30,11 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "core/convert/string_room.h"
 #include "core/convert/unicode_simd.h"
 #include "core/convert/unicode_tables.h"
 
@@ -52,48 +57,19 @@ struct Cursor {
   char* end;
 };
 
-// Sets the string's length to n without writing the bytes past the old
-// length: the codec overwrites them, and filling megabytes with zeros first
-// costs as much as a quarter of the conversion. The bytes in between are
-// indeterminate until written; every run trims the string to what it wrote.
-#if defined(__cpp_lib_string_resize_and_overwrite)
-void resizeUninit(std::string& s, size_t n) {
-  s.resize_and_overwrite(n, [](char*, size_t k) { return k; });
-}
-#elif defined(__GLIBCXX__)
-// libstdc++ before C++23 has the operation as a private member; an explicit
-// instantiation may name it, and hands its address out through a friend.
-template <class Tag, typename Tag::type Member>
-struct Expose {
-  friend typename Tag::type memberOf(Tag) { return Member; }
-};
-struct SetLength {
-  using type = void (std::string::*)(std::string::size_type);
-  friend type memberOf(SetLength);
-};
-template struct Expose<SetLength, &std::string::_M_set_length>;
-void resizeUninit(std::string& s, size_t n) {
-  if (n <= s.size()) {
-    s.resize(n);
-    return;
-  }
-  s.reserve(n);  // keeps [0, size()), which holds everything written so far
-  (s.*memberOf(SetLength{}))(n);
-}
-#else
-void resizeUninit(std::string& s, size_t n) { s.resize(n); }
-#endif
-
 // Makes room for at least `need` more bytes after w.
 [[gnu::noinline]] Cursor grow(std::string& s, char* w, size_t need) {
   const size_t pos = static_cast<size_t>(w - s.data());
-  resizeUninit(s, std::max(s.size() * 2, pos + need + 4096));
+  const size_t want = pos + need + 4096;
+  resizeUninit(s, want <= s.capacity() ? s.capacity() : std::max(s.size() * 2, want));
   return {s.data() + pos, s.data() + s.size()};
 }
 
 Cursor begin(std::string& s, size_t need) {
   const size_t pos = s.size();
-  resizeUninit(s, pos + need + kSlack);
+  // All the room already there (the string may have been reserved for the
+  // whole text), and at least `need`.
+  resizeUninit(s, std::max(pos + need + kSlack, s.capacity()));
   return {s.data() + pos, s.data() + s.size()};
 }
 
@@ -1410,8 +1386,46 @@ size_t UnicodeToTsciiPiece(UnicodeEncodeState& st, std::string_view piece, uint6
   return e.run(reinterpret_cast<const uint8_t*>(piece.data()), piece.size(), final, out);
 }
 
+namespace {
+// An upper bound on the UTF-8 that TSCII text gives: one byte for an ASCII
+// byte, at most six for any other (a consonant with its sign, a lone sign on
+// its dotted circle), twelve for sri and dead k.ssa (0x82, 0x8C; every byte
+// 0x80-0x8F is counted so). Reserving this once spares the whole-text
+// conversion a regrowth (a copy of everything written and fresh pages for
+// it); the decoder still grows the string should the bound ever be short.
+// Counting is one quick pass with vectors where SSE2 is there.
+size_t decodedBound(std::string_view in) {
+  const auto* p = reinterpret_cast<const uint8_t*>(in.data());
+  const size_t n = in.size();
+  size_t high = 0, grantha = 0, i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi8(static_cast<char>(0xF0)),
+                row8 = _mm_set1_epi8(static_cast<char>(0x80));
+  while (i + 16 <= n) {
+    // Byte counters, summed before any of them can pass 255.
+    __m128i h = zero, g = zero;
+    for (size_t k = 0; k < 255 && i + 16 <= n; ++k, i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      h = _mm_sub_epi8(h, _mm_cmplt_epi8(v, zero));
+      g = _mm_sub_epi8(g, _mm_cmpeq_epi8(_mm_and_si128(v, top), row8));
+    }
+    const __m128i hs = _mm_sad_epu8(h, zero), gs = _mm_sad_epu8(g, zero);
+    high += static_cast<size_t>(_mm_cvtsi128_si32(hs)) + static_cast<size_t>(_mm_extract_epi16(hs, 4));
+    grantha += static_cast<size_t>(_mm_cvtsi128_si32(gs)) + static_cast<size_t>(_mm_extract_epi16(gs, 4));
+  }
+#endif
+  for (; i < n; ++i) {
+    high += p[i] >= 0x80;
+    grantha += (p[i] & 0xF0) == 0x80;
+  }
+  return n + 5 * high + 6 * grantha;
+}
+}  // namespace
+
 std::string TsciiToUnicode(std::string_view tscii, const BridgeWarning& warn) {
   std::string out;
+  // Room for everything at once; the decoder keeps a block's room ahead.
+  if (tscii.size() > kBlockRoom) out.reserve(decodedBound(tscii) + kBlockRoom + kSlack);
   TsciiDecodeState st;
   Decoder d{st, warn, 0};
   d.run(reinterpret_cast<const uint8_t*>(tscii.data()), tscii.size(), true, out);

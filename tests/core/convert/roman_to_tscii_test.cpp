@@ -163,4 +163,50 @@ TEST(RomanToTscii, AgreesWithPlainListSearch) {
   }
 }
 
+// A long text runs as several lanes side by side, each started after a byte
+// that is in no key; short pieces run as one. Converting in short pieces
+// must give the same bytes as the whole text at once, wherever the bytes
+// that start lanes fall.
+std::string inPieces(const std::string& text, size_t piece) {
+  tolvan::ConvertStream stream(tolvan::Converter::RomanToTscii);
+  std::string out;
+  for (size_t at = 0; at < text.size(); at += piece) stream.feed(std::string_view(text).substr(at, piece), out);
+  stream.finish(out);
+  return out;
+}
+
+TEST(RomanToTscii, LongTextsAgreeWithShortPieces) {
+  const char* const words[] = {"vaNakkam", "tamiz", "kSEttiram", "SRI", "jnAnam", "n2an2Ri", "kai", "kau",
+                               "TI", "paLLi", "ko", "x", "1"};
+  std::mt19937 rng(7);
+  struct Case {
+    const char* name;
+    std::string text;
+  };
+  std::vector<Case> cases;
+  // Words with spaces and line ends: every lane finds its start at once.
+  std::string prose;
+  while (prose.size() < 100000) prose += std::string(words[rng() % std::size(words)]) + (rng() % 9 ? " " : ".\r\n");
+  cases.push_back({"prose", prose});
+  // Random key characters with a settling byte now and then, so that lanes
+  // start anywhere in their search window, or not at all.
+  const std::string alphabet = "aAiIuUeEoOHkgcjnTNtpmyrlvzLRSsh2SRIkSjnaiau";
+  for (size_t gap : {3u, 60u, 200u, 300u, 5000u}) {
+    std::string t(20000 + rng() % 50, 'a');
+    for (char& c : t) c = rng() % gap ? alphabet[rng() % alphabet.size()] : " .\n\xB8"[rng() % 4];
+    cases.push_back({"random", t});
+  }
+  // A text that ends in the middle of a key, and one that ends right after
+  // a settling byte.
+  cases.push_back({"ends inside a key", prose.substr(0, 50000) + "SR"});
+  cases.push_back({"ends on a space", prose.substr(0, 50000) + " "});
+  for (const auto& c : cases) {
+    const std::string whole = RomanToTscii(c.text);
+    EXPECT_EQ(whole, inPieces(c.text, 1000)) << c.name << ", " << c.text.size() << " bytes";
+    EXPECT_EQ(whole, inPieces(c.text, 65536)) << c.name << ", " << c.text.size() << " bytes";
+  }
+  const ReferenceRoman ref;
+  EXPECT_EQ(show(RomanToTscii(cases[2].text.substr(0, 6000))), show(ref.convert(cases[2].text.substr(0, 6000))));
+}
+
 }  // namespace

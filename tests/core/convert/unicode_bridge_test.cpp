@@ -826,4 +826,36 @@ TEST(UnicodeBridgeCli, LargeInputStreamsAndRoundTrips) {
   EXPECT_NE(many.err.find("4800 more warnings not shown (5000 in all)"), std::string::npos) << many.err.substr(0, 200);
 }
 
+// A file named on the command line is taken a megabyte at a time: letters
+// and warnings across those seams come out as from one call.
+TEST(UnicodeBridgeCli, NamedFileOfSeveralMegabytes) {
+  std::string t;
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> pick(0, 4), live(0xB8, 0xC9);
+  while (t.size() < (5u << 19)) {
+    switch (pick(rng)) {
+      case 0: t += ' '; break;
+      case 1: t += bytes({0xA6, live(rng), 0xAA}); break;
+      case 2: t += bytes({0xA8, live(rng)}); break;
+      default: t += static_cast<char>(live(rng)); break;
+    }
+  }
+  const size_t mib = size_t(1) << 20;
+  t.replace(mib - 2, 3, bytes({0xA6, 0xB8, 0xAA}));  // a two-part letter across a seam
+  t[2 * mib - 1] = '\xFE';  // second spellings on both sides of another
+  t[2 * mib] = '\xFE';
+  const std::string dir = testing::TempDir();
+  const std::string in = dir + "unicode_cli_named";
+  writeFile(in, t);
+  const CliRun toU = runCli("convert --from tscii --to unicode " + in, "");
+  EXPECT_EQ(toU.status, 0);
+  ASSERT_TRUE(toU.out == TsciiToUnicode(t)) << toU.out.size() << " bytes of output";
+  for (size_t at : {2 * mib - 1, 2 * mib})
+    EXPECT_NE(toU.err.find("byte offset " + std::to_string(at) + ":"), std::string::npos) << at;
+  writeFile(in, toU.out);
+  const CliRun back = runCli("convert --from unicode --to tscii " + in, "");
+  EXPECT_EQ(back.status, 0);
+  EXPECT_TRUE(back.out == UnicodeToTscii(toU.out)) << back.out.size() << " bytes back";
+}
+
 }  // namespace
