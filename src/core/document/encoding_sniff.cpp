@@ -281,4 +281,18 @@ EncodingGuess SniffEncoding(std::string_view bytes) {
   return notUtf8(bad);
 }
 
+bool RtfHoldsUnicodeTamil(std::string_view rtf) {
+  for (size_t at = rtf.find("\\u"); at != std::string_view::npos; at = rtf.find("\\u", at + 2)) {
+    // A backslash escaped by another one is text, not a control word.
+    size_t slashes = 0;
+    while (slashes < at && rtf[at - 1 - slashes] == '\\') ++slashes;
+    if (slashes % 2) continue;
+    unsigned value = 0;
+    size_t k = at + 2, digits = 0;
+    while (k < rtf.size() && digits < 6 && rtf[k] >= '0' && rtf[k] <= '9') value = value * 10 + unsigned(rtf[k++] - '0'), ++digits;
+    if (digits && value >= 0x0B80 && value <= 0x0BFF) return true;
+  }
+  return false;
+}
+
 }  // namespace tolvan

@@ -34,6 +34,11 @@ inline constexpr size_t kEncodingSniffBytes = 64 * 1024;
 
 EncodingGuess SniffEncoding(std::string_view bytes);
 
+// An RTF file holds Unicode Tamil when it spells a Tamil letter as a \u
+// escape (\u2944 to \u3071): what a Unicode document, or another word
+// processor, writes. A TSCII document's RTF carries its Tamil as bytes.
+bool RtfHoldsUnicodeTamil(std::string_view rtf);
+
 // The offset of the first byte of bytes that does not start or continue a
 // valid UTF-8 sequence (overlong forms, surrogates and code points above
 // U+10FFFF are invalid); bytes.size() when all of it is valid. With

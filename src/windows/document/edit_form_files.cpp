@@ -354,13 +354,17 @@ bool TEditForm::OpenDocumentFile(const QString& name, OpenAs as) {
     // Text that is not RTF at all is read as plain text, whatever its name.
     if (rtf && !tolvan::rtf::canRead(bytes.left(16))) rtf = false;
     // Plain text is recognised (or read as asked) before the editor is
-    // touched; an RTF file is never taken for UTF-8.
+    // touched; an RTF file is never taken for UTF-8, but its \u escapes
+    // for Tamil letters make it a Unicode document.
     const std::string_view view(bytes.constData(), size_t(bytes.size()));
     tolvan::EncodingGuess guess;
     if (!rtf && as == OpenAs::Recognised) {
       guess = tolvan::SniffEncoding(view);
     } else if (!rtf && as == OpenAs::Unicode) {
       refused = !unicodeFormOf(view, &guess.form);
+      guess.encoding = tolvan::TextEncoding::Unicode;
+    } else if (rtf && (as == OpenAs::Unicode || (as == OpenAs::Recognised && tolvan::RtfHoldsUnicodeTamil(view)))) {
+      // An RTF file written from Unicode text opens as a Unicode document.
       guess.encoding = tolvan::TextEncoding::Unicode;
     }
     if (!refused) {

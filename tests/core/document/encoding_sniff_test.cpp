@@ -162,3 +162,19 @@ TEST(GroupedNumber, GroupsThousands) {
 }
 
 }  // namespace
+
+TEST(RtfHoldsUnicodeTamil, TamilEscapesOnly) {
+  struct Case {
+    const char* rtf;
+    bool unicode;
+  } const cases[] = {
+      {R"({\rtf1\ansi\uc1\u2980?\u2990?})", true},           // த ம
+      {R"({\rtf1\ansi {\f1 \'a6\'b8}})", false},              // TSCII bytes
+      {R"({\rtf1\ansi\uc1\u1046?\u-10179?})", false},         // Cyrillic, a surrogate half
+      {R"({\rtf1\ansi \\u2980 as text})", false},             // an escaped backslash
+      {R"({\rtf1\ansi\ul underlined\ulnone})", false},        // \ul is not \u
+      {R"({\rtf1\ansi\u3071?})", true},
+      {R"({\rtf1\ansi\u3072?})", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(tolvan::RtfHoldsUnicodeTamil(c.rtf), c.unicode) << c.rtf;
+}

@@ -297,15 +297,17 @@ class UnicodeCommandsTest : public QObject {
     const QByteArray rtf = readFile(path("unicode.rtf"));
     QVERIFY(rtf.startsWith("{\\rtf"));
     QVERIFY(rtf.contains("\\u2980?"));  // த
+    // Its \u escapes for Tamil letters make it a Unicode document again.
     TEditForm* g = frame_->CreateEditForm();
-    g->setEncoding(TextEncoding::Unicode);
     QVERIFY(g->OpenDocumentFile(path("unicode.rtf")));
+    QVERIFY(g->Editor->isUnicode());
     QCOMPARE(unicodeText(g), text);
     QVERIFY(boldAt(g, 0));
     QVERIFY(!boldAt(g, 5));
     // The TSCII reading of the same file takes its Tamil as TSCII bytes.
     TEditForm* t = frame_->CreateEditForm();
-    QVERIFY(t->OpenDocumentFile(path("unicode.rtf")));
+    QVERIFY(t->OpenDocumentFile(path("unicode.rtf"), TEditForm::OpenAs::Tscii));
+    QVERIFY(!t->Editor->isUnicode());
     // (The emoji and the Cyrillic letter have no TSCII form and stay.)
     const std::string word = tolvan::UnicodeToTscii("தமிழ்");
     QVERIFY(unicodeText(t).startsWith(QString::fromLatin1(word.data(), qsizetype(word.size()))));

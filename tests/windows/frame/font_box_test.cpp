@@ -19,6 +19,7 @@
 #include "core/document/text_encoding.h"
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
+#include "core/settings/settings_keys.h"
 #include "platform/fonts.h"
 #include "platform/prompts.h"
 #include "windows/frame/frame_mdi_area.h"
@@ -169,12 +170,11 @@ class FontBoxTest : public QObject {
     if (replaced) QCOMPARE(layout.glyphRuns().first().rawFont().familyName(), unicodeFamily);
     form->setEncoding(tolvan::TextEncoding::Tscii);
     QCOMPARE(form->Editor->document()->defaultFont().family(), tscii.family());
-    // A new document made Unicode before its attributes are applied gets
-    // the same.
+    // A new document made Unicode by the preference gets the same.
+    f->settings().writeString(tolvan::Key::NewDocumentEncoding, "Unicode");
     f->New1Click();
     TEditForm* second = f->ActiveEditForm();
-    second->setEncoding(tolvan::TextEncoding::Unicode);
-    second->InitNewDocument();
+    QVERIFY(second->Editor->isUnicode());
     QCOMPARE(second->Editor->document()->defaultFont().family(), replaced ? unicodeFamily : tscii.family());
   }
 
