@@ -14,6 +14,7 @@
 #include "platform/prompts.h"
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
+#include "windows/document/tamil_line_edit.h"
 #include "windows/frame/main_form.h"
 
 using window_test::textOf;
@@ -211,6 +212,35 @@ class UnicodeTypingTest : public QObject {
     typeKey(f, '\b');
     typeKey(f, '\b');
     QCOMPARE(QString::fromUtf8(unicodeOf(f)), QString::fromUtf8("\u0B95"));
+  }
+
+  // The find and replace fields type like the document they search: a
+  // Unicode document's field holds the bridge of what a TSCII one holds.
+  void findFieldTypesUnicode_data() {
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<QByteArray>("keys");
+    QTest::newRow("anjal") << int(tolvan::Layout::Anjal) << QByteArray("koo kai\b\b xi");
+    QTest::newRow("typewriter") << int(tolvan::Layout::Typewriter) << QByteArray("f%\bBf\b\bh");
+  }
+  void findFieldTypesUnicode() {
+    QFETCH(int, layout);
+    QFETCH(QByteArray, keys);
+    TTamilLineEdit tscii, unicode;
+    tscii.setModeSource([layout] { return TTamilLineEdit::Mode{true, tolvan::Layout(layout), false}; });
+    unicode.setModeSource([layout] { return TTamilLineEdit::Mode{true, tolvan::Layout(layout), true}; });
+    for (char c : keys) {
+      for (TTamilLineEdit* field : {&tscii, &unicode}) {
+        if (c == '\b')
+          QTest::keyClick(field, Qt::Key_Backspace);
+        else
+          QTest::keyClick(field, c);
+      }
+      QCOMPARE(unicode.text().toUtf8(), bridged(tscii.bytes()));
+    }
+    QVERIFY(unicode.isUnicode());
+    // Told the document is TSCII, the field keeps the word, as TSCII.
+    unicode.setUnicode(false);
+    QCOMPARE(unicode.bytes(), tscii.bytes());
   }
 };
 
