@@ -357,10 +357,18 @@ bool TEditor::typeUnicode(unsigned char op) {
   if (from > blockStart && doc->characterAt(from).isLowSurrogate()) ++from;
   if (to < blockEnd && doc->characterAt(to).isLowSurrogate()) --to;
   QString before, after;
-  before.reserve(pos - from);
-  after.reserve(to - pos);
-  for (int i = from; i < pos; ++i) before += doc->characterAt(i);
-  for (int i = pos; i < to; ++i) after += doc->characterAt(i);
+  if (block.length() <= 4 * kStretch) {
+    // An ordinary paragraph is read whole at once.
+    const QString all = block.text();
+    before = all.mid(from - blockStart, pos - from);
+    after = all.mid(pos - blockStart, to - pos);
+  } else {
+    // In a long one only the stretch is read (block.text() copies it all).
+    before.reserve(pos - from);
+    after.reserve(to - pos);
+    for (int i = from; i < pos; ++i) before += doc->characterAt(i);
+    for (int i = pos; i < to; ++i) after += doc->characterAt(i);
+  }
   const QByteArray b8 = before.toUtf8();
   std::string text = b8.toStdString();
   text += after.toStdString();
