@@ -197,6 +197,53 @@ void UnicodeTyping::forget() {
   textAfter_.clear();
 }
 
+void UnicodeTyping::keep(const std::string& u, size_t p, const std::string& tb, const std::string& ta) {
+  // Only the letters next to the caret are kept: the stretch is cut at the
+  // boundaries nearest the caret beyond which the bytes are what the text
+  // converts to anyway (otherwise what is kept would grow with every key).
+  std::vector<size_t> at;
+  std::vector<char32_t> cps;
+  for (size_t i = 0; i < u.size();) {
+    size_t len = 0;
+    at.push_back(i);
+    cps.push_back(decodeAt(u, i, len));
+    i += len;
+  }
+  at.push_back(u.size());
+  const size_t n = cps.size();
+  auto kindAt = [&](size_t k) { return kindOf(cps[k], k + 1 < n ? cps[k + 1] : 0); };
+  auto safeAt = [&](size_t k) { return k == 0 || k == n || safeJoin(kindAt(k - 1), kindAt(k)); };
+  size_t caretIdx = 0;
+  while (caretIdx < n && at[caretIdx] < p) ++caretIdx;
+  size_t start = 0, bytesFrom = 0;
+  for (size_t k = caretIdx; k > 0; --k) {
+    if (!safeAt(k)) continue;
+    const std::string e = encode(u, 0, at[k]);
+    // The bytes left must still give exactly the text left.
+    if (tb.compare(0, e.size(), e) == 0 && TsciiToUnicode(tb.substr(e.size()) + ta) == u.substr(at[k])) {
+      start = at[k];
+      bytesFrom = e.size();
+      break;
+    }
+  }
+  size_t end = u.size(), bytesTo = ta.size();
+  for (size_t k = caretIdx; k < n; ++k) {
+    if (!safeAt(k)) continue;
+    const std::string e = encode(u, at[k], u.size());
+    if (e.size() <= ta.size() && ta.compare(ta.size() - e.size(), e.size(), e) == 0 &&
+        TsciiToUnicode(tb.substr(bytesFrom) + ta.substr(0, ta.size() - e.size())) == u.substr(start, at[k] - start)) {
+      end = at[k];
+      bytesTo = ta.size() - e.size();
+      break;
+    }
+  }
+  have_ = true;
+  bytesBefore_.assign(tb, bytesFrom, std::string::npos);
+  bytesAfter_.assign(ta, 0, bytesTo);
+  textBefore_.assign(u, start, p - start);
+  textAfter_.assign(u, p, end - p);
+}
+
 bool UnicodeTyping::keeps(const std::string& text, size_t caret) const {
   // The bytes kept from the last operation still describe the text around
   // the caret when that text is what they gave.
@@ -240,9 +287,16 @@ size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
   // The first stretch: at least the character before the caret (unless it
   // is a wall), out to the nearest boundaries the bridge carries nothing
   // across, and never less than the kept bytes cover.
+  // Where the stretch may begin at the furthest: in a long run of letters
+  // with no boundary to stop at, the edge of what was looked at, moved on
+  // past signs so that no letter is cut in two.
+  size_t floor = 0;
+  if (s.openStart)
+    while (floor + 1 < s.caret && (s.kind[floor] == kSign || s.kind[floor] == kPrefix || s.kind[floor] == kPulli))
+      ++floor;
   size_t lo = s.caret;
-  if (lo > 0 && s.kind[lo - 1] != kWall) --lo;
-  while (!s.safe(lo)) --lo;
+  if (lo > floor && s.kind[lo - 1] != kWall) --lo;
+  while (lo > floor && !s.safe(lo)) --lo;
   lo = std::min(lo, indexOf(keptFrom));
   size_t hi = s.caret;
   while (!s.safe(hi)) ++hi;
@@ -279,9 +333,9 @@ size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
     bool grew = false;
     if (u.empty()) {
       if (!safeJoin(left, right)) {
-        if (lo > 0) {
+        if (lo > floor) {
           --lo;
-          while (!s.safe(lo)) --lo;
+          while (lo > floor && !s.safe(lo)) --lo;
           grew = true;
         } else if (hi < s.count()) {
           ++hi;
@@ -290,9 +344,9 @@ size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
         }
       }
     } else {
-      if (!safeJoin(left, first) && lo > 0) {
+      if (!safeJoin(left, first) && lo > floor) {
         --lo;
-        while (!s.safe(lo)) --lo;
+        while (lo > floor && !s.safe(lo)) --lo;
         grew = true;
       }
       if (!safeJoin(last, right) && hi < s.count()) {
@@ -313,11 +367,7 @@ size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
 
   const size_t from = s.at[lo], to = s.at[hi];
   text.replace(from, to - from, u);
-  have_ = true;
-  bytesBefore_ = std::move(tb);
-  bytesAfter_ = std::move(ta);
-  textBefore_.assign(u, 0, p);
-  textAfter_.assign(u, p, std::string::npos);
+  keep(u, p, tb, ta);
   return from + p;
 }
 

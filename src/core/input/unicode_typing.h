@@ -47,6 +47,7 @@ class UnicodeTyping {
 
  private:
   bool keeps(const std::string& text, size_t caret) const;
+  void keep(const std::string& u, size_t caret, const std::string& tb, const std::string& ta);
   bool have_ = false;
   std::string bytesBefore_, bytesAfter_;  // TSCII of the stretch last edited
   std::string textBefore_, textAfter_;    // the Unicode they give, split at the caret
