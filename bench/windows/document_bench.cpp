@@ -3,6 +3,8 @@
 //  - a key typed in Tamil mode (the second o of "koo", which deletes three
 //    characters and sends two) in a 1 MiB document, against a plain key typed
 //    into the same document; both include the repaint;
+//  - the same Tamil key in a 1 MiB Unicode document (the same text through
+//    the bridge), against the TSCII document in the same run;
 //  - opening a 10 MiB TSCII text file until the window is painted, against
 //    QTextEdit::setPlainText of the same text plus a paint;
 //  - a 50 MiB TSCII file (paragraphs, or short lines) opened at 16 pt in an
@@ -34,6 +36,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/convert/unicode_bridge.h"
 #include "windows/document/edit_form.h"
 #include "windows/document/editor.h"
 #include "platform/prompts.h"
@@ -147,6 +150,61 @@ void BM_TamilKeyVersusPlainKey(benchmark::State& state) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 BENCHMARK(BM_TamilKeyVersusPlainKey)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
+
+// The Tamil key of BM_TamilKeyVersusPlainKey in a Unicode document holding
+// the same 1 MiB of text, beside the TSCII document, each with its repaint.
+void BM_TamilKeyUnicodeVersusTscii(benchmark::State& state) {
+  const QByteArray bytes = paragraphs(1 << 20);
+  const QString file = writeTemp(QStringLiteral("typing-u.txt"), bytes);
+  TEditForm* tscii = g_frame->CreateEditForm();
+  tscii->OpenDocumentFile(file);
+  TEditForm* unicode = g_frame->CreateEditForm();
+  unicode->setEncoding(tolvan::TextEncoding::Unicode);
+  const std::string u = tolvan::TsciiToUnicode(std::string_view(bytes.constData(), size_t(bytes.size())));
+  unicode->Editor->setPlainText(QString::fromUtf8(u.data(), qsizetype(u.size())));
+  for (TEditForm* f : {tscii, unicode}) {
+    f->mmAnjalKBClick();
+    if (!f->isTamilMode()) f->mmTamilKBClick();
+    QTextCursor c = f->Editor->textCursor();
+    c.setPosition(f->Editor->document()->characterCount() / 2);
+    f->Editor->setTextCursor(c);
+  }
+  QCoreApplication::processEvents();
+
+  std::vector<double> times[2], handled[2];
+  QElapsedTimer t;
+  for (auto _ : state) {
+    for (int k = 0; k < 2; ++k) {
+      TEditForm* f = k ? unicode : tscii;
+      g_frame->MdiArea()->setActiveSubWindow(f->subWindow());
+      QTextEdit* ed = f->Editor;
+      typeKey(ed, ' ');
+      typeKey(ed, 'k');
+      typeKey(ed, 'o');
+      t.start();
+      typeKey(ed, 'o');
+      handled[k].push_back(t.nsecsElapsed() / 1e6);
+      ed->viewport()->repaint();
+      times[k].push_back(t.nsecsElapsed() / 1e6);
+    }
+    state.SetIterationTime(times[1].back() / 1e3);
+  }
+  const double mt = percentile(times[0], 0.5), mu = percentile(times[1], 0.5);
+  state.counters["tscii_median_ms"] = mt;
+  state.counters["tscii_p99_ms"] = percentile(times[0], 0.99);
+  state.counters["unicode_median_ms"] = mu;
+  state.counters["unicode_p99_ms"] = percentile(times[1], 0.99);
+  state.counters["ratio_median"] = mu / mt;
+  // The key alone, before the repaint.
+  state.counters["tscii_key_median_ms"] = percentile(handled[0], 0.5);
+  state.counters["unicode_key_median_ms"] = percentile(handled[1], 0.5);
+  for (TEditForm* f : {tscii, unicode}) {
+    f->Editor->document()->setModified(false);
+    f->Close1Click();
+  }
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+BENCHMARK(BM_TamilKeyUnicodeVersusTscii)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
 
 void BM_Open10MiBVersusSetPlainText(benchmark::State& state) {
   const QByteArray bytes = paragraphs(10 << 20);

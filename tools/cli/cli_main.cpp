@@ -14,8 +14,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"type", cli::cmdType, "type --layout anjal|mylai|typewriter|roman [FILE]\n"
-                           "      Feed key bytes through a keyboard layout; print the typed TSCII text."},
+    {"type", cli::cmdType, "type --layout anjal|mylai|typewriter|roman [--to tscii|unicode] [FILE]\n"
+                           "      Feed key bytes through a keyboard layout; print the typed TSCII text\n"
+                           "      (or, --to unicode, the UTF-8 text of a Unicode document)."},
     {"convert", cli::cmdConvert, "convert --from FROM --to TO [FILE]\n"
                                  "      Convert text: mylai->tscii, anjal->tscii, roman->tscii, tscii->tab,\n"
                                  "      tscii->unicode, unicode->tscii."},

@@ -1,6 +1,7 @@
 // tolvan-cli type: feeds key bytes through one keyboard layout, as if typed
 // into an empty document in Tamil mode right after start-up, and prints the
-// resulting TSCII text.
+// resulting TSCII text, or with --to unicode the UTF-8 text the same keys
+// give in a Unicode document.
 //
 // Keys are read and typed in pieces and the text is written as it grows, so
 // any amount of input (a device that never ends included) runs in bounded
@@ -14,6 +15,7 @@
 
 #include "cli.h"
 #include "core/input/keyboard.h"
+#include "core/input/unicode_typing.h"
 
 namespace cli {
 
@@ -21,6 +23,46 @@ namespace {
 constexpr size_t kKeep = size_t(1) << 20;
 // More than any one key deletes, however its rules chain.
 constexpr size_t kMostDeletedByOneKey = 64;
+std::runtime_error reachedWritten(std::uint64_t offset) {
+  return std::runtime_error("type: the backspaces before key offset " + std::to_string(offset) +
+                            " reach text already written (more than " + sizeText(kKeep) +
+                            " back); the output is incomplete");
+}
+
+// The same keys in a Unicode document: the text is UTF-8 and a key may
+// rewrite the characters within UnicodeTyping::kReach of the caret besides
+// what it deletes, so more is kept back (in bytes, at most four a character).
+int typeUnicode(const std::string& file, tolvan::Layout layout) {
+  constexpr size_t kMostChangedByOneKey = 4 * (kMostDeletedByOneKey + 2 * tolvan::UnicodeTyping::kReach);
+  PieceReader input(file);
+  tolvan::TamilState state;
+  tolvan::UnicodeBufferSink editor(layout, state, /*tamilMode=*/true);
+  std::uint64_t written = 0, offset = 0;
+  std::string keys;
+  for (;;) {
+    input.next(keys);
+    if (keys.empty()) break;
+    for (char c : keys) {
+      if (written > 0 && editor.text().size() < kMostChangedByOneKey) throw reachedWritten(offset);
+      editor.typeKey(static_cast<unsigned char>(c));
+      ++offset;
+    }
+    const std::string& text = editor.text();
+    if (text.size() >= 2 * kKeep) {
+      size_t settled = text.size() - kKeep;
+      while (settled > 0 && (static_cast<unsigned char>(text[settled]) & 0xC0) == 0x80) --settled;
+      std::string out = text.substr(0, settled);
+      writePiece(out);
+      editor.eraseFront(settled);
+      written += settled;
+    }
+  }
+  std::string rest = editor.text();
+  writePiece(rest);
+  flushOut();
+  return 0;
+}
+
 }  // namespace
 
 int cmdType(const Args& args) {
@@ -28,6 +70,7 @@ int cmdType(const Args& args) {
   bool haveLayout = false;
   std::string file;
   bool haveFile = false;
+  bool toUnicode = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--layout") {
@@ -37,6 +80,18 @@ int cmdType(const Args& args) {
     } else if (a.rfind("--layout=", 0) == 0) {
       layoutName = a.substr(9);
       haveLayout = true;
+    } else if (a == "--to" || a.rfind("--to=", 0) == 0) {
+      std::string to;
+      if (a == "--to") {
+        if (i + 1 >= args.size()) return usage("type: --to needs a value");
+        to = args[++i];
+      } else {
+        to = a.substr(5);
+      }
+      if (to == "unicode")
+        toUnicode = true;
+      else if (to != "tscii")
+        return usage("type: unknown --to '" + to + "' (tscii, unicode)");
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       return usage("type: unknown option '" + a + "'");
     } else if (!haveFile) {
@@ -51,6 +106,8 @@ int cmdType(const Args& args) {
   if (!tolvan::parseLayout(layoutName, layout))
     return usage("type: unknown layout '" + layoutName + "' (anjal, mylai, typewriter, roman)");
 
+  if (toUnicode) return typeUnicode(file, layout);
+
   PieceReader input(file);
   tolvan::TamilState state;  // fresh: nothing typed yet
   tolvan::TextBufferSink editor(layout, state, /*tamilMode=*/true);
@@ -61,10 +118,7 @@ int cmdType(const Args& args) {
     input.next(keys);
     if (keys.empty()) break;
     for (char c : keys) {
-      if (written > 0 && text.size() < kMostDeletedByOneKey)
-        throw std::runtime_error("type: the backspaces before key offset " + std::to_string(offset) +
-                                 " reach text already written (more than " + sizeText(kKeep) +
-                                 " back); the output is incomplete");
+      if (written > 0 && text.size() < kMostDeletedByOneKey) throw reachedWritten(offset);
       editor.typeKey(static_cast<unsigned char>(c));
       ++offset;
     }

@@ -543,6 +543,8 @@ unsigned char TEditForm::EditorKeyPress(unsigned char key) {
   return tolvan::EditorKeyPress(true, layout(), key, tolvan::programTamilState(), sink);
 }
 
+bool TEditForm::typesTamil() const { return mmTamilKB->isChecked() && LayoutGroup_->checkedAction(); }
+
 void TEditForm::SendKeyToEditor(unsigned char ch) { tolvan::sendByteKey(Editor, ch); }
 
 void TEditForm::mmTamilKBClick() {

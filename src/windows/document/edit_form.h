@@ -162,6 +162,7 @@ class TEditForm : public QWidget, public TKeyDispatch {
   // The key dispatch: the byte the editor should insert for a typed byte
   // (0 for nothing). Runs the layout's engine while Tamil mode is on.
   unsigned char EditorKeyPress(unsigned char key) override;
+  bool typesTamil() const override;
   // Delivers ch to the editor as one complete keystroke (press and release,
   // synchronously), through the key preview and EditorKeyPress like a typed
   // key; 0x08 deletes the character before the caret or the selection.

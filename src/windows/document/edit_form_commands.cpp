@@ -164,7 +164,8 @@ TFindDialog* TEditForm::findDialog(bool replace) {
     if (!field) continue;
     field->setModeSource([host, self] {
       TEditForm* f = searchedForm(host, self.data());
-      return f ? TTamilLineEdit::Mode{f->isTamilMode(), f->layout()} : TTamilLineEdit::Mode{};
+      return f ? TTamilLineEdit::Mode{f->isTamilMode(), f->layout(), f->Editor->isUnicode()}
+               : TTamilLineEdit::Mode{};
     });
   }
   return d;

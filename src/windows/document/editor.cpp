@@ -3,6 +3,8 @@
 // is into a Unicode one.
 #include "windows/document/editor.h"
 
+#include <algorithm>
+
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDropEvent>
@@ -97,6 +99,11 @@ TEditor::TEditor(TKeyDispatch* keys, QWidget* parent)
   option.setTextDirection(Qt::LeftToRight);
   document()->setDefaultTextOption(option);
   document()->setDocumentLayout(layout_);
+  auto forgetTyping = [this] {
+    if (!inTypedKey_) typing_.forget();
+  };
+  connect(document(), &QTextDocument::contentsChanged, this, forgetTyping);
+  connect(this, &QTextEdit::cursorPositionChanged, this, forgetTyping);
   layoutTimer_.setInterval(0);
   connect(&layoutTimer_, &QTimer::timeout, this, &TEditor::layoutSlice);
   connect(layout_, &TDocumentLayout::measuringNeeded, &layoutTimer_, qOverload<>(&QTimer::start));
@@ -327,8 +334,70 @@ void TEditor::insertByte(unsigned char b, bool paragraph) {
     c.insertBlock();
   } else {
     if (overwriteMode() && !c.hasSelection() && !c.atBlockEnd()) c.deleteChar();
-    c.insertText(QString(tolvan::byteToChar(b)));
+    // A Unicode document takes a byte typed in English mode as the Latin-1
+    // letter it is.
+    c.insertText(isUnicode() ? QString(QChar(b)) : QString(tolvan::byteToChar(b)));
   }
+}
+
+bool TEditor::typeUnicode(unsigned char op) {
+  QTextDocument* doc = document();
+  QTextCursor c = textCursor();
+  if (c.hasSelection()) {
+    c.removeSelectedText();
+    typing_.forget();
+    if (op == 0x08) op = 0;  // the deleting is done; what met is joined below
+  }
+  // The text around the caret, within its paragraph: enough for the
+  // operation and for what the last ones kept (a few letters each way).
+  constexpr int kStretch = 4 * static_cast<int>(tolvan::UnicodeTyping::kReach);
+  const QTextBlock block = c.block();
+  const int blockStart = block.position(), blockEnd = blockStart + block.length() - 1;
+  const int pos = c.position();
+  int from = std::max(blockStart, pos - kStretch), to = std::min(blockEnd, pos + kStretch);
+  if (from > blockStart && doc->characterAt(from).isLowSurrogate()) ++from;
+  if (to < blockEnd && doc->characterAt(to).isLowSurrogate()) --to;
+  QString before, after;
+  if (block.length() <= 4 * kStretch) {
+    // An ordinary paragraph is read whole at once.
+    const QString all = block.text();
+    before = all.mid(from - blockStart, pos - from);
+    after = all.mid(pos - blockStart, to - pos);
+  } else {
+    // In a long one only the stretch is read (block.text() copies it all).
+    before.reserve(pos - from);
+    after.reserve(to - pos);
+    for (int i = from; i < pos; ++i) before += doc->characterAt(i);
+    for (int i = pos; i < to; ++i) after += doc->characterAt(i);
+  }
+  const QByteArray b8 = before.toUtf8();
+  std::string text = b8.toStdString();
+  text += after.toStdString();
+  if (op == 0x08 && !typing_.byteBefore(text, static_cast<size_t>(b8.size()))) return false;
+  const size_t caret = typing_.apply(text, static_cast<size_t>(b8.size()), op);
+
+  // Only what differs is replaced, so the rest keeps its formatting.
+  const QString old = before + after;
+  const QString now = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  qsizetype p = 0;
+  while (p < old.size() && p < now.size() && old[p] == now[p]) ++p;
+  qsizetype tail = 0;
+  while (tail < old.size() - p && tail < now.size() - p && old[old.size() - 1 - tail] == now[now.size() - 1 - tail])
+    ++tail;
+  if (p < old.size() - tail || p < now.size() - tail) {
+    QTextCursor e(doc);
+    e.setPosition(from + static_cast<int>(p));
+    e.setPosition(from + static_cast<int>(old.size() - tail), QTextCursor::KeepAnchor);
+    e.insertText(now.mid(p, now.size() - tail - p));
+  }
+  const int target =
+      from + static_cast<int>(QString::fromUtf8(text.data(), static_cast<qsizetype>(caret)).size());
+  if (textCursor().position() != target) {
+    QTextCursor m = textCursor();
+    m.setPosition(target);
+    setTextCursor(m);
+  }
+  return true;
 }
 
 void TEditor::keyPressEvent(QKeyEvent* e) {
@@ -375,9 +444,26 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
   // One typed key is one undo step, however many characters its engine
   // deletes and sends before the result is inserted.
   QTextCursor block = textCursor();
+  const bool outermost = !inTypedKey_;
+  inTypedKey_ = true;
   block.beginEditBlock();
   ++depth_;
-  if (byte == 0x08) {
+  // A Unicode document in Tamil mode: the engines' bytes are applied through
+  // the bridge, so the text is always what the same keys give in TSCII.
+  const bool bridged = isUnicode() && Keys_ && Keys_->typesTamil();
+  if (!bridged) typing_.forget();
+  if (byte == 0x08 && bridged) {
+    if (!typeUnicode(0x08)) {
+      // At the start of a paragraph: joined to the one before (or a bullet
+      // taken off) as in TSCII, then the letters that met are joined.
+      if (e->spontaneous())
+        QTextEdit::keyPressEvent(e);
+      else
+        textCursor().deletePreviousChar();
+      typing_.forget();
+      typeUnicode(0);
+    }
+  } else if (byte == 0x08) {
     // The key-down deletes. A keystroke sent by an engine deletes exactly the
     // one character before the caret (or the selection); a typed one keeps
     // the editor's own handling (it also takes a bullet off a paragraph).
@@ -396,12 +482,17 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
   const unsigned char out = Keys_ ? Keys_->EditorKeyPress(byte) : byte;
   // Nothing is inserted for 0, for the backspace character (its key-down did
   // the work) or for other control characters.
-  if (out == 0x0D)
+  if (out == 0x0D) {
+    typing_.forget();
     insertByte(out, true);
+  }
+  else if (bridged && (out == 0x09 || (out >= 0x20 && out != 0x7F)))
+    typeUnicode(out);
   else if (out == 0x09 || (out >= 0x20 && out != 0x7F))
     insertByte(out, false);
   --depth_;
   block.endEditBlock();
+  if (outermost) inTypedKey_ = false;
   if (depth_ == 0) {
     // In a long paragraph straight from the layout (Qt's cursor code would
     // analyse the whole paragraph to find the caret).

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "core/document/text_encoding.h"
+#include "core/input/unicode_typing.h"
 
 class TDocumentLayout;
 class TKeyDispatch;
@@ -68,6 +69,10 @@ class TEditor : public QTextEdit {
 
  private:
   void insertByte(unsigned char b, bool paragraph);
+  // One keyboard-engine operation in a Unicode document (UnicodeTyping::apply
+  // on the paragraph around the caret). False for a backspace with nothing
+  // before the caret in its paragraph, even in TSCII.
+  bool typeUnicode(unsigned char op);
   // Caret movement inside a long paragraph, which Qt's cursor code would
   // look at in full for every key (see TDocumentLayout); false when the key
   // is not one of these or the caret is not in such a paragraph.
@@ -87,6 +92,11 @@ class TEditor : public QTextEdit {
   QTimer layoutTimer_;
   tolvan::TextEncoding encoding_ = tolvan::TextEncoding::Tscii;
   int depth_ = 0;  // nesting of keys sent back by an engine
+  // Typing in a Unicode document; any change of the text or move of the
+  // caret outside a typed key makes it start afresh (inside one, the key
+  // path says so itself).
+  tolvan::UnicodeTyping typing_;
+  bool inTypedKey_ = false;
   QObject* textControl_ = nullptr;  // QTextEdit's own text control
   qreal wantedX_ = -1;  // the column Up and Down keep in a long paragraph
 };

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/convert/unicode_bridge.h"
 #include "core/input/keyboard.h"
 #include "typing_helpers.h"
 
@@ -91,6 +92,8 @@ TEST_F(CliType, BadUsageFailsWithOneLine) {
       "type --layout anjal '" + missing + "'",      // unreadable file
       "type --layout anjal '" + file + "' '" + file + "'",  // two files
       "type --layout anjal --fast '" + file + "'",  // unknown option
+      "type --layout anjal --to utf16 '" + file + "'",  // unknown target
+      "type --layout anjal --to",                   // target without a value
   };
   for (const auto& args : kCases) {
     CliRun r = run(args + " 2>&1 >/dev/null");
@@ -123,6 +126,45 @@ TEST_F(CliType, LongInputStreamsToTheSameText) {
     EXPECT_EQ(r.status, 0) << name;
     EXPECT_TRUE(r.out == whole.text()) << name << ": " << r.out.size() << " bytes, expected " << whole.text().size();
   }
+}
+
+// --to unicode: the UTF-8 the same keys give in a Unicode document, which is
+// the bridge's conversion of the TSCII text, streamed like it; --to tscii is
+// the default.
+TEST_F(CliType, TypesUnicodeThroughTheSameEngines) {
+  struct Case {
+    const char* layout;
+    const char* keys;
+    const char* text;
+  };
+  const Case kCases[] = {
+      {"anjal", "vaNakkam", "\u0BB5\u0BA3\u0B95\u0BCD\u0B95\u0BAE\u0BCD"},
+      {"anjal", "kO koo", "\u0B95\u0BCB \u0B95\u0BCB"},
+      {"typewriter", "f%", "\u0B95\u0BC1"},
+      {"typewriter", "f%\b", "\u0B95"},  // the sign typed apart goes alone
+  };
+  for (const auto& c : kCases) {
+    const std::string file = write("keys", c.keys);
+    CliRun r = run(std::string("type --layout ") + c.layout + " --to unicode '" + file + "'");
+    EXPECT_EQ(r.status, 0) << c.layout << " " << c.keys;
+    EXPECT_EQ(r.out, c.text) << c.layout << " " << c.keys;
+    CliRun t = run(std::string("type --to=tscii --layout ") + c.layout + " '" + file + "'");
+    EXPECT_EQ(tolvan::TsciiToUnicode(t.out), r.out) << c.layout << " " << c.keys;
+  }
+
+  // Long input streams as the TSCII text does, and stays its conversion.
+  const std::string alphabet = "kanitmpvyrlzNsuUeEoOai \r\x08\x08";
+  std::string keys;
+  unsigned seed = 777;
+  for (size_t i = 0; i < (size_t(3) << 20); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    keys += alphabet[(seed >> 16) % alphabet.size()];
+  }
+  const std::string file = write("keys", keys);
+  CliRun t = run("type --layout anjal '" + file + "'");
+  CliRun u = run("type --layout anjal --to unicode '" + file + "'");
+  EXPECT_EQ(u.status, 0);
+  EXPECT_TRUE(u.out == tolvan::TsciiToUnicode(t.out)) << u.out.size() << " bytes";
 }
 
 // Backspaces that reach further back than the text held back cannot be

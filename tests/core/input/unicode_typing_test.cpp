@@ -1,0 +1,176 @@
+// Typing into Unicode text: after every key the Unicode buffer holds the
+// bridge's conversion of what the same keys leave in a TSCII buffer.
+#include "core/input/unicode_typing.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/convert/unicode_bridge.h"
+#include "core/input/keyboard.h"
+#include "typing_helpers.h"
+
+namespace {
+using tolvan::Layout;
+using tolvan::TsciiToUnicode;
+using tolvan::testing::hex;
+
+// A TSCII buffer with its caret anywhere (TextBufferSink keeps it at the end).
+class CaretBuffer : public tolvan::KeySink {
+ public:
+  CaretBuffer(Layout layout, tolvan::TamilState& state, std::string text, size_t caret)
+      : layout_(layout), state_(state), text_(std::move(text)), caret_(caret) {}
+  void typeKey(unsigned char key) {
+    if (key == 0x08 && caret_ > 0) text_.erase(--caret_, 1);
+    const unsigned char out = tolvan::EditorKeyPress(true, layout_, key, state_, *this);
+    if (out != 0 && out != 0x08) text_.insert(caret_++, 1, static_cast<char>(out));
+  }
+  void SendKeyToEditor(unsigned char ch) override { typeKey(ch); }
+  const std::string& text() const { return text_; }
+
+ private:
+  Layout layout_;
+  tolvan::TamilState& state_;
+  std::string text_;
+  size_t caret_;
+};
+
+struct Keys {
+  Layout layout;
+  const char* keys;
+};
+
+// Words with every kind of rewrite the engines make: vowel signs that go
+// before their consonant, split o/oo/au, u and uu letters, the ti and tii
+// ligatures, k.ssa and sri, backspaces through all of them, Enter.
+constexpr Keys kSequences[] = {
+    {Layout::Anjal, "vaNakkam thamiz"},
+    {Layout::Anjal, "ko koo kO kau kai kE kee"},
+    {Layout::Anjal, "koo\b\b\b kau\b\b kai\b ke\b"},
+    {Layout::Anjal, "ti tii tu tuu ku kuu\b\b\b\b"},
+    {Layout::Anjal, "xa xi xo C Ci\b\b\b\b\b\b"},
+    {Layout::Anjal, "nga nja nth\rnaan\r\r\b\bpoo"},
+    {Layout::Anjal, "\b\bke\b\b\beeoo\bai"},
+    {Layout::Roman, "vaNakkam tamiz koo kau kai"},
+    {Layout::Roman, "kO\b\b\bsri kssa\b\b"},
+    {Layout::Mylai, "tmizf kAk'k\"k"},
+    {Layout::Mylai, "'k\b\bkoko\b\b!x\b"},
+    {Layout::Typewriter, "jkpH; Bf\b\bif"},
+    {Layout::Typewriter, "f%f^\b\b%^h@\b"},
+    {Layout::Typewriter, "Bf h\bh nfh\b\b\b\b"},
+};
+
+TEST(UnicodeTyping, EveryKeyLeavesTheBridgeOfTheTsciiText) {
+  for (const Keys& k : kSequences) {
+    tolvan::TamilState ts, us;
+    tolvan::TextBufferSink tscii(k.layout, ts);
+    tolvan::UnicodeBufferSink unicode(k.layout, us);
+    const std::string keys = k.keys;
+    for (size_t i = 0; i < keys.size(); ++i) {
+      tscii.typeKey(static_cast<unsigned char>(keys[i]));
+      unicode.typeKey(static_cast<unsigned char>(keys[i]));
+      ASSERT_EQ(hex(unicode.text()), hex(TsciiToUnicode(tscii.text())))
+          << "layout " << static_cast<int>(k.layout) << " keys \"" << keys.substr(0, i + 1) << "\"";
+      EXPECT_EQ(unicode.caret(), unicode.text().size());
+    }
+  }
+}
+
+TEST(UnicodeTyping, GivesTheUnicodeLetters) {
+  struct Case {
+    Layout layout;
+    const char* keys;
+    const char* text;
+  };
+  const Case kCases[] = {
+      {Layout::Anjal, "kO", "\u0B95\u0BCB"},
+      {Layout::Anjal, "kau", "\u0B95\u0BCC"},
+      // ai is written before its consonant: the backspace takes the
+      // consonant and leaves the sign alone, as in TSCII.
+      {Layout::Anjal, "kai\b", "\u25CC\u0BC8"},
+      {Layout::Anjal, "kai\b\b", ""},
+      {Layout::Anjal, "xi", "\u0B95\u0BCD\u0BB7\u0BBF"},
+      {Layout::Typewriter, "f%", "\u0B95\u0BC1"},
+      // A u sign typed on its own after ka is one letter in Unicode, but a
+      // backspace still takes only the sign, as in TSCII.
+      {Layout::Typewriter, "f%\b", "\u0B95"},
+      // The e sign typed first stands alone until its consonant comes.
+      {Layout::Typewriter, "B", "\u25CC\u0BC6"},
+      {Layout::Typewriter, "Bf", "\u0B95\u0BC6"},
+      {Layout::Typewriter, "Bf\b", "\u25CC\u0BC6"},
+  };
+  for (const Case& c : kCases) {
+    tolvan::TamilState s;
+    tolvan::UnicodeBufferSink unicode(c.layout, s);
+    for (const char* p = c.keys; *p; ++p) unicode.typeKey(static_cast<unsigned char>(*p));
+    EXPECT_EQ(hex(unicode.text()), hex(c.text)) << c.keys;
+  }
+}
+
+// Keys typed with the caret inside existing text (which the bridge takes
+// back exactly), against a TSCII buffer with its caret at the same place.
+TEST(UnicodeTyping, CaretInsideTheText) {
+  struct Case {
+    Layout layout;
+    const char* before;  // TSCII before the caret
+    const char* after;   // and after it
+    const char* keys;
+  };
+  const Case kCases[] = {
+      {Layout::Typewriter, "", "\xB8\xC1", "B\b"},                 // e sign before a consonant, then taken back
+      {Layout::Typewriter, "\xB8", "\xC1 \xB8", "%^\b\bh;"},       // signs joining the letter before the caret
+      {Layout::Typewriter, "\xA6\xB8\xA1 ", "x", "\b\b\b\b"},       // backspaces through a split o
+      {Layout::Anjal, "\xB8\xC1", "\xF4\xF5", "kai koo\b\b\b"},     // a word typed into a word
+      {Layout::Mylai, "ab ", " cd", "'k\r!"},                      // Enter and sri between Latin letters
+      {Layout::Anjal, "\xA8\xB8", " \xB8", "\b\b"},                 // the letter of a prefix sign
+  };
+  for (const Case& c : kCases) {
+    const std::string before = c.before, after = c.after;
+    tolvan::TamilState ts, us;
+    CaretBuffer tscii(c.layout, ts, before + after, before.size());
+    tolvan::UnicodeBufferSink unicode(c.layout, us);
+    const std::string ub = TsciiToUnicode(before);
+    ASSERT_EQ(ub + TsciiToUnicode(after), TsciiToUnicode(before + after)) << hex(before);
+    unicode.setText(ub + TsciiToUnicode(after));
+    unicode.setCaret(ub.size());
+    const std::string keys = c.keys;
+    for (size_t i = 0; i < keys.size(); ++i) {
+      tscii.typeKey(static_cast<unsigned char>(keys[i]));
+      unicode.typeKey(static_cast<unsigned char>(keys[i]));
+      ASSERT_EQ(hex(unicode.text()), hex(TsciiToUnicode(tscii.text())))
+          << hex(before) << " | " << hex(after) << " keys \"" << keys.substr(0, i + 1) << "\"";
+    }
+  }
+}
+
+// Text that never came from TSCII (pasted from elsewhere): a character the
+// bridge has no byte for is taken out whole by a backspace, and Tamil signs
+// never join across it.
+TEST(UnicodeTyping, CharactersOutsideTscii) {
+  tolvan::TamilState s;
+  tolvan::UnicodeBufferSink unicode(Layout::Typewriter, s);
+  unicode.setText("\u0B95\u00E9");
+  unicode.typeKey('%');
+  EXPECT_EQ(hex(unicode.text()), hex("\u0B95\u00E9\u25CC\u0BC1"));
+  unicode.typeKey('\b');
+  unicode.typeKey('\b');
+  EXPECT_EQ(hex(unicode.text()), hex("\u0B95"));
+  unicode.setText("\u0B95\u4E2D");
+  unicode.typeKey('\b');
+  EXPECT_EQ(hex(unicode.text()), hex("\u0B95"));
+}
+
+// English mode: plain characters, Latin-1 bytes as their letters, and a
+// backspace takes one whole character.
+TEST(UnicodeTyping, EnglishModeTypesPlainCharacters) {
+  tolvan::TamilState s;
+  tolvan::UnicodeBufferSink unicode(Layout::Anjal, s, /*tamilMode=*/false);
+  unicode.setText("\u0B95\u0BCB");
+  for (unsigned char k : {0x6B, 0x61, 0xE9}) unicode.typeKey(k);
+  EXPECT_EQ(hex(unicode.text()), hex("\u0B95\u0BCBka\u00E9"));
+  for (int i = 0; i < 4; ++i) unicode.typeKey('\b');
+  EXPECT_EQ(hex(unicode.text()), hex("\u0B95"));
+  EXPECT_EQ(s.LastTamilChar, 0);
+}
+
+}  // namespace
