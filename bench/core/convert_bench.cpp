@@ -15,68 +15,16 @@
 
 #include "core/convert/converters.h"
 #include "core/convert/fontmap.h"
+#include "convert_texts.h"
 
 namespace {
 
 constexpr size_t kTextSize = 4 << 20;
 
-const char* const kRomanWords[] = {
-    "vaNakkam", "tamiz",   "moziyin",  "inimai",     "kAlai",    "mAlai",    "nanRi",   "ulakam",
-    "manitan2", "pADal",   "pAl",      "ammA",       "appA",     "paLLi",    "nAn2",    "nIngkaL",
-    "avarkaL",  "ceyti",   "pataippu", "ezuttu",     "kaNini",   "cennai",   "maturai", "kOvil",
-    "tiruvaLLuvar", "kuRaL", "aRam",   "poruL",      "inpam",    "vAzkai",   "kalvi",   "cenRAn2",
-    "vantAn2",  "paTittAL", "uyir",    "mey",        "kavitai",  "iruntu",   "pOnRa",   "ennum",
-    "maRRum",   "oru",     "inta",     "anta",       "ellAm",    "SRI",      "jnAnam",  "kSEttiram",
-    "SaNmukam", "hari",    "jannal",   "kUTTam",     "peNkaL",   "veLiyE",   "kaiyil",  "mauna",
-    "tolaipEci", "kaTitam", "neRi",    "ITupATu",    "UrkaL",    "ovvoru",   "Oyvu",    "aiyam",
-};
+using tolvan::bench::inverse;
+using tolvan::bench::reencode;
 
-std::string romanText() {
-  std::mt19937 rng(1);
-  std::string s;
-  s.reserve(kTextSize + 64);
-  while (s.size() < kTextSize) {
-    s += kRomanWords[rng() % std::size(kRomanWords)];
-    const unsigned r = rng() % 16;
-    s += r == 0 ? ".\r\n" : r == 1 ? ", " : " ";
-  }
-  return s;
-}
-
-// Shortest input of at most two bytes (plus, for Mylai, a pulli or modifier
-// key) that a converter turns into `want`.
-template <typename Conv>
-std::map<std::string, std::string> inverse(Conv conv, const std::string& keys) {
-  std::map<std::string, std::string> inv;
-  auto offer = [&](const std::string& in) {
-    const std::string out = conv(in);
-    if (!out.empty() && !inv.count(out)) inv[out] = in;
-  };
-  for (char a : keys) offer(std::string(1, a));
-  for (char a : keys)
-    for (char b : keys) offer(std::string{a, b});
-  return inv;
-}
-
-// Rewrites TSCII text as input for a converter, longest TSCII piece first.
-std::string reencode(const std::string& tscii, const std::map<std::string, std::string>& inv) {
-  std::string out;
-  out.reserve(tscii.size() * 2);
-  for (size_t i = 0; i < tscii.size();) {
-    bool done = false;
-    for (size_t n = 2; n >= 1 && !done; --n) {
-      if (i + n > tscii.size()) continue;
-      auto it = inv.find(tscii.substr(i, n));
-      if (it != inv.end()) {
-        out += it->second;
-        i += n;
-        done = true;
-      }
-    }
-    if (!done) out += tscii[i++];
-  }
-  return out;
-}
+std::string romanText() { return tolvan::bench::romanText(kTextSize); }
 
 struct Texts {
   std::string roman, tscii, mylai, anjal, fontMap;
