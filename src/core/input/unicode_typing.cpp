@@ -242,6 +242,11 @@ void UnicodeTyping::keep(const std::string& u, size_t p, const std::string& tb, 
   bytesAfter_.assign(ta, 0, bytesTo);
   textBefore_.assign(u, start, p - start);
   textAfter_.assign(u, p, end - p);
+  // Typed text finds a boundary within a letter or two; a long run without
+  // one (random bytes, a pasted string of lone signs) would otherwise make
+  // every key re-read a stretch that grows with every key. Past this size the
+  // text itself is taken as the truth again.
+  if (textBefore_.size() + textAfter_.size() > kKeepLimit) forget();
 }
 
 bool UnicodeTyping::keeps(const std::string& text, size_t caret) const {

@@ -44,6 +44,8 @@ class UnicodeTyping {
 
   // How far from the caret a stretch may reach, in characters.
   static constexpr size_t kReach = 48;
+  // The most UTF-8 bytes the kept stretch may describe.
+  static constexpr size_t kKeepLimit = 1024;
 
  private:
   bool keeps(const std::string& text, size_t caret) const;
