@@ -249,6 +249,9 @@ void TMainForm::UpdateActiveSettings() {
   // 1.
   UpdateControls();
   TEditForm* form = ActiveEditForm();
+  // The hint panel's note on how a file was opened belongs to its document:
+  // another document shows its own (or none).
+  if (form != LastActive_) ShowHint(form ? form->encodingNote() : QString());
   if (form != LastActive_ || menuStale_) {
     LastActive_ = form;
     menuStale_ = false;

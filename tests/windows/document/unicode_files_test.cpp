@@ -199,6 +199,17 @@ class UnicodeFilesTest : public QObject {
     QCOMPARE(frame_->PanelText(7), panel);
     QCOMPARE(frame_->PanelText(6), hint);
     QCOMPARE(f->encodingNote(), hint);
+    // The note belongs to its document: another document shows none, and
+    // coming back shows it again.
+    const QString other = path("other.txt");
+    writeFile(other, "plain");
+    prompts_.files.push_back({other});
+    frame_->Open1Click();
+    QVERIFY(frame_->ActiveEditForm() != f);
+    QCOMPARE(frame_->PanelText(6), QString());
+    f->BtnSpeedClick();
+    QCOMPARE(frame_->ActiveEditForm(), f);
+    QCOMPARE(frame_->PanelText(6), hint);
     // Opened and saved unchanged, the file is what it was.
     QVERIFY(f->SaveDocument());
     QCOMPARE(readFile(file), content);
