@@ -172,4 +172,16 @@ TEST_F(CliConventions, StreamingCommandsStayBounded) {
   }
 }
 
+// A named file is read through a mapping; another program cutting it short
+// meanwhile must give the usual read error, not kill the program by SIGBUS.
+// The reader takes the first output (so the conversion has begun and is held
+// by the full pipe), cuts the 16 MB file to nothing, then drains the rest.
+TEST_F(CliConventions, FileCutShortWhileReadIsAReadError) {
+  std::ofstream(dir_ / "big.tscii", std::ios::binary) << std::string(16 << 20, '\xB8');
+  const CliRun r = run("(CLI convert --from tscii --to unicode big.tscii; echo $? > status) | "
+                       "{ head -c 1 > /dev/null; truncate -s 0 big.tscii; cat > /dev/null; }");
+  EXPECT_EQ(slurp(dir_ / "status"), "1\n") << r.err;
+  EXPECT_EQ(r.err, "tolvan-cli: cannot read big.tscii: the file was cut short while it was read\n");
+}
+
 }  // namespace

@@ -101,8 +101,10 @@ class PieceReader {
 // mapped into memory a window of kWindow bytes at a time instead of being
 // copied piece by piece (what the file gains past its size at the start is
 // read as usual); anything else is read in 64 KiB pieces. A view lasts until
-// the next call. As with any mapped file, a file cut shorter by another
-// program while it is being converted ends this one with SIGBUS.
+// the next call. A file cut shorter by another program while it is being
+// converted (SIGBUS, as with any mapped file) ends the program with the usual
+// read error: "cannot read FILE: the file was cut short while it was read",
+// status 1.
 class MappedPieceReader : PieceReader {
  public:
   static constexpr size_t kWindow = size_t(1) << 20;

@@ -2,6 +2,7 @@
 // input and output: inputs checked before they are read, read in pieces or
 // whole up to a limit, and checked writes to standard output.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,10 +102,35 @@ void PieceReader::next(std::string& buf) {
   buf.resize(readSome(in_, buf.data(), buf.size()));
 }
 
+namespace {
+// The message for a mapped file that another program cut short while it was
+// being read: the kernel then stops the read with SIGBUS, and the program
+// reports it like any failed read (message, status 1) instead of dying.
+char gCutShortMessage[512];
+size_t gCutShortLength = 0;
+
+extern "C" void onCutShort(int) {
+  if (gCutShortLength) {
+    ssize_t ignored = ::write(STDERR_FILENO, gCutShortMessage, gCutShortLength);
+    (void)ignored;
+  }
+  ::_exit(1);
+}
+}  // namespace
+
 MappedPieceReader::MappedPieceReader(const std::string& path) : PieceReader(path) {
   // Standard input may be a file opened at any offset: only a file named
   // here is mapped, from its start.
-  if (!(path.empty() || path == "-") && in_.regular()) mapUntil_ = in_.size();
+  if (!(path.empty() || path == "-") && in_.regular()) {
+    mapUntil_ = in_.size();
+    const std::string m = "tolvan-cli: cannot read " + in_.name() + ": the file was cut short while it was read\n";
+    gCutShortLength = std::min(m.size(), sizeof gCutShortMessage);
+    std::memcpy(gCutShortMessage, m.data(), gCutShortLength);
+    struct sigaction sa {};
+    sa.sa_handler = onCutShort;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGBUS, &sa, nullptr);
+  }
 }
 
 MappedPieceReader::~MappedPieceReader() { unmap(); }
