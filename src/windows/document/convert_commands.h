@@ -210,9 +210,6 @@ class TConvertCommands : public QObject {
   // may be shared by several calls).
   static QString utf8ToEditorText(const QByteArray& utf8, TConvertTally* unmapped,
                                   bool* valid = nullptr);
-  // True when bytes are UTF-8 holding at least one Tamil letter. With
-  // complete false, bytes may end inside a character (a file's first piece).
-  static bool looksLikeUnicodeTamil(const QByteArray& bytes, bool complete = true);
   // Reads path and imports it into a new document; reports a file that
   // cannot be read or is not UTF-8. Returns the new window or nullptr.
   // ---- Clipboard

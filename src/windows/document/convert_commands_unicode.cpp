@@ -13,7 +13,6 @@
 #include <QMimeData>
 #include <QTextDocumentFragment>
 #include <QSaveFile>
-#include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -201,18 +200,6 @@ QString TConvertCommands::utf8ToEditorText(const QByteArray& utf8, TConvertTally
   }
   flushRun();
   return out;
-}
-
-bool TConvertCommands::looksLikeUnicodeTamil(const QByteArray& bytes, bool complete) {
-  // Tamil letters are U+0B80..U+0BFF: E0 AE xx or E0 AF xx in UTF-8.
-  if (!bytes.contains("\xE0\xAE") && !bytes.contains("\xE0\xAF")) return false;
-  // A stateful decoder keeps an unfinished character for the next piece
-  // (no error): right for a first piece; a whole text must end complete.
-  QStringDecoder decoder(QStringDecoder::Utf8, complete ? QStringDecoder::Flag::Stateless
-                                                        : QStringDecoder::Flag::Default);
-  const QString decoded = decoder.decode(bytes);
-  (void)decoded;
-  return !decoder.hasError();
 }
 
 namespace {
