@@ -42,13 +42,6 @@ struct StreamHandedOut {
 template struct Expose<StreamDevice, &QPdf::ByteStream::dev>;
 template struct Expose<StreamHandedOut, &QPdf::ByteStream::handleDirty>;
 
-// What Qt writes round the second pass of a bold it makes by drawing the
-// glyphs twice, so that readers take no text from it. Inside a span of ours
-// that mark would stand in for our text (readers do not nest ActualText), so
-// it becomes a plain mark: our span already gives the text once.
-constexpr char kQtBoldMark[] = "/Span << /ActualText <> >> BDC";
-constexpr char kPlainMark[] = "/Artifact BMC";
-
 // The marked-content operator that opens a span whose text is `text`
 // (UTF-16 big-endian, in hexadecimal).
 QByteArray spanStart(const QChar* text, int length) {
@@ -70,11 +63,13 @@ struct Part {
   bool spanned;
 };
 
-// The item's clusters, neighbours of the same kind joined, left to right.
-// Empty when the item does not have the shape this relies on (then it is
-// drawn as Qt draws it). A cluster whose only glyph is the one the font
-// gives its only character reads back right without help; so does one that
-// draws nothing.
+// The item's clusters, left to right, each cluster that needs its text
+// given a part of its own (so that a reader can place the text of each
+// letter where its glyphs are) and neighbouring clusters that do not joined.
+// A cluster whose only glyph is the one the font gives its only character
+// reads back right without help; so does one that draws nothing. Empty when
+// the item does not have the shape this relies on (then it is left as Qt
+// draws it).
 std::vector<Part> partsOf(const QTextItemInt& ti) {
   std::vector<Part> parts;
   const int glyphs = ti.glyphs.numGlyphs;
@@ -91,7 +86,7 @@ std::vector<Part> partsOf(const QTextItemInt& ti) {
     const QChar ch = ti.chars[c];
     const bool plain = !printed || (end - c == 1 && g1 - g0 == 1 && !ch.isSurrogate() &&
                                     ti.fontEngine->glyphIndex(ch.unicode()) == ti.glyphs.glyphs[g0]);
-    if (!parts.empty() && parts.back().spanned == !plain) {
+    if (plain && !parts.empty() && !parts.back().spanned) {
       parts.back().glyphTo = g1;
       parts.back().charTo = end;
     } else {
@@ -101,6 +96,53 @@ std::vector<Part> partsOf(const QTextItemInt& ti) {
   }
   if (parts.empty() || parts.back().glyphTo != glyphs) return {};
   return parts;
+}
+
+// Marks the glyphs of the text item `ti` that Qt has just drawn into
+// `bytes` (from `start` on): each spanned part's glyphs go inside a span
+// whose ActualText is the part's characters. Qt writes a text item as a text
+// object: "BT", a line that sets the font and ends in "Tm", then one line
+// for each glyph that prints, "x y Td <glyph> Tj", in the item's order
+// (glyphs that do not print have none); a bold Qt makes by drawing twice
+// follows with its second pass in a span of its own. Only marked-content
+// operators are added, inside the text object, so the page draws exactly as
+// before and readers place each span's text where its glyphs are. Bytes of
+// another shape are left as they are.
+void markSpans(QByteArray& bytes, qsizetype start, const QTextItemInt& ti, const std::vector<Part>& parts) {
+  const int glyphs = ti.glyphs.numGlyphs;
+  std::vector<int> printedBefore(size_t(glyphs) + 1, 0);
+  for (int g = 0; g < glyphs; ++g) printedBefore[g + 1] = printedBefore[g] + !ti.glyphs.attributes[g].dontPrint;
+  const int printed = printedBefore[glyphs];
+  const qsizetype text = bytes.indexOf("BT\n", start);
+  const qsizetype font = text < 0 ? -1 : bytes.indexOf("Tm\n", text);
+  if (font < 0 || printed == 0) return;
+  // Where each glyph's line starts, and where the last one ends.
+  std::vector<qsizetype> lines;
+  lines.reserve(size_t(printed) + 1);
+  qsizetype line = font + 3;
+  for (int k = 0; k < printed; ++k) {
+    const qsizetype end = bytes.indexOf("Tj\n", line);
+    if (end < 0 || bytes.indexOf('\n', line) != end + 2) return;
+    lines.push_back(line);
+    line = end + 3;
+  }
+  lines.push_back(line);
+  const qsizetype next = bytes.indexOf('\n', line);
+  if (next < 0 || bytes.mid(next - 2, 2) == "Tj") return;  // more glyphs than the item has
+
+  QByteArray out;
+  out.reserve(bytes.size() - start + qsizetype(parts.size()) * 32);
+  out.append(bytes.constData() + start, lines.front() - start);
+  for (const Part& part : parts) {
+    const qsizetype from = lines[printedBefore[part.glyphFrom]], to = lines[printedBefore[part.glyphTo]];
+    const bool span = part.spanned && to > from;
+    if (span) out += spanStart(ti.chars + part.charFrom, part.charTo - part.charFrom);
+    out.append(bytes.constData() + from, to - from);
+    if (span) out += "EMC\n";
+  }
+  out.append(bytes.constData() + lines.back(), bytes.size() - lines.back());
+  bytes.truncate(start);
+  bytes += out;
 }
 
 class PdfTextEngine final : public QPdfPrintEngine {
@@ -114,45 +156,11 @@ class PdfTextEngine final : public QPdfPrintEngine {
     if (page && ti.fontEngine && ti.chars && ti.logClusters && ti.num_chars > 0 && ti.glyphs.numGlyphs > 0 &&
         !(ti.flags & QTextItem::RightToLeft))
       parts = partsOf(ti);
-    if (parts.size() == 1 && !parts.front().spanned) parts.clear();  // reads back right as it is
-    if (parts.empty()) {
-      QPdfPrintEngine::drawTextItem(p, item);
-      return;
-    }
-    // A link or anchor is made once for the whole item, from the item with
-    // its glyphs left out (the parts go without the item's format).
-    if (ti.charFormat.hasProperty(QTextFormat::AnchorHref) || ti.charFormat.hasProperty(QTextFormat::AnchorName)) {
-      QTextItemInt link = ti;
-      link.glyphs = ti.glyphs.mid(0, 0);
-      QPdfPrintEngine::drawTextItem(p, link);
-    }
-    const bool twiceDrawn = ti.fontEngine->synthesized() & QFontEngine::SynthesizedBold;
-    QFixed x;  // where the part starts, from the item's start
-    for (const Part& part : parts) {
-      QTextItemInt sub;
-      sub.descent = ti.descent;
-      sub.ascent = ti.ascent;
-      sub.flags = ti.flags;
-      sub.justified = ti.justified;
-      sub.underlineStyle = ti.underlineStyle;
-      sub.chars = ti.chars + part.charFrom;
-      sub.num_chars = part.charTo - part.charFrom;
-      sub.logClusters = ti.logClusters + part.charFrom;
-      sub.f = ti.f;
-      sub.fontEngine = ti.fontEngine;
-      sub.glyphs = ti.glyphs.mid(part.glyphFrom, part.glyphTo - part.glyphFrom);
-      for (int g = part.glyphFrom; g < part.glyphTo; ++g) sub.width += ti.glyphs.effectiveAdvance(g);
-      const QPointF at(p.x() + x.toReal(), p.y());
-      x += sub.width;
-      if (!part.spanned) {
-        QPdfPrintEngine::drawTextItem(at, sub);
-        continue;
-      }
-      const qint64 start = page->size();
-      QPdfPrintEngine::drawTextItem(at, sub);
-      spanText(page->buffer(), start, spanStart(sub.chars, sub.num_chars), twiceDrawn);
-      page->seek(page->size());
-    }
+    const qint64 start = page ? page->size() : 0;
+    QPdfPrintEngine::drawTextItem(p, item);
+    if (parts.empty() || (parts.size() == 1 && !parts.front().spanned)) return;  // reads back right as it is
+    markSpans(page->buffer(), start, ti, parts);
+    page->seek(page->size());
   }
 
  private:
@@ -163,25 +171,6 @@ class PdfTextEngine final : public QPdfPrintEngine {
     QPdf::ByteStream* stream = d->currentPage;
     if (!stream || stream->*member(StreamHandedOut{})) return nullptr;
     return qobject_cast<QBuffer*>(stream->*member(StreamDevice{}));
-  }
-
-  // Puts the glyphs Qt has just drawn, from `start` on, inside a span that
-  // opens with `open`. The span goes inside the text object, after the font
-  // and text matrix are set: readers place a span's text with the state
-  // that holds where it ends, which outside the object has lost the
-  // drawing's transformation. Nothing is done when no text object was
-  // written (nothing drawn: clipped away, or no pen).
-  static void spanText(QByteArray& bytes, qsizetype start, const QByteArray& open, bool twiceDrawn) {
-    const qsizetype text = bytes.indexOf("BT\n", start);
-    const qsizetype matrix = text < 0 ? -1 : bytes.indexOf("Tm\n", text);
-    const qsizetype end = bytes.lastIndexOf("ET\n");
-    if (matrix < 0 || end < matrix) return;
-    bytes.insert(end, "EMC\n");
-    if (twiceDrawn) {
-      const qsizetype mark = bytes.indexOf(kQtBoldMark, matrix);
-      if (mark >= 0 && mark < end) bytes.replace(mark, qsizetype(sizeof kQtBoldMark - 1), kPlainMark);
-    }
-    bytes.insert(matrix + 3, open);
   }
 };
 

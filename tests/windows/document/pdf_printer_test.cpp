@@ -50,9 +50,9 @@ QString tamilText() {
 enum class Fixture { Tamil, Bold, Mixed, Pages };
 
 // A document for each fixture: Tamil words in the Unicode Tamil font; the
-// same bold (Qt draws bold twice over, the font having no bold face) and
-// italic; Latin and digits with Tamil among them, underlined, coloured, a
-// link and a picture; and enough Tamil for several pages.
+// same bold and italic (faces the font does not have); Latin and digits
+// with Tamil among them, underlined, coloured, a link and a picture; and
+// enough Tamil for several pages.
 std::unique_ptr<QTextDocument> document(Fixture kind) {
   auto doc = std::make_unique<QTextDocument>();
   // Sized in pixels: a size in points would give the page number a size in
