@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include "platform/byte_text.h"
+#include "platform/pdf_text_spans.h"
 #include "pdf_tools.h"
 
 namespace {
@@ -48,6 +49,19 @@ QString tamilText() {
 }
 
 enum class Fixture { Tamil, Bold, Mixed, Pages };
+
+using tolvan::pdfspans::Part;
+
+// What Qt writes for a text item: a text object whose font line ends in
+// "Tm", then a line for each glyph that prints.
+constexpr char kFontLine[] = "BT\n/F7 19 Tf 1 0 0 -1 0 0 Tm\n";
+QByteArray glyphLine(int n) { return QByteArray::number(n) + " 0 Td <000" + QByteArray::number(n) + "> Tj\n"; }
+QByteArray glyphLines(int from, int to) {
+  QByteArray out;
+  for (int n = from; n <= to; ++n) out += glyphLine(n);
+  return out;
+}
+QByteArray span(const char* hex) { return QByteArray("/Span <</ActualText <FEFF") + hex + ">>>\nBDC\n"; }
 
 // A document for each fixture: Tamil words in the Unicode Tamil font; the
 // same bold and italic (faces the font does not have); Latin and digits
@@ -203,6 +217,66 @@ class PdfPrinterTest : public QObject {
       QVERIFY2(check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0,
                check.readAllStandardOutput() + check.readAllStandardError());
     }
+  }
+
+  // The spans written into what Qt drew for one text item: round each
+  // spanned part's glyph lines, inside the text object, nothing else
+  // touched; what came before the item is left alone; bytes of another
+  // shape than Qt's are left as they are.
+  void spansGoRoundTheirGlyphs_data() {
+    QTest::addColumn<QString>("chars");
+    QTest::addColumn<QList<bool>>("prints");  // for each glyph
+    QTest::addColumn<QList<int>>("parts");    // glyphFrom, glyphTo, charFrom, charTo, spanned; ...
+    QTest::addColumn<QByteArray>("drawn");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray head = QByteArray("q\n") + kFontLine;
+    const QByteArray tail = "ET\nQ\n";
+    // கொல்: e-sign, ka, aa-sign, l-with-pulli.
+    const QString kol = QString::fromUtf16(u"கொல்");
+    QTest::newRow("each cluster its span")
+        << kol << QList<bool>{true, true, true, true} << QList<int>{0, 3, 0, 2, 1, 3, 4, 2, 4, 1}
+        << head + glyphLines(1, 4) + tail
+        << head + span("0B950BCA") + glyphLines(1, 3) + "EMC\n" + span("0BB20BCD") + glyphLine(4) + "EMC\n" + tail;
+    // a கை: a, space, ai-sign, ka.
+    QTest::newRow("plain glyphs between")
+        << QString::fromUtf16(u"a கை") << QList<bool>{true, true, true, true}
+        << QList<int>{0, 2, 0, 2, 0, 2, 4, 2, 4, 1} << head + glyphLines(1, 4) + tail
+        << head + glyphLines(1, 2) + span("0B950BC8") + glyphLines(3, 4) + "EMC\n" + tail;
+    // Bold drawn twice: the second pass keeps Qt's own span, outside ours.
+    const QByteArray again = "1 0 0 -1 0 0 Tm\n/Span << /ActualText <> >> BDC\n" + glyphLines(1, 4) + "EMC\n";
+    QTest::newRow("drawn twice")
+        << kol << QList<bool>{true, true, true, true} << QList<int>{0, 3, 0, 2, 1, 3, 4, 2, 4, 1}
+        << head + glyphLines(1, 4) + again + tail
+        << head + span("0B950BCA") + glyphLines(1, 3) + "EMC\n" + span("0BB20BCD") + glyphLine(4) + "EMC\n" + again +
+               tail;
+    // க, a joiner that draws nothing, ஷ: the joiner has no line.
+    QTest::newRow("a glyph that does not print")
+        << QString::fromUtf16(u"க\u200Cஷ") << QList<bool>{true, false, true}
+        << QList<int>{0, 1, 0, 1, 1, 1, 2, 1, 2, 0, 2, 3, 2, 3, 1} << head + glyphLines(1, 2) + tail
+        << head + span("0B95") + glyphLine(1) + "EMC\n" + span("0BB7") + glyphLine(2) + "EMC\n" + tail;
+    QTest::newRow("more glyph lines than glyphs")
+        << kol << QList<bool>{true, true, true, true} << QList<int>{0, 3, 0, 2, 1, 3, 4, 2, 4, 1}
+        << head + glyphLines(1, 5) + tail << head + glyphLines(1, 5) + tail;
+    QTest::newRow("nothing drawn") << kol << QList<bool>{true, true, true, true}
+                                   << QList<int>{0, 3, 0, 2, 1, 3, 4, 2, 4, 1} << QByteArray("q\nQ\n")
+                                   << QByteArray("q\nQ\n");
+  }
+  void spansGoRoundTheirGlyphs() {
+    QFETCH(QString, chars);
+    QFETCH(QList<bool>, prints);
+    QFETCH(QList<int>, parts);
+    QFETCH(QByteArray, drawn);
+    QFETCH(QByteArray, expected);
+    QGlyphLayoutArray<8> glyphs;
+    for (int g = 0; g < prints.size(); ++g) glyphs.attributes[g].dontPrint = !prints[g];
+    std::vector<Part> partList;
+    for (qsizetype i = 0; i + 4 < parts.size(); i += 5)
+      partList.push_back({parts[i], parts[i + 1], parts[i + 2], parts[i + 3], parts[i + 4] != 0});
+    // An earlier item's text object, which stays as it is.
+    const QByteArray before = QByteArray(kFontLine) + glyphLine(9) + "ET\n";
+    QByteArray bytes = before + drawn;
+    tolvan::pdfspans::markSpans(bytes, before.size(), chars.constData(), glyphs.mid(0, int(prints.size())), partList);
+    QCOMPARE(bytes, before + expected);
   }
 };
 
