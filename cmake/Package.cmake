@@ -55,8 +55,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # TSCII documents are drawn in Debian's TSCII fonts, Unicode documents in Lohit
 # Tamil; xdg-utils opens mail and web links. The document's undo limit reads
-# Qt's private text document, whose layout belongs to one Qt release: the
-# package needs exactly the Qt it was built with.
+# Qt's private text document and the PDF export extends Qt's private PDF
+# engine, whose layouts belong to one Qt release: the package needs exactly
+# the Qt it was built with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-taml-tscu, fonts-lohit-taml, qt6-base-abi (= ${Qt6_VERSION})")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

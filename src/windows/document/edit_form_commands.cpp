@@ -30,6 +30,7 @@
 #include "platform/byte_text.h"
 #include "platform/desktop.h"
 #include "platform/fonts.h"
+#include "platform/pdf_printer.h"
 #include "platform/prompts.h"
 
 // What the commands keep per window: the printer with its set-up, and the
@@ -430,8 +431,8 @@ void TEditForm::ExportPdfTscii1Click() {
 }
 
 bool TEditForm::ExportPdf(const QString& fileName, bool tsciiLook) {
-  QPrinter pdf(QPrinter::HighResolution);
-  pdf.setOutputFormat(QPrinter::PdfFormat);
+  // Its text reads back as written, Tamil letters whole and in order.
+  tolvan::PdfTextPrinter pdf(QPrinter::HighResolution);
   // The page set up for printing, when there is one.
   if (Commands_->Printer) pdf.setPageLayout(Commands_->Printer->pageLayout());
   pdf.setDocName(Title());
