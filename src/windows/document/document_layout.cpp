@@ -18,6 +18,7 @@
 #include <QTextImageFormat>
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -590,6 +591,11 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
   revision_ = doc_->revision();
   const qreal width = textWidth();
   const bool wholeDocument = from == 0 && charsAdded >= length - 1;
+  // What was asked to be measured moves with the text; a new text asks nothing.
+  if (wholeDocument && edited)
+    askedTo_ = -1;
+  else if (from < askedTo_ && askedTo_ != std::numeric_limits<int>::max())
+    askedTo_ = qMax(from, askedTo_ + charsAdded - charsRemoved);
   // What the document sends when its page width, default font or options
   // change: the whole text as if newly added, with no edit behind it.
   const bool relayout = !edited && from == 0 && charsRemoved == 0 && charsAdded == length;
@@ -682,14 +688,71 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
   }
 }
 
+int TDocumentLayout::wantedTo() const {
+  return doc_->characterCount() <= measureAllChars_ ? std::numeric_limits<int>::max() : askedTo_;
+}
+
+void TDocumentLayout::measureUpTo(int position) {
+  if (position <= askedTo_) return;
+  askedTo_ = position;
+  emit measuringNeeded();
+}
+
+void TDocumentLayout::setMeasureAllLimit(int chars) {
+  measureAllChars_ = chars;
+  emit measuringNeeded();
+}
+
+void TDocumentLayout::heightsChanged(int top) {
+  const QSizeF size = documentSize();
+  if (size != reportedSize_) {
+    reportedSize_ = size;
+    emit documentSizeChanged(size);
+  }
+  emit update(QRectF(0, top, 1e9, 1e9));
+}
+
+bool TDocumentLayout::measureSpan(qreal top, qreal bottom) {
+  const int width = textWidthFixed();
+  int changedTop = -1;
+  for (QTextBlock b = blockAt(top); b.isValid(); b = b.next()) {
+    const int bt = blockTop(b);
+    if (bt > bottom) break;
+    if (!isLong(b)) {
+      if (ensureLaidOut(b) && changedTop < 0) changedTop = bt;
+      continue;
+    }
+    if (ensurePieces(b) && changedTop < 0) changedTop = bt;
+    // The pieces in the span keep their lines (they are about to be shown).
+    Pieces* p = piecesOf(b);
+    qreal y = bt + b.blockFormat().topMargin();
+    int start = 0;
+    bool grew = false;
+    for (size_t i = 0; i < p->list.size() && y <= bottom; ++i) {
+      Piece& piece = p->list[i];
+      if (y + piece.height >= top && piece.laidFor != width) {
+        const int old = piece.height;
+        layoutPiece(b, int(i), start);
+        grew |= piece.height != old;
+      }
+      y += piece.height;
+      start += piece.length;
+    }
+    if (grew && ensurePieces(b) && changedTop < 0) changedTop = bt;
+  }
+  if (changedTop >= 0) heightsChanged(changedTop);
+  return changedTop >= 0;
+}
+
 bool TDocumentLayout::measureSome(int budgetMs) {
-  if (measuredTo_ < 0) return true;
+  const int wanted = wantedTo();
+  if (measuredTo_ < 0 || measuredTo_ > wanted) return true;
   QElapsedTimer clock;
   clock.start();
   int changedTop = -1;
   int resume = -1;  // a position inside a long paragraph to go on from
   QTextBlock b = doc_->findBlock(measuredTo_);
-  for (; b.isValid(); b = b.next()) {
+  for (; b.isValid() && b.position() <= wanted; b = b.next()) {
     if (ensureLaidOut(b) && changedTop < 0) changedTop = blockTop(b);
     if (Pieces* p = isLong(b) ? piecesOf(b) : nullptr) {
       // A long paragraph is measured a piece at a time; the pieces measured
@@ -698,6 +761,10 @@ bool TDocumentLayout::measureSome(int budgetMs) {
       int start = 0;
       bool grew = false;
       for (size_t i = 0; i < p->list.size(); ++i) {
+        if (b.position() + start > wanted) {
+          resume = b.position() + start;
+          break;
+        }
         Piece& piece = p->list[i];
         if (piece.laidFor != width) {
           const bool kept = piece.layout != nullptr;
@@ -721,15 +788,10 @@ bool TDocumentLayout::measureSome(int budgetMs) {
     }
   }
   measuredTo_ = resume >= 0 ? resume : b.isValid() ? b.position() : -1;
-  if (changedTop >= 0) {
-    const QSizeF size = documentSize();
-    if (size != reportedSize_) {
-      reportedSize_ = size;
-      emit documentSizeChanged(size);
-    }
-    emit update(QRectF(0, changedTop, 1e9, 1e9));
-  }
-  return measuredTo_ < 0;
+  if (changedTop >= 0) heightsChanged(changedTop);
+  const bool done = measuredTo_ < 0 || measuredTo_ > wanted;
+  if (done) emit measured();
+  return done;
 }
 
 #include "document_layout.moc"

@@ -10,8 +10,14 @@
 // painting lays out only what is on screen.
 //
 // Paragraphs not laid out yet carry an estimated height (their length at the
-// font's average width); a background pass, run in short slices by the
-// editor (measureSome), replaces the estimates with real heights.
+// font's average width). A background pass, run in short slices by the
+// editor (measureSome), replaces the estimates with real heights: in a
+// document of up to measureAllLimit() characters all of them, in a larger one
+// only up to where a real height has been asked for (measureUpTo: the line
+// count of a place far down, say). Laying out megabytes only to learn their
+// heights costs seconds of the processor for nothing anyone sees; what is
+// shown, hit or scrolled to is laid out where it is (measureSpan), and the
+// editor keeps what is on screen in place while heights around it change.
 //
 // A paragraph longer than kLongBlock characters (a file of one long line) is
 // never laid out as a whole: Qt's text layout copies, analyses and shapes a
@@ -55,10 +61,25 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   QRectF blockBoundingRect(const QTextBlock& block) const override;
 
   // Lays out paragraphs still carrying an estimated (or outdated) height,
-  // for about budgetMs milliseconds. Returns true once none is left.
+  // for about budgetMs milliseconds, as far as they are wanted (see above).
+  // Returns true once none of those is left.
   bool measureSome(int budgetMs);
   // True when every paragraph's height is its real one.
   bool complete() const { return measuredTo_ < 0; }
+  // True when every paragraph before position has its real height.
+  bool measuredBefore(int position) const { return measuredTo_ < 0 || position <= measuredTo_; }
+  // Asks the background pass to measure every paragraph up to the one
+  // holding position (INT_MAX: the whole document); measured is emitted once
+  // done.
+  void measureUpTo(int position);
+  // Documents of up to this many characters are measured in full.
+  static constexpr int kMeasureAllChars = 2 << 20;
+  int measureAllLimit() const { return measureAllChars_; }
+  void setMeasureAllLimit(int chars);
+  // Lays out every paragraph (and piece of a long one) that overlaps the
+  // heights top to bottom; true when a height changed (what lies below the
+  // changed paragraph moved).
+  bool measureSpan(qreal top, qreal bottom);
   // The top of a paragraph in document coordinates (laying nothing out).
   int blockTop(const QTextBlock& block) const;
   // The paragraph at height y (the last one below the end).
@@ -91,6 +112,9 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
  signals:
   // Some paragraphs wait to be measured: measureSome should run.
   void measuringNeeded();
+  // The background pass has measured all it was asked to (heights that
+  // depend on it, line counts say, are exact now).
+  void measured();
 
  protected:
   void documentChanged(int from, int charsRemoved, int charsAdded) override;
@@ -173,6 +197,10 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   // the new size is reported once control is back in the event loop.
   void sizeMayHaveChanged() const;
   void reportSize();
+  // Heights changed from top down: the new size and a repaint, now.
+  void heightsChanged(int top);
+  // Where the background pass stops: the position it measures up to.
+  int wantedTo() const;
 
   QTextDocument* doc_;
   Settings settings_;
@@ -180,6 +208,8 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   int revision_ = -1;          // the document revision last seen
   bool textChanged_ = false;   // the text changed since the layout was last told
   int measuredTo_ = -1;        // background pass position; -1 when complete
+  int askedTo_ = -1;           // what measureUpTo asked for (larger documents)
+  int measureAllChars_ = kMeasureAllChars;
   mutable qreal usedWidth_ = 0;  // widest line seen (for documents not wrapped)
   mutable bool sizeReportPending_ = false;
   QSizeF reportedSize_;

@@ -19,6 +19,7 @@
 #include "core/convert/fontmap.h"
 #include "windows/document/convert_commands.h"
 #include "windows/document/document_host.h"
+#include "windows/document/document_layout.h"
 #include "windows/document/editor.h"
 #include "windows/document/edit_form_support.h"
 #include "windows/document/undo_limit.h"
@@ -131,6 +132,9 @@ TEditForm::TEditForm(TDocumentHost* host, QWidget* parent) : QWidget(parent), Ho
   connect(Editor, &QTextEdit::cursorPositionChanged, this, &TEditForm::caretMoved);
   connect(Editor, &QTextEdit::selectionChanged, this, &TEditForm::caretMoved);
   connect(Editor, &QTextEdit::currentCharFormatChanged, this, &TEditForm::charFormatChanged);
+  // The caret's line, counted from estimated heights while the paragraphs
+  // before it wait to be measured, is exact once they are.
+  connect(Editor->textLayout(), &TDocumentLayout::measured, this, &TEditForm::caretMoved);
   // The edits of one key are reported once, when the key is done.
   connect(Editor, &TEditor::keyHandled, this, [this] {
     EditorChange();

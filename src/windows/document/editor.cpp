@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QInputMethodEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -108,6 +109,10 @@ TEditor::TEditor(TKeyDispatch* keys, QWidget* parent)
   connect(&layoutTimer_, &QTimer::timeout, this, &TEditor::layoutSlice);
   connect(layout_, &TDocumentLayout::measuringNeeded, &layoutTimer_, qOverload<>(&QTimer::start));
   layoutTimer_.start();
+  // What a scroll brings into view is laid out before it is painted, with the
+  // line at the top of the view kept where it is on screen.
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { settleView(); });
+  connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { settleView(); });
   // QTextEdit scrolls to the caret, and repaints it as it blinks, at the
   // place Qt's cursor code finds; in a paragraph our layout lays out in
   // pieces that place is only known to the layout. The editor's text control
@@ -128,6 +133,19 @@ TEditor::TEditor(TKeyDispatch* keys, QWidget* parent)
 void TEditor::showRect(const QRectF& requested) {
   QRectF wanted = requested;
   const QTextCursor c = textCursor();
+  // The caret's surroundings, a view's height each way, are laid out first:
+  // the view then lands where it stays (Ctrl+End at the real end of the
+  // text, with nothing estimated left on screen to move it when painted).
+  const qreal before = layout_->caretRect(c.position()).top();
+  {
+    const QScopedValueRollback<bool> guard(settling_, true);
+    const int h = viewport()->height();
+    for (int i = 0; i < kSettleRounds; ++i) {
+      const qreal y = layout_->caretRect(c.position()).top();
+      if (!layout_->measureSpan(y - h, y + h)) break;
+    }
+  }
+  wanted.translate(0, layout_->caretRect(c.position()).top() - before);
   if (TDocumentLayout::isLong(c.block())) wanted = layout_->caretRect(c.position()).adjusted(-5, 0, 5, 0);
   const QRect r = wanted.toRect();
   QScrollBar* h = horizontalScrollBar();
@@ -301,28 +319,63 @@ QVariant TEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
 
 bool TEditor::layoutComplete() const { return layout_->complete(); }
 
-// One slice of the background measuring. Paragraphs above the view may turn
-// out taller or shorter than estimated: the paragraph at the top of the view
-// stays where it is on screen.
-void TEditor::layoutSlice() {
-  QScrollBar* bar = verticalScrollBar();
+// What stays in place on screen while heights change: the line at the top of
+// the view, or the end of the text when the view is scrolled to the end.
+TEditor::ViewAnchor TEditor::viewAnchor() const {
+  const QScrollBar* bar = verticalScrollBar();
   const int top = bar->value();
-  const QTextBlock anchor = layout_->blockAt(top);
-  // In a paragraph laid out in pieces, the line at the top of the view is
-  // what stays (pieces above it may be measured now).
-  const int anchorPos = TDocumentLayout::isLong(anchor) && top > 0
-                            ? layout_->hitTest(QPointF(0, top), Qt::FuzzyHit)
-                            : -1;
-  auto placeOf = [&] {
-    return anchorPos >= 0 ? qRound(layout_->caretRect(anchorPos).top()) : layout_->blockTop(anchor);
-  };
-  const int offset = top - placeOf();
-  if (layout_->measureSome(kLayoutSliceMs)) layoutTimer_.stop();
-  const int wanted = placeOf() + offset;
-  if (top > 0 && wanted != bar->value()) {
+  ViewAnchor a;
+  if (top > 0 && top >= bar->maximum()) {
+    a.atEnd = true;
+  } else {
+    a.block = layout_->blockAt(top);
+    // In a paragraph laid out in pieces, the line at the top of the view is
+    // what stays (pieces above it may be measured now).
+    if (TDocumentLayout::isLong(a.block) && top > 0) a.position = layout_->hitTest(QPointF(0, top), Qt::FuzzyHit);
+  }
+  a.offset = top - placeOf(a);
+  return a;
+}
+
+int TEditor::placeOf(const ViewAnchor& a) const {
+  if (a.atEnd) return qCeil(layout_->documentSize().height()) - viewport()->height();
+  if (a.position >= 0) return qRound(layout_->caretRect(a.position).top());
+  return layout_->blockTop(a.block);
+}
+
+void TEditor::keepAnchor(const ViewAnchor& a) {
+  QScrollBar* bar = verticalScrollBar();
+  const int wanted = qMax(0, placeOf(a) + a.offset);
+  if (bar->value() > 0 && wanted != bar->value()) {
     if (wanted > bar->maximum()) bar->setMaximum(wanted);
     bar->setValue(wanted);
   }
+}
+
+// The view and a view's height above and below it laid out, so that neither
+// painting what is shown nor the next scroll finds an estimate to replace on
+// screen. While the scroll bar's slider is dragged, only the view and what is
+// below it (what is above is laid out when the slider is let go).
+void TEditor::settleView() {
+  if (settling_) return;
+  const QScopedValueRollback<bool> guard(settling_, true);
+  const ViewAnchor a = viewAnchor();
+  const int h = viewport()->height();
+  const bool above = !verticalScrollBar()->isSliderDown();
+  for (int i = 0; i < kSettleRounds; ++i) {
+    const int top = placeOf(a) + a.offset;
+    if (!layout_->measureSpan(above ? top - h : top, top + 2 * h)) break;
+  }
+  keepAnchor(a);
+}
+
+// One slice of the background measuring. Paragraphs above the view may turn
+// out taller or shorter than estimated: what is on screen stays where it is.
+void TEditor::layoutSlice() {
+  const ViewAnchor a = viewAnchor();
+  if (layout_->measureSome(kLayoutSliceMs)) layoutTimer_.stop();
+  const QScopedValueRollback<bool> guard(settling_, true);
+  keepAnchor(a);
 }
 
 // Edits go through a copy of the editor's cursor: the editor's own cursor

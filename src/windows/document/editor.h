@@ -5,9 +5,12 @@
 // character; a Unicode document takes it as it is.
 //
 // The text is laid out by TDocumentLayout; the editor runs its background
-// measuring in slices of a few milliseconds and keeps the paragraph at the
-// top of the view in place while heights above it change.
+// measuring in slices of a few milliseconds, lays out what a scroll brings
+// into view before it is painted, and keeps what is on screen in place while
+// heights elsewhere change (the line at the top of the view, or the end of
+// the text when the view is at the end).
 #pragma once
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
@@ -87,6 +90,19 @@ class TEditor : public QTextEdit {
 
  private:
   void layoutSlice();
+  struct ViewAnchor {
+    bool atEnd = false;
+    QTextBlock block;
+    int position = -1;  // in a long paragraph: the position at the view's top
+    int offset = 0;     // the view's top less the anchor's place
+  };
+  ViewAnchor viewAnchor() const;
+  int placeOf(const ViewAnchor& a) const;
+  void keepAnchor(const ViewAnchor& a);
+  void settleView();
+  // Laying out a span moves what is below it; a few rounds settle it.
+  static constexpr int kSettleRounds = 8;
+  bool settling_ = false;  // the view is being settled (scrolls made meanwhile are ours)
   TKeyDispatch* Keys_;
   TDocumentLayout* layout_;
   QTimer layoutTimer_;

@@ -19,9 +19,9 @@ TLineCounter::TLineCounter(QTextDocument* doc) : QObject(doc), doc_(doc) {
           [this](int from, int, int) { dropAfter(from); });
 }
 
-bool TLineCounter::layoutComplete() const {
+bool TLineCounter::measuredBefore(const QTextBlock& block) const {
   const auto* layout = qobject_cast<const TDocumentLayout*>(doc_->documentLayout());
-  return !layout || layout->complete();
+  return !layout || layout->measuredBefore(block.position());
 }
 
 void TLineCounter::dropAfter(int position) {
@@ -29,6 +29,7 @@ void TLineCounter::dropAfter(int position) {
   const QTextBlock b = doc_->findBlock(position);
   const size_t keep = b.isValid() ? size_t(b.blockNumber() / kStride) + 1 : 1;
   if (marks_.size() > keep) marks_.resize(keep);
+  exactMarks_ = qMin(exactMarks_, marks_.size());
 }
 
 int TLineCounter::linesOf(const QTextBlock& block) const {
@@ -42,14 +43,16 @@ int TLineCounter::linesOf(const QTextBlock& block) const {
 
 int TLineCounter::linesBefore(const QTextBlock& block) {
   const qreal width = doc_->pageSize().width();
-  const bool complete = layoutComplete();
-  if (width != width_ || doc_->defaultFont() != font_ || (complete && estimated_)) {
+  if (width != width_ || doc_->defaultFont() != font_) {
     marks_.assign(1, 0);
+    exactMarks_ = 1;
     width_ = width;
     font_ = doc_->defaultFont();
-    estimated_ = false;
   }
-  if (!complete) estimated_ = true;
+  // Marks counted from estimates serve while the paragraphs before the block
+  // still have them; once those are measured, the count is made again from
+  // the last exact mark.
+  if (measuredBefore(block) && marks_.size() > exactMarks_) marks_.resize(exactMarks_);
   const int number = block.blockNumber();
   const size_t wanted = size_t(number / kStride);
   // Extend the marks up to the block's stride, then count the rest.
@@ -59,7 +62,10 @@ int TLineCounter::linesBefore(const QTextBlock& block) {
   while (marks_.size() <= wanted && b.isValid()) {
     lines += linesOf(b);
     b = b.next();
-    if (++at % kStride == 0) marks_.push_back(lines);
+    if (++at % kStride == 0) {
+      marks_.push_back(lines);
+      if (exactMarks_ + 1 == marks_.size() && (!b.isValid() || measuredBefore(b))) exactMarks_ = marks_.size();
+    }
   }
   if (marks_.size() > wanted) {
     lines = marks_[wanted];
@@ -76,9 +82,12 @@ int TLineCounter::lineAt(int position, int* lineStart) {
     if (lineStart) *lineStart = position;
     return 0;
   }
+  auto* layout = qobject_cast<TDocumentLayout*>(doc_->documentLayout());
+  // Heights before the position still estimated: the count is made from
+  // them for now, and the layout is asked to measure them (it says when).
+  if (layout && !layout->measuredBefore(position)) layout->measureUpTo(position);
   int line = linesBefore(block);
   int start = block.position();
-  const auto* layout = qobject_cast<const TDocumentLayout*>(doc_->documentLayout());
   if (layout && TDocumentLayout::isLong(block)) {
     // A paragraph laid out in pieces: the line from the caret's height in it.
     const qreal spacing = qMax<qreal>(1, QFontMetricsF(doc_->defaultFont()).lineSpacing());

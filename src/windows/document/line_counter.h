@@ -8,8 +8,9 @@
 // after the paragraph it touched, so typing costs at most kStride
 // paragraphs, and a new text width or default font drops them all. A
 // paragraph not laid out yet counts as its estimated height in lines of the
-// default font; once the whole document is laid out, marks made from
-// estimates are dropped and the count is exact.
+// default font, and the layout is asked to measure the paragraphs before the
+// position; once they are measured, marks made from estimates are dropped and
+// the count is exact.
 #pragma once
 #include <QFont>
 #include <QObject>
@@ -34,12 +35,12 @@ class TLineCounter : public QObject {
   explicit TLineCounter(QTextDocument* doc);
   int linesBefore(const QTextBlock& block);
   int linesOf(const QTextBlock& block) const;
-  bool layoutComplete() const;
+  bool measuredBefore(const QTextBlock& block) const;
   void dropAfter(int position);
 
   QTextDocument* doc_;
   std::vector<int> marks_{0};  // marks_[k]: the lines of paragraphs [0, k * kStride)
   qreal width_ = -2;           // the text width the marks were counted for
   QFont font_;                 // the default font they were counted with
-  bool estimated_ = false;     // some marks were counted from estimates
+  size_t exactMarks_ = 1;      // the first marks, counted from measured paragraphs only
 };

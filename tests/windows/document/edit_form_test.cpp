@@ -920,6 +920,125 @@ class EditFormTest : public QObject {
     QCOMPARE(layout->documentSize().height(), y);
   }
 
+  // A large document is measured only where it is shown or asked about.
+  // These open a small one the same way: paragraphs of wide letters and of
+  // narrow ones, in stretches, so that every estimate is well off the real
+  // height (too short for the wide ones, too tall for the narrow ones).
+  TEditForm* openMeasuredOnDemand(const QString& name, bool wideAtEnd) {
+    QByteArray bytes;
+    for (int i = 0; i < 1200; ++i) {
+      const bool wide = (i / 40) % 2 == (wideAtEnd ? 1 : 0);
+      const QByteArray word = wide ? "WWWWW " : "iiiii ";
+      bytes += word.repeated(20 + i % 37) + "\n";
+    }
+    writeFile(path(name), bytes);
+    frame_->show();
+    TEditForm* f = frame_->CreateEditForm();
+    f->Editor->textLayout()->setMeasureAllLimit(0);
+    if (!f->OpenDocumentFile(path(name))) return nullptr;
+    QTest::qWait(50);
+    return f;
+  }
+
+  // Scrolling through text not measured before: what was on screen moves by
+  // exactly what the scroll asked for, whichever way and however far, though
+  // each step lays out text whose real height differs from its estimate.
+  void scrollingMovesTheTextByTheScrollOnly_data() {
+    QTest::addColumn<int>("action");
+    QTest::newRow("line up") << int(QAbstractSlider::SliderSingleStepSub);
+    QTest::newRow("line down") << int(QAbstractSlider::SliderSingleStepAdd);
+    QTest::newRow("page up") << int(QAbstractSlider::SliderPageStepSub);
+    QTest::newRow("page down") << int(QAbstractSlider::SliderPageStepAdd);
+  }
+  void scrollingMovesTheTextByTheScrollOnly() {
+    QFETCH(int, action);
+    TEditForm* f = openMeasuredOnDemand(QStringLiteral("scroll.txt"), true);
+    QVERIFY(f);
+    TEditor* e = f->Editor;
+    TDocumentLayout* layout = e->textLayout();
+    QScrollBar* bar = e->verticalScrollBar();
+    // Somewhere in the middle, as a drag of the slider goes there.
+    bar->setSliderDown(true);
+    bar->setValue(bar->maximum() / 2);
+    bar->setSliderDown(false);
+    QTest::qWait(20);
+    for (int step = 0; step < 12; ++step) {
+      const QTextBlock mid = layout->blockAt(bar->value() + e->viewport()->height() / 2);
+      const int onScreen = layout->blockTop(mid) - bar->value();
+      const bool page = action == QAbstractSlider::SliderPageStepSub || action == QAbstractSlider::SliderPageStepAdd;
+      const bool up = action == QAbstractSlider::SliderSingleStepSub || action == QAbstractSlider::SliderPageStepSub;
+      const int asked = (page ? bar->pageStep() : bar->singleStep()) * (up ? -1 : 1);
+      bar->triggerAction(QAbstractSlider::SliderAction(action));
+      e->viewport()->repaint();
+      QTest::qWait(20);
+      QCOMPARE(layout->blockTop(mid) - bar->value(), onScreen - asked);
+    }
+    QVERIFY(!layout->complete());
+    f->Close1Click();
+  }
+
+  // Going to the end through text not measured: Ctrl+End, or the slider
+  // dragged to the bottom, shows the last line at the bottom of the view,
+  // and it stays there while the text is painted and measured (Ctrl+End
+  // asks for the caret's line count, which measures all of the text).
+  void theEndIsTheRealEnd_data() {
+    QTest::addColumn<bool>("ctrlEnd");
+    QTest::addColumn<bool>("wideAtEnd");
+    QTest::newRow("Ctrl+End, wide paragraphs at the end") << true << true;
+    QTest::newRow("Ctrl+End, narrow paragraphs at the end") << true << false;
+    QTest::newRow("slider to the end, wide") << false << true;
+    QTest::newRow("slider to the end, narrow") << false << false;
+  }
+  void theEndIsTheRealEnd() {
+    QFETCH(bool, ctrlEnd);
+    QFETCH(bool, wideAtEnd);
+    TEditForm* f = openMeasuredOnDemand(QStringLiteral("end.txt"), wideAtEnd);
+    QVERIFY(f);
+    TEditor* e = f->Editor;
+    TDocumentLayout* layout = e->textLayout();
+    QTextDocument* doc = e->document();
+    QScrollBar* bar = e->verticalScrollBar();
+    if (ctrlEnd) {
+      QTest::keyClick(e, Qt::Key_End, Qt::ControlModifier);
+    } else {
+      bar->setSliderDown(true);
+      bar->setValue(bar->maximum());
+      bar->setSliderDown(false);
+    }
+    e->viewport()->repaint();
+    QTest::qWait(20);
+    const int h = e->viewport()->height();
+    // The last line's bottom on screen.
+    auto endOnScreen = [&] {
+      const QTextBlock last = doc->lastBlock();
+      return layout->blockTop(last) + last.lineCount() - bar->value();
+    };
+    QVERIFY(qAbs(endOnScreen() - h) <= 2);
+    QCOMPARE(bar->value(), bar->maximum());
+    const int end = endOnScreen();
+    if (ctrlEnd) {
+      QTRY_VERIFY_WITH_TIMEOUT(layout->complete(), 30000);
+    } else {
+      QTest::qWait(200);
+      QVERIFY(!layout->complete());
+    }
+    e->viewport()->repaint();
+    QCOMPARE(endOnScreen(), end);
+    QCOMPARE(bar->value(), bar->maximum());
+    if (ctrlEnd) {
+      // The line count the status bar shows is the real one.
+      int lines = 0;
+      for (QTextBlock b = doc->begin(); b != doc->lastBlock(); b = b.next()) lines += b.layout()->lineCount();
+      lines += doc->lastBlock().layout()->lineCount();
+      const QTextLayout* tl = doc->lastBlock().layout();
+      QCOMPARE(frame_->PanelText(1),
+               TMainForm::FormatLineCol(lines, e->textCursor().position() -
+                                                    (doc->lastBlock().position() +
+                                                     tl->lineAt(tl->lineCount() - 1).textStart()) + 1));
+    }
+    f->Close1Click();
+  }
+
   // Once a document is laid out and painted, the window is idle: nothing
   // keeps repainting or measuring (paragraphs with lists, indents and
   // alignment included), and a window resize is measured to the end again.
