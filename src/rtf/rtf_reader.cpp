@@ -1050,7 +1050,7 @@ void buildDocument(const Model& m, QTextDocument* doc) {
 }
 
 bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
-             TextEncoding encoding) {
+             TextEncoding encoding, char16_t softHyphen) {
   Model model;
   std::string message;
   const ParseResult r = parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
@@ -1061,6 +1061,10 @@ bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QStrin
       *error = QString::fromStdString(r == ParseResult::Damaged ? "Damaged RTF file: " + message : message);
     return false;
   }
+  // Swapping the character in the model costs a pass over the text; in the
+  // built document it cost a search and an edit for every one of them.
+  if (encoding == TextEncoding::Tscii && softHyphen != 0x00AD)
+    model.text.replace(QChar(0x00AD), QChar(softHyphen));
   buildDocument(model, doc);
   if (error) error->clear();
   if (r == ParseResult::Damaged) *damage = QString::fromStdString(message);
