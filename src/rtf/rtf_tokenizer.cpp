@@ -35,6 +35,15 @@ bool Tokenizer::hexEscapeAt(size_t i) const {
          hexValue(static_cast<unsigned char>(data_[i + 3])) >= 0;
 }
 
+size_t Tokenizer::skipHexEscapes(size_t n) {
+  size_t done = 0;
+  while (done < n && hexEscapeAt(pos_)) {
+    pos_ += 4;
+    ++done;
+  }
+  return done;
+}
+
 bool Tokenizer::next(Token& t) {
   t = Token{};
   const size_t n = data_.size();
