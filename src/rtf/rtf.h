@@ -64,8 +64,12 @@ inline constexpr int kMaxPointSize = 100;
 // encoding is the document's: TSCII keeps bytes as bytes and turns Unicode
 // Tamil into TSCII; Unicode keeps \uN characters as they are and decodes the
 // file's bytes (\'hh and raw text) as Windows-1252.
+//
+// softHyphen is the character a TSCII document gets for byte 0xAD: the
+// editor holds that letter as U+0B87, since text layout hides U+00AD (see
+// platform/byte_text.h). A Unicode document keeps U+00AD whatever is given.
 bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage = nullptr,
-             TextEncoding encoding = TextEncoding::Tscii);
+             TextEncoding encoding = TextEncoding::Tscii, char16_t softHyphen = 0x00AD);
 
 // The RTF bytes of doc, a document in the given encoding: TSCII writes
 // characters up to U+00FF as their bytes; Unicode writes every character

@@ -23,7 +23,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 
 #include "core/convert/unicode_bridge.h"
@@ -218,14 +217,49 @@ constexpr Word kWords[] = {
     {"blue", Kind::Blue, 0},
 };
 
+// The words above by name: an open-addressing table keyed by a cheap mix of
+// the name's length and three of its letters, each candidate checked by
+// comparing names. A file from LibreOffice has a control word every few
+// bytes, and std::hash of a string view cost a third of the whole parse.
+class WordTable {
+ public:
+  WordTable() {
+    for (const Word& w : kWords) {
+      size_t i = slot(w.name);
+      while (slots_[i]) i = (i + 1) & kMask;
+      slots_[i] = &w;
+    }
+  }
+  const Word* find(std::string_view name) const {
+    if (name.empty()) return nullptr;
+    for (size_t i = slot(name);; i = (i + 1) & kMask) {
+      const Word* w = slots_[i];
+      if (!w || sameName(w->name, name)) return w;
+    }
+  }
+
+ private:
+  static constexpr size_t kSlots = 1024;  // several times the number of words: short probes
+  static constexpr size_t kMask = kSlots - 1;
+  static_assert(std::size(kWords) < kSlots / 2);
+  // Names are a few letters: a loop beats a call to memcmp.
+  static bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
+  static size_t slot(std::string_view s) {
+    auto at = [&s](size_t i) { return size_t(static_cast<unsigned char>(s[i])); };
+    const size_t n = s.size();
+    return (n * 97 + at(0) * 31 + at(n / 2) * 7 + at(n - 1) * 131 + (n > 1 ? at(1) * 13 : 0)) & kMask;
+  }
+  const Word* slots_[kSlots] = {};
+};
+
 const Word* findWord(std::string_view name) {
-  static const std::unordered_map<std::string_view, const Word*> table = [] {
-    std::unordered_map<std::string_view, const Word*> m;
-    for (const Word& w : kWords) m.emplace(w.name, &w);
-    return m;
-  }();
-  auto it = table.find(name);
-  return it == table.end() ? nullptr : it->second;
+  static const WordTable table;
+  return table.find(name);
 }
 
 // ---------------------------------------------------------------------------
@@ -804,7 +838,10 @@ void Parser::controlWord(const Token& t) {
       int64_t v = p < 0 ? int64_t(p) + 65536 : int64_t(p);
       if (v < 0 || v > 0xFFFF) v = 0xFFFD;
       unicodeUnit(static_cast<char16_t>(v));
-      skip_ = s.uc;
+      // The fallback is nearly always \'hh escapes right after the word
+      // (LibreOffice writes \u2965\'b8 for every character): passed over
+      // here, they make no text token. Anything else is counted off as it comes.
+      skip_ = s.uc - static_cast<int>(tok_.skipHexEscapes(static_cast<size_t>(s.uc)));
       break;
     }
     case Kind::UcSkip: s.uc = std::clamp(p, 0, 64); break;
@@ -1050,7 +1087,7 @@ void buildDocument(const Model& m, QTextDocument* doc) {
 }
 
 bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
-             TextEncoding encoding) {
+             TextEncoding encoding, char16_t softHyphen) {
   Model model;
   std::string message;
   const ParseResult r = parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
@@ -1061,6 +1098,10 @@ bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QStrin
       *error = QString::fromStdString(r == ParseResult::Damaged ? "Damaged RTF file: " + message : message);
     return false;
   }
+  // Swapping the character in the model costs a pass over the text; in the
+  // built document it cost a search and an edit for every one of them.
+  if (encoding == TextEncoding::Tscii && softHyphen != 0x00AD)
+    model.text.replace(QChar(0x00AD), QChar(softHyphen));
   buildDocument(model, doc);
   if (error) error->clear();
   if (r == ParseResult::Damaged) *damage = QString::fromStdString(message);

@@ -29,10 +29,19 @@ inline int hexValue(unsigned char c) { return kHex.v[c]; }
 }  // namespace
 
 // True when a complete \'hh escape (two hex digits) starts at i.
-bool Tokenizer::hexEscapeAt(size_t i) const {
+inline bool Tokenizer::hexEscapeAt(size_t i) const {
   return i + 3 < data_.size() && data_[i] == '\\' && data_[i + 1] == '\'' &&
          hexValue(static_cast<unsigned char>(data_[i + 2])) >= 0 &&
          hexValue(static_cast<unsigned char>(data_[i + 3])) >= 0;
+}
+
+size_t Tokenizer::skipHexEscapes(size_t n) {
+  size_t done = 0;
+  while (done < n && hexEscapeAt(pos_)) {
+    pos_ += 4;
+    ++done;
+  }
+  return done;
 }
 
 bool Tokenizer::next(Token& t) {

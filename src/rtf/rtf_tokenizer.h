@@ -35,6 +35,11 @@ class Tokenizer {
   // (a \bin length that is negative or runs past the end); error() says why.
   bool next(Token& t);
 
+  // Passes over up to n \'hh escapes that follow at once (no line break or
+  // anything else before or between them) and returns how many: a \uN
+  // word's fallback characters, which the reader throws away.
+  size_t skipHexEscapes(size_t n);
+
   const std::string& error() const { return error_; }
   size_t offset() const { return pos_; }
   size_t size() const { return data_.size(); }

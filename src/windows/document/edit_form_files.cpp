@@ -381,10 +381,8 @@ bool TEditForm::OpenDocumentFile(const QString& name, OpenAs as) {
       QString rtfError;
       // A Unicode document keeps the file's Unicode as it is; a TSCII one
       // takes its bytes, U+00AD held as the letter it is in TSCII.
-      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage, encoding()))
+      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage, encoding(), tolvan::kDisplayedSoftHyphen))
         error = rtfError;
-      else if (!Editor->isUnicode())
-        tolvan::documentBytesToEditorChars(doc);
     } else if (guess.encoding == tolvan::TextEncoding::Unicode) {
       QString text = decodeUnicode(bytes, guess.form);
       bytes = QByteArray();

@@ -178,3 +178,22 @@ TEST(RtfHoldsUnicodeTamil, TamilEscapesOnly) {
   };
   for (const Case& c : cases) EXPECT_EQ(tolvan::RtfHoldsUnicodeTamil(c.rtf), c.unicode) << c.rtf;
 }
+
+// The same words deep in a long file, at every offset from a 16-byte block's
+// start, among LibreOffice's \uN escapes for bytes (none Tamil).
+TEST(RtfHoldsUnicodeTamil, AtEveryOffsetOfALongFile) {
+  struct Case {
+    const char* word;
+    bool unicode;
+  } const cases[] = {
+      {"\\u2980?", true},   {"\\u02944?", true}, {"\\u3072?", false}, {"\\\\u2980 ", false},
+      {"\\\\\\u2980?", true}, {"\\u0002980?", false},  // seven digits: the first six are 298
+  };
+  const std::string filler = "{\\rtf1\\ansi \\u180\\'b4\\u233\\'e9 morning \\ul x\\ulnone\\u2944";
+  for (const Case& c : cases) {
+    for (size_t pad = 0; pad < 40; ++pad) {
+      const std::string rtf = filler + "0 " + std::string(pad, 'a') + c.word + std::string(pad % 3, 'b') + "}";
+      EXPECT_EQ(tolvan::RtfHoldsUnicodeTamil(rtf), c.unicode) << rtf;
+    }
+  }
+}

@@ -1,0 +1,242 @@
+// How the reader builds the QTextDocument: the document it makes must be the
+// one a plain, obvious construction makes from the same parse (same text,
+// same format on every character, same paragraph formats and lists), on the
+// real files in tests/rtf/fixtures, the fuzzing seeds and a dense generated
+// file; and a TSCII document whose byte 0xAD the reader puts in as the
+// editor's displayed letter must equal the old way of loading it, reading
+// U+00AD and then swapping each one in the document.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/byte_text.h"
+#include "rtf/rtf.h"
+#include "rtf/rtf_reader_internal.h"
+#include "rtf_test_util.h"
+
+namespace {
+
+using tolvan::TextEncoding;
+
+// A block's format without the index of its list object (the same list has
+// different object numbers in two documents); the list is compared apart.
+QTextBlockFormat blockFormatOf(const QTextBlock& b) {
+  QTextBlockFormat f = b.blockFormat();
+  f.clearProperty(QTextFormat::ObjectIndex);
+  return f;
+}
+
+// Each character's format as runs of (length, format), adjacent equal formats
+// joined, so that fragments split differently compare equal.
+std::vector<std::pair<int, QTextCharFormat>> formatRuns(const QTextBlock& b) {
+  std::vector<std::pair<int, QTextCharFormat>> runs;
+  for (auto it = b.begin(); !it.atEnd(); ++it) {
+    const QTextFragment f = it.fragment();
+    if (!runs.empty() && runs.back().second == f.charFormat())
+      runs.back().first += f.length();
+    else
+      runs.emplace_back(f.length(), f.charFormat());
+  }
+  return runs;
+}
+
+// The first difference between two documents, or "" when they hold the same.
+std::string difference(const QTextDocument& a, const QTextDocument& b) {
+  if (a.blockCount() != b.blockCount())
+    return "blocks " + std::to_string(a.blockCount()) + " / " + std::to_string(b.blockCount());
+  std::map<const QTextList*, int> listsA, listsB;  // each list numbered by first use
+  QTextBlock x = a.begin(), y = b.begin();
+  for (int n = 0; x.isValid(); x = x.next(), y = y.next(), ++n) {
+    const std::string at = "block " + std::to_string(n) + ": ";
+    if (x.text() != y.text()) return at + "text \"" + x.text().toStdString() + "\" / \"" + y.text().toStdString() + "\"";
+    if (blockFormatOf(x) != blockFormatOf(y)) return at + "block format";
+    if (x.charFormat() != y.charFormat()) return at + "block character format";
+    if (formatRuns(x) != formatRuns(y)) return at + "character formats";
+    const QTextList* lx = x.textList();
+    const QTextList* ly = y.textList();
+    if (!lx != !ly) return at + "list membership";
+    if (lx) {
+      if (lx->format() != ly->format()) return at + "list format";
+      const int ix = listsA.emplace(lx, int(listsA.size())).first->second;
+      const int iy = listsB.emplace(ly, int(listsB.size())).first->second;
+      if (ix != iy) return at + "list grouping";
+    }
+  }
+  return "";
+}
+
+// The plain construction: every paragraph and every run inserted in turn with
+// its own format, paragraph formats and lists set as each paragraph starts.
+// Slow (a cursor call per run) but plainly right; formats are the reader's.
+void buildPlainly(const tolvan::rtf::Model& m, QTextDocument* doc) {
+  using namespace tolvan::rtf;
+  // The reader's formats, taken from a one-run document per format.
+  auto charFormat = [&](int fmt) {
+    Model one;
+    one.fonts = m.fonts;
+    one.colors = m.colors;
+    one.formats = {m.formats[size_t(fmt)]};
+    one.text = QStringLiteral("x");
+    one.runs = {{0, 0}};
+    Paragraph p;
+    p.runEnd = 1;
+    p.textEnd = 1;
+    one.paras = {p};
+    QTextDocument d;
+    buildDocument(one, &d);
+    return d.begin().begin().fragment().charFormat();
+  };
+  auto blockFormat = [&](const ParaProps& props) {
+    Model one;
+    one.formats = {RunFormat{}};
+    Paragraph p;
+    p.props = props;
+    one.paras = {p};
+    QTextDocument d;
+    d.setIndentWidth(doc->indentWidth());
+    buildDocument(one, &d);
+    return blockFormatOf(d.begin());
+  };
+  std::vector<QTextCharFormat> cfs;
+  for (size_t f = 0; f < m.formats.size(); ++f) cfs.push_back(charFormat(int(f)));
+  doc->clear();
+  QTextCursor c(doc);
+  QTextListFormat lf;
+  lf.setStyle(QTextListFormat::ListDisc);
+  lf.setIndent(1);
+  QTextList* list = nullptr;
+  int listBlocks = 0;
+  for (size_t i = 0; i < m.paras.size(); ++i) {
+    const Paragraph& p = m.paras[i];
+    const int first = p.runBegin < p.runEnd ? m.runs[p.runBegin].fmt : p.endFmt;
+    if (i > 0) c.insertBlock(QTextBlockFormat());  // not in the list of the one before
+    c.setBlockFormat(blockFormat(p.props));
+    if (!cfs.empty()) c.setBlockCharFormat(cfs[size_t(first)]);
+    if (p.props.bullet) {
+      // Lists of at most 64 paragraphs, as the reader makes them.
+      if (list && listBlocks < 64) {
+        list->add(c.block());
+        ++listBlocks;
+      } else {
+        list = c.createList(lf);
+        listBlocks = 1;
+      }
+    } else {
+      list = nullptr;
+    }
+    for (size_t r = p.runBegin; r < p.runEnd; ++r) {
+      const qsizetype end = r + 1 < p.runEnd ? m.runs[r + 1].start : p.textEnd;
+      c.insertText(m.text.mid(m.runs[r].start, end - m.runs[r].start), cfs[size_t(m.runs[r].fmt)]);
+    }
+  }
+}
+
+struct Input {
+  std::string name;
+  QByteArray bytes;
+};
+
+// Dense formatting like LibreOffice's: a change every few words, \u escapes
+// with fallbacks, soft hyphens three ways, bullets in runs longer than a list
+// holds, centred and indented paragraphs, colours and fonts.
+QByteArray denseRtf() {
+  std::mt19937 rng(3);
+  QByteArray s =
+      "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 TSCu_Paranar;}{\\f1 Liberation Serif;}}"
+      "{\\colortbl;\\red200\\green0\\blue0;\\red0\\green0\\blue200;}\n";
+  static const char* const fmts[] = {"\\b", "\\i", "\\b\\i", "\\fs20", "\\fs28", "\\cf1", "\\cf2", "\\ul",
+                                     "\\f1", "\\strike", "\\highlight2"};
+  for (int p = 0; p < 300; ++p) {
+    s += "\\pard";
+    if (p % 7 == 0) s += "\\qc";
+    if (p % 11 == 0) s += "\\li720\\fi-360";
+    if (p % 100 >= 10 && p % 100 < 90) s += "{\\listtext\\'95\\tab}\\ls1";
+    s += ' ';
+    for (int w = 0; w < 12; ++w) {
+      const bool formatted = rng() % 2;
+      if (formatted) s += QByteArray("{") + fmts[rng() % std::size(fmts)] + ' ';
+      switch (rng() % 5) {
+        case 0: s += "\\u173\\'ad\\u170\\'aa"; break;
+        case 1: s += "\\'ad\\'b8\\-"; break;
+        case 2: s += "\\u2965?"; break;  // Unicode Tamil
+        default: s += "word"; break;
+      }
+      if (formatted) s += '}';
+      s += ' ';
+    }
+    s += "\\par\n";
+  }
+  s += "}";
+  return s;
+}
+
+std::vector<Input> inputs() {
+  std::vector<Input> in;
+  auto addDir = [&](const QString& dir) {
+    for (const QString& f : QDir(dir).entryList(QDir::Files, QDir::Name)) {
+      QFile file(QDir(dir).filePath(f));
+      if (file.open(QIODevice::ReadOnly)) in.push_back({f.toStdString(), file.readAll()});
+    }
+  };
+  addDir(QStringLiteral(TOLVAN_SOURCE_DIR "/tests/rtf/fixtures"));
+  addDir(QStringLiteral(TOLVAN_SOURCE_DIR "/fuzz/corpus/rtf"));
+  in.push_back({"dense", denseRtf()});
+  return in;
+}
+
+class RtfBuild : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { rtftest::ensureApp(); }
+};
+
+TEST_F(RtfBuild, TheDocumentIsTheOnePlainConstructionMakes) {
+  const std::vector<Input> all = inputs();
+  ASSERT_GT(all.size(), 50u);  // the fixtures and the seeds were found
+  int read = 0;
+  for (const Input& input : all) {
+    for (const bool unicode : {false, true}) {
+      tolvan::rtf::Model m;
+      std::string message;
+      const auto r = tolvan::rtf::parseRtf(std::string_view(input.bytes.constData(), size_t(input.bytes.size())), m,
+                                           message, unicode);
+      if (r == tolvan::rtf::ParseResult::Refused) continue;
+      ++read;
+      QTextDocument built, plain;
+      tolvan::rtf::buildDocument(m, &built);
+      buildPlainly(m, &plain);
+      EXPECT_EQ(difference(built, plain), "") << input.name << (unicode ? " (Unicode)" : " (TSCII)");
+    }
+  }
+  EXPECT_GT(read, 100);
+}
+
+TEST_F(RtfBuild, ByteADGoesInAsTheDisplayedLetterAsSwappingItAfterwardsGave) {
+  for (const Input& input : inputs()) {
+    for (const TextEncoding e : {TextEncoding::Tscii, TextEncoding::Unicode}) {
+      QTextDocument before, now;
+      QString error, damage;
+      if (!tolvan::rtf::readRtf(input.bytes, &before, &error, &damage, e)) continue;
+      if (e == TextEncoding::Tscii) tolvan::documentBytesToEditorChars(&before);
+      ASSERT_TRUE(tolvan::rtf::readRtf(input.bytes, &now, &error, &damage, e, tolvan::kDisplayedSoftHyphen));
+      EXPECT_EQ(difference(now, before), "") << input.name << (e == TextEncoding::Unicode ? " (Unicode)" : " (TSCII)");
+    }
+  }
+  // The dense file has the letter in every form; none is left as U+00AD.
+  QTextDocument doc;
+  ASSERT_TRUE(tolvan::rtf::readRtf(denseRtf(), &doc, nullptr, nullptr, TextEncoding::Tscii,
+                                   tolvan::kDisplayedSoftHyphen));
+  EXPECT_FALSE(doc.toRawText().contains(QChar(0xAD)));
+  EXPECT_GT(doc.toRawText().count(QChar(tolvan::kDisplayedSoftHyphen)), 300);
+}
+
+}  // namespace
