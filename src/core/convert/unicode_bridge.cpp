@@ -943,6 +943,95 @@ constexpr unicode_simd::EncLetterTables makeLetterTables() {
 constexpr unicode_simd::EncLetterTables kEncLetters = makeLetterTables();
 static_assert(kEnc[unicode_simd::kEncKssaCode].kind == kEncNone, "the name of k.ssa is no character");
 
+// The tables of the one-pass encoder (unicode_simd.h).
+constexpr unicode_simd::EncRunTables makeRunTables() {
+  using namespace unicode_simd;
+  EncRunTables t{};
+  auto form = [&t](int code, uint8_t offset, uint8_t b) { t.forms[(code + offset) & 127] = b; };
+  for (int code = 0; code < 128; ++code) {
+    const EncEntry& e = kEnc[code];
+    switch (e.kind) {
+      case kEncConsonant: {
+        const Consonant& c = kConsonants[e.b1];
+        t.infoX[code] = static_cast<uint8_t>(kRunCons | (c.u ? kRunHasU : 0) | (e.b1 == kTta ? kRunTta : 0) |
+                                             (e.b1 == kKa || e.b1 == kSa ? kRunKaSa : 0));
+        t.main[code] = c.live;
+        form(code, kRunNPulli, c.dead);
+        if (c.u) {
+          form(code, kRunNU, c.u);
+          form(code, kRunNUu, c.uu);
+        }
+        if (e.b1 == kTta) {
+          form(code, kRunNI, kByteTti);
+          form(code, kRunNIi, kByteTtii);
+        }
+        break;
+      }
+      case kEncByte:
+        t.main[code] = e.b1;
+        if (code == idx(0x0B92)) t.infoX[code] = kRunVowelO;
+        break;
+      case kEncPost:
+        t.main[code] = e.b1;
+        break;
+      case kEncTwoPart:
+        t.pre[code] = e.b1;
+        t.main[code] = e.b2;
+        break;
+      case kEncPrefix:
+        t.pre[code] = e.b1;
+        t.infoX[code] = kRunNeedsCons;
+        break;
+      case kEncPulli:
+        t.infoX[code] = kRunNeedsCons;
+        break;
+      default:
+        t.infoX[code] = kRunBad;
+        break;
+    }
+  }
+  t.infoN[idx(kPulli)] = kRunNPulli;
+  t.infoN[idx(kSignU)] = kRunNU;
+  t.infoN[idx(kSignUu)] = kRunNUu;
+  t.infoN[idx(kSignI)] = kRunNI;
+  t.infoN[idx(kSignIi)] = kRunNIi;
+  t.infoN[idx(kAuLength)] = kRunNAuLength;
+  return t;
+}
+constexpr unicode_simd::EncRunTables kEncRun = makeRunTables();
+
+// Every form has a slot of its own in kEncRun.forms, and the flags in
+// infoX & infoN mean what the encoder takes them to mean.
+constexpr bool runTablesSound() {
+  using namespace unicode_simd;
+  int used[128] = {};
+  for (int code = 0; code < 128; ++code) {
+    if (kEnc[code].kind != kEncConsonant) continue;
+    const Consonant& c = kConsonants[kEnc[code].b1];
+    for (uint8_t off : {kRunNPulli, kRunNU, kRunNUu, kRunNI, kRunNIi}) {
+      const bool has = off == kRunNPulli || ((off == kRunNU || off == kRunNUu) && c.u) || kEnc[code].b1 == kTta;
+      if (has) ++used[(code + off) & 127];
+    }
+  }
+  for (int k : used)
+    if (k > 1) return false;
+  for (int x = 0; x < 128; ++x) {
+    const EncEntry& e = kEnc[x];
+    const bool isCons = e.kind == kEncConsonant;
+    for (int y = 0; y < 128; ++y) {
+      const uint8_t both = kEncRun.infoX[x] & kEncRun.infoN[y];
+      const bool takes = isCons && (y == idx(kPulli) ||
+                                    ((y == idx(kSignU) || y == idx(kSignUu)) && kConsonants[e.b1].u) ||
+                                    ((y == idx(kSignI) || y == idx(kSignIi)) && e.b1 == kTta));
+      if (((both & 0x83) != 0) != takes) return false;
+      if (((both & kRunKaSa) != 0) != (isCons && (e.b1 == kKa || e.b1 == kSa) && y == idx(kPulli))) return false;
+      if ((both & kRunVowelO) && !(x == idx(0x0B92))) return false;
+    }
+  }
+  return true;
+}
+static_assert(runTablesSound());
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 // Returns the length of the sequence at p[0, n), or 0 when p[0] does not
 // start a valid one.
@@ -1222,9 +1311,19 @@ struct Encoder {
     const unicode_simd::BridgeLevel level = unicode_simd::ActiveBridgeLevel();
     const unicode_simd::EncClassifyFn classify = unicode_simd::UnicodeClassifier(level);
     const unicode_simd::EncEmitFn emitter = unicode_simd::UnicodeEmitter(level);
-    size_t scalarUntil = 0;
+    const unicode_simd::EncRunFn runner = unicode_simd::UnicodeRunner(level);
+    // The one-pass encoder reads a few bytes before where it starts.
+    size_t scalarUntil = runner ? 8 : 0;
     while (i < limit) {
-      if (classify && !lonePrefix && i >= scalarUntil && i + unicode_simd::kBlock <= limit &&
+      if (runner) {
+        if (!lonePrefix && i >= scalarUntil && i >= 8 && i + unicode_simd::kBlock <= limit &&
+            i + unicode_simd::kBlock + unicode_simd::kEncRunAhead <= n) {
+          size_t stopped = 0;
+          i = runner(p, i, n, limit, kEncRun, w, stopped);
+          scalarUntil = stopped ? stopped : n;
+          continue;
+        }
+      } else if (classify && !lonePrefix && i >= scalarUntil && i + unicode_simd::kBlock <= limit &&
           i + 2 * unicode_simd::kBlock + 8 <= n && (load32(p + i) | load32(p + i + 4)) & 0x80808080u) {
         size_t stopped = 0;
         i = vectorRun(classify, emitter, p, i, n, limit, w, stopped);

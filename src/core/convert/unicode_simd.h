@@ -107,4 +107,46 @@ using EncEmitFn = size_t (*)(const uint16_t* idx, const uint64_t* starts, int ch
 // nullptr where the letters are written one at a time by the caller.
 EncEmitFn UnicodeEmitter(BridgeLevel level);
 
+// --- Unicode -> TSCII in one pass (AVX-512 VBMI2) ---------------------------
+//
+// Each 64-byte chunk is read once and written at once. A Tamil character is
+// taken at its last byte j: a consonant writes its form there and the prefix
+// part of the sign after it at j - 1; a sign writes its own post part (or
+// nothing, when the consonant before it holds it); any other character its
+// byte. So every output byte has a place in the chunk, and one compression
+// packs them. Byte lookups over 128 entries (by the character's code, its
+// offset in U+0B80..U+0BFF):
+//   infoX: what the character is (kRun* flags below);
+//   infoN: what it makes of a consonant before it: an offset into `forms`
+//          (the consonant's dead, u, uu, tti or ttii form is forms[(code +
+//          offset) & 127]) whose bits double as flags (kRunN*);
+//   main:  a consonant's live form, a post sign's byte (the second part of a
+//          two-part sign), any other character's byte, 0 for prefix signs
+//          and pulli (written with their consonant);
+//   pre:   the part of a sign written before the consonant (e, ee, ai, o, oo, au).
+constexpr uint8_t kRunCons = 0x80, kRunHasU = 0x01, kRunTta = 0x02, kRunKaSa = 0x04, kRunVowelO = 0x08,
+                  kRunNeedsCons = 0x10, kRunBad = 0x20;
+// infoN values. infoX & infoN has bit 7 (any consonant before pulli), bit 0
+// (a consonant with u/uu forms before u or uu) or bit 1 (tta before i or ii)
+// exactly when the consonant changes form; bit 2 for ka or sa before pulli
+// (maybe k.ssa or sri); bit 3 for the vowel o before the au length mark.
+constexpr uint8_t kRunNPulli = 0xD4, kRunNU = 0x01, kRunNUu = 0x29, kRunNI = 0x02, kRunNIi = 0x22,
+                  kRunNAuLength = 0x08;
+struct alignas(64) EncRunTables {
+  uint8_t infoX[128], infoN[128], main[128], pre[128], forms[128];
+};
+// Converts chunks from `from` (a letter start with nothing before it that
+// matters, from >= 8) while a chunk and the next 64 bytes are in p[0, n) and
+// the chunk ends by `limit`; writes at w and moves it. Returns where the last
+// letter written ends. When a chunk has something the one pass does not take
+// (a character that is not ASCII or Tamil TSCII holds, a lone prefix sign or
+// pulli, the vowel o before the au length mark), `stopped` is the end of that
+// chunk, for the caller to reach before the next run; otherwise 0. Writes up
+// to 64 bytes past the letters.
+using EncRunFn = size_t (*)(const uint8_t* p, size_t from, size_t n, size_t limit, const EncRunTables& t, char*& w,
+                            size_t& stopped);
+constexpr size_t kEncRunAhead = 64;
+// nullptr where the processor lacks it.
+EncRunFn UnicodeRunner(BridgeLevel level);
+
 }  // namespace tolvan::unicode_simd
