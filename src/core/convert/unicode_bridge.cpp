@@ -883,66 +883,6 @@ constexpr EncEmit makeEncodeEmit() {
 }
 constexpr EncEmit kEncEmit = makeEncodeEmit();
 
-// The same letters in pieces, for the level that writes a chunk at once.
-constexpr unicode_simd::EncLetterTables makeLetterTables() {
-  using namespace unicode_simd;
-  EncLetterTables t{};
-  for (int code = 0; code < 128; ++code) {
-    const EncEntry& e = kEnc[code];
-    switch (e.kind) {
-      case kEncConsonant: {
-        const Consonant& c = kConsonants[e.b1];
-        t.main[code] = c.live;
-        t.alt[code] = c.dead;
-        t.u[code] = c.u;
-        t.uu[code] = c.uu;
-        break;
-      }
-      case kEncByte:
-      case kEncPost:
-        t.main[code] = e.b1;
-        break;
-      case kEncTwoPart:
-        t.main[code] = e.b1;
-        t.alt[code] = e.b2;
-        break;
-      default:
-        break;  // not in TSCII, a lone prefix sign or pulli: main 0
-    }
-  }
-  t.main[kEncKssaCode] = kConsonants[kKssa].live;
-  t.alt[kEncKssaCode] = kConsonants[kKssa].dead;
-  for (int col = 1; col < 64; ++col) {
-    const int s = signOfCol(col);
-    if (s < 0) continue;
-    const EncEntry& e = kEnc[s];
-    switch (e.kind) {
-      case kEncPost:
-        t.post[col] = e.b1;
-        t.sel[col] = e.b1 == kByteU ? kEncSelU : e.b1 == kByteUu ? kEncSelUu : e.b1 == kByteI ? kEncSelI
-                     : e.b1 == kByteIi ? kEncSelIi : 0;
-        if (col == kEncColAuLength) t.sel[col] = kEncSelAuLength;
-        break;
-      case kEncPrefix:
-        t.pre[col] = e.b1;
-        break;
-      case kEncTwoPart:
-        t.pre[col] = e.b1;
-        t.post[col] = e.b2;
-        break;
-      case kEncPulli:
-        t.sel[col] = kEncSelPulli;
-        break;
-      default:
-        t.sel[col] = kEncSelHole;
-        break;
-    }
-  }
-  return t;
-}
-constexpr unicode_simd::EncLetterTables kEncLetters = makeLetterTables();
-static_assert(kEnc[unicode_simd::kEncKssaCode].kind == kEncNone, "the name of k.ssa is no character");
-
 // The tables of the one-pass encoder (unicode_simd.h).
 constexpr unicode_simd::EncRunTables makeRunTables() {
   using namespace unicode_simd;
@@ -1202,7 +1142,7 @@ struct Encoder {
   // reach before the next vector run. A chunk of ASCII alone is copied and
   // ends the run (stopped is its end), so that the scalar code copies the
   // rest of a long ASCII stretch. Otherwise `stopped` is 0.
-  static size_t vectorRun(unicode_simd::EncClassifyFn classify, unicode_simd::EncEmitFn emitter, const uint8_t* p,
+  static size_t vectorRun(unicode_simd::EncClassifyFn classify, const uint8_t* p,
                           size_t from, size_t n, size_t limit, char*& wp, size_t& stopped) {
     using unicode_simd::EncMasks;
     constexpr size_t kB = unicode_simd::kBlock;
@@ -1247,28 +1187,24 @@ struct Encoder {
         starts[clean] = (cur.ascii | cur.tamil) & ~signs;
       }
       int done = 0;
-      if (emitter) {
-        w += emitter(slots, starts, clean, kEncEmit.out.data(), kEncLetters, w, done);
-      } else {
-        for (; done < clean; ++done) {
-          const uint16_t* here = slots + kB * done;
-          char* const w0 = w;
-          uint64_t todo = starts[done];
-          while (todo) {
-            const unsigned k = static_cast<unsigned>(__builtin_ctzll(todo));
-            todo &= todo - 1;
-            const uint32_t e = kEncEmit.out[here[k]];
-            if (e & kEncStop) [[unlikely]] {
-              todo = ~uint64_t{0};
-              break;
-            }
-            std::memcpy(w, &e, 4);
-            w += e >> 24;
-          }
-          if (todo) {
-            w = w0;
+      for (; done < clean; ++done) {
+        const uint16_t* here = slots + kB * done;
+        char* const w0 = w;
+        uint64_t todo = starts[done];
+        while (todo) {
+          const unsigned k = static_cast<unsigned>(__builtin_ctzll(todo));
+          todo &= todo - 1;
+          const uint32_t e = kEncEmit.out[here[k]];
+          if (e & kEncStop) [[unlikely]] {
+            todo = ~uint64_t{0};
             break;
           }
+          std::memcpy(w, &e, 4);
+          w += e >> 24;
+        }
+        if (todo) {
+          w = w0;
+          break;
         }
       }
       for (int j = done - 1; j >= 0; --j) {
@@ -1310,7 +1246,6 @@ struct Encoder {
     // one; a chunk it cannot write is left to the code below up to its end.
     const unicode_simd::BridgeLevel level = unicode_simd::ActiveBridgeLevel();
     const unicode_simd::EncClassifyFn classify = unicode_simd::UnicodeClassifier(level);
-    const unicode_simd::EncEmitFn emitter = unicode_simd::UnicodeEmitter(level);
     const unicode_simd::EncRunFn runner = unicode_simd::UnicodeRunner(level);
     // The one-pass encoder reads a few bytes before where it starts.
     size_t scalarUntil = runner ? 8 : 0;
@@ -1326,7 +1261,7 @@ struct Encoder {
       } else if (classify && !lonePrefix && i >= scalarUntil && i + unicode_simd::kBlock <= limit &&
           i + 2 * unicode_simd::kBlock + 8 <= n && (load32(p + i) | load32(p + i + 4)) & 0x80808080u) {
         size_t stopped = 0;
-        i = vectorRun(classify, emitter, p, i, n, limit, w, stopped);
+        i = vectorRun(classify, p, i, n, limit, w, stopped);
         scalarUntil = stopped ? stopped : n;
         continue;
       }

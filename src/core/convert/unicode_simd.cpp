@@ -2,8 +2,8 @@
 // TSCII decoder and of the UTF-8 encoder (see unicode_simd.h), written once
 // over GCC/Clang vector types and compiled for each vector width with the
 // processor features of its level (AVX-512 with its own mask-register
-// version of the encoder's pass); the encoder's letter writer for AVX-512
-// VBMI2; and which level runs, chosen once from the processor.
+// version of the encoder's pass); the one-pass encoder for AVX-512 VBMI2;
+// and which level runs, chosen once from the processor.
 #include "core/convert/unicode_simd.h"
 
 #include <algorithm>
@@ -248,122 +248,6 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
   }
 }
 #undef TOLVAN_AVX512_TARGET
-
-// A chunk's letters at once. Each letter's bytes are worked out at its
-// start from the tables (byte permutes over 128 and 64 entries); the first
-// goes at the start, the second and third at the two bytes after it (a Tamil
-// character's own continuation bytes), and the bytes wanted are packed into
-// the output. Letters at the last two bytes, whose bytes would fall past
-// the chunk, are written from their entries.
-#define TOLVAN_VBMI_TARGET "avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt"
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i byCode(const uint8_t* table, __m512i code) {
-  return _mm512_permutex2var_epi8(_mm512_load_si512(table), code, _mm512_load_si512(table + 64));
-}
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i byCol(const uint8_t* table, __m512i col) {
-  return _mm512_maskz_permutexvar_epi8(~uint64_t{0}, col, _mm512_load_si512(table));
-}
-// The low bytes of 64 16-bit values.
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i bytes(__m512i low, __m512i high) {
-  const __m512i even = _mm512_set_epi8(
-      126, 124, 122, 120, 118, 116, 114, 112, 110, 108, 106, 104, 102, 100, 98, 96, 94, 92, 90, 88, 86, 84, 82, 80, 78,
-      76, 74, 72, 70, 68, 66, 64, 62, 60, 58, 56, 54, 52, 50, 48, 46, 44, 42, 40, 38, 36, 34, 32, 30, 28, 26, 24, 22, 20,
-      18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
-  return _mm512_permutex2var_epi8(low, even, high);
-}
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __mmask64 has(__m512i v, uint8_t bits) {
-  return _mm512_test_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(bits)));
-}
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline long emitChunk(const uint16_t* idx, uint64_t starts,
-                                                                              const uint32_t* entries,
-                                                                              const EncLetterTables& t, char* w) {
-  const __m512i i0 = _mm512_loadu_si512(idx), i1 = _mm512_loadu_si512(idx + 32);
-  const __m512i u0 = _mm512_srli_epi16(i0, 5), u1 = _mm512_srli_epi16(i1, 5);
-  const __m512i low5 = _mm512_set1_epi16(kEncCols - 1);
-  const __m512i unit = bytes(u0, u1);  // the unit's low byte
-  const __m512i col = bytes(_mm512_and_si512(i0, low5), _mm512_and_si512(i1, low5));
-  const __m512i u256 = _mm512_set1_epi16(256);
-  const __mmask64 special = static_cast<uint64_t>(_mm512_cmpge_epu16_mask(u0, u256)) |
-                            static_cast<uint64_t>(_mm512_cmpge_epu16_mask(u1, u256)) << 32;
-  const __mmask64 kssa = special & _mm512_cmpeq_epi8_mask(unit, _mm512_setzero_si512());
-  const __mmask64 sri = special & ~kssa;
-  const __mmask64 ascii = ~_mm512_movepi8_mask(unit) & ~special;
-  const __m512i code = _mm512_mask_mov_epi8(_mm512_and_si512(unit, _mm512_set1_epi8(0x7F)), kssa,
-                                            _mm512_set1_epi8(kEncKssaCode));
-  const __m512i main = byCode(t.main, code);
-  const __m512i sel = byCol(t.sel, col);
-  const __mmask64 tamil = ~ascii & ~special;
-  const __mmask64 cons = (tamil & _mm512_cmple_epu8_mask(_mm512_sub_epi8(code, _mm512_set1_epi8(0x15)),
-                                                         _mm512_set1_epi8(0x39 - 0x15))) |
-                         kssa;
-  const __mmask64 other = tamil & ~cons;
-  const __mmask64 stop =
-      starts & ((tamil & ~_mm512_test_epi8_mask(main, main)) |
-                (tamil & _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(kEncKssaCode))) |  // U+0B96 itself
-                (cons & has(sel, kEncSelHole)) |
-                (other & _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(0x12)) & has(sel, kEncSelAuLength)) |
-                (sri & ~has(sel, kEncSelIi)));
-  if (stop) return -1;
-
-  // Consonants: the form, then the sign's parts around it.
-  const __m512i alt = byCode(t.alt, code);
-  __m512i form = _mm512_mask_mov_epi8(main, has(sel, kEncSelPulli), alt);
-  __m512i post = byCol(t.post, col);
-  const __m512i zero = _mm512_setzero_si512();
-  const __m512i uForm = byCode(t.u, code), uuForm = byCode(t.uu, code);
-  const __mmask64 withU = has(sel, kEncSelU) & _mm512_test_epi8_mask(uForm, uForm);
-  const __mmask64 withUu = has(sel, kEncSelUu) & _mm512_test_epi8_mask(uuForm, uuForm);
-  const __mmask64 tta = _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(0x1F)) & ~special;
-  const __mmask64 tti = tta & has(sel, kEncSelI), ttii = tta & has(sel, kEncSelIi);
-  form = _mm512_mask_mov_epi8(form, withU, uForm);
-  form = _mm512_mask_mov_epi8(form, withUu, uuForm);
-  form = _mm512_mask_mov_epi8(form, tti, _mm512_set1_epi8(static_cast<char>(0xCA)));
-  form = _mm512_mask_mov_epi8(form, ttii, _mm512_set1_epi8(static_cast<char>(0xCB)));
-  post = _mm512_mask_mov_epi8(post, withU | withUu | tti | ttii, zero);
-  const __m512i pre = byCol(t.pre, col);
-  const __mmask64 hasPre = _mm512_test_epi8_mask(pre, pre);
-
-  __m512i first = _mm512_mask_mov_epi8(unit, other, main);
-  first = _mm512_mask_mov_epi8(first, sri, _mm512_set1_epi8(static_cast<char>(0x82)));
-  first = _mm512_mask_mov_epi8(first, cons, _mm512_mask_mov_epi8(form, hasPre, pre));
-  const __m512i second = _mm512_mask_mov_epi8(_mm512_maskz_mov_epi8(other, alt), cons,
-                                              _mm512_mask_mov_epi8(post, hasPre, form));
-  const __m512i third = _mm512_maskz_mov_epi8(cons & hasPre, post);
-
-  const uint64_t inside = starts & ~(uint64_t{3} << 62);
-  const uint64_t at1 = (_mm512_test_epi8_mask(second, second) & inside) << 1;
-  const uint64_t at2 = (_mm512_test_epi8_mask(third, third) & inside) << 2;
-  const __m512i back1 = _mm512_sub_epi8(
-      _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40, 39,
-                      38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14,
-                      13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
-      _mm512_set1_epi8(1));
-  __m512i out = _mm512_mask_permutexvar_epi8(first, at1, back1, second);
-  out = _mm512_mask_permutexvar_epi8(out, at2, _mm512_sub_epi8(back1, _mm512_set1_epi8(1)), third);
-  const uint64_t keep = inside | at1 | at2;
-  _mm512_storeu_si512(w, _mm512_maskz_compress_epi8(keep, out));
-  char* const w0 = w;
-  w += __builtin_popcountll(keep);
-  for (uint64_t late = starts & ~inside; late; late &= late - 1) {
-    const uint32_t e = entries[idx[__builtin_ctzll(late)]];
-    std::memcpy(w, &e, 4);
-    w += e >> 24;
-  }
-  return w - w0;
-}
-[[gnu::target(TOLVAN_VBMI_TARGET)]] size_t encEmitVbmi(const uint16_t* idx, const uint64_t* starts, int chunks,
-                                                       const uint32_t* entries, const EncLetterTables& t, char* w,
-                                                       int& done) {
-  char* const w0 = w;
-  int c = 0;
-  for (; c < chunks; ++c) {
-    const long n = emitChunk(idx + kBlock * c, starts[c], entries, t, w);
-    if (n < 0) break;
-    w += n;
-  }
-  done = c;
-  return static_cast<size_t>(w - w0);
-}
-#undef TOLVAN_VBMI_TARGET
 
 // The one-pass encoder (unicode_simd.h). Every byte position j of a chunk
 // holds what the character ending at j writes; the prefix part of a sign is
@@ -646,14 +530,6 @@ EncClassifyFn UnicodeClassifier(BridgeLevel level) {
 EncRunFn UnicodeRunner(BridgeLevel level) {
 #ifdef TOLVAN_BRIDGE_X86
   if (level == BridgeLevel::Avx512Vbmi2) return encRunVbmi;
-#endif
-  (void)level;
-  return nullptr;
-}
-
-EncEmitFn UnicodeEmitter(BridgeLevel level) {
-#ifdef TOLVAN_BRIDGE_X86
-  if (level == BridgeLevel::Avx512Vbmi2) return encEmitVbmi;
 #endif
   (void)level;
   return nullptr;

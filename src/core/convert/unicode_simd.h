@@ -77,36 +77,6 @@ using EncClassifyFn = void (*)(const uint8_t* p, int chunks, uint16_t* idx, EncM
 // nullptr for Scalar.
 EncClassifyFn UnicodeClassifier(BridgeLevel level);
 
-// The letters of a chunk in pieces, for writing them all at once: by a
-// Tamil code (U+0B80 + code; code kEncKssaCode stands for the conjunct
-// k.ssa) and by the column of the character after. A letter is, for a
-// consonant, [pre] form [post], the form its live byte unless the column
-// says otherwise; for any other Tamil character main [alt]; for ASCII the
-// byte; and for the ligature sri its byte. A Tamil code with main 0 starts
-// no letter that the vector path writes.
-constexpr int kEncKssaCode = 0x16;  // not a character: only the vector path's name for k.ssa
-constexpr uint8_t kEncSelPulli = 1, kEncSelU = 2, kEncSelUu = 4, kEncSelI = 8, kEncSelIi = 16, kEncSelHole = 32,
-                  kEncSelAuLength = 64;
-struct alignas(64) EncLetterTables {
-  uint8_t main[128];    // a consonant's live form; any other character's (first) byte
-  uint8_t alt[128];     // a consonant's dead form; the second byte of a two-part sign
-  uint8_t u[128], uu[128];  // a consonant's u and uu forms (0 when it has none)
-  uint8_t pre[64], post[64];  // by column: the sign's parts around a consonant
-  uint8_t sel[64];            // by column: kEncSel* bits
-};
-
-// Writes the letters of `chunks` chunks one after the other: chunk c has
-// its entries at idx + 64 * c and its letter starts in starts[c]; each
-// letter is that of entries[idx[k]] (bytes 0..2 the TSCII, byte 3 its
-// length, or the top bit set for a letter that the vector path does not
-// write). Stops before the first chunk with such a letter; `done` is the
-// number of chunks written. Returns the bytes written from w, and writes up
-// to 64 bytes past them.
-using EncEmitFn = size_t (*)(const uint16_t* idx, const uint64_t* starts, int chunks, const uint32_t* entries,
-                             const EncLetterTables& t, char* w, int& done);
-// nullptr where the letters are written one at a time by the caller.
-EncEmitFn UnicodeEmitter(BridgeLevel level);
-
 // --- Unicode -> TSCII in one pass (AVX-512 VBMI2) ---------------------------
 //
 // Each 64-byte chunk is read once and written at once. A Tamil character is
