@@ -33,6 +33,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "core/convert/string_room.h"
 #include "core/convert/unicode_simd.h"
@@ -1454,6 +1457,23 @@ size_t decodedBound(std::string_view in) {
   }
   return n + 5 * high + 6 * grantha;
 }
+
+// Room for a whole text's result at once, asking for huge pages: each page
+// of a large result is one the kernel has never given out, and costs a fault;
+// in 2 MiB pages there is one fault per 2 MiB instead of per 4 KiB. Measured
+// on 128 MiB (BM_Large): Unicode -> TSCII 39-42 ms against 50-51 ms in 4 KiB
+// pages; TSCII -> Unicode, whose result is ten times larger, took longer in
+// huge pages (386-498 ms against 329-338 ms), so it asks for none.
+void reserveHuge(std::string& s, size_t bytes) {
+  s.reserve(bytes);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (bytes < 4 * kHuge) return;
+  const auto from = (reinterpret_cast<uintptr_t>(s.data()) + kHuge - 1) & ~(kHuge - 1);
+  const auto to = (reinterpret_cast<uintptr_t>(s.data()) + s.capacity()) & ~(kHuge - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);  // advice only: a refusal changes nothing
+#endif
+}
 }  // namespace
 
 std::string TsciiToUnicode(std::string_view tscii, const BridgeWarning& warn) {
@@ -1468,6 +1488,8 @@ std::string TsciiToUnicode(std::string_view tscii, const BridgeWarning& warn) {
 
 std::string UnicodeToTscii(std::string_view utf8, const BridgeWarning& warn, Unmappable policy) {
   std::string out;
+  // TSCII is never longer than the UTF-8 it comes from.
+  reserveHuge(out, utf8.size() + kSlack);
   UnicodeEncodeState st;
   Encoder e{st, warn, policy, 0};
   e.run(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), true, out);
