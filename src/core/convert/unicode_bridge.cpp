@@ -1461,9 +1461,10 @@ size_t decodedBound(std::string_view in) {
 // Room for a whole text's result at once, asking for huge pages: each page
 // of a large result is one the kernel has never given out, and costs a fault;
 // in 2 MiB pages there is one fault per 2 MiB instead of per 4 KiB. Measured
-// on 128 MiB (BM_Large): Unicode -> TSCII 39-42 ms against 50-51 ms in 4 KiB
-// pages; TSCII -> Unicode, whose result is ten times larger, took longer in
-// huge pages (386-498 ms against 329-338 ms), so it asks for none.
+// on 128 MiB (BM_Large): TSCII -> Unicode 233-246 ms against 313-315 ms in
+// 4 KiB pages at load 0.7; Unicode -> TSCII 39-42 ms against 50-51 ms at load
+// 13. (At load 13, with others' programs filling memory, TSCII -> Unicode was
+// slower in huge pages: 386-498 ms against 329-338 ms.)
 void reserveHuge(std::string& s, size_t bytes) {
   s.reserve(bytes);
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
@@ -1479,7 +1480,7 @@ void reserveHuge(std::string& s, size_t bytes) {
 std::string TsciiToUnicode(std::string_view tscii, const BridgeWarning& warn) {
   std::string out;
   // Room for everything at once; the decoder keeps a block's room ahead.
-  if (tscii.size() > kBlockRoom) out.reserve(decodedBound(tscii) + kBlockRoom + kSlack);
+  if (tscii.size() > kBlockRoom) reserveHuge(out, decodedBound(tscii) + kBlockRoom + kSlack);
   TsciiDecodeState st;
   Decoder d{st, warn, 0};
   d.run(reinterpret_cast<const uint8_t*>(tscii.data()), tscii.size(), true, out);
