@@ -2,8 +2,8 @@
 // TSCII decoder and of the UTF-8 encoder (see unicode_simd.h), written once
 // over GCC/Clang vector types and compiled for each vector width with the
 // processor features of its level (AVX-512 with its own mask-register
-// version of the encoder's pass); the encoder's letter writer for AVX-512
-// VBMI2; and which level runs, chosen once from the processor.
+// version of the encoder's pass); the one-pass encoder for AVX-512 VBMI2;
+// and which level runs, chosen once from the processor.
 #include "core/convert/unicode_simd.h"
 
 #include <algorithm>
@@ -249,121 +249,189 @@ void encClassify16(const uint8_t* p, int chunks, uint16_t* idx, EncMasks* m) {
 }
 #undef TOLVAN_AVX512_TARGET
 
-// A chunk's letters at once. Each letter's bytes are worked out at its
-// start from the tables (byte permutes over 128 and 64 entries); the first
-// goes at the start, the second and third at the two bytes after it (a Tamil
-// character's own continuation bytes), and the bytes wanted are packed into
-// the output. Letters at the last two bytes, whose bytes would fall past
-// the chunk, are written from their entries.
-#define TOLVAN_VBMI_TARGET "avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt"
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i byCode(const uint8_t* table, __m512i code) {
-  return _mm512_permutex2var_epi8(_mm512_load_si512(table), code, _mm512_load_si512(table + 64));
+// The one-pass encoder (unicode_simd.h). Every byte position j of a chunk
+// holds what the character ending at j writes; the prefix part of a sign is
+// worked out at j and moved to j - 1 (the character's middle byte, which
+// writes nothing), except at j = 0, whose j - 1 lies in the chunk before:
+// that byte is written ahead of the chunk's others.
+#define TOLVAN_RUN_TARGET "avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt"
+constexpr uint8_t ternary(bool (*f)(bool, bool, bool)) {
+  uint8_t r = 0;
+  for (int i = 0; i < 8; ++i)
+    if (f(i & 4, i & 2, i & 1)) r |= static_cast<uint8_t>(1 << i);
+  return r;
 }
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i byCol(const uint8_t* table, __m512i col) {
-  return _mm512_maskz_permutexvar_epi8(~uint64_t{0}, col, _mm512_load_si512(table));
-}
-// The low bytes of 64 16-bit values.
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __m512i bytes(__m512i low, __m512i high) {
-  const __m512i even = _mm512_set_epi8(
-      126, 124, 122, 120, 118, 116, 114, 112, 110, 108, 106, 104, 102, 100, 98, 96, 94, 92, 90, 88, 86, 84, 82, 80, 78,
-      76, 74, 72, 70, 68, 66, 64, 62, 60, 58, 56, 54, 52, 50, 48, 46, 44, 42, 40, 38, 36, 34, 32, 30, 28, 26, 24, 22, 20,
-      18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
-  return _mm512_permutex2var_epi8(low, even, high);
-}
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline __mmask64 has(__m512i v, uint8_t bits) {
-  return _mm512_test_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(bits)));
-}
-[[gnu::target(TOLVAN_VBMI_TARGET), gnu::always_inline]] inline long emitChunk(const uint16_t* idx, uint64_t starts,
-                                                                              const uint32_t* entries,
-                                                                              const EncLetterTables& t, char* w) {
-  const __m512i i0 = _mm512_loadu_si512(idx), i1 = _mm512_loadu_si512(idx + 32);
-  const __m512i u0 = _mm512_srli_epi16(i0, 5), u1 = _mm512_srli_epi16(i1, 5);
-  const __m512i low5 = _mm512_set1_epi16(kEncCols - 1);
-  const __m512i unit = bytes(u0, u1);  // the unit's low byte
-  const __m512i col = bytes(_mm512_and_si512(i0, low5), _mm512_and_si512(i1, low5));
-  const __m512i u256 = _mm512_set1_epi16(256);
-  const __mmask64 special = static_cast<uint64_t>(_mm512_cmpge_epu16_mask(u0, u256)) |
-                            static_cast<uint64_t>(_mm512_cmpge_epu16_mask(u1, u256)) << 32;
-  const __mmask64 kssa = special & _mm512_cmpeq_epi8_mask(unit, _mm512_setzero_si512());
-  const __mmask64 sri = special & ~kssa;
-  const __mmask64 ascii = ~_mm512_movepi8_mask(unit) & ~special;
-  const __m512i code = _mm512_mask_mov_epi8(_mm512_and_si512(unit, _mm512_set1_epi8(0x7F)), kssa,
-                                            _mm512_set1_epi8(kEncKssaCode));
-  const __m512i main = byCode(t.main, code);
-  const __m512i sel = byCol(t.sel, col);
-  const __mmask64 tamil = ~ascii & ~special;
-  const __mmask64 cons = (tamil & _mm512_cmple_epu8_mask(_mm512_sub_epi8(code, _mm512_set1_epi8(0x15)),
-                                                         _mm512_set1_epi8(0x39 - 0x15))) |
-                         kssa;
-  const __mmask64 other = tamil & ~cons;
-  const __mmask64 stop =
-      starts & ((tamil & ~_mm512_test_epi8_mask(main, main)) |
-                (tamil & _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(kEncKssaCode))) |  // U+0B96 itself
-                (cons & has(sel, kEncSelHole)) |
-                (other & _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(0x12)) & has(sel, kEncSelAuLength)) |
-                (sri & ~has(sel, kEncSelIi)));
-  if (stop) return -1;
+constexpr uint8_t kAndXor = ternary([](bool a, bool b, bool c) { return (a && b) != c; });
+constexpr uint8_t kOr3 = ternary([](bool a, bool b, bool c) { return a || b || c; });
+constexpr uint8_t kSelect = ternary([](bool a, bool b, bool c) { return a ? b : c; });
 
-  // Consonants: the form, then the sign's parts around it.
-  const __m512i alt = byCode(t.alt, code);
-  __m512i form = _mm512_mask_mov_epi8(main, has(sel, kEncSelPulli), alt);
-  __m512i post = byCol(t.post, col);
-  const __m512i zero = _mm512_setzero_si512();
-  const __m512i uForm = byCode(t.u, code), uuForm = byCode(t.uu, code);
-  const __mmask64 withU = has(sel, kEncSelU) & _mm512_test_epi8_mask(uForm, uForm);
-  const __mmask64 withUu = has(sel, kEncSelUu) & _mm512_test_epi8_mask(uuForm, uuForm);
-  const __mmask64 tta = _mm512_cmpeq_epi8_mask(code, _mm512_set1_epi8(0x1F)) & ~special;
-  const __mmask64 tti = tta & has(sel, kEncSelI), ttii = tta & has(sel, kEncSelIi);
-  form = _mm512_mask_mov_epi8(form, withU, uForm);
-  form = _mm512_mask_mov_epi8(form, withUu, uuForm);
-  form = _mm512_mask_mov_epi8(form, tti, _mm512_set1_epi8(static_cast<char>(0xCA)));
-  form = _mm512_mask_mov_epi8(form, ttii, _mm512_set1_epi8(static_cast<char>(0xCB)));
-  post = _mm512_mask_mov_epi8(post, withU | withUu | tti | ttii, zero);
-  const __m512i pre = byCol(t.pre, col);
-  const __mmask64 hasPre = _mm512_test_epi8_mask(pre, pre);
+[[gnu::target(TOLVAN_RUN_TARGET), gnu::always_inline]] inline __m512i at(const uint8_t* q) {
+  return _mm512_loadu_si512(q);
+}
+[[gnu::target(TOLVAN_RUN_TARGET), gnu::always_inline]] inline __m512i splat(int v) {
+  return _mm512_set1_epi8(static_cast<char>(v));
+}
+// Bit j: a Tamil character (E0, AE or AF, a continuation byte) ends at q[j].
+[[gnu::target(TOLVAN_RUN_TARGET), gnu::always_inline]] inline uint64_t tamilEnds(const uint8_t* q) {
+  const __m512i lead = _mm512_xor_si512(at(q - 2), splat(0xE0));
+  const __m512i second = _mm512_ternarylogic_epi32(at(q - 1), splat(0xFE), splat(0xAE), kAndXor);
+  const __m512i third = _mm512_ternarylogic_epi32(at(q), splat(0xC0), splat(0x80), kAndXor);
+  const __m512i x = _mm512_ternarylogic_epi32(lead, second, third, kOr3);
+  return _mm512_testn_epi8_mask(x, x);
+}
+// The code of the character whose last two bytes are b and c, in the low
+// seven bits: ((b & 1) << 6) | (c & 0x3F).
+[[gnu::target(TOLVAN_RUN_TARGET), gnu::always_inline]] inline __m512i codeAt(__m512i b, __m512i c) {
+  return _mm512_ternarylogic_epi32(splat(0x40), _mm512_slli_epi16(b, 6), c, kSelect);
+}
+[[gnu::target(TOLVAN_RUN_TARGET), gnu::always_inline]] inline __m512i lookup(__mmask64 k, const uint8_t* table,
+                                                                             __m512i code) {
+  return _mm512_maskz_permutex2var_epi8(k, _mm512_load_si512(table), code, _mm512_load_si512(table + 64));
+}
 
-  __m512i first = _mm512_mask_mov_epi8(unit, other, main);
-  first = _mm512_mask_mov_epi8(first, sri, _mm512_set1_epi8(static_cast<char>(0x82)));
-  first = _mm512_mask_mov_epi8(first, cons, _mm512_mask_mov_epi8(form, hasPre, pre));
-  const __m512i second = _mm512_mask_mov_epi8(_mm512_maskz_mov_epi8(other, alt), cons,
-                                              _mm512_mask_mov_epi8(post, hasPre, form));
-  const __m512i third = _mm512_maskz_mov_epi8(cons & hasPre, post);
-
-  const uint64_t inside = starts & ~(uint64_t{3} << 62);
-  const uint64_t at1 = (_mm512_test_epi8_mask(second, second) & inside) << 1;
-  const uint64_t at2 = (_mm512_test_epi8_mask(third, third) & inside) << 2;
-  const __m512i back1 = _mm512_sub_epi8(
-      _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40, 39,
-                      38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14,
-                      13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
-      _mm512_set1_epi8(1));
-  __m512i out = _mm512_mask_permutexvar_epi8(first, at1, back1, second);
-  out = _mm512_mask_permutexvar_epi8(out, at2, _mm512_sub_epi8(back1, _mm512_set1_epi8(1)), third);
-  const uint64_t keep = inside | at1 | at2;
-  _mm512_storeu_si512(w, _mm512_maskz_compress_epi8(keep, out));
-  char* const w0 = w;
-  w += __builtin_popcountll(keep);
-  for (uint64_t late = starts & ~inside; late; late &= late - 1) {
-    const uint32_t e = entries[idx[__builtin_ctzll(late)]];
-    std::memcpy(w, &e, 4);
-    w += e >> 24;
+// Whether the converter may stop at q[x] and start afresh there, giving the
+// same bytes: x starts a character, which is neither a sign on the consonant
+// before it nor the ssa of k.ssa or the ra of sri.
+inline bool tamilCharAt(const uint8_t* q) { return q[0] == 0xE0 && (q[1] & 0xFE) == 0xAE && (q[2] & 0xC0) == 0x80; }
+inline int codeAtByte(const uint8_t* q) { return ((q[1] & 1) << 6) | (q[2] & 0x3F); }
+bool freshStart(const uint8_t* q, size_t x) {
+  if ((q[x] & 0xC0) == 0x80) return false;
+  if (!tamilCharAt(q + x) || !tamilCharAt(q + x - 3)) return true;
+  const int c = codeAtByte(q + x), before = codeAtByte(q + x - 3);
+  const bool sign = (c >= 0x3E && c <= 0x4D) || c == 0x57;
+  if (sign && before >= 0x15 && before <= 0x39) return false;
+  if (before == 0x4D && tamilCharAt(q + x - 6)) {
+    const int first = codeAtByte(q + x - 6);
+    if ((c == 0x37 && first == 0x15) || (c == 0x30 && first == 0x38)) return false;
   }
-  return w - w0;
+  return true;
 }
-[[gnu::target(TOLVAN_VBMI_TARGET)]] size_t encEmitVbmi(const uint16_t* idx, const uint64_t* starts, int chunks,
-                                                       const uint32_t* entries, const EncLetterTables& t, char* w,
-                                                       int& done) {
-  char* const w0 = w;
-  int c = 0;
-  for (; c < chunks; ++c) {
-    const long n = emitChunk(idx + kBlock * c, starts[c], entries, t, w);
-    if (n < 0) break;
-    w += n;
+
+struct RunChunk {
+  __m512i out;
+  uint64_t keep;
+  uint8_t ahead;  // the byte written before the chunk's others
+};
+
+[[gnu::target(TOLVAN_RUN_TARGET), gnu::always_inline]] inline char* writeChunk(char* w, const RunChunk& c,
+                                                                               uint64_t keep) {
+  *w = static_cast<char>(c.ahead);
+  w += c.ahead != 0;
+  _mm512_storeu_si512(w, _mm512_maskz_compress_epi8(keep, c.out));
+  return w + __builtin_popcountll(keep);
+}
+
+[[gnu::target(TOLVAN_RUN_TARGET)]] size_t encRunVbmi(const uint8_t* p, size_t from, size_t n, size_t limit,
+                                                     const EncRunTables& t, char*& wp, size_t& stopped) {
+  constexpr size_t kB = kBlock;
+  stopped = 0;
+  auto fits = [&](size_t base) { return base + kB <= limit && base + kB + kEncRunAhead <= n; };
+  if (from < 8 || !fits(from)) return from;
+  const __m512i nextByte = _mm512_set_epi8(
+      0, 63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44, 43, 42, 41, 40, 39, 38, 37,
+      36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8,
+      7, 6, 5, 4, 3, 2, 1);
+  char* w = wp;
+  size_t base = from;
+  // Carried from chunk to chunk: the Tamil character ends of this chunk (none
+  // before `from`), the consonant ends and the consonants that took the sign
+  // after them into their form in the chunk before, and what k.ssa and sri
+  // change in this chunk from the one before.
+  uint64_t tend = tamilEnds(p + base) & ~uint64_t{3};
+  uint64_t consBefore = 0, tookBefore = 0, dropCarry = 0, plus3Carry = 0;
+  RunChunk last{};
+  char* lastW = nullptr;
+  size_t lastBase = 0;
+  bool failed = false;
+  for (;;) {
+    const uint8_t* q = p + base;
+    _mm_prefetch(reinterpret_cast<const char*>(q) + 4096, _MM_HINT_T0);
+    const __m512i bytes = at(q);
+    const __m512i cX = codeAt(at(q - 1), bytes), cN = codeAt(at(q + 2), at(q + 3));
+    const uint64_t ascii = ~_mm512_movepi8_mask(bytes);
+    const uint64_t tendNext = tamilEnds(q + kB);
+    const uint64_t tn = (tend >> 3) | (tendNext << 61);  // a Tamil character follows
+    const __m512i infoX = lookup(tend, t.infoX, cX), infoN = lookup(tn, t.infoN, cN);
+    const __m512i both = _mm512_and_si512(infoX, infoN);
+    const uint64_t cons = _mm512_movepi8_mask(infoX);
+    const uint64_t took = _mm512_test_epi8_mask(both, splat(0x83));
+    const uint64_t afterCons = (cons << 3) | (consBefore >> 61);
+    const uint64_t covered = ascii | tend | (tend >> 1) | (tend >> 2) | (tendNext << 62) | (tendNext << 63);
+    const uint64_t bad = _mm512_test_epi8_mask(infoX, splat(kRunBad)) | _mm512_test_epi8_mask(both, splat(kRunVowelO)) |
+                         (_mm512_test_epi8_mask(infoX, splat(kRunNeedsCons)) & ~afterCons);
+    if (~covered | bad) {
+      failed = true;
+      break;
+    }
+    __m512i out = lookup(tend, t.main, cX);
+    out = _mm512_mask_mov_epi8(out, took, lookup(~uint64_t{0}, t.forms, _mm512_add_epi8(cX, infoN)));
+    out = _mm512_mask_mov_epi8(out, ascii, bytes);
+    // The prefix part: of the sign after a consonant, or of a sign standing alone.
+    const uint64_t withPre = tend & ((cons & tn) | (~cons & ~afterCons));
+    const __m512i pre = lookup(withPre, t.pre, _mm512_mask_mov_epi8(cX, cons, cN));
+    out = _mm512_or_si512(out, _mm512_maskz_permutexvar_epi8(~uint64_t{0} >> 1, nextByte, pre));
+    uint64_t drop = (took << 3) | (tookBefore >> 61) | dropCarry;
+    uint64_t plus3 = plus3Carry;
+    dropCarry = plus3Carry = 0;
+    // Ka or sa before pulli, and ssa or ra (or another of B0..B7) after it:
+    // maybe k.ssa (written as ssa's forms + 3, ka dropped) or sri (written at sa).
+    const uint64_t maybe = _mm512_test_epi8_mask(both, splat(kRunKaSa)) &
+                           _mm512_cmpeq_epi8_mask(_mm512_or_si512(at(q + 6), splat(0x07)), splat(0xB7));
+    if (maybe) [[unlikely]] {
+      uint64_t sri = 0;
+      for (uint64_t m = maybe; m; m &= m - 1) {
+        const unsigned j = static_cast<unsigned>(__builtin_ctzll(m));
+        const uint8_t* c = q + j;  // the last byte of ka or sa
+        if (c[0] == 0x95 && c[4] == 0xE0 && c[5] == 0xAE && c[6] == 0xB7) {
+          drop |= uint64_t{1} << j;
+          if (j + 6 < kB)
+            plus3 |= uint64_t{1} << (j + 6);
+          else
+            plus3Carry |= uint64_t{1} << (j + 6 - kB);
+        } else if (c[0] == 0xB8 && c[4] == 0xE0 && c[5] == 0xAE && c[6] == 0xB0 && c[7] == 0xE0 && c[8] == 0xAF &&
+                   c[9] == 0x80) {
+          sri |= uint64_t{1} << j;
+          for (unsigned d : {6u, 9u}) {
+            if (j + d < kB)
+              drop |= uint64_t{1} << (j + d);
+            else
+              dropCarry |= uint64_t{1} << (j + d - kB);
+          }
+        }
+      }
+      out = _mm512_mask_mov_epi8(out, sri, splat(0x82));
+    }
+    if (plus3) [[unlikely]]
+      out = _mm512_mask_add_epi8(out, plus3, out, splat(3));
+    RunChunk chunk;
+    chunk.out = out;
+    chunk.keep = (_mm512_test_epi8_mask(out, out) | ascii) & ~drop;
+    chunk.ahead = static_cast<uint8_t>(_mm512_cvtsi512_si32(pre));
+    lastW = w;
+    last = chunk;
+    lastBase = base;
+    w = writeChunk(w, chunk, chunk.keep);
+    consBefore = cons;
+    tookBefore = took;
+    tend = tendNext;
+    base += kB;
+    if (!fits(base)) break;
   }
-  done = c;
-  return static_cast<size_t>(w - w0);
+  if (!lastW) {
+    stopped = from + kB;
+    return from;
+  }
+  // The last chunk written may end inside a letter: keep it up to the last
+  // place where the scalar code can take over.
+  size_t x = kB;
+  const uint8_t* q = p + lastBase;
+  while (x > 0 && !freshStart(q, x)) --x;
+  w = writeChunk(lastW, last, last.keep & (x == kB ? ~uint64_t{0} : (uint64_t{1} << x) - 1));
+  wp = w;
+  if (failed) stopped = base + kB;
+  return lastBase + x;
 }
-#undef TOLVAN_VBMI_TARGET
+#undef TOLVAN_RUN_TARGET
 #endif
 #undef TOLVAN_ENC_MASKS
 
@@ -459,9 +527,9 @@ EncClassifyFn UnicodeClassifier(BridgeLevel level) {
   return nullptr;
 }
 
-EncEmitFn UnicodeEmitter(BridgeLevel level) {
+EncRunFn UnicodeRunner(BridgeLevel level) {
 #ifdef TOLVAN_BRIDGE_X86
-  if (level == BridgeLevel::Avx512Vbmi2) return encEmitVbmi;
+  if (level == BridgeLevel::Avx512Vbmi2) return encRunVbmi;
 #endif
   (void)level;
   return nullptr;

@@ -77,34 +77,46 @@ using EncClassifyFn = void (*)(const uint8_t* p, int chunks, uint16_t* idx, EncM
 // nullptr for Scalar.
 EncClassifyFn UnicodeClassifier(BridgeLevel level);
 
-// The letters of a chunk in pieces, for writing them all at once: by a
-// Tamil code (U+0B80 + code; code kEncKssaCode stands for the conjunct
-// k.ssa) and by the column of the character after. A letter is, for a
-// consonant, [pre] form [post], the form its live byte unless the column
-// says otherwise; for any other Tamil character main [alt]; for ASCII the
-// byte; and for the ligature sri its byte. A Tamil code with main 0 starts
-// no letter that the vector path writes.
-constexpr int kEncKssaCode = 0x16;  // not a character: only the vector path's name for k.ssa
-constexpr uint8_t kEncSelPulli = 1, kEncSelU = 2, kEncSelUu = 4, kEncSelI = 8, kEncSelIi = 16, kEncSelHole = 32,
-                  kEncSelAuLength = 64;
-struct alignas(64) EncLetterTables {
-  uint8_t main[128];    // a consonant's live form; any other character's (first) byte
-  uint8_t alt[128];     // a consonant's dead form; the second byte of a two-part sign
-  uint8_t u[128], uu[128];  // a consonant's u and uu forms (0 when it has none)
-  uint8_t pre[64], post[64];  // by column: the sign's parts around a consonant
-  uint8_t sel[64];            // by column: kEncSel* bits
+// --- Unicode -> TSCII in one pass (AVX-512 VBMI2) ---------------------------
+//
+// Each 64-byte chunk is read once and written at once. A Tamil character is
+// taken at its last byte j: a consonant writes its form there and the prefix
+// part of the sign after it at j - 1; a sign writes its own post part (or
+// nothing, when the consonant before it holds it); any other character its
+// byte. So every output byte has a place in the chunk, and one compression
+// packs them. Byte lookups over 128 entries (by the character's code, its
+// offset in U+0B80..U+0BFF):
+//   infoX: what the character is (kRun* flags below);
+//   infoN: what it makes of a consonant before it: an offset into `forms`
+//          (the consonant's dead, u, uu, tti or ttii form is forms[(code +
+//          offset) & 127]) whose bits double as flags (kRunN*);
+//   main:  a consonant's live form, a post sign's byte (the second part of a
+//          two-part sign), any other character's byte, 0 for prefix signs
+//          and pulli (written with their consonant);
+//   pre:   the part of a sign written before the consonant (e, ee, ai, o, oo, au).
+constexpr uint8_t kRunCons = 0x80, kRunHasU = 0x01, kRunTta = 0x02, kRunKaSa = 0x04, kRunVowelO = 0x08,
+                  kRunNeedsCons = 0x10, kRunBad = 0x20;
+// infoN values. infoX & infoN has bit 7 (any consonant before pulli), bit 0
+// (a consonant with u/uu forms before u or uu) or bit 1 (tta before i or ii)
+// exactly when the consonant changes form; bit 2 for ka or sa before pulli
+// (maybe k.ssa or sri); bit 3 for the vowel o before the au length mark.
+constexpr uint8_t kRunNPulli = 0xD4, kRunNU = 0x01, kRunNUu = 0x29, kRunNI = 0x02, kRunNIi = 0x22,
+                  kRunNAuLength = 0x08;
+struct alignas(64) EncRunTables {
+  uint8_t infoX[128], infoN[128], main[128], pre[128], forms[128];
 };
-
-// Writes the letters of `chunks` chunks one after the other: chunk c has
-// its entries at idx + 64 * c and its letter starts in starts[c]; each
-// letter is that of entries[idx[k]] (bytes 0..2 the TSCII, byte 3 its
-// length, or the top bit set for a letter that the vector path does not
-// write). Stops before the first chunk with such a letter; `done` is the
-// number of chunks written. Returns the bytes written from w, and writes up
-// to 64 bytes past them.
-using EncEmitFn = size_t (*)(const uint16_t* idx, const uint64_t* starts, int chunks, const uint32_t* entries,
-                             const EncLetterTables& t, char* w, int& done);
-// nullptr where the letters are written one at a time by the caller.
-EncEmitFn UnicodeEmitter(BridgeLevel level);
+// Converts chunks from `from` (a letter start with nothing before it that
+// matters, from >= 8) while a chunk and the next 64 bytes are in p[0, n) and
+// the chunk ends by `limit`; writes at w and moves it. Returns where the last
+// letter written ends. When a chunk has something the one pass does not take
+// (a character that is not ASCII or Tamil TSCII holds, a lone prefix sign or
+// pulli, the vowel o before the au length mark), `stopped` is the end of that
+// chunk, for the caller to reach before the next run; otherwise 0. Writes up
+// to 64 bytes past the letters.
+using EncRunFn = size_t (*)(const uint8_t* p, size_t from, size_t n, size_t limit, const EncRunTables& t, char*& w,
+                            size_t& stopped);
+constexpr size_t kEncRunAhead = 64;
+// nullptr where the processor lacks it.
+EncRunFn UnicodeRunner(BridgeLevel level);
 
 }  // namespace tolvan::unicode_simd

@@ -738,6 +738,59 @@ TEST_P(BridgeLevels, RandomUtf8AsScalar) {
   }
 }
 
+// Long texts of letters the vector code writes itself (every consonant with
+// every sign, k.ssa and sri with signs, decomposed o, oo and au, signs standing
+// alone, vowels, digits, ASCII with NUL and line breaks), now and then broken
+// by something it leaves to the scalar code, so that runs start and end at
+// every kind of place; whole and in pieces.
+TEST_P(BridgeLevels, RandomTamilProseAsScalar) {
+  const char32_t consonants[] = {0x0B95, 0x0B99, 0x0B9A, 0x0B9E, 0x0B9F, 0x0BA3, 0x0BA4, 0x0BA8,
+                                 0x0BAA, 0x0BAE, 0x0BAF, 0x0BB0, 0x0BB2, 0x0BB5, 0x0BB4, 0x0BB3,
+                                 0x0BB1, 0x0BA9, 0x0B9C, 0x0BB7, 0x0BB8, 0x0BB9};
+  const char32_t signs[] = {0x0BBE, 0x0BBF, 0x0BC0, 0x0BC1, 0x0BC2, 0x0BC6, 0x0BC7,
+                            0x0BC8, 0x0BCA, 0x0BCB, 0x0BCC, 0x0BCD, 0x0BD7};
+  const char32_t others[] = {0x0B85, 0x0B86, 0x0B87, 0x0B88, 0x0B89, 0x0B8A, 0x0B8E, 0x0B8F, 0x0B90,
+                             0x0B92, 0x0B93, 0x0B94, 0x0B83, 0x0BE6, 0x0BEB, 0x0BEF, 0x0BF0, 0x0BF2};
+  const std::string breakers[] = {utf8(U"\u0BB6"), utf8(U"\u00E9"), "\xE0\xAE", "\xFF", utf8(U" \u0BC6"),
+                                  utf8(U"\u0B92\u0BD7"), utf8(U"\u25CC\u0BCD"), utf8(U"\u0B95\u0BC4")};
+  std::mt19937 rng(1212);
+  auto pick = [&rng](const auto& v) { return v[std::uniform_int_distribution<size_t>(0, std::size(v) - 1)(rng)]; };
+  auto one = [&](std::string& t) {
+    const int k = std::uniform_int_distribution<int>(0, 99)(rng);
+    std::u32string u;
+    if (k < 40) {
+      u = {pick(consonants)};
+      if (k < 30) u += pick(signs);
+    } else if (k < 46) {
+      u = U"\u0B95\u0BCD\u0BB7";
+      if (k < 44) u += pick(signs);
+    } else if (k < 50) {
+      u = k < 48 ? U"\u0BB8\u0BCD\u0BB0\u0BC0" : U"\u0BB8\u0BCD\u0BB0\u0BBF";
+    } else if (k < 54) {
+      u = {pick(consonants), k < 52 ? char32_t{0x0BC6} : char32_t{0x0BC7}, k % 2 ? char32_t{0x0BBE} : char32_t{0x0BD7}};
+    } else if (k < 58) {
+      u = {pick(others), k < 56 ? char32_t{0x0BBE} : char32_t{0x0BCA}};  // a sign standing alone
+    } else if (k < 70) {
+      u = {pick(others)};
+    } else if (k < 98) {
+      t += " ,.\n\r\t0a"[k % 9];
+      if (k == 97) t += '\0';
+      return;
+    } else {
+      t += pick(breakers);
+      return;
+    }
+    t += utf8(u);
+  };
+  for (int n = 0; n < 120; ++n) {
+    std::string t;
+    const int letters = std::uniform_int_distribution<int>(0, 1500)(rng);
+    for (int k = 0; k < letters; ++k) one(t);
+    expectAsScalar(t, "random prose " + std::to_string(n), {61, 250, 4093});
+    if (HasFatalFailure()) return;
+  }
+}
+
 std::vector<BridgeLevel> vectorLevels() {
   std::vector<BridgeLevel> v;
   for (BridgeLevel l : tolvan::unicode_simd::AvailableBridgeLevels())
