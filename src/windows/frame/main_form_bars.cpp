@@ -533,6 +533,12 @@ void TMainForm::UpdateEncodingPanel() {
       case tolvan::UnicodeForm::Utf16BeMark:
         tip = QStringLiteral("A Unicode document, saved as UTF-16 (big-endian) with a byte-order mark");
         break;
+      case tolvan::UnicodeForm::Utf32LeMark:
+        tip = QStringLiteral("A Unicode document, saved as UTF-32 (little-endian) with a byte-order mark");
+        break;
+      case tolvan::UnicodeForm::Utf32BeMark:
+        tip = QStringLiteral("A Unicode document, saved as UTF-32 (big-endian) with a byte-order mark");
+        break;
     }
   }
   SetPanelText(7, text);
