@@ -137,6 +137,8 @@ std::string_view UnicodeMark(UnicodeForm form) {
     case UnicodeForm::Utf8Mark: return std::string_view("\xEF\xBB\xBF", 3);
     case UnicodeForm::Utf16LeMark: return std::string_view("\xFF\xFE", 2);
     case UnicodeForm::Utf16BeMark: return std::string_view("\xFE\xFF", 2);
+    case UnicodeForm::Utf32LeMark: return std::string_view("\xFF\xFE\x00\x00", 4);
+    case UnicodeForm::Utf32BeMark: return std::string_view("\x00\x00\xFE\xFF", 4);
   }
   return {};
 }
@@ -232,6 +234,18 @@ size_t Utf16InvalidAt(std::string_view data, bool bigEndian) {
   return i;  // data.size() - 1 for an odd length: the byte left over
 }
 
+size_t Utf32InvalidAt(std::string_view data, bool bigEndian) {
+  const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+  const size_t n = data.size() & ~size_t(3);
+  // The byte order's most significant byte first.
+  const int b0 = bigEndian ? 0 : 3, b1 = bigEndian ? 1 : 2, b2 = bigEndian ? 2 : 1, b3 = bigEndian ? 3 : 0;
+  for (size_t i = 0; i < n; i += 4) {
+    const uint32_t v = uint32_t(p[i + b0]) << 24 | uint32_t(p[i + b1]) << 16 | uint32_t(p[i + b2]) << 8 | p[i + b3];
+    if (v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return i;
+  }
+  return n;  // data.size() - 1 to - 3 when a unit is cut short: the bytes left over
+}
+
 std::string GroupedNumber(size_t n) {
   std::string digits = std::to_string(n);
   std::string out;
@@ -260,6 +274,19 @@ EncodingGuess SniffEncoding(std::string_view bytes) {
     const size_t bad = Utf8InvalidAt(bytes.substr(3));
     if (bad == bytes.size() - 3) return unicode(UnicodeForm::Utf8Mark);
     return notUtf8(bad + 3);
+  }
+  // UTF-32 first: its little-endian mark starts with UTF-16's (which would
+  // be a UTF-16 text beginning with U+0000, no text at all).
+  for (const UnicodeForm form : {UnicodeForm::Utf32LeMark, UnicodeForm::Utf32BeMark}) {
+    if (!startsWith(form)) continue;
+    const std::string_view data = bytes.substr(4);
+    const size_t bad = Utf32InvalidAt(data, form == UnicodeForm::Utf32BeMark);
+    if (bad == data.size()) return unicode(form);
+    const bool cutShort = data.size() % 4 != 0 && bad == data.size() - data.size() % 4;
+    g.reason = cutShort ? std::string("Opened as TSCII: not valid UTF-32 (a length that is not a multiple of 4)")
+                        : "Opened as TSCII: not valid UTF-32 (no Unicode character at byte " +
+                              GroupedNumber(bad + 4) + ")";
+    return g;
   }
   for (const UnicodeForm form : {UnicodeForm::Utf16LeMark, UnicodeForm::Utf16BeMark}) {
     if (!startsWith(form)) continue;

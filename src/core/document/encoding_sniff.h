@@ -1,6 +1,6 @@
 // Recognising a plain-text file's encoding from its bytes. A file opens as a
-// Unicode document when it starts with a UTF-8 mark, starts with a UTF-16
-// mark and is UTF-16 throughout, or is UTF-8 with a Tamil letter
+// Unicode document when it starts with a UTF-8 mark, starts with a UTF-32 or
+// UTF-16 mark and is valid in that form throughout, or is UTF-8 with a Tamil letter
 // (U+0B80..U+0BFF) in its first 64 KiB; anything else is TSCII, read byte for
 // byte. Only the first 64 KiB decide; the rest is only checked to be valid
 // in the form the start chose, at memory speed. A file whose start looked
@@ -16,7 +16,7 @@
 namespace tolvan {
 
 // How a Unicode document's file is written: its form and mark.
-enum class UnicodeForm { Utf8, Utf8Mark, Utf16LeMark, Utf16BeMark };
+enum class UnicodeForm { Utf8, Utf8Mark, Utf16LeMark, Utf16BeMark, Utf32LeMark, Utf32BeMark };
 
 // The bytes of each form's mark ("" for plain UTF-8).
 std::string_view UnicodeMark(UnicodeForm form);
@@ -49,6 +49,11 @@ size_t Utf8InvalidAt(std::string_view bytes, bool mayEndInside = false, bool* ta
 // The offset (in bytes) of the first unit of UTF-16 data that is a lone
 // surrogate, or of a trailing odd byte; data.size() when it is valid UTF-16.
 size_t Utf16InvalidAt(std::string_view data, bool bigEndian);
+
+// The offset (in bytes) of the first four-byte unit of UTF-32 data that is
+// no Unicode scalar value (a surrogate, or above U+10FFFF), or of the bytes
+// left over after the last whole unit; data.size() when it is valid UTF-32.
+size_t Utf32InvalidAt(std::string_view data, bool bigEndian);
 
 // n with thousands grouped by commas ("70,001").
 std::string GroupedNumber(size_t n);

@@ -26,10 +26,27 @@
 
 namespace {
 
-// Bytes (0x0D or CR LF as paragraph breaks) to editor text.
+// Bytes (CR LF, CR or LF as paragraph breaks) to editor text, as
+// bytesToText makes it, written straight into out in one pass: a selection
+// of many megabytes needs no text in between and no second pass for 0xAD.
 void appendBytesAsEditorText(const std::string& bytes, QString& out) {
-  out.append(tolvan::bytesToText(
-      QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()))));
+  const qsizetype start = out.size();
+  const qsizetype n = static_cast<qsizetype>(bytes.size());
+  out.resize(start + n);  // at most one character a byte
+  char16_t* o = reinterpret_cast<char16_t*>(out.data()) + start;
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  qsizetype k = 0;
+  for (qsizetype i = 0; i < n; ++i) {
+    const unsigned char c = b[i];
+    if (c == '\r') {
+      // A cursor takes CR and LF each as a break: CR LF is one.
+      o[k++] = u'\n';
+      if (i + 1 < n && b[i + 1] == '\n') ++i;
+    } else {
+      o[k++] = c == 0xAD ? tolvan::kDisplayedSoftHyphen : char16_t(c);
+    }
+  }
+  out.truncate(start + k);
 }
 
 // True when the bridge gives TSCII bytes for cp: the Tamil letters and signs,

@@ -2,7 +2,7 @@
 // `Editor`, its own menus (merged into the frame's menu bar while it is
 // active), its button on the frame's selector bar and its Tamil typing state.
 // The window loads and saves plain-text files (TSCII one byte per character,
-// Unicode as UTF-8 or UTF-16 in the form the file came in) and RTF files,
+// Unicode as UTF-8, UTF-16 or UTF-32 in the form the file came in) and RTF files,
 // watches its file's folder for outside changes, and sends every character
 // key through the Tamil keyboard engines while Tamil mode is on.
 #pragma once
@@ -58,7 +58,7 @@ class TEditForm : public QWidget, public TKeyDispatch {
   // On failure shows the error, keeps the editor's content and returns false;
   // a window that held no document yet then closes itself. Plain text is
   // recognised as TSCII or Unicode (encoding_sniff.h) unless `as` says which;
-  // Unicode asked of a file that is not valid UTF-8 or UTF-16 is refused
+  // Unicode asked of a file that is not valid UTF-8, UTF-16 or UTF-32 is refused
   // with a message, the window unchanged.
   enum class OpenAs { Recognised, Tscii, Unicode };
   bool OpenDocumentFile(const QString& fileName, OpenAs as = OpenAs::Recognised);

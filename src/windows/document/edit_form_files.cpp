@@ -2,7 +2,7 @@
 // text, reopening in the other encoding, closing with its save question, and
 // the reload question when another program changes the file. A TSCII
 // document's plain text is read and written one byte per character; a
-// Unicode document's as UTF-8 or UTF-16, in the form and with the mark its
+// Unicode document's as UTF-8, UTF-16 or UTF-32, in the form and with the mark its
 // file had; RTF files as RTF. A save never leaves a truncated file.
 #include <algorithm>
 
@@ -121,9 +121,28 @@ QString decodeUnicode(const QByteArray& bytes, UnicodeForm form) {
   const char* p = bytes.constData() + skip;
   const qsizetype n = bytes.size() - skip;
   if (form == UnicodeForm::Utf8 || form == UnicodeForm::Utf8Mark) return QString::fromUtf8(p, n);
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  if (form == UnicodeForm::Utf32LeMark || form == UnicodeForm::Utf32BeMark) {
+    // At most two UTF-16 units a character; the string is cut to what it took.
+    const int b0 = form == UnicodeForm::Utf32BeMark ? 0 : 3;
+    const int b1 = b0 ^ 1, b2 = b0 ^ 2, b3 = b0 ^ 3;
+    QString text(n / 2, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype k = 0;
+    for (qsizetype i = 0; i + 3 < n; i += 4) {
+      const char32_t c = char32_t(b[i + b0]) << 24 | char32_t(b[i + b1]) << 16 | char32_t(b[i + b2]) << 8 | b[i + b3];
+      if (c < 0x10000) {
+        out[k++] = char16_t(c);
+      } else {
+        out[k++] = QChar::highSurrogate(c);
+        out[k++] = QChar::lowSurrogate(c);
+      }
+    }
+    text.truncate(k);
+    return text;
+  }
   QString text(n / 2, Qt::Uninitialized);
   char16_t* out = reinterpret_cast<char16_t*>(text.data());
-  const auto* b = reinterpret_cast<const unsigned char*>(p);
   if (form == UnicodeForm::Utf16BeMark) {
     for (qsizetype i = 0; i < n / 2; ++i) out[i] = char16_t(b[2 * i] << 8 | b[2 * i + 1]);
   } else {
@@ -147,6 +166,30 @@ QByteArray takeLineEndings(QString& text) {
   return ending;
 }
 
+// text as UTF-32 in the given byte order after what out holds. A surrogate
+// without its other half (which no file the program reads can give) is
+// written as U+FFFD, so the file stays valid UTF-32.
+void appendUtf32(QByteArray& out, const QString& text, bool bigEndian) {
+  const qsizetype start = out.size();
+  out.resize(start + 4 * text.size());
+  auto* b = reinterpret_cast<unsigned char*>(out.data() + start);
+  const char16_t* u = reinterpret_cast<const char16_t*>(text.constData());
+  const qsizetype n = text.size();
+  qsizetype k = 0;
+  for (qsizetype i = 0; i < n; ++i) {
+    char32_t c = u[i];
+    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(u[i + 1])) {
+      c = QChar::surrogateToUcs4(u[i], u[i + 1]);
+      ++i;
+    } else if (QChar::isSurrogate(c)) {
+      c = QChar::ReplacementCharacter;
+    }
+    for (int s = 0; s < 4; ++s) b[k + s] = (c >> (bigEndian ? 24 - 8 * s : 8 * s)) & 0xFF;
+    k += 4;
+  }
+  out.truncate(start + k);
+}
+
 // A Unicode document as its file: the mark, then the text with every break
 // written as lineEnding, in the form's encoding.
 QByteArray encodeUnicode(const QTextDocument* doc, const QByteArray& lineEnding, UnicodeForm form) {
@@ -158,6 +201,10 @@ QByteArray encodeUnicode(const QTextDocument* doc, const QByteArray& lineEnding,
   QByteArray out(mark.data(), qsizetype(mark.size()));
   if (form == UnicodeForm::Utf8 || form == UnicodeForm::Utf8Mark) {
     out += text.toUtf8();
+    return out;
+  }
+  if (form == UnicodeForm::Utf32LeMark || form == UnicodeForm::Utf32BeMark) {
+    appendUtf32(out, text, form == UnicodeForm::Utf32BeMark);
     return out;
   }
   const qsizetype start = out.size();
@@ -397,8 +444,8 @@ bool TEditForm::OpenDocumentFile(const QString& name, OpenAs as) {
     busy.end();
     setWindowTitle(Title_);
     tolvan::Prompts::instance().error(
-        this, QStringLiteral("\"%1\" is not valid UTF-8 or UTF-16 text, so it cannot be opened as "
-                             "Unicode. The document was not changed.")
+        this, QStringLiteral("\"%1\" is not valid UTF-8, UTF-16 or UTF-32 text, so it cannot be opened "
+                             "as Unicode. The document was not changed.")
                   .arg(QDir::toNativeSeparators(fileName)));
     if (HasFile_) startMonitor();
     return false;

@@ -109,10 +109,14 @@ TEditForm* TMainForm::CreateEditForm() {
   });
   connect(form, &TEditForm::documentChanged, this, [this, form] {
     updateFrameTitle();
-    if (ActiveEditForm() == form) UpdateEncodingPanel();
+    if (ActiveEditForm() != form) return;
+    UpdateEncodingPanel();
+    SelectionChange();  // a file loaded: the font boxes name its font
   });
   connect(form, &TEditForm::encodingChanged, this, [this](TEditForm* f) {
-    if (ActiveEditForm() == f) UpdateEncodingPanel();
+    if (ActiveEditForm() != f) return;
+    UpdateEncodingPanel();
+    SelectionChange();  // the document may be drawn in another font now
   });
   connect(form, &TEditForm::statusNote, this, &TMainForm::ShowHint);
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);

@@ -36,6 +36,15 @@ std::string be16(const std::u16string& s) {
   return out;
 }
 
+std::string utf32(const std::u32string& s, bool big) {
+  std::string out = big ? std::string("\0\0\xFE\xFF", 4) : std::string("\xFF\xFE\0\0", 4);
+  for (char32_t c : s)
+    for (int k = 0; k < 4; ++k) out += char(c >> (big ? 24 - 8 * k : 8 * k));
+  return out;
+}
+std::string le32(const std::u32string& s) { return utf32(s, false); }
+std::string be32(const std::u32string& s) { return utf32(s, true); }
+
 // ASCII filler of n bytes in lines.
 std::string filler(size_t n) {
   std::string s;
@@ -93,6 +102,26 @@ INSTANTIATE_TEST_SUITE_P(
              "Opened as TSCII: not valid UTF-16 (a lone surrogate at byte 4)"},
         Case{"Utf16OddLength", le16(u"\u0BA4") + "x", T, UnicodeForm::Utf8,
              "Opened as TSCII: not valid UTF-16 (an odd number of bytes)"},
+        // UTF-32, whose little-endian mark begins like UTF-16's.
+        Case{"Utf32Le", le32(U"\u0BA4\u0BAE\u0BBF\r\nx\U0001F600"), U, UnicodeForm::Utf32LeMark, ""},
+        Case{"Utf32Be", be32(U"\u0BA4\u0BAE\u0BBF\nx\U0010FFFF"), U, UnicodeForm::Utf32BeMark, ""},
+        Case{"Utf32LeMarkAlone", le32(U""), U, UnicodeForm::Utf32LeMark, ""},
+        Case{"Utf32BeMarkAlone", be32(U""), U, UnicodeForm::Utf32BeMark, ""},
+        Case{"Utf32Surrogate", le32(std::u32string(U"ab") + char32_t(0xD800) + U"c"), T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-32 (no Unicode character at byte 12)"},
+        Case{"Utf32LastSurrogate", be32(std::u32string(U"a") + char32_t(0xDFFF)), T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-32 (no Unicode character at byte 8)"},
+        Case{"Utf32AboveTheLast", be32(std::u32string(U"a") + char32_t(0x110000)), T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-32 (no Unicode character at byte 8)"},
+        Case{"Utf32AllBitsSet", le32(std::u32string(U"a") + char32_t(0xFFFFFFFF)), T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-32 (no Unicode character at byte 8)"},
+        Case{"Utf32CutShort", le32(U"\u0BA4") + "xy", T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-32 (a length that is not a multiple of 4)"},
+        Case{"Utf32BadBeforeTheCut", le32(std::u32string(U"a") + char32_t(0xD800)) + "x", T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-32 (no Unicode character at byte 8)"},
+        // What would be UTF-16 text starting with U+0000 is UTF-32 or nothing.
+        Case{"Utf16LeStartingWithNul", std::string("\xFF\xFE\0\0A\0", 6), T, UnicodeForm::Utf8,
+             "Opened as TSCII: not valid UTF-32 (a length that is not a multiple of 4)"},
         // Tamil beyond the first 64 KiB does not count.
         Case{"TamilOnlyLate", filler(70000) + kTamilUtf8, T, UnicodeForm::Utf8, ""},
         Case{"TamilEarlyValidToTheEnd", kTamilUtf8 + filler(100000) + kTamilUtf8, U, UnicodeForm::Utf8, ""},

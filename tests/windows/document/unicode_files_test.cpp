@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QHash>
+#include <QLabel>
+#include <QStatusBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +55,14 @@ QByteArray encode(const QString& text, UnicodeForm form) {
       }
       return out;
     }
+    case UnicodeForm::Utf32LeMark:
+    case UnicodeForm::Utf32BeMark: {
+      const bool big = form == UnicodeForm::Utf32BeMark;
+      out = big ? QByteArray("\0\0\xFE\xFF", 4) : QByteArray("\xFF\xFE\0\0", 4);
+      for (char32_t c : text.toUcs4())
+        for (int k = 0; k < 4; ++k) out += char(c >> (big ? 24 - 8 * k : 8 * k));
+      return out;
+    }
   }
   return out;
 }
@@ -73,6 +84,12 @@ class UnicodeFilesTest : public QObject {
   TMainForm* frame_ = nullptr;
 
   QString path(const QString& name) const { return dir_.filePath(name); }
+
+  QString encodingPanelTip() const {
+    for (const QLabel* l : frame_->statusBar()->findChildren<QLabel*>())
+      if (l->text() == frame_->PanelText(7)) return l->toolTip();
+    return QString();
+  }
 
   TEditForm* openDocument(const QString& file) {
     TEditForm* f = frame_->CreateEditForm();
@@ -111,7 +128,9 @@ class UnicodeFilesTest : public QObject {
     const std::pair<const char*, UnicodeForm> forms[] = {{"utf-8", UnicodeForm::Utf8},
                                                          {"utf-8 mark", UnicodeForm::Utf8Mark},
                                                          {"utf-16le", UnicodeForm::Utf16LeMark},
-                                                         {"utf-16be", UnicodeForm::Utf16BeMark}};
+                                                         {"utf-16be", UnicodeForm::Utf16BeMark},
+                                                         {"utf-32le", UnicodeForm::Utf32LeMark},
+                                                         {"utf-32be", UnicodeForm::Utf32BeMark}};
     const std::pair<const char*, const char*> endings[] = {{"crlf", "\r\n"}, {"lf", "\n"}, {"cr", "\r"}};
     for (const auto& [fname, form] : forms)
       for (const auto& [ename, eol] : endings)
@@ -133,6 +152,15 @@ class UnicodeFilesTest : public QObject {
     inEditor.replace(eol, QStringLiteral("\n"));
     QCOMPARE(unicodeText(f), inEditor);
     QVERIFY(!f->isModified());
+    // The encoding panel's tooltip names the form the file is written in.
+    static const QHash<UnicodeForm, QString> kTipEnds = {
+        {UnicodeForm::Utf8, "saved as UTF-8"},
+        {UnicodeForm::Utf8Mark, "saved as UTF-8 with a byte-order mark"},
+        {UnicodeForm::Utf16LeMark, "saved as UTF-16 (little-endian) with a byte-order mark"},
+        {UnicodeForm::Utf16BeMark, "saved as UTF-16 (big-endian) with a byte-order mark"},
+        {UnicodeForm::Utf32LeMark, "saved as UTF-32 (little-endian) with a byte-order mark"},
+        {UnicodeForm::Utf32BeMark, "saved as UTF-32 (big-endian) with a byte-order mark"}};
+    QVERIFY2(encodingPanelTip().endsWith(kTipEnds.value(form)), qPrintable(encodingPanelTip()));
     QFile::remove(file);
     QVERIFY(f->SaveDocument());
     QCOMPARE(readFile(file), bytes);
@@ -171,6 +199,8 @@ class UnicodeFilesTest : public QObject {
     QTest::newRow("utf-8 mark") << QByteArray("\xEF\xBB\xBFhello") << true << "Unicode" << "";
     QTest::newRow("utf-16le") << encode(QStringLiteral("கோ"), UnicodeForm::Utf16LeMark) << true
                               << "Unicode" << "";
+    QTest::newRow("utf-32be") << encode(QStringLiteral("கோ"), UnicodeForm::Utf32BeMark) << true
+                              << "Unicode" << "";
     QTest::newRow("tscii") << QByteArray("\xA7\xB8\xA1 a\r\n") << false << "TSCII" << "";
     QTest::newRow("ascii") << QByteArray("plain") << false << "TSCII" << "";
     QTest::newRow("utf-8 without tamil") << QStringLiteral("é").toUtf8() << false << "TSCII" << "";
@@ -179,6 +209,12 @@ class UnicodeFilesTest : public QObject {
     QTest::newRow("utf-16 with a lone surrogate")
         << QByteArray("\xFF\xFE" "a\0\0\xD8" "b\0", 8) << false << "TSCII"
         << "Opened as TSCII: not valid UTF-16 (a lone surrogate at byte 4)";
+    QTest::newRow("utf-32 with a surrogate")
+        << QByteArray("\xFF\xFE\0\0" "a\0\0\0" "\0\xD8\0\0", 12) << false << "TSCII"
+        << "Opened as TSCII: not valid UTF-32 (no Unicode character at byte 8)";
+    QTest::newRow("utf-32 cut short")
+        << QByteArray("\0\0\xFE\xFF" "\0\0\0a" "\0\0", 10) << false << "TSCII"
+        << "Opened as TSCII: not valid UTF-32 (a length that is not a multiple of 4)";
   }
   void openRecognisesTheEncoding() {
     QFETCH(QByteArray, content);
@@ -280,6 +316,27 @@ class UnicodeFilesTest : public QObject {
     QVERIFY(prompts_.shown.isEmpty());
   }
 
+  // A UTF-32 file read again as TSCII is its bytes, and saved unchanged it
+  // stays them; read as Unicode once more it is UTF-32 in its byte order.
+  void reopenKeepsTheUtf32Form() {
+    const QString file = path("wide.txt");
+    const QByteArray content = encode(QStringLiteral("கோ\nb"), UnicodeForm::Utf32BeMark);
+    writeFile(file, content);
+    TEditForm* f = openDocument(file);
+    QVERIFY(f);
+    QCOMPARE(f->unicodeForm(), UnicodeForm::Utf32BeMark);
+    f->ReopenAsTscii1->trigger();
+    QCOMPARE(f->encoding(), TextEncoding::Tscii);
+    QCOMPARE(textOf(f), QByteArray(content).replace('\n', '\r'));
+    QVERIFY(f->SaveDocument());
+    QCOMPARE(readFile(file), content);
+    f->ReopenAsUnicode1->trigger();
+    QCOMPARE(f->encoding(), TextEncoding::Unicode);
+    QCOMPARE(f->unicodeForm(), UnicodeForm::Utf32BeMark);
+    QCOMPARE(unicodeText(f), QStringLiteral("கோ\nb"));
+    QVERIFY(prompts_.shown.isEmpty());
+  }
+
   // UTF-8 without Tamil letters opens as TSCII; Reopen as Unicode takes it
   // as UTF-8 all the same.
   void reopenAsUnicodeTakesAnyValidUtf8() {
@@ -324,7 +381,7 @@ class UnicodeFilesTest : public QObject {
     prompts_.answers.push_back(Prompts::Answer::No);
     g->ReopenAsUnicode1Click();
     QCOMPARE(prompts_.shown.size(), 2);
-    QVERIFY(prompts_.shown[1].contains("is not valid UTF-8 or UTF-16 text"));
+    QVERIFY(prompts_.shown[1].contains("is not valid UTF-8, UTF-16 or UTF-32 text"));
     QCOMPARE(g->encoding(), TextEncoding::Tscii);
     QCOMPARE(textOf(g), QByteArray("x\xA7\xB8\xA1"));
     QVERIFY(g->isModified());
