@@ -467,4 +467,4 @@ QString TMainForm::DocumentFontFamily() const {
   return FontDef.isEmpty() ? tolvan::tamilUiFontName() : FontDef;
 }
 
-int TMainForm::FontSizeValue() const { return ChosenFontSize_; }
+int TMainForm::FontSizeValue() const { return FontSize ? FontSize->value() : 10; }

@@ -84,8 +84,7 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   static quint32 colorValueOf(const QColor& c) { return tolvan::valueOfColor(c); }
   // The font family a document uses for FontDef (the TSCII font when empty).
   QString DocumentFontFamily() const;
-  // The size last chosen in the format bar's size box (8..100, initially 10):
-  // what new documents get. The box itself shows the size at the caret.
+  // The format bar's size box value (8..100, initially 10).
   int FontSizeValue() const;
 
   // ---- What the document windows read and ask for (TDocumentHost)
@@ -315,9 +314,6 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   void buildTools();
   void refreshRecentMenu();
   void populateFontNames();
-  // The font boxes name the font at ed's caret, without applying anything.
-  void showCaretFont(const QTextEdit* ed);
-  void showFontName(const QString& family);
   void RestorePlacement();
   // The frame (border and title bar included) moved and shrunk onto the
   // screen's free area where it sticks out.
@@ -379,8 +375,6 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   bool EncMenuEnabled_ = false;
   QList<TEditForm*> Forms_;            // open document windows, creation order
   bool fontNamesFilled_ = false;
-  int ChosenFontSize_ = 10;   // see FontSizeValue
-  QString unlistedFamily_;  // a family the box lists though the system lacks it
   bool insertOn_ = false, capsOn_ = false, numOn_ = false;
   std::function<bool(bool&, bool&)> LockStateReader_;
   const QKeyEvent* lastKeyEvent_ = nullptr;  // the key-down last counted

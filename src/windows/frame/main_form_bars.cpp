@@ -262,12 +262,10 @@ void TMainForm::populateFontNames() {
     current = tolvan::familyWithoutFoundry(QFontInfo(QFont(DocumentFontFamily())).family());
   const QSignalBlocker block(FontName);
   FontName->clear();
-  unlistedFamily_.clear();
   FontName->addItems(families);
   int i = FontName->findText(current, Qt::MatchFixedString);  // without regard to case
   if (i < 0 && !current.isEmpty()) {
     FontName->insertItem(0, current);  // a name the system does not have, kept as chosen
-    unlistedFamily_ = current;
     i = 0;
   }
   FontName->setCurrentIndex(i);
@@ -295,7 +293,6 @@ void TMainForm::FontNameChange() {
 
 void TMainForm::FontSizeChange() {
   if (FormatBarUpdating) return;
-  ChosenFontSize_ = FontSize->value();
   if (QTextEdit* ed = formatTarget()) {
     QTextCharFormat f;
     f.setFontPointSize(FontSize->value());
@@ -395,46 +392,7 @@ void TMainForm::SelectionChange() {
   else if (a & Qt::AlignRight)
     tag = 1;
   if (QAbstractButton* b = AlignGroup_->button(tag)) b->setChecked(true);
-  showCaretFont(ed);
   FormatBarUpdating = false;
-}
-
-void TMainForm::showCaretFont(const QTextEdit* ed) {
-  // Text that sets no font of its own is drawn in the document's default.
-  const QTextCharFormat cf = ed->currentCharFormat();
-  const QFont fallback = ed->document()->defaultFont();
-  const QStringList families = cf.fontFamilies().toStringList();
-  QString family = families.isEmpty() ? fallback.family() : families.first();
-  // A name that only stands for another font (the program's Tamil UI name)
-  // shows as the family it is drawn in, as the closed box does at start.
-  if (!QFont::substitutes(family).isEmpty()) family = QFontInfo(QFont(family)).family();
-  family = tolvan::familyWithoutFoundry(family);
-  if (!family.isEmpty()) showFontName(family);
-  const double points = cf.fontPointSize() > 0 ? cf.fontPointSize() : fallback.pointSizeF();
-  if (points > 0) {
-    // Quietly: only a size the user picks applies to the document.
-    const QSignalBlocker block(FontSize);
-    FontSize->setValue(qRound(points));
-  }
-}
-
-void TMainForm::showFontName(const QString& family) {
-  // Set without a signal: only a name the user picks in the box applies.
-  const QSignalBlocker block(FontName);
-  int i = FontName->findText(family, Qt::MatchFixedString);  // without regard to case
-  if (i < 0) {
-    // A family the list lacks (one named in an RTF file, or any before the
-    // list is first filled) stands first while it is shown; only one such
-    // name at a time.
-    if (!unlistedFamily_.isEmpty()) {
-      const int old = FontName->findText(unlistedFamily_, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-      if (old >= 0) FontName->removeItem(old);
-    }
-    FontName->insertItem(0, family);
-    unlistedFamily_ = family;
-    i = 0;
-  }
-  FontName->setCurrentIndex(i);
 }
 
 // ---------------------------------------------------------------------------

@@ -109,14 +109,10 @@ TEditForm* TMainForm::CreateEditForm() {
   });
   connect(form, &TEditForm::documentChanged, this, [this, form] {
     updateFrameTitle();
-    if (ActiveEditForm() != form) return;
-    UpdateEncodingPanel();
-    SelectionChange();  // a file loaded: the font boxes name its font
+    if (ActiveEditForm() == form) UpdateEncodingPanel();
   });
   connect(form, &TEditForm::encodingChanged, this, [this](TEditForm* f) {
-    if (ActiveEditForm() != f) return;
-    UpdateEncodingPanel();
-    SelectionChange();  // the document may be drawn in another font now
+    if (ActiveEditForm() == f) UpdateEncodingPanel();
   });
   connect(form, &TEditForm::statusNote, this, &TMainForm::ShowHint);
   QMdiSubWindow* sub = Mdi_->addSubWindow(form);

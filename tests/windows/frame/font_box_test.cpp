@@ -7,7 +7,6 @@
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QRawFont>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -162,7 +161,6 @@ class FontBoxTest : public QObject {
     form->setEncoding(tolvan::TextEncoding::Unicode);
     const QFont unicode = form->Editor->document()->defaultFont();
     QCOMPARE(unicode.family(), replaced ? unicodeFamily : tscii.family());
-    QCOMPARE(f->FontName->currentText(), unicode.family());  // the box follows
     QCOMPARE(unicode.pointSize(), tscii.pointSize());
     // Drawn in it: the shaped Tamil comes from that font.
     QTextLayout layout(QString::fromUtf8("\xe0\xae\x95\xe0\xaf\x8a"), unicode);
@@ -178,85 +176,6 @@ class FontBoxTest : public QObject {
     TEditForm* second = f->ActiveEditForm();
     QVERIFY(second->Editor->isUnicode());
     QCOMPARE(second->Editor->document()->defaultFont().family(), replaced ? unicodeFamily : tscii.family());
-  }
-
-  // The boxes name the font at the active document's caret: each document
-  // its own, a run in another font once the caret is in it, before and
-  // after the list is filled. Showing it changes no document: no modified
-  // flag, no undo step, no format at the caret.
-  void boxesFollowTheFontAtTheCaret() {
-    TMainForm* f = makeFrame("DejaVu Sans");
-    QVERIFY(f);
-    f->New1Click();
-    TEditForm* a = f->ActiveEditForm();
-    a->Editor->insertPlainText(QStringLiteral("first"));
-    f->New1Click();
-    TEditForm* b = f->ActiveEditForm();
-    QVERIFY(a && b && a != b);
-    auto run = [](const QString& family, int size) {
-      QTextCharFormat cf;
-      cf.setFontFamilies({family});
-      cf.setFontPointSize(size);
-      return cf;
-    };
-    QTextCursor c(b->Editor->document());
-    c.insertText(QStringLiteral("serif "), run(QStringLiteral("DejaVu Serif"), 14));
-    c.insertText(QStringLiteral("unknown"), run(QStringLiteral("No Such Family"), 20));
-    for (TEditForm* form : {a, b}) {
-      form->Editor->document()->clearUndoRedoStacks();
-      form->Editor->document()->setModified(false);
-    }
-    const QTextCharFormat atCaretA = a->Editor->currentCharFormat();
-
-    struct Step {
-      TEditForm* form;
-      int caret;  // -1: where it is
-      const char* family;
-      int size;
-    };
-    const Step steps[] = {
-        {b, 2, "DejaVu Serif", 14},      // inside a run
-        {b, 10, "No Such Family", 20},   // into a run of another font
-        {a, -1, "DejaVu Sans", 10},      // another document: its default font
-        {b, -1, "No Such Family", 20},   // back: where its caret was
-        {b, 0, "DejaVu Serif", 14},
-    };
-    for (int pass = 0; pass < 2; ++pass) {
-      if (pass == 1) {  // once more with the whole list of fonts in the box
-        f->FontName->showPopup();
-        f->FontName->hidePopup();
-        QVERIFY(f->FontName->count() > 2);
-      }
-      for (const Step& s : steps) {
-        if (f->ActiveEditForm() != s.form) s.form->BtnSpeedClick();
-        QCOMPARE(f->ActiveEditForm(), s.form);
-        if (s.caret >= 0) {
-          QTextCursor at = s.form->Editor->textCursor();
-          at.setPosition(s.caret);
-          s.form->Editor->setTextCursor(at);
-        }
-        QCOMPARE(f->FontName->currentText(), QString::fromLatin1(s.family));
-        QCOMPARE(f->FontSize->value(), s.size);
-        QCOMPARE(items(f->FontName).count(QString::fromLatin1(s.family)), 1);
-      }
-    }
-    for (TEditForm* form : {a, b}) {
-      QVERIFY(!form->isModified());
-      QVERIFY(!form->Editor->document()->isUndoAvailable());
-    }
-    QCOMPARE(a->Editor->currentCharFormat(), atCaretA);
-    QCOMPARE(b->Editor->document()->firstBlock().begin().fragment().charFormat().fontPointSize(), 14.0);
-    // A size chosen in the box still applies where the caret is, and is
-    // what a new document gets; a size the box only showed is not.
-    f->FontSize->setValue(16);
-    QCOMPARE(b->Editor->currentCharFormat().fontPointSize(), 16.0);
-    QTextCursor at = b->Editor->textCursor();
-    at.setPosition(10);
-    b->Editor->setTextCursor(at);
-    QCOMPARE(f->FontSize->value(), 20);
-    f->New1Click();
-    QCOMPARE(f->ActiveEditForm()->Editor->document()->defaultFont().pointSize(), 16);
-    QCOMPARE(f->FontSize->value(), 16);
   }
 
   // Before the list is ever opened, the closed box already names the family
