@@ -1,0 +1,64 @@
+// Vector code of the byte converters (TSCII to TAB, Mylai, Anjal, font-map
+// apply) and the choice of it at run time. Internal to the converters: each
+// works 64 input bytes at a time with AVX-512 byte permutes and compression
+// where the processor has them (VBMI, VBMI2), and byte by byte elsewhere.
+// Every path writes exactly the same bytes; tests and benchmarks switch the
+// vector path off to compare the two.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace tolvan::convert_simd {
+
+// Whether this processor can run the vector path.
+bool VectorAvailable();
+// Whether the converters use it now (by default, when available).
+bool VectorEnabled();
+// Switches the vector path on (only where available) or off for every later
+// conversion in any thread; returns whether it was on. For tests and
+// benchmarks.
+bool SetVectorEnabled(bool on);
+
+// A byte-to-bytes map where each input byte gives at most two output bytes:
+// first[b] then second[b], of which len[b] (0, 1 or 2) count.
+struct alignas(64) PairTables {
+  uint8_t first[256];
+  uint8_t second[256];
+  uint8_t len[256];
+};
+
+// Each kernel converts whole blocks of 64 input bytes from the start of p and
+// stops early before a block it leaves to the caller's byte-by-byte code (see
+// each). It returns the number of input bytes converted (a multiple of 64)
+// and adds the number of bytes written to `written`. It stores up to 64 bytes
+// past what it writes, never past 2 bytes per input byte converted (Mylai: 1).
+//
+// PairFn: blocks of p[0, n) through the tables.
+using PairFn = size_t (*)(const uint8_t* p, size_t n, const PairTables& t, uint8_t* o, size_t& written);
+// AnjalFn: as PairFn, and where the next byte is `lengthener` and
+// lengthened[b] is not 0, b gives lengthened[b] alone (len[b] is 1 for every
+// such b). Reads p[n] too when the last block ends there, so it converts only
+// blocks followed by at least one byte. Stops before a block holding a byte
+// with stop[b] set (a byte the caller must report).
+struct alignas(64) AnjalTables {
+  PairTables pair;
+  uint8_t lengthened[256];
+  uint8_t stop[256];
+  uint8_t lengthener;
+};
+using AnjalFn = size_t (*)(const uint8_t* p, size_t n, const AnjalTables& t, uint8_t* o, size_t& written);
+// MylaiFn: each byte b gives rows[r][b], or nothing when that is 0, where the
+// row r is rowOf[next byte]. Rows other than 0 differ from row 0 only for
+// bytes below 0x80. Converts only blocks followed by at least one byte.
+struct alignas(64) MylaiTables {
+  uint8_t rows[5][256];
+  uint8_t rowOf[256];
+};
+using MylaiFn = size_t (*)(const uint8_t* p, size_t n, const MylaiTables& t, uint8_t* o, size_t& written);
+
+// The kernels in use now; nullptr when the vector path is off.
+PairFn PairKernel();
+AnjalFn AnjalKernel();
+MylaiFn MylaiKernel();
+
+}  // namespace tolvan::convert_simd
