@@ -56,9 +56,31 @@ struct alignas(64) MylaiTables {
 };
 using MylaiFn = size_t (*)(const uint8_t* p, size_t n, const MylaiTables& t, uint8_t* o, size_t& written);
 
+// RomanFn: the Roman scheme, where a key is a consonant (one or two
+// characters) with a vowel suffix (none, one or two characters), a vowel
+// alone (a suffix with no consonant), or one of two keys of their own; the
+// longest key at a position is its consonant with its longest suffix. Starts
+// at p[0] with nothing pending and converts key by key up to a position
+// where a key starts with nothing pending (past the last whole block it
+// converted), which it returns. Reads three bytes past every block.
+struct alignas(64) RomanTables {
+  uint8_t consonant[128];  // one-character consonant -> its number (1..), else 0
+  uint8_t alphabet[128];   // a character found first in keys only 1, elsewhere in keys 2, in none 0
+  uint8_t suffix[128];     // one-character suffix -> its number (1..), else 0
+  // The letters in rows of 16 numbered suffixes: consonant number * 16 +
+  // suffix number, the vowels alone in row 0; their first two bytes (0: none).
+  uint8_t value[2][384];
+  uint8_t third[64];  // by suffix number: a consonant letter's third byte, the same for every consonant
+  uint8_t consonant2[3][3];  // two-character consonants: first, second, number
+  uint8_t suffix2[2][3];     // two-character suffixes: first, second, number
+  uint8_t own[2][4];         // keys of their own: up to three characters (0 after), byte
+};
+using RomanFn = size_t (*)(const uint8_t* p, size_t n, const RomanTables& t, uint8_t* o, size_t& written);
+
 // The kernels in use now; nullptr when the vector path is off.
 PairFn PairKernel();
 AnjalFn AnjalKernel();
 MylaiFn MylaiKernel();
+RomanFn RomanKernel();
 
 }  // namespace tolvan::convert_simd

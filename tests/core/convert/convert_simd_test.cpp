@@ -74,7 +74,25 @@ const Conv kConvs[] = {
      std::string("fff<<>>\\\\kgpyvTNL{}BW$@\x00\x80\xF0", 27)},
     {"anjal", tolvan::Converter::AnjalToTscii, anjalWithReports,
      std::string("\x96\x96\x96\xB3\xB8\xD5\xEC\xF1\xB7\x7F\xA0\x8E\x41", 13)},
+    // Roman: the characters that end or extend a key, and those of the
+    // two-character consonants and the keys of their own.
+    {"roman", tolvan::Converter::RomanToTscii, [](const std::string& s) { return tolvan::RomanToTscii(s); },
+     "aaiiuuAIUeEoOjnn2kSSRIHTt .\x01"},
 };
+
+// Words in the Roman scheme with spaces and punctuation between them.
+std::string romanWords(std::mt19937& rng, size_t n) {
+  static const char* const kWords[] = {"vaNakkam", "tamiz", "jnAnam", "kSEttiram", "SRI", "SaNmukam", "manitan2",
+                                       "aiyam", "auvai", "kai", "kau", "Oyvu", "tiruvaLLuvar", "pATTu", "Hari",
+                                       "jnai", "kSaukku", "pon2ai", "2"};
+  std::string s;
+  while (s.size() < n) {
+    s += kWords[rng() % std::size(kWords)];
+    s += rng() % 8 ? " " : ".\r\n";
+  }
+  s.resize(n);
+  return s;
+}
 
 std::string randomText(std::mt19937& rng, size_t n, const std::string& favoured) {
   std::string s(n, '\0');
@@ -104,6 +122,8 @@ TEST(ConvertSimd, SameBytesAsScalar) {
     // needs; uniform bytes, and bytes half of them favoured.
     for (size_t n : {0, 1, 63, 64, 65, 127, 128, 129, 130, 191, 192, 193, 1000, 4099, 70000})
       for (int k = 0; k < 3; ++k) texts.push_back(randomText(rng, n, k == 0 ? std::string() : c.favoured));
+    if (c.which == tolvan::Converter::RomanToTscii)
+      for (size_t n : {100, 1000, 70000}) texts.push_back(romanWords(rng, n));
     for (const std::string& text : texts) {
       const auto [scalar, vector] = bothPaths([&] { return c.run(text); });
       ASSERT_EQ(scalar, vector) << c.name << ", " << text.size() << " bytes: " << show(text.substr(0, 200));
