@@ -1,6 +1,7 @@
 // Fuzz target for the four converters: arbitrary bytes must convert without
-// fault, within the output bounds, and converting in pieces (cut where the
-// input says) must give exactly the bytes of one whole conversion.
+// fault, within the output bounds, the same with the vector path off as on,
+// and converting in pieces (cut where the input says) must give exactly the
+// bytes of one whole conversion.
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/convert/convert_simd.h"
 #include "core/convert/converters.h"
 
 namespace {
@@ -51,6 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case tolvan::Converter::RomanToTscii: check(2 * want.size() <= 3 * text.size()); break;
     }
     for (const auto& [off, b] : wantReports) check(off < text.size() && uint8_t(text[off]) == b);
+    if (tolvan::convert_simd::VectorAvailable()) {
+      Reports scalarReports;
+      const bool before = tolvan::convert_simd::SetVectorEnabled(false);
+      check(whole(which, text, scalarReports) == want);
+      tolvan::convert_simd::SetVectorEnabled(before);
+      check(scalarReports == wantReports);
+    }
 
     tolvan::ConvertStream stream(which, [&](size_t off, unsigned char b) { gotReports.emplace_back(off, b); });
     std::string got;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/convert/convert_simd.h"
 #include "core/convert/converters.h"
 #include "core/convert/string_room.h"
 
@@ -98,6 +99,31 @@ constexpr std::array<uint32_t, 256> makePacked() {
 constexpr std::array<uint32_t, 256> kPacked = makePacked();
 static_assert(std::endian::native == std::endian::little);
 
+// The same for the vector path; it leaves blocks with an unmapped byte to the
+// loop below, which reports them.
+constexpr convert_simd::AnjalTables makeVectorTables() {
+  convert_simd::AnjalTables t{};
+  for (int c = 0; c < 256; ++c) {
+    const Out o = kT.out[c];
+    t.pair.first[c] = o.b0;
+    t.pair.second[c] = o.b1;
+    t.pair.len[c] = o.len;
+    t.lengthened[c] = kT.lengthened[c];
+    t.stop[c] = o.special == 2;
+  }
+  t.lengthener = kLengthener;
+  return t;
+}
+constexpr convert_simd::AnjalTables kVectorTables = makeVectorTables();
+
+// The letters the lengthener acts on write one byte each.
+constexpr bool lengthenedWriteOne() {
+  for (auto l : kLengthen)
+    if (kT.out[l.preceding].len != 1) return false;
+  return true;
+}
+static_assert(lengthenedWriteOne());
+
 // Only 0x7F and 0xA0 are left without an entry.
 constexpr int countUnmapped() {
   int n = 0;
@@ -138,13 +164,23 @@ void anjalToTsciiAppend(std::string_view in, size_t baseOffset,
       special(i, c);
   };
   size_t i = 0;
-  // Eight input bytes per load: stores through o may alias p as far as the
-  // compiler knows, so reading bytes one by one would reload after each store.
-  for (; i + 8 <= n; i += 8) {
-    uint64_t w;
-    std::memcpy(&w, p + i, 8);
+  const auto kernel = convert_simd::AnjalKernel();
+  for (;;) {
+    // The vector path converts up to a block with an unmapped byte; a
+    // lengthener right after its last block is seen there and again below,
+    // which writes the same byte over itself.
+    if (kernel) i += kernel(p + i, n - i, kVectorTables, o + j, j);
+    // Eight input bytes per load: stores through o may alias p as far as the
+    // compiler knows, so reading bytes one by one would reload after each store.
+    const size_t until = kernel ? (n - i < 64 ? n - i : 64) & ~size_t(7) : n - i;
+    const size_t stop = i + until;
+    for (; i + 8 <= stop; i += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
 #pragma GCC unroll 8
-    for (unsigned k = 0; k < 8; ++k) put(i + k, uint8_t(w >> (8 * k)));
+      for (unsigned k = 0; k < 8; ++k) put(i + k, uint8_t(w >> (8 * k)));
+    }
+    if (!kernel || n - i < 65) break;
   }
   for (; i < n; ++i) put(i, p[i]);
   out.resize(base + j);

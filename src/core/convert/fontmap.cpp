@@ -12,6 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/convert/convert_simd.h"
 #include "core/convert/string_room.h"
 #include "core/settings/profile_file.h"
 #include "core/settings/settings_keys.h"
@@ -179,10 +180,21 @@ void FontMapApplier::applyAppend(std::string_view text, std::string& out) const 
     // Room for the longest replacement at every byte plus the 8-byte store
     // that runs past the last one.
     const size_t longest = *std::max_element(length_.begin(), length_.end());
-    resizeUninit(out, base + text.size() * longest + sizeof(uint64_t));
+    size_t i = 0, j = 0;
+    const auto kernel = longest <= 2 && text.size() >= 64 ? convert_simd::PairKernel() : nullptr;
+    // The vector path stores as if every byte gave two.
+    resizeUninit(out, base + text.size() * (kernel ? 2 : longest) + sizeof(uint64_t));
     char* o = out.data() + base;
-    size_t j = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    if (kernel) {
+      convert_simd::PairTables t;
+      for (unsigned b = 0; b < 256; ++b) {
+        t.first[b] = uint8_t(padded_[b]);
+        t.second[b] = uint8_t(padded_[b] >> 8);
+        t.len[b] = uint8_t(padded_[b] >> 56);
+      }
+      i = kernel(p, text.size(), t, reinterpret_cast<uint8_t*>(o), j);
+    }
+    for (; i < text.size(); ++i) {
       const uint64_t e = padded_[p[i]];
       std::memcpy(o + j, &e, sizeof e);
       j += e >> 56;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/convert/convert_simd.h"
 #include "core/convert/converters.h"
 #include "core/convert/string_room.h"
 
@@ -130,6 +131,34 @@ constexpr std::array<uint32_t, 5 * 256> makeOut() {
 }
 constexpr std::array<uint32_t, 5 * 256> kOut = makeOut();
 
+// A byte writes something exactly when its entry's byte is not 0, in every
+// row: the vector path keeps the bytes that are not 0.
+constexpr bool emitsWhenNonZero() {
+  for (uint32_t e : kOut)
+    if (((e & 0xFF) != 0) != ((e >> 8) != 0)) return false;
+  return true;
+}
+static_assert(emitsWhenNonZero());
+
+// The rows beyond the first change only bytes below 0x80 (the keys before
+// "f" and the modifiers are ASCII), which the vector path relies on.
+constexpr bool rowsDifferBelow80() {
+  for (int r = 1; r < 5; ++r)
+    for (int c = 0x80; c < 256; ++c)
+      if (kOut[r * 256 + c] != kOut[c]) return false;
+  return true;
+}
+static_assert(rowsDifferBelow80());
+
+constexpr convert_simd::MylaiTables makeVectorTables() {
+  convert_simd::MylaiTables t{};
+  for (int r = 0; r < 5; ++r)
+    for (int c = 0; c < 256; ++c) t.rows[r][c] = uint8_t(kOut[r * 256 + c]);
+  for (int c = 0; c < 256; ++c) t.rowOf[c] = uint8_t(kNextRow[c] / 256);
+  return t;
+}
+constexpr convert_simd::MylaiTables kVectorTables = makeVectorTables();
+
 // The loop reads eight input bytes with one load, first byte lowest.
 static_assert(std::endian::native == std::endian::little);
 
@@ -147,6 +176,7 @@ void mylaiToTsciiAppend(std::string_view in, std::string& out) {
   auto* o = reinterpret_cast<uint8_t*>(out.data()) + base;
   const auto* p = reinterpret_cast<const uint8_t*>(in.data());
   size_t j = 0, i = 0;
+  if (const auto kernel = convert_simd::MylaiKernel()) i = kernel(p, n, kVectorTables, o, j);
   // Eight bytes at a time, read with one load (the ninth byte is the "next"
   // of the eighth); stores through o may not be assumed apart from p, so one
   // load keeps the compiler from reading every byte twice.

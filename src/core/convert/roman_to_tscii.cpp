@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/convert/convert_simd.h"
 #include "core/convert/converters.h"
 #include "core/convert/string_room.h"
 
@@ -446,6 +447,110 @@ bool laneStarts(const uint8_t* p, size_t n, size_t (&start)[kLanes + 1]) {
   return true;
 }
 
+// ---- Tables for the vector path ---------------------------------------
+//
+// The vector path finds the key at every position at once from the shape of
+// the table: a consonant key with a suffix, a vowel alone (the same suffixes
+// with no consonant) or a key of its own, and it takes the longest key at a
+// position to be the consonant with its longest suffix. The checks below
+// hold the table to that shape.
+
+constexpr bool sameKey(const char* a, const char* b) {
+  int k = 0;
+  while (a[k] && a[k] == b[k]) ++k;
+  return a[k] == b[k];
+}
+
+constexpr int suffixNumber(const char* text) {
+  for (int s = 0; s < int(std::size(kSuffixes)); ++s)
+    if (sameKey(kSuffixes[s].text, text)) return s;
+  return -1;
+}
+
+constexpr bool startsSuffix(char c) {
+  for (const auto& s : kSuffixes)
+    if (s.text[0] == c) return true;
+  return false;
+}
+
+constexpr convert_simd::RomanTables makeVectorTables() {
+  convert_simd::RomanTables t{};
+  for (const auto& e : kRomanTable)
+    for (int i = 0; i < e.klen; ++i)
+      if (t.alphabet[uint8_t(e.key[i])] < 2) t.alphabet[uint8_t(e.key[i])] = i ? 2 : 1;
+  int twoChars = 0;
+  for (int c = 0; c < int(std::size(kConsonants)); ++c) {
+    const char* key = kConsonants[c].key;
+    if (cstrlen(key) == 1)
+      t.consonant[uint8_t(key[0])] = uint8_t(c + 1);
+    else
+      t.consonant2[twoChars][0] = uint8_t(key[0]), t.consonant2[twoChars][1] = uint8_t(key[1]),
+      t.consonant2[twoChars++][2] = uint8_t(c + 1);
+    for (int s = 0; s < int(std::size(kSuffixes)); ++s) {
+      const RomanEntry e = consonantEntry(kConsonants[c], kSuffixes[s]);
+      for (int k = 0; k < e.vlen && k < 2; ++k) t.value[k][(c + 1) * 16 + s] = e.val[k];
+      if (e.vlen == 3) t.third[s] = e.val[2];
+    }
+  }
+  int twoSuffixes = 0;
+  for (int s = 1; s < int(std::size(kSuffixes)); ++s) {
+    const char* text = kSuffixes[s].text;
+    if (cstrlen(text) == 1)
+      t.suffix[uint8_t(text[0])] = uint8_t(s);
+    else
+      t.suffix2[twoSuffixes][0] = uint8_t(text[0]), t.suffix2[twoSuffixes][1] = uint8_t(text[1]),
+      t.suffix2[twoSuffixes++][2] = uint8_t(s);
+  }
+  int own = 0;
+  for (const auto& a : kStandalone) {
+    const int s = suffixNumber(a.key);
+    if (s > 0) {
+      t.value[0][s] = a.tscii;
+    } else {
+      for (int k = 0; a.key[k]; ++k) t.own[own][k] = uint8_t(a.key[k]);
+      t.own[own++][3] = a.tscii;
+    }
+  }
+  return t;
+}
+constexpr convert_simd::RomanTables kVectorTables = makeVectorTables();
+
+constexpr bool vectorShapeHolds() {
+  // Consonant numbers fit rows 1..23 of 16; suffixes one row.
+  if (std::size(kConsonants) + 1 > 384 / 16 || std::size(kSuffixes) > 16) return false;
+  // Two-character consonants and suffixes: as many as the tables hold, and
+  // all keys of one or two characters.
+  int consonants2 = 0, suffixes2 = 0, own = 0;
+  for (const auto& c : kConsonants) {
+    const int len = cstrlen(c.key);
+    if (len < 1 || len > 2) return false;
+    // "k" then "S" is never "k" with a suffix, so the longer consonant wins.
+    if (len == 2 && (startsSuffix(c.key[1]) || ++consonants2 > 3)) return false;
+  }
+  for (const auto& s : kSuffixes)
+    if (cstrlen(s.text) > 2 || (cstrlen(s.text) == 2 && ++suffixes2 > 2)) return false;
+  // Every vowel alone is a suffix; the other keys of their own start no
+  // suffix after their first character, so no other key there is as long.
+  for (const auto& a : kStandalone) {
+    if (suffixNumber(a.key) > 0) continue;
+    const int len = cstrlen(a.key);
+    if (len > 3 || ++own > 2) return false;
+    if (len > 1 && startsSuffix(a.key[1])) return false;
+    if (len == 1 && (startsSuffix(a.key[0]) || kVectorTables.consonant[uint8_t(a.key[0])])) return false;
+  }
+  // A letter's third byte depends on its suffix only; vowels alone and the
+  // keys of their own have one byte.
+  for (int c = 0; c < int(std::size(kConsonants)); ++c)
+    for (int s = 0; s < int(std::size(kSuffixes)); ++s) {
+      const RomanEntry e = consonantEntry(kConsonants[c], kSuffixes[s]);
+      if (kVectorTables.third[s] != (e.vlen == 3 ? e.val[2] : 0)) return false;
+    }
+  for (const auto& a : kStandalone)
+    if (a.tscii == 0) return false;
+  return consonants2 == 3 && suffixes2 == 2 && own == 2;
+}
+static_assert(vectorShapeHolds());
+
 }  // namespace
 
 namespace convert_detail {
@@ -465,7 +570,12 @@ size_t romanToTsciiAppend(std::string_view in, bool atEnd, std::string& out) {
   size_t start[kLanes + 1];
   size_t j;
   unsigned state = 0;  // the last lane's, times 256; 0 is the root
-  if (n >= kLanesFrom && laneStarts(p, n, start)) {
+  const auto kernel = convert_simd::RomanKernel();
+  if (kernel) {
+    // The vector path stops where a key starts; the rest goes step by step.
+    j = 0;
+    for (size_t i = kernel(p, n, kVectorTables, o, j); i < n; ++i) step(p[i], state, o, j);
+  } else if (n >= kLanesFrom && laneStarts(p, n, start)) {
     size_t at[kLanes], jj[kLanes], len[kLanes];
     unsigned st[kLanes];
     size_t common = n;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/convert/convert_simd.h"
 #include "core/convert/converters.h"
 #include "core/convert/string_room.h"
 
@@ -70,6 +71,18 @@ constexpr std::array<uint32_t, 256> makePacked() {
   return t;
 }
 constexpr std::array<uint32_t, 256> kPacked = makePacked();
+
+// The same again as three tables for the vector path.
+constexpr convert_simd::PairTables makePairTables() {
+  convert_simd::PairTables t{};
+  for (int c = 0; c < 256; ++c) {
+    t.first[c] = kTable[c].b0;
+    t.second[c] = kTable[c].b1;
+    t.len[c] = kTable[c].len;
+  }
+  return t;
+}
+constexpr convert_simd::PairTables kPairTables = makePairTables();
 static_assert(std::endian::native == std::endian::little);
 
 }  // namespace
@@ -90,6 +103,7 @@ void tsciiToTabAppend(std::string_view in, std::string& out) {
     std::memcpy(o + j, &two, 2);
     j += e >> 16;
   };
+  if (const auto kernel = convert_simd::PairKernel()) i = kernel(p, in.size(), kPairTables, o, j);
   // Eight input bytes per load: stores through o may alias p as far as the
   // compiler knows, so reading bytes one by one would reload after each store.
   for (; i + 8 <= in.size(); i += 8) {
