@@ -187,6 +187,24 @@ std::string encode(const std::string& text, size_t from, size_t to) {
   return UnicodeToTscii(std::string_view(text).substr(from, to - from), {}, Unmappable::KeepUtf8);
 }
 
+// How many bytes of TSCII make its first letter: the fewest that convert on
+// their own to the start of what the whole converts to and meet the rest at
+// a boundary the bridge carries nothing across.
+size_t firstLetterBytes(const std::string& t) {
+  if (t.empty()) return 0;
+  const std::string whole = TsciiToUnicode(t);
+  for (size_t k = 1; k < t.size(); ++k) {
+    const std::string head = TsciiToUnicode(std::string_view(t).substr(0, k));
+    if (head.empty() || whole.compare(0, head.size(), head) != 0) continue;
+    const std::string rest = TsciiToUnicode(std::string_view(t).substr(k));
+    if (whole.size() != head.size() + rest.size() || whole.compare(head.size(), rest.size(), rest) != 0) continue;
+    size_t len = 0;
+    const char32_t follow = rest.empty() ? 0 : decodeAt(rest, 0, len);
+    if (safeJoin(lastKind(head, follow), firstKind(rest, 0))) return k;
+  }
+  return t.size();
+}
+
 }  // namespace
 
 void UnicodeTyping::forget() {
@@ -261,7 +279,20 @@ bool UnicodeTyping::byteBefore(const std::string& text, size_t caret) const {
   return caret > 0 || (keeps(text, caret) && !bytesBefore_.empty());
 }
 
-size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
+size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op, bool overwrite) {
+  if (op == 0 || op == 0x08) overwrite = false;
+  // A character after the caret that the bridge does not hold is replaced
+  // here, whole; a letter is replaced in TSCII below.
+  if (overwrite && caret < text.size()) {
+    size_t len = 0, nl = 0;
+    const char32_t cp = decodeAt(text, caret, len);
+    const char32_t next = caret + len < text.size() ? decodeAt(text, caret + len, nl) : 0;
+    if (kindOf(cp, next) == kWall) {
+      text.erase(caret, len);
+      overwrite = false;
+    }
+  }
+
   // A character the bridge does not hold (pasted from elsewhere) is taken out
   // whole; what it separated then meets as the bridge would join it.
   if (op == 0x08 && caret > 0) {
@@ -304,6 +335,8 @@ size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
   while (lo > floor && !s.safe(lo)) --lo;
   lo = std::min(lo, indexOf(keptFrom));
   size_t hi = s.caret;
+  // Overwrite takes in at least the letter after the caret.
+  if (overwrite && hi < s.count()) ++hi;
   while (!s.safe(hi)) ++hi;
   hi = std::max(hi, indexOf(keptTo));
 
@@ -323,6 +356,7 @@ size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
       tb = encode(text, from, caret);
       ta = encode(text, caret, to);
     }
+    if (overwrite) ta.erase(0, firstLetterBytes(ta));
     if (op == 0x08) {
       if (!tb.empty()) tb.pop_back();
     } else if (op != 0) {
@@ -404,7 +438,7 @@ void UnicodeBufferSink::typeKey(unsigned char key) {
 
 void UnicodeBufferSink::SendKeyToEditor(unsigned char ch) { typeKey(ch); }
 
-void UnicodeBufferSink::edit(unsigned char op) { caret_ = typing_.apply(text_, caret_, op); }
+void UnicodeBufferSink::edit(unsigned char op) { caret_ = typing_.apply(text_, caret_, op, overwrite_); }
 
 void UnicodeBufferSink::setText(std::string text) {
   text_ = std::move(text);
