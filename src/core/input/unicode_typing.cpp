@@ -188,19 +188,18 @@ std::string encode(const std::string& text, size_t from, size_t to) {
 }
 
 // How many bytes of TSCII make its first letter: the fewest that convert on
-// their own to the start of what the whole converts to and meet the rest at
-// a boundary the bridge carries nothing across.
+// their own to the start of what the whole converts to, the rest converting
+// on its own to the rest, which does not begin with a sign (a consonant and
+// its vowel sign are one letter, though TSCII may write them in two bytes).
 size_t firstLetterBytes(const std::string& t) {
   if (t.empty()) return 0;
   const std::string whole = TsciiToUnicode(t);
   for (size_t k = 1; k < t.size(); ++k) {
     const std::string head = TsciiToUnicode(std::string_view(t).substr(0, k));
     if (head.empty() || whole.compare(0, head.size(), head) != 0) continue;
-    const std::string rest = TsciiToUnicode(std::string_view(t).substr(k));
-    if (whole.size() != head.size() + rest.size() || whole.compare(head.size(), rest.size(), rest) != 0) continue;
     size_t len = 0;
-    const char32_t follow = rest.empty() ? 0 : decodeAt(rest, 0, len);
-    if (safeJoin(lastKind(head, follow), firstKind(rest, 0))) return k;
+    if (head.size() < whole.size() && isTamilSign(decodeAt(whole, head.size(), len))) continue;
+    if (TsciiToUnicode(std::string_view(t).substr(k)) == std::string_view(whole).substr(head.size())) return k;
   }
   return t.size();
 }
