@@ -187,6 +187,23 @@ std::string encode(const std::string& text, size_t from, size_t to) {
   return UnicodeToTscii(std::string_view(text).substr(from, to - from), {}, Unmappable::KeepUtf8);
 }
 
+// How many bytes of TSCII make its first letter: the fewest that convert on
+// their own to the start of what the whole converts to, the rest converting
+// on its own to the rest, which does not begin with a sign (a consonant and
+// its vowel sign are one letter, though TSCII may write them in two bytes).
+size_t firstLetterBytes(const std::string& t) {
+  if (t.empty()) return 0;
+  const std::string whole = TsciiToUnicode(t);
+  for (size_t k = 1; k < t.size(); ++k) {
+    const std::string head = TsciiToUnicode(std::string_view(t).substr(0, k));
+    if (head.empty() || whole.compare(0, head.size(), head) != 0) continue;
+    size_t len = 0;
+    if (head.size() < whole.size() && isTamilSign(decodeAt(whole, head.size(), len))) continue;
+    if (TsciiToUnicode(std::string_view(t).substr(k)) == std::string_view(whole).substr(head.size())) return k;
+  }
+  return t.size();
+}
+
 }  // namespace
 
 void UnicodeTyping::forget() {
@@ -261,7 +278,20 @@ bool UnicodeTyping::byteBefore(const std::string& text, size_t caret) const {
   return caret > 0 || (keeps(text, caret) && !bytesBefore_.empty());
 }
 
-size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
+size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op, bool overwrite) {
+  if (op == 0 || op == 0x08) overwrite = false;
+  // A character after the caret that the bridge does not hold is replaced
+  // here, whole; a letter is replaced in TSCII below.
+  if (overwrite && caret < text.size()) {
+    size_t len = 0, nl = 0;
+    const char32_t cp = decodeAt(text, caret, len);
+    const char32_t next = caret + len < text.size() ? decodeAt(text, caret + len, nl) : 0;
+    if (kindOf(cp, next) == kWall) {
+      text.erase(caret, len);
+      overwrite = false;
+    }
+  }
+
   // A character the bridge does not hold (pasted from elsewhere) is taken out
   // whole; what it separated then meets as the bridge would join it.
   if (op == 0x08 && caret > 0) {
@@ -304,6 +334,8 @@ size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
   while (lo > floor && !s.safe(lo)) --lo;
   lo = std::min(lo, indexOf(keptFrom));
   size_t hi = s.caret;
+  // Overwrite takes in at least the letter after the caret.
+  if (overwrite && hi < s.count()) ++hi;
   while (!s.safe(hi)) ++hi;
   hi = std::max(hi, indexOf(keptTo));
 
@@ -323,6 +355,7 @@ size_t UnicodeTyping::apply(std::string& text, size_t caret, unsigned char op) {
       tb = encode(text, from, caret);
       ta = encode(text, caret, to);
     }
+    if (overwrite) ta.erase(0, firstLetterBytes(ta));
     if (op == 0x08) {
       if (!tb.empty()) tb.pop_back();
     } else if (op != 0) {
@@ -404,7 +437,7 @@ void UnicodeBufferSink::typeKey(unsigned char key) {
 
 void UnicodeBufferSink::SendKeyToEditor(unsigned char ch) { typeKey(ch); }
 
-void UnicodeBufferSink::edit(unsigned char op) { caret_ = typing_.apply(text_, caret_, op); }
+void UnicodeBufferSink::edit(unsigned char op) { caret_ = typing_.apply(text_, caret_, op, overwrite_); }
 
 void UnicodeBufferSink::setText(std::string text) {
   text_ = std::move(text);

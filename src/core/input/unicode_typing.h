@@ -31,9 +31,12 @@ class UnicodeTyping {
   // a stretch of a paragraph around the caret. `op` 0x08 deletes the TSCII byte
   // before the caret; 0 changes nothing but brings the stretch to the form
   // the bridge gives (after a paragraph break was taken out, say); any other
-  // byte is inserted.
+  // byte is inserted. With overwrite an inserted byte takes the place of the
+  // letter after the caret (a consonant with its signs, or one character),
+  // as a TSCII document's Overwrite replaces the character after the caret;
+  // at the end of the text nothing is replaced.
   // Returns the caret's new offset.
-  size_t apply(std::string& text, size_t caret, unsigned char op);
+  size_t apply(std::string& text, size_t caret, unsigned char op, bool overwrite = false);
   // Whether the TSCII text at the caret has a byte before the caret: there is
   // text before it, or the caret stands in front of a letter whose prefix
   // sign was typed first (the sign is before the caret in TSCII).
@@ -72,6 +75,8 @@ class UnicodeBufferSink : public KeySink {
   // Replaces the text (caret at its end) or moves the caret.
   void setText(std::string text);
   void setCaret(size_t pos);
+  // Tamil keys replace the letter after the caret instead of pushing it on.
+  void setOverwrite(bool on) { overwrite_ = on; }
   // Takes the first n bytes out (text already written elsewhere); the caret
   // must be after them.
   void eraseFront(size_t n);
@@ -83,6 +88,7 @@ class UnicodeBufferSink : public KeySink {
   bool tamilMode_;
   std::string text_;
   size_t caret_ = 0;
+  bool overwrite_ = false;
   UnicodeTyping typing_;
 };
 

@@ -561,6 +561,20 @@ void TDocumentLayout::drawListMarker(QPainter* painter, const PaintContext& cont
   painter->restore();
 }
 
+void TDocumentLayout::keepShaped(const QTextBlock& block) {
+  const int number = block.blockNumber();
+  if (number != shapedBlock_) {
+    // Paragraphs added or taken out since may have moved the number on to
+    // another paragraph: letting go of glyphs it has none of does no harm.
+    const QTextBlock old = doc_->findBlockByNumber(shapedBlock_);
+    if (old.isValid() && old.layout()) old.layout()->setCacheEnabled(false);
+    shapedBlock_ = number;
+  }
+  // A justified line spreads its spaces when first drawn or asked; with the
+  // glyphs kept that would happen to lines already spread.
+  block.layout()->setCacheEnabled(!(optionFor(block, block.blockFormat()).alignment() & Qt::AlignJustify));
+}
+
 void TDocumentLayout::sizeMayHaveChanged() const {
   if (sizeReportPending_) return;
   sizeReportPending_ = true;
@@ -668,6 +682,7 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
       continue;
     }
     if (laidOut < kImmediateChars) {
+      if (b.next() == end && b == doc_->findBlock(from)) keepShaped(b);
       heightChange |= layoutBlock(b);
       laidOut += b.length();
     } else {

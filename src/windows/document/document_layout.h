@@ -157,6 +157,10 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   int estimateHeight(const QTextBlock& block) const;
   void setHeight(const QTextBlock& block, int height) const;
   void outdateFrom(int position);
+  // The paragraph last edited keeps its shaped glyphs, so that placing the
+  // caret and painting after each key do not shape it again; the one edited
+  // before lets go of them (when it is next painted or laid out).
+  void keepShaped(const QTextBlock& block);
   void drawBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
                  const QPointF& origin) const;
   void drawLongBlock(QPainter* painter, const PaintContext& context, const QTextBlock& block,
@@ -214,4 +218,5 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   mutable bool sizeReportPending_ = false;
   QSizeF reportedSize_;
   mutable QHash<int, Metrics> metrics_;  // per character format, for estimates
+  int shapedBlock_ = -1;  // the number of the paragraph keepShaped last kept
 };

@@ -382,6 +382,7 @@ void TEditor::layoutSlice() {
 // moves with the text, and nothing is laid out or scrolled until the whole key
 // is done (setTextCursor would do both for every character an engine sends).
 void TEditor::insertByte(unsigned char b, bool paragraph) {
+  flushStretch();
   QTextCursor c = textCursor();
   if (paragraph) {
     c.insertBlock();
@@ -393,16 +394,33 @@ void TEditor::insertByte(unsigned char b, bool paragraph) {
   }
 }
 
-bool TEditor::typeUnicode(unsigned char op) {
-  QTextDocument* doc = document();
-  QTextCursor c = textCursor();
-  if (c.hasSelection()) {
-    c.removeSelectedText();
-    typing_.forget();
-    if (op == 0x08) op = 0;  // the deleting is done; what met is joined below
+namespace {
+
+// The length in UTF-16 code units of valid UTF-8.
+int utf16Length(const std::string& s, size_t n) {
+  int k = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if ((b & 0xC0) != 0x80) k += b >= 0xF0 ? 2 : 1;
   }
-  // The text around the caret, within its paragraph: enough for the
-  // operation and for what the last ones kept (a few letters each way).
+  return k;
+}
+
+// Characters (not bytes) of UTF-8 from..to.
+size_t charsIn(const std::string& s, size_t from, size_t to) {
+  size_t k = 0;
+  for (size_t i = from; i < to; ++i) k += (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80;
+  return k;
+}
+
+}  // namespace
+
+// The text around the caret, within its paragraph: enough for an operation
+// and for what the last ones kept (a few letters each way), with room for
+// the few operations one key makes.
+void TEditor::readStretch() {
+  QTextDocument* doc = document();
+  const QTextCursor c = textCursor();
   constexpr int kStretch = 4 * static_cast<int>(tolvan::UnicodeTyping::kReach);
   const QTextBlock block = c.block();
   const int blockStart = block.position(), blockEnd = blockStart + block.length() - 1;
@@ -424,32 +442,76 @@ bool TEditor::typeUnicode(unsigned char op) {
     for (int i = pos; i < to; ++i) after += doc->characterAt(i);
   }
   const QByteArray b8 = before.toUtf8();
-  std::string text = b8.toStdString();
-  text += after.toStdString();
-  if (op == 0x08 && !typing_.byteBefore(text, static_cast<size_t>(b8.size()))) return false;
-  const size_t caret = typing_.apply(text, static_cast<size_t>(b8.size()), op);
+  const QByteArray a8 = after.toUtf8();
+  stretch_.active = true;
+  stretch_.from = from;
+  stretch_.startsParagraph = from == blockStart;
+  stretch_.endsParagraph = to == blockEnd;
+  stretch_.old = before + after;
+  stretch_.text.assign(b8.constData(), static_cast<size_t>(b8.size()));
+  stretch_.text.append(a8.constData(), static_cast<size_t>(a8.size()));
+  stretch_.caret = static_cast<size_t>(b8.size());
+}
 
-  // Only what differs is replaced, so the rest keeps its formatting.
-  const QString old = before + after;
+void TEditor::flushStretch() {
+  if (!stretch_.active) return;
+  stretch_.active = false;
+  // Only what differs is replaced, so the rest keeps its formatting (and
+  // the layout redoes only the paragraph it is in).
+  const QString& old = stretch_.old;
+  const std::string& text = stretch_.text;
   const QString now = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   qsizetype p = 0;
   while (p < old.size() && p < now.size() && old[p] == now[p]) ++p;
   qsizetype tail = 0;
   while (tail < old.size() - p && tail < now.size() - p && old[old.size() - 1 - tail] == now[now.size() - 1 - tail])
     ++tail;
+  const int from = stretch_.from;
   if (p < old.size() - tail || p < now.size() - tail) {
-    QTextCursor e(doc);
+    QTextCursor e(document());
     e.setPosition(from + static_cast<int>(p));
     e.setPosition(from + static_cast<int>(old.size() - tail), QTextCursor::KeepAnchor);
     e.insertText(now.mid(p, now.size() - tail - p));
   }
-  const int target =
-      from + static_cast<int>(QString::fromUtf8(text.data(), static_cast<qsizetype>(caret)).size());
+  const int target = from + utf16Length(text, stretch_.caret);
   if (textCursor().position() != target) {
     QTextCursor m = textCursor();
     m.setPosition(target);
     setTextCursor(m);
   }
+}
+
+bool TEditor::typeUnicode(unsigned char op) {
+  bool replaced = false;  // a selection was taken out for this operation
+  if (stretch_.active) {
+    // Re-read when the caret has come near an end of the copy that is not
+    // its paragraph's (an operation looks kReach characters each way, and
+    // what was kept may reach as far again).
+    constexpr size_t kMargin = 2 * tolvan::UnicodeTyping::kReach;
+    const std::string& t = stretch_.text;
+    if ((!stretch_.startsParagraph && charsIn(t, 0, stretch_.caret) < kMargin) ||
+        (!stretch_.endsParagraph && charsIn(t, stretch_.caret, t.size()) < kMargin))
+      flushStretch();
+  }
+  if (!stretch_.active) {
+    QTextCursor c = textCursor();
+    if (c.hasSelection()) {
+      c.removeSelectedText();
+      typing_.forget();
+      replaced = true;
+      if (op == 0x08) op = 0;  // the deleting is done; what met is joined below
+    }
+    readStretch();
+  }
+  if (op == 0x08 && !typing_.byteBefore(stretch_.text, stretch_.caret)) {
+    flushStretch();
+    return false;
+  }
+  // In Overwrite each character typed takes the place of the letter after
+  // the caret (none at the paragraph's end), as in TSCII, unless it replaces
+  // a selection.
+  const bool overwrite = overwriteMode() && !replaced;
+  stretch_.caret = typing_.apply(stretch_.text, stretch_.caret, op, overwrite);
   return true;
 }
 
@@ -504,7 +566,10 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
   // A Unicode document in Tamil mode: the engines' bytes are applied through
   // the bridge, so the text is always what the same keys give in TSCII.
   const bool bridged = isUnicode() && Keys_ && Keys_->typesTamil();
-  if (!bridged) typing_.forget();
+  if (!bridged) {
+    flushStretch();
+    typing_.forget();
+  }
   if (byte == 0x08 && bridged) {
     if (!typeUnicode(0x08)) {
       // At the start of a paragraph: joined to the one before (or a bullet
@@ -543,6 +608,7 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
     typeUnicode(out);
   else if (out == 0x09 || (out >= 0x20 && out != 0x7F))
     insertByte(out, false);
+  if (outermost) flushStretch();
   --depth_;
   block.endEditBlock();
   if (outermost) inTypedKey_ = false;

@@ -14,6 +14,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <string>
 
 #include "core/document/text_encoding.h"
 #include "core/input/unicode_typing.h"
@@ -76,6 +77,12 @@ class TEditor : public QTextEdit {
   // on the paragraph around the caret). False for a backspace with nothing
   // before the caret in its paragraph, even in TSCII.
   bool typeUnicode(unsigned char op);
+  // The operations of one typed key (the keys its engine sends back
+  // included) edit a copy of the text around the caret; the document gets
+  // the result in one edit when the key is done, or before anything else
+  // touches the text.
+  void readStretch();
+  void flushStretch();
   // Caret movement inside a long paragraph, which Qt's cursor code would
   // look at in full for every key (see TDocumentLayout); false when the key
   // is not one of these or the caret is not in such a paragraph.
@@ -113,6 +120,16 @@ class TEditor : public QTextEdit {
   // path says so itself).
   tolvan::UnicodeTyping typing_;
   bool inTypedKey_ = false;
+  // The copy the operations of the key being typed edit.
+  struct TypedStretch {
+    bool active = false;
+    int from = 0;  // its document position
+    bool startsParagraph = false, endsParagraph = false;
+    QString old;       // as read from the document
+    std::string text;  // UTF-8, as the operations left it
+    size_t caret = 0;  // byte offset in text
+  };
+  TypedStretch stretch_;
   QObject* textControl_ = nullptr;  // QTextEdit's own text control
   qreal wantedX_ = -1;  // the column Up and Down keep in a long paragraph
 };

@@ -17,14 +17,18 @@ using tolvan::TsciiToUnicode;
 using tolvan::testing::hex;
 
 // A TSCII buffer with its caret anywhere (TextBufferSink keeps it at the end).
+// In overwrite every byte inserted replaces the byte after the caret, as the
+// editor's Overwrite does in a TSCII document.
 class CaretBuffer : public tolvan::KeySink {
  public:
-  CaretBuffer(Layout layout, tolvan::TamilState& state, std::string text, size_t caret)
-      : layout_(layout), state_(state), text_(std::move(text)), caret_(caret) {}
+  CaretBuffer(Layout layout, tolvan::TamilState& state, std::string text, size_t caret, bool overwrite = false)
+      : layout_(layout), state_(state), text_(std::move(text)), caret_(caret), overwrite_(overwrite) {}
   void typeKey(unsigned char key) {
     if (key == 0x08 && caret_ > 0) text_.erase(--caret_, 1);
     const unsigned char out = tolvan::EditorKeyPress(true, layout_, key, state_, *this);
-    if (out != 0 && out != 0x08) text_.insert(caret_++, 1, static_cast<char>(out));
+    if (out == 0 || out == 0x08) return;
+    if (overwrite_ && caret_ < text_.size()) text_.erase(caret_, 1);
+    text_.insert(caret_++, 1, static_cast<char>(out));
   }
   void SendKeyToEditor(unsigned char ch) override { typeKey(ch); }
   const std::string& text() const { return text_; }
@@ -34,6 +38,7 @@ class CaretBuffer : public tolvan::KeySink {
   tolvan::TamilState& state_;
   std::string text_;
   size_t caret_;
+  bool overwrite_;
 };
 
 struct Keys {
@@ -163,6 +168,78 @@ TEST(UnicodeTyping, CaretInsideTheText) {
       ASSERT_EQ(hex(unicode.text()), hex(TsciiToUnicode(tscii.text())))
           << hex(before) << " | " << hex(after) << " keys \"" << keys.substr(0, i + 1) << "\"";
     }
+  }
+}
+
+// Overwrite: where the text after the caret is letters of one TSCII byte
+// each, the Unicode text is the bridge's of a TSCII buffer in which every
+// byte inserted replaces the byte after the caret (so a key whose engine
+// takes back and sends again several bytes replaces as many).
+TEST(UnicodeTyping, OverwriteAsInTsciiOverOneByteLetters) {
+  struct Case {
+    Layout layout;
+    const char* before;  // TSCII before the caret
+    const char* after;   // and after it, one byte a letter
+    const char* keys;
+  };
+  const Case kCases[] = {
+      {Layout::Anjal, "", "abcdefgh", "k"},
+      {Layout::Anjal, "", "abcdefgh", "ka"},
+      {Layout::Anjal, "x ", "abcdefghijkl", "koo"},
+      {Layout::Anjal, "", "ab", "kai"},
+      {Layout::Anjal, "\xB8", "\xEC\xEC\xEC\xEC", "kuu ti"},
+      {Layout::Roman, "", "abcdef", "kO"},
+      {Layout::Mylai, "", "\xCC\xCC\xCC\xCC\xCC", "'k!"},
+      {Layout::Typewriter, "", "abcdef", "Bf%"},
+      {Layout::Typewriter, "", "abc", "f%^hhhh"},  // past the end, typing goes on as usual
+  };
+  for (const Case& c : kCases) {
+    const std::string before = c.before, after = c.after;
+    tolvan::TamilState ts, us;
+    CaretBuffer tscii(c.layout, ts, before + after, before.size(), /*overwrite=*/true);
+    tolvan::UnicodeBufferSink unicode(c.layout, us);
+    unicode.setText(TsciiToUnicode(before) + TsciiToUnicode(after));
+    unicode.setCaret(TsciiToUnicode(before).size());
+    unicode.setOverwrite(true);
+    const std::string keys = c.keys;
+    for (size_t i = 0; i < keys.size(); ++i) {
+      tscii.typeKey(static_cast<unsigned char>(keys[i]));
+      unicode.typeKey(static_cast<unsigned char>(keys[i]));
+      ASSERT_EQ(hex(unicode.text()), hex(TsciiToUnicode(tscii.text())))
+          << hex(before) << " | " << hex(after) << " keys \"" << keys.substr(0, i + 1) << "\"";
+    }
+  }
+}
+
+// Overwrite over letters TSCII writes in more than one byte (a consonant with
+// its vowel sign, a split o): each byte inserted replaces the whole letter,
+// where TSCII would replace only its first byte; a character TSCII has no
+// byte for is replaced whole too.
+TEST(UnicodeTyping, OverwriteReplacesWholeLetters) {
+  struct Case {
+    Layout layout;
+    const char* after;  // Unicode after the caret (the caret at the start)
+    const char* keys;
+    const char* text;   // the Unicode text then
+  };
+  const Case kCases[] = {
+      {Layout::Anjal, "\u0B95\u0BBE x", "m", "\u0BAE\u0BCD x"},                 // kaa
+      {Layout::Anjal, "\u0B95\u0BCAz", "m", "\u0BAE\u0BCDz"},                   // ko (split in TSCII)
+      // k replaces kai with k; a takes k back and sends ka, which replaces thai.
+      {Layout::Anjal, "\u0B95\u0BC8\u0BA4\u0BC8x", "ka", "\u0B95x"},
+      {Layout::Anjal, "\u0B95\u0BCD\u0BB7\u0BBEy", "a", "\u0B85y"},              // k.ssaa
+      {Layout::Anjal, "\xE9z", "k", "\u0B95\u0BCDz"},                         // outside TSCII
+      // The e sign replaces ti (one TSCII byte) and joins the ka after it.
+      {Layout::Typewriter, "\u0B9F\u0BBF\u0B95", "B", "\u0B95\u0BC6"},
+  };
+  for (const Case& c : kCases) {
+    tolvan::TamilState s;
+    tolvan::UnicodeBufferSink unicode(c.layout, s);
+    unicode.setText(c.after);
+    unicode.setCaret(0);
+    unicode.setOverwrite(true);
+    for (const char* p = c.keys; *p; ++p) unicode.typeKey(static_cast<unsigned char>(*p));
+    EXPECT_EQ(hex(unicode.text()), hex(c.text)) << c.keys << " over " << hex(c.after);
   }
 }
 

@@ -179,6 +179,64 @@ class UnicodeTypingTest : public QObject {
     QCOMPARE(p.unicode->Editor->document()->blockCount(), 2);
   }
 
+  // Overwrite (the Insert key) over letters of one TSCII byte each: the same
+  // letters are replaced in both documents, never the paragraph break, and
+  // each key is one undo step.
+  void overwriteAsInTscii_data() {
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("keys");
+    const int anjal = int(tolvan::Layout::Anjal), type = int(tolvan::Layout::Typewriter);
+    QTest::newRow("latin") << anjal << QByteArray("x ") << QByteArray("abcdefghij") << QByteArray("koo ka");
+    QTest::newRow("tamil") << anjal << QByteArray("\xB8") << QByteArray("\xEC\xEC\xEC\xEC\xEC") << QByteArray("kuu\bti");
+    QTest::newRow("paragraph end") << anjal << QByteArray("") << QByteArray("ab\ncd") << QByteArray("kaakO");
+    QTest::newRow("sign first") << type << QByteArray("") << QByteArray("abcdef") << QByteArray("Bf% h");
+  }
+  void overwriteAsInTscii() {
+    QFETCH(int, layout);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, keys);
+    const Pair p = newPair(tolvan::Layout(layout));
+    p.tscii->Editor->setPlainText(QString::fromLatin1(before + after));
+    p.unicode->Editor->setPlainText(QString::fromUtf8(bridged(before + after)));
+    for (TEditForm* f : {p.tscii, p.unicode}) {
+      QTextCursor c = f->Editor->textCursor();
+      c.setPosition(f == p.tscii ? int(before.size()) : int(QString::fromUtf8(bridged(before)).size()));
+      f->Editor->setTextCursor(c);
+      f->Editor->setOverwriteMode(true);
+    }
+    QList<QByteArray> texts{unicodeOf(p.unicode)};
+    for (char c : keys) {
+      typeBoth(p, c);
+      QCOMPARE(unicodeOf(p.unicode), bridged(textOf(p.tscii)));
+      texts << unicodeOf(p.unicode);
+    }
+    for (qsizetype i = texts.size() - 1; i > 0; --i) {
+      QCOMPARE(unicodeOf(p.unicode), texts[i]);
+      p.unicode->UnDo1Click();
+    }
+    QCOMPARE(unicodeOf(p.unicode), texts[0]);
+  }
+
+  // Overwrite over a letter TSCII writes in several bytes replaces the whole
+  // letter in a Unicode document.
+  void overwriteReplacesWholeLetters() {
+    TEditForm* f = newDocument(tolvan::TextEncoding::Unicode);
+    setLayout(f, tolvan::Layout::Anjal, true);
+    f->Editor->setPlainText(QString::fromUtf8("\u0B95\u0BCA\u0BAE\u0BBE x"));
+    QTextCursor c = f->Editor->textCursor();
+    c.setPosition(0);
+    f->Editor->setTextCursor(c);
+    f->Editor->setOverwriteMode(true);
+    typeKey(f, 'm');
+    QCOMPARE(QString::fromUtf8(unicodeOf(f)), QString::fromUtf8("\u0BAE\u0BCD\u0BAE\u0BBE x"));
+    typeKey(f, 'p');
+    QCOMPARE(QString::fromUtf8(unicodeOf(f)), QString::fromUtf8("\u0BAE\u0BCD\u0BAA\u0BCD x"));
+    QCOMPARE(f->Editor->textCursor().position(), 4);
+  }
+
   // Typing over a selection replaces it; a backspace with a selection takes
   // just the selection.
   void selectionIsReplaced() {
