@@ -607,14 +607,17 @@ class EditCommandsTest : public QObject {
   // document holds it, in order: vowel signs drawn before their consonant,
   // signs on both sides, glyphs standing for several letters, the pulli;
   // and the Latin and digits round them. A TSCII document's words are its
-  // text through the bridge.
+  // text through the bridge. Printing to a file writes the same text.
   void exportedPdfWordsAreTheDocumentsWords_data() {
     QTest::addColumn<bool>("unicode");
-    QTest::newRow("Unicode document") << true;
-    QTest::newRow("TSCII document") << false;
+    QTest::addColumn<bool>("printed");
+    QTest::newRow("Unicode document") << true << false;
+    QTest::newRow("TSCII document") << false << false;
+    QTest::newRow("Unicode document printed to a file") << true << true;
   }
   void exportedPdfWordsAreTheDocumentsWords() {
     QFETCH(bool, unicode);
+    QFETCH(bool, printed);
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
       QSKIP("pdftotext (poppler-utils) is not installed");
     const QString text = QStringLiteral(
@@ -631,9 +634,21 @@ class EditCommandsTest : public QObject {
       f = newDocument(QByteArray::fromStdString(tscii).replace('\n', '\r'));
       expected = QString::fromStdString(tolvan::TsciiToUnicode(tscii));
     }
-    const QString pdf = path(unicode ? QStringLiteral("words-unicode.pdf") : QStringLiteral("words-tscii.pdf"));
-    prompts_.files.push_back({pdf});
-    f->ExportPdf1Click();
+    const QString pdf =
+        path(QStringLiteral("words-%1%2.pdf")
+                 .arg(unicode ? QStringLiteral("unicode") : QStringLiteral("tscii"),
+                      printed ? QStringLiteral("-printed") : QString()));
+    if (printed) {
+      prompts_.printers.push_back([&](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+        return true;
+      });
+      f->Print1Click();
+    } else {
+      prompts_.files.push_back({pdf});
+      f->ExportPdf1Click();
+    }
     QStringList got = pdfText(pdf).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     // The page number at the foot (the document's own text ends in a word).
     QVERIFY(!got.isEmpty());
