@@ -123,6 +123,15 @@ class EditCommandsTest : public QObject {
 
   QString path(const QString& name) const { return dir_.filePath(name); }
 
+  // Puts a page break before every paragraph but the first.
+  static void pageEachParagraph(TEditForm* f) {
+    for (QTextBlock b = f->Editor->document()->firstBlock().next(); b.isValid(); b = b.next()) {
+      QTextBlockFormat bf;
+      bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+      QTextCursor(b).mergeBlockFormat(bf);
+    }
+  }
+
   TEditForm* newDocument(const QByteArray& bytes = {}) {
     frame_->New1Click();
     TEditForm* f = frame_->ActiveEditForm();
@@ -753,12 +762,7 @@ class EditCommandsTest : public QObject {
     }
     const QFont font = f->Editor->document()->defaultFont();
     QVERIFY(font.pointSizeF() > 0);
-    // A page for each paragraph.
-    for (QTextBlock b = f->Editor->document()->firstBlock().next(); b.isValid(); b = b.next()) {
-      QTextBlockFormat bf;
-      bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-      QTextCursor(b).mergeBlockFormat(bf);
-    }
+    pageEachParagraph(f);
     const QString pdf = path(QStringLiteral("numbers-%1.pdf").arg(how));
     if (how == QLatin1String("print")) {
       prompts_.printers.push_back([&](QPrinter& p) {
@@ -822,6 +826,30 @@ class EditCommandsTest : public QObject {
       QVERIFY2(left > page.width() / 2 && right < page.width() - cm && bottom < page.height() - cm,
                qPrintable(where));
     }
+    f->Editor->document()->setModified(false);
+  }
+
+  // Printing to a file writes the pages the dialog chose, numbered as in
+  // the whole document.
+  void printToFileKeepsThePageRange() {
+    if (!pdftools::available()) QSKIP("pdftotext and pdftoppm (poppler-utils) are not installed");
+    TEditForm* f = newDocument("one\rtwo\rthree");
+    pageEachParagraph(f);
+    const QString pdf = path(QStringLiteral("range.pdf"));
+    prompts_.printers.push_back([&](QPrinter& p) {
+      p.setOutputFormat(QPrinter::PdfFormat);
+      p.setOutputFileName(pdf);
+      p.setPrintRange(QPrinter::PageRange);
+      p.setFromTo(2, 3);
+      return true;
+    });
+    f->Print1Click();
+    QCOMPARE(pdfPages(pdf), 2);
+    QStringList pages = pdftools::text(pdf).split(QChar(u'\f'), Qt::SkipEmptyParts);
+    pages.removeIf([](const QString& page) { return page.trimmed().isEmpty(); });
+    QCOMPARE(pages.size(), 2);
+    QCOMPARE(pdftools::words(pages[0]), (QStringList{QStringLiteral("two"), QStringLiteral("2")}));
+    QCOMPARE(pdftools::words(pages[1]), (QStringList{QStringLiteral("three"), QStringLiteral("3")}));
     f->Editor->document()->setModified(false);
   }
 
