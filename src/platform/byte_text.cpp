@@ -11,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextLayout>
 
 namespace tolvan {
 
@@ -257,15 +258,21 @@ void printDocument(const QTextDocument* doc, QPagedPaintDevice* printer) {
     context.clip = view;
     layout->draw(&painter, context);
     painter.restore();
-    // The page number at the foot of the page, on the right.
+    // The page number in the bottom margin, its right edge on the text's
+    // right edge, its baseline five points plus its ascent below the text,
+    // where QTextDocument::print puts it. It is laid out in screen pixels
+    // like the text, in the document's default font: a font set on the
+    // painter would take its point size in the printer's pixels and come
+    // out scaled up a second time, a dozen times too large.
+    QTextLayout numberLayout(QString::number(number), copy->defaultFont());
+    numberLayout.beginLayout();
+    const QTextLine line = numberLayout.createLine();
+    numberLayout.endLayout();
     painter.save();
     painter.scale(scaleX, scaleY);
-    painter.setFont(copy->defaultFont());
-    const QString text = QString::number(number);
-    const QFontMetricsF metrics(painter.font());
-    painter.drawText(QPointF(page.width() - margin - metrics.horizontalAdvance(text),
-                             page.height() - margin + metrics.ascent() + 5 * screenDpiY / 72),
-                     text);
+    painter.setPen(Qt::black);
+    numberLayout.draw(&painter, QPointF(page.width() - margin - line.naturalTextWidth(),
+                                        page.height() - margin + 5 * screenDpiY / 72));
     painter.restore();
   }
 }

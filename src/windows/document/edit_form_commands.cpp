@@ -323,6 +323,22 @@ void TEditForm::Print1Click() {
   p->setDocName(Title());
   if (!tolvan::Prompts::instance().printDialog(this, *p)) return;
   p->setDocName(Title());
+  if (p->outputFormat() == QPrinter::PdfFormat && !p->outputFileName().isEmpty()) {
+    // Print to file: the same pages through the PDF printer whose text
+    // reads back as written, as Export as PDF writes it.
+    tolvan::PdfTextPrinter pdf(QPrinter::HighResolution);
+    pdf.setPageLayout(p->pageLayout());
+    pdf.setPageRanges(p->pageRanges());
+    pdf.setPrintRange(p->printRange());
+    pdf.setColorMode(p->colorMode());
+    pdf.setPdfVersion(p->pdfVersion());
+    pdf.setDocName(p->docName());
+    pdf.setCreator(p->creator());
+    pdf.setFontEmbeddingEnabled(p->fontEmbeddingEnabled());
+    pdf.setOutputFileName(p->outputFileName());
+    tolvan::printDocument(Editor->document(), &pdf);
+    return;
+  }
   tolvan::printDocument(Editor->document(), p);
 }
 

@@ -33,6 +33,7 @@
 #include "platform/prompts.h"
 #include "windows/frame/main_form.h"
 #include "../window_test_util.h"
+#include "pdf_tools.h"
 
 using window_test::readFile;
 using window_test::textOf;
@@ -121,6 +122,15 @@ class EditCommandsTest : public QObject {
   TMainForm* frame_ = nullptr;
 
   QString path(const QString& name) const { return dir_.filePath(name); }
+
+  // Puts a page break before every paragraph but the first.
+  static void pageEachParagraph(TEditForm* f) {
+    for (QTextBlock b = f->Editor->document()->firstBlock().next(); b.isValid(); b = b.next()) {
+      QTextBlockFormat bf;
+      bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+      QTextCursor(b).mergeBlockFormat(bf);
+    }
+  }
 
   TEditForm* newDocument(const QByteArray& bytes = {}) {
     frame_->New1Click();
@@ -606,14 +616,17 @@ class EditCommandsTest : public QObject {
   // document holds it, in order: vowel signs drawn before their consonant,
   // signs on both sides, glyphs standing for several letters, the pulli;
   // and the Latin and digits round them. A TSCII document's words are its
-  // text through the bridge.
+  // text through the bridge. Printing to a file writes the same text.
   void exportedPdfWordsAreTheDocumentsWords_data() {
     QTest::addColumn<bool>("unicode");
-    QTest::newRow("Unicode document") << true;
-    QTest::newRow("TSCII document") << false;
+    QTest::addColumn<bool>("printed");
+    QTest::newRow("Unicode document") << true << false;
+    QTest::newRow("TSCII document") << false << false;
+    QTest::newRow("Unicode document printed to a file") << true << true;
   }
   void exportedPdfWordsAreTheDocumentsWords() {
     QFETCH(bool, unicode);
+    QFETCH(bool, printed);
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
       QSKIP("pdftotext (poppler-utils) is not installed");
     const QString text = QStringLiteral(
@@ -630,13 +643,25 @@ class EditCommandsTest : public QObject {
       f = newDocument(QByteArray::fromStdString(tscii).replace('\n', '\r'));
       expected = QString::fromStdString(tolvan::TsciiToUnicode(tscii));
     }
-    const QString pdf = path(unicode ? QStringLiteral("words-unicode.pdf") : QStringLiteral("words-tscii.pdf"));
-    prompts_.files.push_back({pdf});
-    f->ExportPdf1Click();
+    const QString pdf =
+        path(QStringLiteral("words-%1%2.pdf")
+                 .arg(unicode ? QStringLiteral("unicode") : QStringLiteral("tscii"),
+                      printed ? QStringLiteral("-printed") : QString()));
+    if (printed) {
+      prompts_.printers.push_back([&](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+        return true;
+      });
+      f->Print1Click();
+    } else {
+      prompts_.files.push_back({pdf});
+      f->ExportPdf1Click();
+    }
     QStringList got = pdfText(pdf).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    // The page number at the foot, when it is on the page (the document's
-    // own text ends in a word).
-    if (!got.isEmpty() && got.last() == QLatin1String("1")) got.removeLast();
+    // The page number at the foot (the document's own text ends in a word).
+    QVERIFY(!got.isEmpty());
+    QCOMPARE(got.takeLast(), QStringLiteral("1"));
     QCOMPARE(got, expected.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts));
     f->Editor->document()->setModified(false);
   }
@@ -714,6 +739,118 @@ class EditCommandsTest : public QObject {
       QVERIFY2(qAbs(edges[i] - edges[0] - want[i]) <= 2,
                qPrintable(QStringLiteral("line %1 starts %2 px in, not %3")
                               .arg(i).arg(edges[i] - edges[0]).arg(want[i])));
+  }
+
+  // Every printed and exported page, in either look, carries its number in
+  // the bottom margin on the right, in the document's default font at its
+  // own size: pdftotext reads it as the page's last line, and the drawn page
+  // shows it whole, the size of a digit of that font, well inside the paper.
+  void everyPageShowsItsNumberAtTheFoot_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("print to file") << "print";
+    QTest::newRow("export as PDF") << "export";
+    QTest::newRow("export, TSCII look") << "look";
+    QTest::newRow("Unicode document") << "unicode";
+  }
+  void everyPageShowsItsNumberAtTheFoot() {
+    QFETCH(QString, how);
+    if (!pdftools::available()) QSKIP("pdftotext and pdftoppm (poppler-utils) are not installed");
+    TEditForm* f = newDocument("\xB8\xA1 first\rsecond\rthird");
+    if (how == QLatin1String("unicode")) {
+      f->setEncoding(tolvan::TextEncoding::Unicode);
+      f->Editor->setPlainText(QString::fromUtf16(u"கொல் first\nsecond\nthird"));
+    }
+    const QFont font = f->Editor->document()->defaultFont();
+    QVERIFY(font.pointSizeF() > 0);
+    pageEachParagraph(f);
+    const QString pdf = path(QStringLiteral("numbers-%1.pdf").arg(how));
+    if (how == QLatin1String("print")) {
+      prompts_.printers.push_back([&](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+        return true;
+      });
+      f->Print1Click();
+    } else {
+      prompts_.files.push_back({pdf});
+      if (how == QLatin1String("look"))
+        f->ExportPdfTscii1Click();
+      else
+        f->ExportPdf1Click();
+    }
+    const QStringList pages = pdftools::text(pdf, {QStringLiteral("-layout")}).split(QChar(u'\f'));
+    QVERIFY2(pages.size() >= 3, qPrintable(QStringLiteral("%1 pages").arg(pages.size())));
+    const int dpi = 100;
+    const qreal em = font.pointSizeF() * dpi / 72;  // the font's size on the drawn page
+    for (int n = 1; n <= 3; ++n) {
+      const QString number = QString::number(n);
+      QStringList lines = pages[n - 1].split(QLatin1Char('\n'));
+      while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) lines.removeLast();
+      QVERIFY(!lines.isEmpty());
+      QCOMPARE(lines.last().trimmed(), number);
+
+      const QImage page = pdftools::page(pdf, n, dpi);
+      QVERIFY(!page.isNull());
+      // The lowest rows with ink, with gaps no taller than a quarter of the
+      // font's size (a thin stroke drawn lighter): the page number, below
+      // the text by more than that.
+      auto inkIn = [&](int y, int* left, int* right) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+        bool any = false;
+        for (int x = 0; x < page.width(); ++x) {
+          if (qGray(row[x]) >= 128) continue;
+          *left = any ? qMin(*left, x) : x;
+          *right = x;
+          any = true;
+        }
+        return any;
+      };
+      int bottom = page.height() - 1, left = 0, right = 0;
+      while (bottom >= 0 && !inkIn(bottom, &left, &right)) --bottom;
+      QVERIFY2(bottom >= 0, qPrintable(QStringLiteral("page %1 is blank").arg(n)));
+      int top = bottom, l = left, r = right;
+      for (int y = bottom - 1; y >= 0 && top - y <= em / 4; --y) {
+        if (!inkIn(y, &l, &r)) continue;
+        top = y;
+        left = qMin(left, l);
+        right = qMax(right, r);
+      }
+      const int height = bottom - top + 1;
+      const QString where = QStringLiteral("page %1: ink %2 px high, x %3 to %4, y %5 to %6 of %7 x %8")
+                                .arg(n).arg(height).arg(left).arg(right).arg(top).arg(bottom)
+                                .arg(page.width()).arg(page.height());
+      QVERIFY2(height < page.height() * 0.03, qPrintable(where));
+      QVERIFY2(height > 0.4 * em && height < em, qPrintable(where));
+      // On the right, clear of the paper's edges by the margin.
+      const int cm = qRound(dpi / 2.54);
+      QVERIFY2(left > page.width() / 2 && right < page.width() - cm && bottom < page.height() - cm,
+               qPrintable(where));
+    }
+    f->Editor->document()->setModified(false);
+  }
+
+  // Printing to a file writes the pages the dialog chose, numbered as in
+  // the whole document.
+  void printToFileKeepsThePageRange() {
+    if (!pdftools::available()) QSKIP("pdftotext and pdftoppm (poppler-utils) are not installed");
+    TEditForm* f = newDocument("one\rtwo\rthree");
+    pageEachParagraph(f);
+    const QString pdf = path(QStringLiteral("range.pdf"));
+    prompts_.printers.push_back([&](QPrinter& p) {
+      p.setOutputFormat(QPrinter::PdfFormat);
+      p.setOutputFileName(pdf);
+      p.setPrintRange(QPrinter::PageRange);
+      p.setFromTo(2, 3);
+      return true;
+    });
+    f->Print1Click();
+    QCOMPARE(pdfPages(pdf), 2);
+    QStringList pages = pdftools::text(pdf).split(QChar(u'\f'), Qt::SkipEmptyParts);
+    pages.removeIf([](const QString& page) { return page.trimmed().isEmpty(); });
+    QCOMPARE(pages.size(), 2);
+    QCOMPARE(pdftools::words(pages[0]), (QStringList{QStringLiteral("two"), QStringLiteral("2")}));
+    QCOMPARE(pdftools::words(pages[1]), (QStringList{QStringLiteral("three"), QStringLiteral("3")}));
+    f->Editor->document()->setModified(false);
   }
 
   void cancelledPrintPrintsNothing() {

@@ -69,10 +69,8 @@ QByteArray span(const char* hex) { return QByteArray("/Span <</ActualText <FEFF"
 // enough Tamil for several pages.
 std::unique_ptr<QTextDocument> document(Fixture kind) {
   auto doc = std::make_unique<QTextDocument>();
-  // Sized in pixels: a size in points would give the page number a size in
-  // the printer's points, scaled up again with the page.
   QFont font(QStringLiteral("Lohit Tamil"));
-  font.setPixelSize(19);
+  font.setPointSize(14);
   doc->setDefaultFont(font);
   QTextCursor c(doc.get());
   switch (kind) {

@@ -16,11 +16,13 @@ inline bool available() {
          !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty();
 }
 
-// The text of a PDF as pdftotext gives it (UTF-8); a null string when it
+// The text of a PDF as pdftotext gives it (UTF-8), each page ended by a form
+// feed, with pdftotext's `options` (such as -layout); a null string when it
 // cannot be read.
-inline QString text(const QString& pdf) {
+inline QString text(const QString& pdf, const QStringList& options = {}) {
   QProcess run;
-  run.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+  run.start(QStringLiteral("pdftotext"),
+            options + QStringList{QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
   if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) return QString();
   return QString::fromUtf8(run.readAllStandardOutput());
 }
