@@ -542,6 +542,13 @@ void TEditor::keyPressEvent(QKeyEvent* e) {
     }
   }
   if (!isChar) {
+    // Insert on its own switches between inserting and overwriting, as in
+    // other word processors (Shift+Insert and Ctrl+Insert stay paste and copy).
+    if (key == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
+      setOverwriteMode(!overwriteMode());
+      e->accept();
+      return;
+    }
     if (moveInLongParagraph(e)) {
       e->accept();
       return;

@@ -156,6 +156,27 @@ class EditFormTest : public QObject {
     QCOMPARE(textOf(f), " " + bytes);
   }
 
+  // Insert switches the editor between inserting and overwriting, in English
+  // and in Tamil typing alike; pressed again it inserts once more.
+  void insertKeySwitchesOverwriting() {
+    TEditForm* f = newDocument();
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "abcdef");
+    QTest::keyClick(f->Editor, Qt::Key_Home);
+    QTest::keyClick(f->Editor, Qt::Key_Insert);
+    QVERIFY(f->Editor->overwriteMode());
+    typeKeys(f, "xy");
+    QCOMPARE(textOf(f), QByteArray("xycdef"));
+    setLayout(f, tolvan::Layout::Anjal, true);
+    typeKeys(f, " k");
+    QCOMPARE(textOf(f), QByteArray("xy \xEC" "ef"));
+    QTest::keyClick(f->Editor, Qt::Key_Insert);
+    QVERIFY(!f->Editor->overwriteMode());
+    setLayout(f, tolvan::Layout::Anjal, false);
+    typeKeys(f, "z");
+    QCOMPARE(textOf(f), QByteArray("xy \xECzef"));
+  }
+
   // Every layout in the real editor gives what the engine gives in a text
   // buffer, backspaces and Enter included.
   void windowMatchesTheEngine_data() {
