@@ -161,8 +161,7 @@ struct Table256 {
                                                 size_t& written) {
   const Table256 value0 = loadTable(t.value[0]), value1 = loadTable(t.value[1]);
   const __m512i third = _mm512_loadu_si512(t.third);
-  const __m512i one = _mm512_set1_epi8(1), two = _mm512_set1_epi8(2), three = _mm512_set1_epi8(3),
-                four = _mm512_set1_epi8(4), zero = _mm512_setzero_si512();
+  const __m512i one = _mm512_set1_epi8(1), zero = _mm512_setzero_si512();
   alignas(64) static constexpr uint8_t kLow[64] = {
       0,  64, 1,  65, 2,  66, 3,  67, 4,  68, 5,  69, 6,  70, 7,  71, 8,  72, 9,  73, 10, 74,
       11, 75, 12, 76, 13, 77, 14, 78, 15, 79, 16, 80, 17, 81, 18, 82, 19, 83, 20, 84, 21, 85,
@@ -214,11 +213,20 @@ struct Table256 {
       twoCharSuffix |= m;
     }
     const __mmask64 noKey = ~(hasConsonant | oneCharSuffix | twoCharSuffix);
-    // Key lengths: consonant and suffix; one for a byte that starts no key.
-    __m512i length = _mm512_add_epi8(
-        _mm512_mask_mov_epi8(_mm512_maskz_mov_epi8(hasConsonant, one), twoChars, two),
-        _mm512_mask_mov_epi8(_mm512_maskz_mov_epi8(oneCharSuffix, one), twoCharSuffix, two));
-    length = _mm512_mask_mov_epi8(length, noKey, one);
+    // Key lengths as a bit mask per length, consonant and suffix added up;
+    // one for a byte that starts no key. Worked out in plain registers: the
+    // vector ports are the busy ones here.
+    uint64_t by1, by2, by3, by4;
+    {
+      const uint64_t c2 = _cvtmask64_u64(twoChars), c1 = _cvtmask64_u64(hasConsonant) & ~c2,
+                     c0 = ~_cvtmask64_u64(hasConsonant);
+      const uint64_t s2 = _cvtmask64_u64(twoCharSuffix), s1 = _cvtmask64_u64(oneCharSuffix) & ~s2,
+                     s0 = ~(_cvtmask64_u64(oneCharSuffix) | s2);
+      by1 = (c1 & s0) | (c0 & s1) | (c0 & s0);
+      by2 = (c2 & s0) | (c1 & s1) | (c0 & s2);
+      by3 = (c2 & s1) | (c1 & s2);
+      by4 = c2 & s2;
+    }
 
     const __m512i index =
         _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi16(consonant, 4), _mm512_set1_epi8(char(0xF0))), suffix);
@@ -237,7 +245,14 @@ struct Table256 {
       if (ownLength[k] > 1) m = _mm512_mask_cmpeq_epi8_mask(m, x1, own[k][1]);
       if (ownLength[k] > 2) m = _mm512_mask_cmpeq_epi8_mask(m, x2, own[k][2]);
       v0 = _mm512_mask_mov_epi8(v0, m, own[k][3]);
-      length = _mm512_mask_mov_epi8(length, m, _mm512_set1_epi8(char(ownLength[k])));
+      const uint64_t bits = _cvtmask64_u64(m);
+      by1 &= ~bits, by2 &= ~bits, by3 &= ~bits, by4 &= ~bits;
+      if (ownLength[k] == 1)
+        by1 |= bits;
+      else if (ownLength[k] == 2)
+        by2 |= bits;
+      else
+        by3 |= bits;
       single |= m;
     }
     v1 = _mm512_mask_mov_epi8(v1, single, zero);
@@ -250,10 +265,6 @@ struct Table256 {
     const __m512i where = lookup128(t.alphabet, x0);
     const uint64_t outside = _cvtmask64_u64(~_mm512_test_epi8_mask(where, where));
     const uint64_t firstOnly = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(where, one));
-    uint64_t by1 = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(length, one)),
-             by2 = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(length, two)),
-             by3 = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(length, three)),
-             by4 = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(length, four));
     uint64_t starts = (uint64_t(1) << entry) | outside | (outside << 1) | firstOnly;
     // Plain registers: the mask registers are slow at this kind of work.
     asm("" : "+r"(by1), "+r"(by2), "+r"(by3), "+r"(by4), "+r"(starts));
