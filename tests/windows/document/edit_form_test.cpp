@@ -446,6 +446,16 @@ class EditFormTest : public QObject {
     QTextCursor gc(g->Editor->document());
     gc.setPosition(2);
     QCOMPARE(gc.charFormat().fontWeight(), int(QFont::Bold));
+    // The opened document has nothing to undo; typing into it edits, and
+    // undoing that gives the file's text back.
+    QVERIFY(!g->Editor->document()->isUndoAvailable());
+    QVERIFY(!g->isModified());
+    typeKeys(g, "k");
+    QVERIFY(g->isModified());
+    QVERIFY(textOf(g) != typed);
+    QVERIFY(g->Editor->document()->isUndoAvailable());
+    g->Editor->document()->undo();
+    QCOMPARE(textOf(g), typed);
   }
 
   void otherExtensionsFollowTheEditorsMode() {
