@@ -11,6 +11,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/crypt_window_bench [MiB, default 1024] [tolvan-cli]
 //
+// GAPS=1 prints every gap over 60 ms with its time since the start.
 // RUNS (default 2) runs of each, best time kept. The file is made in a fresh
 // folder under ${TMPDIR:-/tmp} and removed at the end; both read it from the
 // page cache.
@@ -49,10 +50,15 @@ class PaintClock : public QObject {
   QElapsedTimer clock;
   qint64 last = -1, longest = 0;
   int paints = 0;
+  bool trace = qEnvironmentVariableIsSet("GAPS");
   bool eventFilter(QObject* o, QEvent* e) override {
     if (e->type() == QEvent::Paint && qobject_cast<QProgressBar*>(o)) {
       const qint64 now = clock.elapsed();
       if (last >= 0) longest = std::max(longest, now - last);
+      if (trace && last >= 0 && now - last > 60)
+        std::printf("  paint gap %lld ms, %lld..%lld ms, bar at %d\n", static_cast<long long>(now - last),
+                    static_cast<long long>(last), static_cast<long long>(now),
+                    static_cast<QProgressBar*>(o)->value());
       last = now;
       ++paints;
     }
@@ -150,6 +156,9 @@ int main(int argc, char** argv) {
     QObject::connect(&heart, &QTimer::timeout, [&] {
       const qint64 now = paintsClock.clock.elapsed();
       if (lastTick >= 0) longestTick = std::max(longestTick, now - lastTick);
+      if (paintsClock.trace && lastTick >= 0 && now - lastTick > 60)
+        std::printf("  timer gap %lld ms, %lld..%lld ms\n", static_cast<long long>(now - lastTick),
+                    static_cast<long long>(lastTick), static_cast<long long>(now));
       lastTick = now;
     });
     rssBefore = rssKiB();
@@ -176,6 +185,9 @@ int main(int argc, char** argv) {
     if (frame.CryptCommands->RunningCount() > 0) loop.exec();
     QObject::disconnect(conn);
     const double secs = t.elapsed() / 1000.0;
+    if (paintsClock.trace)
+      std::printf("  window run: %lld ms, last paint at %lld ms\n", static_cast<long long>(paintsClock.clock.elapsed()),
+                  static_cast<long long>(paintsClock.last));
     heart.stop();
     mem.stop();
     app.removeEventFilter(&paintsClock);

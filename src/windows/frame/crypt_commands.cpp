@@ -95,8 +95,11 @@ TCryptCommands::TCryptCommands(QWidget* window, QStatusBar* statusBar, TLed* lig
   if (statusBar) statusBar->addPermanentWidget(area_);
   area_->hide();
   // Repaints of the bars come from this timer, not from the workers, so a
-  // fast worker cannot flood the window with updates.
-  poll_.setInterval(50);
+  // fast worker cannot flood the window with updates. A bar can stand still
+  // for the interval plus however long the thread waited for a core (on a
+  // busy machine, tens of milliseconds), so the interval is kept well under
+  // the 100 ms in which a bar should move; a repaint of the bars is cheap.
+  poll_.setInterval(25);
   connect(&poll_, &QTimer::timeout, this, &TCryptCommands::updateProgress);
 }
 
