@@ -135,6 +135,25 @@ TEST(UnicodeTyping, GivesTheUnicodeLetters) {
   }
 }
 
+// Types keys into a TSCII buffer and a Unicode one, each with its caret
+// between before and after, and compares the Unicode text with the bridge's
+// of the TSCII text after every key.
+void typeBesideTscii(Layout layout, const std::string& before, const std::string& after,
+                     const std::string& keys, bool overwrite) {
+  tolvan::TamilState ts, us;
+  CaretBuffer tscii(layout, ts, before + after, before.size(), overwrite);
+  tolvan::UnicodeBufferSink unicode(layout, us);
+  unicode.setText(TsciiToUnicode(before) + TsciiToUnicode(after));
+  unicode.setCaret(TsciiToUnicode(before).size());
+  unicode.setOverwrite(overwrite);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    tscii.typeKey(static_cast<unsigned char>(keys[i]));
+    unicode.typeKey(static_cast<unsigned char>(keys[i]));
+    ASSERT_EQ(hex(unicode.text()), hex(TsciiToUnicode(tscii.text())))
+        << hex(before) << " | " << hex(after) << " keys \"" << keys.substr(0, i + 1) << "\"";
+  }
+}
+
 // Keys typed with the caret inside existing text (which the bridge takes
 // back exactly), against a TSCII buffer with its caret at the same place.
 TEST(UnicodeTyping, CaretInsideTheText) {
@@ -154,20 +173,8 @@ TEST(UnicodeTyping, CaretInsideTheText) {
   };
   for (const Case& c : kCases) {
     const std::string before = c.before, after = c.after;
-    tolvan::TamilState ts, us;
-    CaretBuffer tscii(c.layout, ts, before + after, before.size());
-    tolvan::UnicodeBufferSink unicode(c.layout, us);
-    const std::string ub = TsciiToUnicode(before);
-    ASSERT_EQ(ub + TsciiToUnicode(after), TsciiToUnicode(before + after)) << hex(before);
-    unicode.setText(ub + TsciiToUnicode(after));
-    unicode.setCaret(ub.size());
-    const std::string keys = c.keys;
-    for (size_t i = 0; i < keys.size(); ++i) {
-      tscii.typeKey(static_cast<unsigned char>(keys[i]));
-      unicode.typeKey(static_cast<unsigned char>(keys[i]));
-      ASSERT_EQ(hex(unicode.text()), hex(TsciiToUnicode(tscii.text())))
-          << hex(before) << " | " << hex(after) << " keys \"" << keys.substr(0, i + 1) << "\"";
-    }
+    ASSERT_EQ(TsciiToUnicode(before) + TsciiToUnicode(after), TsciiToUnicode(before + after)) << hex(before);
+    typeBesideTscii(c.layout, before, after, c.keys, /*overwrite=*/false);
   }
 }
 
@@ -193,22 +200,7 @@ TEST(UnicodeTyping, OverwriteAsInTsciiOverOneByteLetters) {
       {Layout::Typewriter, "", "abcdef", "Bf%"},
       {Layout::Typewriter, "", "abc", "f%^hhhh"},  // past the end, typing goes on as usual
   };
-  for (const Case& c : kCases) {
-    const std::string before = c.before, after = c.after;
-    tolvan::TamilState ts, us;
-    CaretBuffer tscii(c.layout, ts, before + after, before.size(), /*overwrite=*/true);
-    tolvan::UnicodeBufferSink unicode(c.layout, us);
-    unicode.setText(TsciiToUnicode(before) + TsciiToUnicode(after));
-    unicode.setCaret(TsciiToUnicode(before).size());
-    unicode.setOverwrite(true);
-    const std::string keys = c.keys;
-    for (size_t i = 0; i < keys.size(); ++i) {
-      tscii.typeKey(static_cast<unsigned char>(keys[i]));
-      unicode.typeKey(static_cast<unsigned char>(keys[i]));
-      ASSERT_EQ(hex(unicode.text()), hex(TsciiToUnicode(tscii.text())))
-          << hex(before) << " | " << hex(after) << " keys \"" << keys.substr(0, i + 1) << "\"";
-    }
-  }
+  for (const Case& c : kCases) typeBesideTscii(c.layout, c.before, c.after, c.keys, /*overwrite=*/true);
 }
 
 // Overwrite over letters TSCII writes in more than one byte (a consonant with

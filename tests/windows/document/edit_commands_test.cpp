@@ -123,6 +123,16 @@ class EditCommandsTest : public QObject {
 
   QString path(const QString& name) const { return dir_.filePath(name); }
 
+  // File > Print with the print dialog's output sent to a PDF file.
+  void printToPdfFile(TEditForm* f, const QString& pdf) {
+    prompts_.printers.push_back([pdf](QPrinter& p) {
+      p.setOutputFormat(QPrinter::PdfFormat);
+      p.setOutputFileName(pdf);
+      return true;
+    });
+    f->Print1Click();
+  }
+
   // Puts a page break before every paragraph but the first.
   static void pageEachParagraph(TEditForm* f) {
     for (QTextBlock b = f->Editor->document()->firstBlock().next(); b.isValid(); b = b.next()) {
@@ -648,12 +658,7 @@ class EditCommandsTest : public QObject {
                  .arg(unicode ? QStringLiteral("unicode") : QStringLiteral("tscii"),
                       printed ? QStringLiteral("-printed") : QString()));
     if (printed) {
-      prompts_.printers.push_back([&](QPrinter& p) {
-        p.setOutputFormat(QPrinter::PdfFormat);
-        p.setOutputFileName(pdf);
-        return true;
-      });
-      f->Print1Click();
+      printToPdfFile(f, pdf);
     } else {
       prompts_.files.push_back({pdf});
       f->ExportPdf1Click();
@@ -674,12 +679,7 @@ class EditCommandsTest : public QObject {
     frame_->BulletsFlatButton->click();
     QVERIFY(f->Editor->textCursor().currentList());
     const QString pdf = path(QStringLiteral("bullet.pdf"));
-    prompts_.printers.push_back([&](QPrinter& p) {
-      p.setOutputFormat(QPrinter::PdfFormat);
-      p.setOutputFileName(pdf);
-      return true;
-    });
-    f->Print1Click();
+    printToPdfFile(f, pdf);
     QCOMPARE(pdfPages(pdf), 1);
     prompts_.files.push_back({path(QStringLiteral("bulletx"))});
     f->ExportPdf1Click();
@@ -723,12 +723,7 @@ class EditCommandsTest : public QObject {
       prompts_.files.push_back({pdf});
       f->ExportPdf1Click();
     } else {
-      prompts_.printers.push_back([&](QPrinter& p) {
-        p.setOutputFormat(QPrinter::PdfFormat);
-        p.setOutputFileName(pdf);
-        return true;
-      });
-      f->Print1Click();
+      printToPdfFile(f, pdf);
     }
     const QList<int> edges = inkLeftEdges(pdf);
     QVERIFY2(edges.size() >= 5, qPrintable(QStringLiteral("%1 lines").arg(edges.size())));
@@ -765,12 +760,7 @@ class EditCommandsTest : public QObject {
     pageEachParagraph(f);
     const QString pdf = path(QStringLiteral("numbers-%1.pdf").arg(how));
     if (how == QLatin1String("print")) {
-      prompts_.printers.push_back([&](QPrinter& p) {
-        p.setOutputFormat(QPrinter::PdfFormat);
-        p.setOutputFileName(pdf);
-        return true;
-      });
-      f->Print1Click();
+      printToPdfFile(f, pdf);
     } else {
       prompts_.files.push_back({pdf});
       if (how == QLatin1String("look"))
