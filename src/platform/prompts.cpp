@@ -337,7 +337,10 @@ bool Prompts::printDialog(QWidget*, QPrinter&) { return false; }
 bool Prompts::pageSetupDialog(QWidget*, QPrinter&) { return false; }
 void Prompts::beep() { QApplication::beep(); }
 
-void ScriptedPrompts::information(QWidget*, const QString& text) { shown << text; }
+void ScriptedPrompts::information(QWidget*, const QString& text) {
+  shown << text;
+  if (whileInformation) whileInformation();
+}
 
 void ScriptedPrompts::error(QWidget*, const QString& text) { shown << text; }
 

@@ -125,12 +125,15 @@ class ScriptedPrompts : public Prompts {
   bool printDialog(QWidget*, QPrinter& printer) override;
   bool pageSetupDialog(QWidget*, QPrinter& printer) override;
   int beeps = 0;                     // how many times beep() was called
+  // Runs while an information box is up, as the events a real box lets through.
+  std::function<void()> whileInformation;
   void beep() override { ++beeps; }
   // Empties every queued reply and every record, for the next test.
   void reset() {
     answers.clear(), inputs.clear(), files.clear(), colors.clear(), fonts.clear(), stops.clear();
     shown.clear(), colorStarts.clear(), fontStarts.clear(), fileDialogDirs.clear(), printers.clear();
     beeps = 0;
+    whileInformation = nullptr;
   }
 };
 

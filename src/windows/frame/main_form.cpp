@@ -236,6 +236,9 @@ void TMainForm::FormCreate() {
       FontName->setItemText(
           0, tolvan::familyWithoutFoundry(QFontInfo(QFont(DocumentFontFamily())).family()));
     });
+    // The message box above runs events: the deferred work may already have
+    // been done while it was open, and would not come round again.
+    if (startupFinished_) QTimer::singleShot(0, this, &TMainForm::FinishStartup);
   }
 
   // 13.
@@ -436,6 +439,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 }
 
 void TMainForm::FinishStartup() {
+  startupFinished_ = true;
   const auto work = std::move(Deferred_);
   Deferred_.clear();
   for (const auto& w : work) w();

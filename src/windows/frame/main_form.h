@@ -381,6 +381,7 @@ class TMainForm : public QMainWindow, public TDocumentHost {
   quint64 lastKeyTime_ = 0;
   QString HintFamily_;                        // tooltip font
   bool closing_ = false;
+  bool startupFinished_ = false;  // FinishStartup has run at least once
   bool raisingDialogs_ = false;  // a re-raise of the open dialogs is queued
   std::vector<std::function<void()>> Deferred_;
 };

@@ -189,6 +189,18 @@ class FontBoxTest : public QObject {
     QVERIFY(f->fontDef().isEmpty());  // the default font itself is still unset
   }
 
+  // The same when the window's start-up work ran while the first-start box
+  // asking for a default font was still open (a real box runs events, and the
+  // start-up timer fires in it).
+  void closedBoxNamesTheDrawnFamilyAfterTheBox() {
+    prompts_.whileInformation = [] { QTest::qWait(700); };
+    TMainForm* f = makeFrame("");
+    prompts_.whileInformation = nullptr;
+    QVERIFY(f);
+    const QString drawn = tolvan::familyWithoutFoundry(QFontInfo(QFont(f->DocumentFontFamily())).family());
+    QTRY_COMPARE(f->FontName->currentText(), drawn);
+  }
+
   // Debian's TSCu_Paranar comes from two foundries, one of them with an
   // italic face only: choosing the family draws upright text with the Italic
   // button up, and the RTF file names the family alone.
