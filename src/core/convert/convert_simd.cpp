@@ -13,7 +13,7 @@ namespace tolvan::convert_simd {
 namespace {
 
 #ifdef TOLVAN_CONVERT_X86
-#define TOLVAN_VBMI2 "avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt"
+#define TOLVAN_VBMI2 "avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt"
 
 // A 256-entry byte table in four registers.
 struct Table256 {
@@ -125,18 +125,33 @@ struct Table256 {
   return i;
 }
 
-[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __m512i lookup128(const uint8_t* t, __m512i x) {
-  // Bytes from 0x80 up are in no table of ASCII keys.
-  return _mm512_maskz_permutex2var_epi8(~_mm512_movepi8_mask(x), _mm512_loadu_si512(t), x,
-                                        _mm512_loadu_si512(t + 64));
+// A mask's bits in a general register, kept there: left to itself the
+// compiler moves logic on such bits back into mask registers, whose
+// instructions take the same two ports as the vector work.
+[[gnu::always_inline]] inline uint64_t inGpr(uint64_t x) {
+  asm("" : "+r"(x));
+  return x;
+}
+[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline uint64_t bitsOf(__mmask64 m) {
+  return inGpr(_cvtmask64_u64(m));
 }
 
-// t[row * 16 + column] for a 384-byte table, the index split into its low
-// byte and whether the row is 16 or more.
-[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __m512i lookup384(const Table256& low, const uint8_t* high,
-                                                                             __m512i index, __mmask64 upper) {
-  const __m512i h = _mm512_permutex2var_epi8(_mm512_loadu_si512(high), index, _mm512_loadu_si512(high + 64));
-  return _mm512_mask_blend_epi8(upper, lookup(low, index), h);
+// t[x] for a 128-byte table in two registers; 0 where ascii is clear (bytes
+// from 0x80 up are in no table of ASCII keys).
+[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __m512i lookup128(__m512i low, __m512i high,
+                                                                             __mmask64 ascii, __m512i x) {
+  return _mm512_maskz_permutex2var_epi8(ascii, low, x, high);
+}
+
+// t[row * 16 + column] for a 384-byte table in six registers, the index
+// split into its low byte (whose top bit picks the second 128 bytes) and
+// whether the row is 16 or more.
+[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __m512i lookup384(const __m512i (&t)[6], __m512i index,
+                                                                             __mmask64 secondHalf, __mmask64 upper) {
+  const __m512i a = _mm512_permutex2var_epi8(t[0], index, t[1]);
+  const __m512i b = _mm512_permutex2var_epi8(t[2], index, t[3]);
+  const __m512i c = _mm512_permutex2var_epi8(t[4], index, t[5]);
+  return _mm512_mask_blend_epi8(upper, _mm512_mask_blend_epi8(secondHalf, a, b), c);
 }
 
 // Positions where the two bytes c[0], c[1] stand, given the bytes at each
@@ -146,30 +161,25 @@ struct Table256 {
   return _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x0, first), x1, second);
 }
 
-// Writes the kept bytes of 16 four-byte slots: byte k of slot j where bit j
-// of keep[k] is set (the fourth byte never).
-[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline uint8_t* putSlots(__m512i slots, uint64_t keep0,
-                                                                             uint64_t keep1, uint64_t keep2,
-                                                                             uint8_t* o) {
-  const uint64_t keep = _pdep_u64(keep0, 0x1111111111111111u) | _pdep_u64(keep1, 0x2222222222222222u) |
-                        _pdep_u64(keep2, 0x4444444444444444u);
-  _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(keep, slots));
-  return o + _mm_popcnt_u64(keep);
-}
-
 [[gnu::target(TOLVAN_VBMI2)]] size_t romanVbmi2(const uint8_t* p, size_t n, const RomanTables& t, uint8_t* o,
                                                 size_t& written) {
-  const Table256 value0 = loadTable(t.value[0]), value1 = loadTable(t.value[1]);
+  __m512i value0[6], value1[6];
+  for (int k = 0; k < 6; ++k) {
+    value0[k] = _mm512_loadu_si512(t.value[0] + 64 * k);
+    value1[k] = _mm512_loadu_si512(t.value[1] + 64 * k);
+  }
+  const __m512i consonantLow = _mm512_loadu_si512(t.consonant), consonantHigh = _mm512_loadu_si512(t.consonant + 64);
+  const __m512i suffixLow = _mm512_loadu_si512(t.suffix), suffixHigh = _mm512_loadu_si512(t.suffix + 64);
+  const __m512i alphabetLow = _mm512_loadu_si512(t.alphabet), alphabetHigh = _mm512_loadu_si512(t.alphabet + 64);
   const __m512i third = _mm512_loadu_si512(t.third);
-  const __m512i one = _mm512_set1_epi8(1), zero = _mm512_setzero_si512();
-  alignas(64) static constexpr uint8_t kLow[64] = {
-      0,  64, 1,  65, 2,  66, 3,  67, 4,  68, 5,  69, 6,  70, 7,  71, 8,  72, 9,  73, 10, 74,
-      11, 75, 12, 76, 13, 77, 14, 78, 15, 79, 16, 80, 17, 81, 18, 82, 19, 83, 20, 84, 21, 85,
-      22, 86, 23, 87, 24, 88, 25, 89, 26, 90, 27, 91, 28, 92, 29, 93, 30, 94, 31, 95};
-  alignas(64) static constexpr uint16_t kWords[32] = {0, 32, 1, 33, 2,  34, 3,  35, 4,  36, 5,  37, 6,  38, 7,  39,
-                                                      8, 40, 9, 41, 10, 42, 11, 43, 12, 44, 13, 45, 14, 46, 15, 47};
-  const __m512i pairLow = _mm512_load_si512(kLow), pairHigh = _mm512_add_epi8(pairLow, _mm512_set1_epi8(32));
-  const __m512i words0 = _mm512_load_si512(kWords), words1 = _mm512_add_epi16(words0, _mm512_set1_epi16(16));
+  const __m512i one = _mm512_set1_epi8(1), top = _mm512_set1_epi8(char(0x80));
+  // Byte k of the previous block's vector and this one's, shifted one place:
+  // the byte before each position.
+  alignas(64) static constexpr uint8_t kBefore[64] = {
+      63,  64,  65,  66,  67,  68,  69,  70,  71,  72,  73,  74,  75,  76,  77,  78,  79,  80,  81,  82,  83, 84,
+      85,  86,  87,  88,  89,  90,  91,  92,  93,  94,  95,  96,  97,  98,  99,  100, 101, 102, 103, 104, 105, 106,
+      107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126};
+  const __m512i before = _mm512_load_si512(kBefore);
   // The characters compared with, each filling a vector, kept in memory: the
   // loop has more constants than registers, and reading one from memory
   // costs less than spreading a byte again.
@@ -187,12 +197,17 @@ struct Table256 {
   uint8_t* const o0 = o;
   size_t i = 0;
   unsigned entry = 0;  // where the first key of the block starts
+  // The third bytes of the last block's keys, and whether its last key
+  // left its third byte for this block.
+  __m512i thirdBefore = _mm512_setzero_si512();
+  uint64_t thirdCarried = 0;
   for (; i + 67 <= n; i += 64) {
     const __m512i x0 = _mm512_loadu_si512(p + i), x1 = _mm512_loadu_si512(p + i + 1),
                   x2 = _mm512_loadu_si512(p + i + 2), x3 = _mm512_loadu_si512(p + i + 3);
+    const __mmask64 ascii = _mm512_testn_epi8_mask(x0, top);
     // The consonant at each position, if any, and then the suffix after it
     // (at the position itself where no consonant starts: a vowel alone).
-    __m512i consonant = lookup128(t.consonant, x0);
+    __m512i consonant = lookup128(consonantLow, consonantHigh, ascii, x0);
     __mmask64 twoChars = 0;
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
@@ -203,7 +218,7 @@ struct Table256 {
     const __mmask64 hasConsonant = _mm512_test_epi8_mask(consonant, consonant);
     const __m512i s0 = _mm512_mask_blend_epi8(hasConsonant, x0, _mm512_mask_blend_epi8(twoChars, x1, x2));
     const __m512i s1 = _mm512_mask_blend_epi8(hasConsonant, x1, _mm512_mask_blend_epi8(twoChars, x2, x3));
-    __m512i suffix = lookup128(t.suffix, s0);
+    __m512i suffix = lookup128(suffixLow, suffixHigh, _mm512_testn_epi8_mask(s0, top), s0);
     const __mmask64 oneCharSuffix = _mm512_test_epi8_mask(suffix, suffix);
     __mmask64 twoCharSuffix = 0;
 #pragma GCC unroll 2
@@ -212,40 +227,40 @@ struct Table256 {
       suffix = _mm512_mask_mov_epi8(suffix, m, s2[k][2]);
       twoCharSuffix |= m;
     }
-    const __mmask64 noKey = ~(hasConsonant | oneCharSuffix | twoCharSuffix);
     // Key lengths as a bit mask per length, consonant and suffix added up;
-    // one for a byte that starts no key. Worked out in plain registers: the
-    // vector ports are the busy ones here.
-    uint64_t by1, by2, by3, by4;
-    {
-      const uint64_t c2 = _cvtmask64_u64(twoChars), c1 = _cvtmask64_u64(hasConsonant) & ~c2,
-                     c0 = ~_cvtmask64_u64(hasConsonant);
-      const uint64_t s2 = _cvtmask64_u64(twoCharSuffix), s1 = _cvtmask64_u64(oneCharSuffix) & ~s2,
-                     s0 = ~(_cvtmask64_u64(oneCharSuffix) | s2);
-      by1 = (c1 & s0) | (c0 & s1) | (c0 & s0);
-      by2 = (c2 & s0) | (c1 & s1) | (c0 & s2);
-      by3 = (c2 & s1) | (c1 & s2);
-      by4 = c2 & s2;
-    }
+    // one for a byte that starts no key. All the logic on such bit masks is
+    // done in plain registers.
+    const uint64_t cBoth = bitsOf(hasConsonant), sTwo = bitsOf(twoCharSuffix), sOne = bitsOf(oneCharSuffix) & ~sTwo;
+    const uint64_t cTwo = bitsOf(twoChars), cOne = cBoth & ~cTwo, cNone = ~cBoth;
+    const uint64_t sNone = ~(sOne | sTwo);
+    const uint64_t noKey = cNone & sNone;
+    uint64_t by1 = (cOne & sNone) | (cNone & sOne) | noKey;
+    uint64_t by2 = (cTwo & sNone) | (cOne & sOne) | (cNone & sTwo);
+    uint64_t by3 = (cTwo & sOne) | (cOne & sTwo);
+    uint64_t by4 = cTwo & sTwo;
 
-    const __m512i index =
-        _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi16(consonant, 4), _mm512_set1_epi8(char(0xF0))), suffix);
+    // The consonant number's low four bits above the suffix number, and
+    // whether the number is 16 or more.
+    const __m512i index = _mm512_ternarylogic_epi32(_mm512_slli_epi16(consonant, 4), _mm512_set1_epi8(char(0xF0)),
+                                                    suffix, 0xEA);  // (a & b) | c
     const __mmask64 upper = _mm512_cmpge_epu8_mask(consonant, _mm512_set1_epi8(16));
-    __m512i v0 = lookup384(value0, t.value[0] + 256, index, upper);
-    __m512i v1 = lookup384(value1, t.value[1] + 256, index, upper);
-    // The third byte comes from the suffix alone.
-    __m512i v2 = _mm512_maskz_permutexvar_epi8(hasConsonant, suffix, third);
+    const __mmask64 secondHalf = _mm512_movepi8_mask(index);
+    __m512i v0 = lookup384(value0, index, secondHalf, upper);
+    const __m512i v1 = lookup384(value1, index, secondHalf, upper);
+    // The third byte comes from the suffix alone (and counts only after a
+    // consonant).
+    const __m512i v2 = _mm512_maskz_permutexvar_epi8(hasConsonant, suffix, third);
     // A byte that starts no key is copied. The keys of their own (a letter,
     // a ligature) are each longer than any other key at the same position.
-    __mmask64 single = noKey;
-    v0 = _mm512_mask_mov_epi8(v0, noKey, x0);
+    v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(noKey), x0);
+    uint64_t single = noKey;
 #pragma GCC unroll 2
     for (int k = 0; k < 2; ++k) {
       __mmask64 m = _mm512_cmpeq_epi8_mask(x0, own[k][0]);
       if (ownLength[k] > 1) m = _mm512_mask_cmpeq_epi8_mask(m, x1, own[k][1]);
       if (ownLength[k] > 2) m = _mm512_mask_cmpeq_epi8_mask(m, x2, own[k][2]);
       v0 = _mm512_mask_mov_epi8(v0, m, own[k][3]);
-      const uint64_t bits = _cvtmask64_u64(m);
+      const uint64_t bits = bitsOf(m);
       by1 &= ~bits, by2 &= ~bits, by3 &= ~bits, by4 &= ~bits;
       if (ownLength[k] == 1)
         by1 |= bits;
@@ -253,21 +268,17 @@ struct Table256 {
         by2 |= bits;
       else
         by3 |= bits;
-      single |= m;
+      single |= bits;
     }
-    v1 = _mm512_mask_mov_epi8(v1, single, zero);
-    v2 = _mm512_mask_mov_epi8(v2, single, zero);
 
     // Where keys start: a byte in no key is a key of its own and so is the
     // byte after it; a character found only first in keys starts one. From
     // those (and the block's first key) each key leads to the next, a round
     // for each key in the longest run that no such character breaks.
-    const __m512i where = lookup128(t.alphabet, x0);
-    const uint64_t outside = _cvtmask64_u64(~_mm512_test_epi8_mask(where, where));
-    const uint64_t firstOnly = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(where, one));
+    const __m512i where = lookup128(alphabetLow, alphabetHigh, ascii, x0);
+    const uint64_t outside = ~bitsOf(_mm512_test_epi8_mask(where, where));
+    const uint64_t firstOnly = bitsOf(_mm512_cmpeq_epi8_mask(where, one));
     uint64_t starts = (uint64_t(1) << entry) | outside | (outside << 1) | firstOnly;
-    // Plain registers: the mask registers are slow at this kind of work.
-    asm("" : "+r"(by1), "+r"(by2), "+r"(by3), "+r"(by4), "+r"(starts));
     // Three rounds settle most blocks of text; doing them without a test
     // spares a mispredicted branch per block, which would also throw away
     // the next block's work already under way.
@@ -275,14 +286,14 @@ struct Table256 {
 #pragma GCC unroll 3
     for (int round = 0; round < 3; ++round) {
       const uint64_t next =
-          ((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts;
-      starts |= next;
+          inGpr(((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts);
+      starts = inGpr(starts | next);
       front = next;
     }
     while (front) {
       const uint64_t next =
-          ((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts;
-      starts |= next;
+          inGpr(((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts);
+      starts = inGpr(starts | next);
       front = next;
     }
     // The last key runs past the block by 0 to 3 bytes.
@@ -290,18 +301,23 @@ struct Table256 {
     entry = last + 1 + unsigned((by2 >> last) & 1) + 2 * unsigned((by3 >> last) & 1) +
             3 * unsigned((by4 >> last) & 1) - 64;
 
-    // Up to three bytes per key start, in four-byte slots: 16 positions per
-    // 64-byte vector, compressed to the bytes that count.
-    const uint64_t keep0 = starts, keep1 = starts & _cvtmask64_u64(_mm512_test_epi8_mask(v1, v1)),
-                   keep2 = starts & _cvtmask64_u64(_mm512_test_epi8_mask(v2, v2));
-    const __m512i p01Low = _mm512_permutex2var_epi8(v0, pairLow, v1),
-                  p01High = _mm512_permutex2var_epi8(v0, pairHigh, v1);
-    const __m512i p2Low = _mm512_permutex2var_epi8(v2, pairLow, zero),
-                  p2High = _mm512_permutex2var_epi8(v2, pairHigh, zero);
-    o = putSlots(_mm512_permutex2var_epi16(p01Low, words0, p2Low), keep0, keep1, keep2, o);
-    o = putSlots(_mm512_permutex2var_epi16(p01Low, words1, p2Low), keep0 >> 16, keep1 >> 16, keep2 >> 16, o);
-    o = putSlots(_mm512_permutex2var_epi16(p01High, words0, p2High), keep0 >> 32, keep1 >> 32, keep2 >> 32, o);
-    o = putSlots(_mm512_permutex2var_epi16(p01High, words1, p2High), keep0 >> 48, keep1 >> 48, keep2 >> 48, o);
+    // Two bytes per position, compressed to those that count: a key's first
+    // two bytes at its start, and its third (a letter of three bytes has a
+    // key of two characters or more) in the first byte of the position
+    // after it, which is inside the same key.
+    const uint64_t second = starts & ~single & bitsOf(_mm512_test_epi8_mask(v1, v1));
+    const uint64_t hasThird = starts & ~single & bitsOf(_mm512_test_epi8_mask(v2, v2));
+    const uint64_t thirdAt = hasThird << 1 | thirdCarried;
+    v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(thirdAt), _mm512_permutex2var_epi8(thirdBefore, before, v2));
+    o = writePairs(v0, v1, starts | thirdAt, second, o);
+    thirdBefore = v2;
+    thirdCarried = hasThird >> 63;
+  }
+  // The last block's last key may still owe its third byte.
+  if (thirdCarried) {
+    alignas(64) uint8_t bytes[64];
+    _mm512_store_si512(bytes, thirdBefore);
+    *o++ = bytes[63];
   }
   written += size_t(o - o0);
   return i + entry;
@@ -312,7 +328,8 @@ bool detect() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
          __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+         __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+         __builtin_cpu_supports("popcnt");
 }
 #else
 bool detect() { return false; }
