@@ -540,10 +540,13 @@ constexpr bool vectorShapeHolds() {
   }
   // A letter's third byte depends on its suffix only; vowels alone and the
   // keys of their own have one byte.
+  // A letter of three bytes has a key of two characters or more: the third
+  // byte goes out with the key's second position.
   for (int c = 0; c < int(std::size(kConsonants)); ++c)
     for (int s = 0; s < int(std::size(kSuffixes)); ++s) {
       const RomanEntry e = consonantEntry(kConsonants[c], kSuffixes[s]);
       if (kVectorTables.third[s] != (e.vlen == 3 ? e.val[2] : 0)) return false;
+      if (e.vlen == 3 && e.klen < 2) return false;
     }
   for (const auto& a : kStandalone)
     if (a.tscii == 0) return false;

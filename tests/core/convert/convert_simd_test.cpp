@@ -131,6 +131,25 @@ TEST(ConvertSimd, SameBytesAsScalar) {
   }
 }
 
+// The vector path writes a letter's third byte with the position after its
+// start: such letters at every place in and across the 64-byte blocks, and
+// at the end of the part the vector path takes, with texts of every length
+// around it.
+TEST(ConvertSimd, ThreeByteLettersAtEveryOffset) {
+  if (!simd::VectorAvailable()) GTEST_SKIP() << "no vector path on this processor";
+  const std::string filler = "tamiz vaNakkam ko. ";
+  for (const char* letter : {"ko", "kO", "kau", "jnO", "kSau", "So", "To", "n2au"})
+    for (size_t pad = 0; pad < 140; ++pad)
+      for (size_t tail : {0, 1, 2, 3, 4, 5, 64, 70}) {
+        std::string text;
+        while (text.size() < pad) text += filler[text.size() % filler.size()];
+        text += letter;
+        while (text.size() < pad + tail + 4) text += filler[text.size() % filler.size()];
+        const auto [scalar, vector] = bothPaths([&] { return tolvan::RomanToTscii(text); });
+        ASSERT_EQ(scalar, vector) << letter << " after " << pad << " bytes: " << show(text);
+      }
+}
+
 TEST(ConvertSimd, StreamCutAtEveryPosition) {
   if (!simd::VectorAvailable()) GTEST_SKIP() << "no vector path on this processor";
   std::mt19937 rng(11);
