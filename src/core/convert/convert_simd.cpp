@@ -172,7 +172,7 @@ struct Table256 {
   const __m512i suffixLow = _mm512_loadu_si512(t.suffix), suffixHigh = _mm512_loadu_si512(t.suffix + 64);
   const __m512i alphabetLow = _mm512_loadu_si512(t.alphabet), alphabetHigh = _mm512_loadu_si512(t.alphabet + 64);
   const __m512i third = _mm512_loadu_si512(t.third);
-  const __m512i one = _mm512_set1_epi8(1), top = _mm512_set1_epi8(char(0x80));
+  const __m512i one = _mm512_set1_epi8(1), three = _mm512_set1_epi8(3), top = _mm512_set1_epi8(char(0x80));
   // Byte k of the previous block's vector and this one's, shifted one place:
   // the byte before each position.
   alignas(64) static constexpr uint8_t kBefore[64] = {
@@ -201,6 +201,7 @@ struct Table256 {
   // left its third byte for this block.
   __m512i thirdBefore = _mm512_setzero_si512();
   uint64_t thirdCarried = 0;
+  uint64_t pairsCarried = 0;  // whether the last block ended on the first of such a pair
   for (; i + 67 <= n; i += 64) {
     const __m512i x0 = _mm512_loadu_si512(p + i), x1 = _mm512_loadu_si512(p + i + 1),
                   x2 = _mm512_loadu_si512(p + i + 2), x3 = _mm512_loadu_si512(p + i + 3);
@@ -254,10 +255,16 @@ struct Table256 {
     // a ligature) are each longer than any other key at the same position.
     v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(noKey), x0);
     uint64_t single = noKey;
+    // Where a two-character consonant or a key of its own has its first two
+    // characters.
+    uint64_t pairs = cTwo;
 #pragma GCC unroll 2
     for (int k = 0; k < 2; ++k) {
       __mmask64 m = _mm512_cmpeq_epi8_mask(x0, own[k][0]);
-      if (ownLength[k] > 1) m = _mm512_mask_cmpeq_epi8_mask(m, x1, own[k][1]);
+      if (ownLength[k] > 1) {
+        m = _mm512_mask_cmpeq_epi8_mask(m, x1, own[k][1]);
+        pairs |= bitsOf(m);
+      }
       if (ownLength[k] > 2) m = _mm512_mask_cmpeq_epi8_mask(m, x2, own[k][2]);
       v0 = _mm512_mask_mov_epi8(v0, m, own[k][3]);
       const uint64_t bits = bitsOf(m);
@@ -272,30 +279,26 @@ struct Table256 {
     }
 
     // Where keys start: a byte in no key is a key of its own and so is the
-    // byte after it; a character found only first in keys starts one. From
-    // those (and the block's first key) each key leads to the next, a round
-    // for each key in the longest run that no such character breaks.
+    // byte after it; a character found only first in keys starts one, and
+    // so does one found elsewhere only second after a given character where
+    // that character is not before it. From those (and the block's first
+    // key) each key leads to the next, a round for each key in the longest
+    // run that no such character breaks; in text there is hardly ever one
+    // to follow, and the first round finds nothing new.
     const __m512i where = lookup128(alphabetLow, alphabetHigh, ascii, x0);
     const uint64_t outside = ~bitsOf(_mm512_test_epi8_mask(where, where));
     const uint64_t firstOnly = bitsOf(_mm512_cmpeq_epi8_mask(where, one));
-    uint64_t starts = (uint64_t(1) << entry) | outside | (outside << 1) | firstOnly;
-    // Three rounds settle most blocks of text; doing them without a test
-    // spares a mispredicted branch per block, which would also throw away
-    // the next block's work already under way.
+    const uint64_t secondOnly = bitsOf(_mm512_cmpeq_epi8_mask(where, three));
+    uint64_t starts = (uint64_t(1) << entry) | outside | (outside << 1) | firstOnly |
+                      (secondOnly & ~(pairs << 1 | pairsCarried));
+    pairsCarried = pairs >> 63;
     uint64_t front = starts;
-#pragma GCC unroll 3
-    for (int round = 0; round < 3; ++round) {
+    do {
       const uint64_t next =
           inGpr(((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts);
       starts = inGpr(starts | next);
       front = next;
-    }
-    while (front) {
-      const uint64_t next =
-          inGpr(((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts);
-      starts = inGpr(starts | next);
-      front = next;
-    }
+    } while (front);
     // The last key runs past the block by 0 to 3 bytes.
     const unsigned last = 63 - unsigned(__builtin_clzll(starts));
     entry = last + 1 + unsigned((by2 >> last) & 1) + 2 * unsigned((by3 >> last) & 1) +

@@ -65,7 +65,11 @@ using MylaiFn = size_t (*)(const uint8_t* p, size_t n, const MylaiTables& t, uin
 // converted), which it returns. Reads three bytes past every block.
 struct alignas(64) RomanTables {
   uint8_t consonant[128];  // one-character consonant -> its number (1..), else 0
-  uint8_t alphabet[128];   // a character found first in keys only 1, elsewhere in keys 2, in none 0
+  // A character in no key 0, found first in keys only 1, elsewhere in keys
+  // 2; 3 where keys hold it after their first character only as the second
+  // character of a two-character consonant or of a key of its own, after
+  // the same character every time.
+  uint8_t alphabet[128];
   uint8_t suffix[128];     // one-character suffix -> its number (1..), else 0
   // The letters in rows of 16 numbered suffixes: consonant number * 16 +
   // suffix number, the vowels alone in row 0; their first two bytes (0: none).

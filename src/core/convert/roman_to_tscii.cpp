@@ -511,6 +511,25 @@ constexpr convert_simd::RomanTables makeVectorTables() {
       t.own[own++][3] = a.tscii;
     }
   }
+  // A character that keys hold after their first character only as the
+  // second character of two-character consonants or keys of their own, all
+  // with the same first character, starts a key wherever that character is
+  // not before it.
+  for (int c = 1; c < 128; ++c) {
+    if (t.alphabet[c] != 2) continue;
+    int before = -1;
+    bool onlySecond = true;
+    for (const auto& e : kRomanTable)
+      for (int i = 1; i < e.klen; ++i)
+        if (uint8_t(e.key[i]) == c) {
+          if (i != 1 || (before >= 0 && before != uint8_t(e.key[0]))) onlySecond = false;
+          before = uint8_t(e.key[0]);
+        }
+    bool pairFound = false;
+    for (const auto& pair : t.consonant2) pairFound |= pair[0] == before && pair[1] == c;
+    for (const auto& key : t.own) pairFound |= key[0] == before && key[1] == c;
+    if (onlySecond && pairFound) t.alphabet[c] = 3;
+  }
   return t;
 }
 constexpr convert_simd::RomanTables kVectorTables = makeVectorTables();

@@ -131,14 +131,17 @@ TEST(ConvertSimd, SameBytesAsScalar) {
   }
 }
 
-// The vector path writes a letter's third byte with the position after its
-// start: such letters at every place in and across the 64-byte blocks, and
-// at the end of the part the vector path takes, with texts of every length
-// around it.
-TEST(ConvertSimd, ThreeByteLettersAtEveryOffset) {
+// Keys whose handling in the vector path looks across positions, at every
+// place in and across the 64-byte blocks and at the end of the part the
+// vector path takes: letters of three bytes (the third goes out with the
+// position after the key's start), and keys whose second character starts
+// a key everywhere else ("jn", "kS", "n2", "SRI"), alone and after the
+// character that could begin them.
+TEST(ConvertSimd, KeysAtEveryOffset) {
   if (!simd::VectorAvailable()) GTEST_SKIP() << "no vector path on this processor";
   const std::string filler = "tamiz vaNakkam ko. ";
-  for (const char* letter : {"ko", "kO", "kau", "jnO", "kSau", "So", "To", "n2au"})
+  for (const char* letter : {"ko", "kO", "kau", "jnO", "kSau", "So", "To", "n2au", "jna", "jjnjn", "kSkS", "kkSa",
+                             "n2n2", "nn2", "SRISRI", "SSRI", "SR", "Rn2", "jn2", "aiauaa", "HSRIH"})
     for (size_t pad = 0; pad < 140; ++pad)
       for (size_t tail : {0, 1, 2, 3, 4, 5, 64, 70}) {
         std::string text;
