@@ -171,6 +171,7 @@ struct Table256 {
   const __m512i consonantLow = _mm512_loadu_si512(t.consonant), consonantHigh = _mm512_loadu_si512(t.consonant + 64);
   const __m512i suffixLow = _mm512_loadu_si512(t.suffix), suffixHigh = _mm512_loadu_si512(t.suffix + 64);
   const __m512i alphabetLow = _mm512_loadu_si512(t.alphabet), alphabetHigh = _mm512_loadu_si512(t.alphabet + 64);
+  const __m512i copyLow = _mm512_loadu_si512(t.copy), copyHigh = _mm512_loadu_si512(t.copy + 64);
   const __m512i third = _mm512_loadu_si512(t.third);
   const __m512i one = _mm512_set1_epi8(1), three = _mm512_set1_epi8(3), top = _mm512_set1_epi8(char(0x80));
   // Byte k of the previous block's vector and this one's, shifted one place:
@@ -183,16 +184,13 @@ struct Table256 {
   // The characters compared with, each filling a vector, kept in memory: the
   // loop has more constants than registers, and reading one from memory
   // costs less than spreading a byte again.
-  alignas(64) __m512i c2[3][3], s2[2][3], own[2][4];
+  alignas(64) __m512i c2[3][3], s2[2][3], own[4];
   for (int k = 0; k < 3; ++k)
     for (int b = 0; b < 3; ++b) c2[k][b] = _mm512_set1_epi8(char(t.consonant2[k][b]));
   for (int k = 0; k < 2; ++k)
     for (int b = 0; b < 3; ++b) s2[k][b] = _mm512_set1_epi8(char(t.suffix2[k][b]));
-  int ownLength[2];
-  for (int k = 0; k < 2; ++k) {
-    for (int b = 0; b < 4; ++b) own[k][b] = _mm512_set1_epi8(char(t.own[k][b]));
-    ownLength[k] = !t.own[k][1] ? 1 : !t.own[k][2] ? 2 : 3;
-  }
+  for (int b = 0; b < 4; ++b) own[b] = _mm512_set1_epi8(char(t.own[b]));
+  const bool ownOfThree = t.own[2] != 0;
   asm("" : : "r"(c2), "r"(s2), "r"(own) : "memory");
   uint8_t* const o0 = o;
   size_t i = 0;
@@ -238,7 +236,7 @@ struct Table256 {
     uint64_t by1 = (cOne & sNone) | (cNone & sOne) | noKey;
     uint64_t by2 = (cTwo & sNone) | (cOne & sOne) | (cNone & sTwo);
     uint64_t by3 = (cTwo & sOne) | (cOne & sTwo);
-    uint64_t by4 = cTwo & sTwo;
+    const uint64_t by4 = cTwo & sTwo;
 
     // The consonant number's low four bits above the suffix number, and
     // whether the number is 16 or more.
@@ -251,32 +249,24 @@ struct Table256 {
     // The third byte comes from the suffix alone (and counts only after a
     // consonant).
     const __m512i v2 = _mm512_maskz_permutexvar_epi8(hasConsonant, suffix, third);
-    // A byte that starts no key is copied. The keys of their own (a letter,
-    // a ligature) are each longer than any other key at the same position.
-    v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(noKey), x0);
-    uint64_t single = noKey;
-    // Where a two-character consonant or a key of its own has its first two
-    // characters.
-    uint64_t pairs = cTwo;
-#pragma GCC unroll 2
-    for (int k = 0; k < 2; ++k) {
-      __mmask64 m = _mm512_cmpeq_epi8_mask(x0, own[k][0]);
-      if (ownLength[k] > 1) {
-        m = _mm512_mask_cmpeq_epi8_mask(m, x1, own[k][1]);
-        pairs |= bitsOf(m);
-      }
-      if (ownLength[k] > 2) m = _mm512_mask_cmpeq_epi8_mask(m, x2, own[k][2]);
-      v0 = _mm512_mask_mov_epi8(v0, m, own[k][3]);
-      const uint64_t bits = bitsOf(m);
-      by1 &= ~bits, by2 &= ~bits, by3 &= ~bits, by4 &= ~bits;
-      if (ownLength[k] == 1)
-        by1 |= bits;
-      else if (ownLength[k] == 2)
-        by2 |= bits;
-      else
-        by3 |= bits;
-      single |= bits;
-    }
+    // A byte that starts no other key is copied, or gives the byte of the
+    // key of one character that it is. The longer key of its own (a
+    // ligature) replaces a key of one character.
+    v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(noKey),
+                              _mm512_mask2_permutex2var_epi8(copyLow, x0, ascii, copyHigh));
+    __mmask64 ownAt = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x0, own[0]), x1, own[1]);
+    // Where a two-character consonant or the key of its own has its first
+    // two characters.
+    const uint64_t pairs = cTwo | bitsOf(ownAt);
+    if (ownOfThree) ownAt = _mm512_mask_cmpeq_epi8_mask(ownAt, x2, own[2]);
+    v0 = _mm512_mask_mov_epi8(v0, ownAt, own[3]);
+    const uint64_t ownBits = bitsOf(ownAt);
+    by1 &= ~ownBits;
+    if (ownOfThree)
+      by3 |= ownBits;
+    else
+      by2 |= ownBits;
+    const uint64_t single = noKey | ownBits;
 
     // Where keys start: a byte in no key is a key of its own and so is the
     // byte after it; a character found only first in keys starts one, and

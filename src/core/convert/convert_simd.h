@@ -58,7 +58,7 @@ using MylaiFn = size_t (*)(const uint8_t* p, size_t n, const MylaiTables& t, uin
 
 // RomanFn: the Roman scheme, where a key is a consonant (one or two
 // characters) with a vowel suffix (none, one or two characters), a vowel
-// alone (a suffix with no consonant), or one of two keys of their own; the
+// alone (a suffix with no consonant), or a key of its own; the
 // longest key at a position is its consonant with its longest suffix. Starts
 // at p[0] with nothing pending and converts key by key up to a position
 // where a key starts with nothing pending (past the last whole block it
@@ -71,13 +71,18 @@ struct alignas(64) RomanTables {
   // the same character every time.
   uint8_t alphabet[128];
   uint8_t suffix[128];     // one-character suffix -> its number (1..), else 0
+  // What a byte that starts no other key gives: the byte of the key of its
+  // own that it is, or itself.
+  uint8_t copy[128];
   // The letters in rows of 16 numbered suffixes: consonant number * 16 +
   // suffix number, the vowels alone in row 0; their first two bytes (0: none).
   uint8_t value[2][384];
   uint8_t third[64];  // by suffix number: a consonant letter's third byte, the same for every consonant
   uint8_t consonant2[3][3];  // two-character consonants: first, second, number
   uint8_t suffix2[2][3];     // two-character suffixes: first, second, number
-  uint8_t own[2][4];         // keys of their own: up to three characters (0 after), byte
+  // The key of its own of two or three characters: its characters (0 after),
+  // its byte. The key that would otherwise stand there has one character.
+  uint8_t own[4];
 };
 using RomanFn = size_t (*)(const uint8_t* p, size_t n, const RomanTables& t, uint8_t* o, size_t& written);
 

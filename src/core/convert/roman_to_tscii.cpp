@@ -501,14 +501,16 @@ constexpr convert_simd::RomanTables makeVectorTables() {
       t.suffix2[twoSuffixes][0] = uint8_t(text[0]), t.suffix2[twoSuffixes][1] = uint8_t(text[1]),
       t.suffix2[twoSuffixes++][2] = uint8_t(s);
   }
-  int own = 0;
+  for (int c = 0; c < 128; ++c) t.copy[c] = uint8_t(c);
   for (const auto& a : kStandalone) {
     const int s = suffixNumber(a.key);
     if (s > 0) {
       t.value[0][s] = a.tscii;
+    } else if (cstrlen(a.key) == 1) {
+      t.copy[uint8_t(a.key[0])] = a.tscii;
     } else {
-      for (int k = 0; a.key[k]; ++k) t.own[own][k] = uint8_t(a.key[k]);
-      t.own[own++][3] = a.tscii;
+      for (int k = 0; a.key[k]; ++k) t.own[k] = uint8_t(a.key[k]);
+      t.own[3] = a.tscii;
     }
   }
   // A character that keys hold after their first character only as the
@@ -527,7 +529,7 @@ constexpr convert_simd::RomanTables makeVectorTables() {
         }
     bool pairFound = false;
     for (const auto& pair : t.consonant2) pairFound |= pair[0] == before && pair[1] == c;
-    for (const auto& key : t.own) pairFound |= key[0] == before && key[1] == c;
+    pairFound |= t.own[0] == before && t.own[1] == c;
     if (onlySecond && pairFound) t.alphabet[c] = 3;
   }
   return t;
@@ -548,15 +550,25 @@ constexpr bool vectorShapeHolds() {
   }
   for (const auto& s : kSuffixes)
     if (cstrlen(s.text) > 2 || (cstrlen(s.text) == 2 && ++suffixes2 > 2)) return false;
-  // Every vowel alone is a suffix; the other keys of their own start no
-  // suffix after their first character, so no other key there is as long.
+  // Every vowel alone is a suffix. The other keys of their own: those of
+  // one character are in no other key's first place, and there is one
+  // longer key, where the key that would otherwise stand has one character
+  // (it starts no suffix and no two-character consonant, and no suffix
+  // follows its first character).
+  int longOwn = 0;
   for (const auto& a : kStandalone) {
     if (suffixNumber(a.key) > 0) continue;
     const int len = cstrlen(a.key);
-    if (len > 3 || ++own > 2) return false;
-    if (len > 1 && startsSuffix(a.key[1])) return false;
+    if (len > 3) return false;
+    ++own;
     if (len == 1 && (startsSuffix(a.key[0]) || kVectorTables.consonant[uint8_t(a.key[0])])) return false;
+    if (len > 1) {
+      if (++longOwn > 1 || startsSuffix(a.key[0]) || startsSuffix(a.key[1])) return false;
+      for (const auto& pair : kVectorTables.consonant2)
+        if (pair[0] == uint8_t(a.key[0]) && pair[1] == uint8_t(a.key[1])) return false;
+    }
   }
+  if (longOwn != 1) return false;
   // A letter's third byte depends on its suffix only; vowels alone and the
   // keys of their own have one byte.
   // A letter of three bytes has a key of two characters or more: the third
