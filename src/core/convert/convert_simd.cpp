@@ -136,13 +136,6 @@ struct Table256 {
   return inGpr(_cvtmask64_u64(m));
 }
 
-// t[x] for a 128-byte table in two registers; 0 where ascii is clear (bytes
-// from 0x80 up are in no table of ASCII keys).
-[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __m512i lookup128(__m512i low, __m512i high,
-                                                                             __mmask64 ascii, __m512i x) {
-  return _mm512_maskz_permutex2var_epi8(ascii, low, x, high);
-}
-
 // t[row * 16 + column] for a 384-byte table in six registers, the index
 // split into its low byte (whose top bit picks the second 128 bytes) and
 // whether the row is 16 or more.
@@ -173,7 +166,7 @@ struct Table256 {
   const __m512i alphabetLow = _mm512_loadu_si512(t.alphabet), alphabetHigh = _mm512_loadu_si512(t.alphabet + 64);
   const __m512i copyLow = _mm512_loadu_si512(t.copy), copyHigh = _mm512_loadu_si512(t.copy + 64);
   const __m512i third = _mm512_loadu_si512(t.third);
-  const __m512i one = _mm512_set1_epi8(1), three = _mm512_set1_epi8(3), top = _mm512_set1_epi8(char(0x80));
+  const __m512i del = _mm512_set1_epi8(0x7F), one = _mm512_set1_epi8(1), three = _mm512_set1_epi8(3), top = _mm512_set1_epi8(char(0x80));
   // Byte k of the previous block's vector and this one's, shifted one place:
   // the byte before each position.
   alignas(64) static constexpr uint8_t kBefore[64] = {
@@ -201,23 +194,26 @@ struct Table256 {
   uint64_t thirdCarried = 0;
   uint64_t pairsCarried = 0;  // whether the last block ended on the first of such a pair
   for (; i + 67 <= n; i += 64) {
-    const __m512i x0 = _mm512_loadu_si512(p + i), x1 = _mm512_loadu_si512(p + i + 1),
-                  x2 = _mm512_loadu_si512(p + i + 2), x3 = _mm512_loadu_si512(p + i + 3);
+    const __m512i x0 = _mm512_loadu_si512(p + i), x3 = _mm512_loadu_si512(p + i + 3);
     const __mmask64 ascii = _mm512_testn_epi8_mask(x0, top);
+    // The bytes from 0x80 up, in no key, as 0x7F, also in none: the table
+    // lookups then need no mask, which would wait on a test of each byte.
+    const __m512i a0 = _mm512_min_epu8(x0, del), a1 = _mm512_min_epu8(_mm512_loadu_si512(p + i + 1), del),
+                  a2 = _mm512_min_epu8(_mm512_loadu_si512(p + i + 2), del);
     // The consonant at each position, if any, and then the suffix after it
     // (at the position itself where no consonant starts: a vowel alone).
-    __m512i consonant = lookup128(consonantLow, consonantHigh, ascii, x0);
+    __m512i consonant = _mm512_permutex2var_epi8(consonantLow, a0, consonantHigh);
     __mmask64 twoChars = 0;
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
-      const __mmask64 m = pairAt(x0, x1, c2[k][0], c2[k][1]);
+      const __mmask64 m = pairAt(a0, a1, c2[k][0], c2[k][1]);
       consonant = _mm512_mask_mov_epi8(consonant, m, c2[k][2]);
       twoChars |= m;
     }
     const __mmask64 hasConsonant = _mm512_test_epi8_mask(consonant, consonant);
-    const __m512i s0 = _mm512_mask_blend_epi8(hasConsonant, x0, _mm512_mask_blend_epi8(twoChars, x1, x2));
-    const __m512i s1 = _mm512_mask_blend_epi8(hasConsonant, x1, _mm512_mask_blend_epi8(twoChars, x2, x3));
-    __m512i suffix = lookup128(suffixLow, suffixHigh, _mm512_testn_epi8_mask(s0, top), s0);
+    const __m512i s0 = _mm512_mask_blend_epi8(hasConsonant, a0, _mm512_mask_blend_epi8(twoChars, a1, a2));
+    const __m512i s1 = _mm512_mask_blend_epi8(hasConsonant, a1, _mm512_mask_blend_epi8(twoChars, a2, x3));
+    __m512i suffix = _mm512_permutex2var_epi8(suffixLow, s0, suffixHigh);
     const __mmask64 oneCharSuffix = _mm512_test_epi8_mask(suffix, suffix);
     __mmask64 twoCharSuffix = 0;
 #pragma GCC unroll 2
@@ -254,11 +250,11 @@ struct Table256 {
     // ligature) replaces a key of one character.
     v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(noKey),
                               _mm512_mask2_permutex2var_epi8(copyLow, x0, ascii, copyHigh));
-    __mmask64 ownAt = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x0, own[0]), x1, own[1]);
+    __mmask64 ownAt = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a0, own[0]), a1, own[1]);
     // Where a two-character consonant or the key of its own has its first
     // two characters.
     const uint64_t pairs = cTwo | bitsOf(ownAt);
-    if (ownOfThree) ownAt = _mm512_mask_cmpeq_epi8_mask(ownAt, x2, own[2]);
+    if (ownOfThree) ownAt = _mm512_mask_cmpeq_epi8_mask(ownAt, a2, own[2]);
     v0 = _mm512_mask_mov_epi8(v0, ownAt, own[3]);
     const uint64_t ownBits = bitsOf(ownAt);
     by1 &= ~ownBits;
@@ -275,7 +271,7 @@ struct Table256 {
     // key) each key leads to the next, a round for each key in the longest
     // run that no such character breaks; in text there is hardly ever one
     // to follow, and the first round finds nothing new.
-    const __m512i where = lookup128(alphabetLow, alphabetHigh, ascii, x0);
+    const __m512i where = _mm512_permutex2var_epi8(alphabetLow, a0, alphabetHigh);
     const uint64_t outside = ~bitsOf(_mm512_test_epi8_mask(where, where));
     const uint64_t firstOnly = bitsOf(_mm512_cmpeq_epi8_mask(where, one));
     const uint64_t secondOnly = bitsOf(_mm512_cmpeq_epi8_mask(where, three));

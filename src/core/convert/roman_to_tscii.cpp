@@ -569,6 +569,8 @@ constexpr bool vectorShapeHolds() {
     }
   }
   if (longOwn != 1) return false;
+  // The vector path reads bytes from 0x80 up as 0x7F, which must be in no key.
+  if (kVectorTables.alphabet[0x7F] != 0) return false;
   // A letter's third byte depends on its suffix only; vowels alone and the
   // keys of their own have one byte.
   // A letter of three bytes has a key of two characters or more: the third
