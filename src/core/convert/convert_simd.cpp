@@ -161,12 +161,12 @@ struct Table256 {
     value0[k] = _mm512_loadu_si512(t.value[0] + 64 * k);
     value1[k] = _mm512_loadu_si512(t.value[1] + 64 * k);
   }
-  const __m512i consonantLow = _mm512_loadu_si512(t.consonant), consonantHigh = _mm512_loadu_si512(t.consonant + 64);
+  const __m512i characterLow = _mm512_loadu_si512(t.character), characterHigh = _mm512_loadu_si512(t.character + 64);
   const __m512i suffixLow = _mm512_loadu_si512(t.suffix), suffixHigh = _mm512_loadu_si512(t.suffix + 64);
-  const __m512i alphabetLow = _mm512_loadu_si512(t.alphabet), alphabetHigh = _mm512_loadu_si512(t.alphabet + 64);
   const __m512i copyLow = _mm512_loadu_si512(t.copy), copyHigh = _mm512_loadu_si512(t.copy + 64);
   const __m512i third = _mm512_loadu_si512(t.third);
-  const __m512i del = _mm512_set1_epi8(0x7F), one = _mm512_set1_epi8(1), three = _mm512_set1_epi8(3), top = _mm512_set1_epi8(char(0x80));
+  const __m512i del = _mm512_set1_epi8(0x7F), numberBits = _mm512_set1_epi8(0x1F), inKey = _mm512_set1_epi8(0x20),
+                classOne = _mm512_set1_epi8(0x40), classThree = _mm512_set1_epi8(char(0x80)), top = _mm512_set1_epi8(char(0x80));
   // Byte k of the previous block's vector and this one's, shifted one place:
   // the byte before each position.
   alignas(64) static constexpr uint8_t kBefore[64] = {
@@ -202,7 +202,9 @@ struct Table256 {
                   a2 = _mm512_min_epu8(_mm512_loadu_si512(p + i + 2), del);
     // The consonant at each position, if any, and then the suffix after it
     // (at the position itself where no consonant starts: a vowel alone).
-    __m512i consonant = _mm512_permutex2var_epi8(consonantLow, a0, consonantHigh);
+    const __m512i character = _mm512_permutex2var_epi8(characterLow, a0, characterHigh);
+    // The consonant's number, its low five bits.
+    __m512i consonant = character;
     __mmask64 twoChars = 0;
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
@@ -210,15 +212,17 @@ struct Table256 {
       consonant = _mm512_mask_mov_epi8(consonant, m, c2[k][2]);
       twoChars |= m;
     }
-    const __mmask64 hasConsonant = _mm512_test_epi8_mask(consonant, consonant);
+    const __mmask64 hasConsonant = _mm512_test_epi8_mask(consonant, numberBits);
     const __m512i s0 = _mm512_mask_blend_epi8(hasConsonant, a0, _mm512_mask_blend_epi8(twoChars, a1, a2));
     const __m512i s1 = _mm512_mask_blend_epi8(hasConsonant, a1, _mm512_mask_blend_epi8(twoChars, a2, x3));
     __m512i suffix = _mm512_permutex2var_epi8(suffixLow, s0, suffixHigh);
     const __mmask64 oneCharSuffix = _mm512_test_epi8_mask(suffix, suffix);
+    // The two-character suffixes begin with the same character.
+    const __mmask64 suffixFirst = _mm512_cmpeq_epi8_mask(s0, s2[0][0]);
     __mmask64 twoCharSuffix = 0;
 #pragma GCC unroll 2
     for (int k = 0; k < 2; ++k) {
-      const __mmask64 m = pairAt(s0, s1, s2[k][0], s2[k][1]);
+      const __mmask64 m = _mm512_mask_cmpeq_epi8_mask(suffixFirst, s1, s2[k][1]);
       suffix = _mm512_mask_mov_epi8(suffix, m, s2[k][2]);
       twoCharSuffix |= m;
     }
@@ -238,7 +242,7 @@ struct Table256 {
     // whether the number is 16 or more.
     const __m512i index = _mm512_ternarylogic_epi32(_mm512_slli_epi16(consonant, 4), _mm512_set1_epi8(char(0xF0)),
                                                     suffix, 0xEA);  // (a & b) | c
-    const __mmask64 upper = _mm512_cmpge_epu8_mask(consonant, _mm512_set1_epi8(16));
+    const __mmask64 upper = _mm512_test_epi8_mask(consonant, _mm512_set1_epi8(16));
     const __mmask64 secondHalf = _mm512_movepi8_mask(index);
     __m512i v0 = lookup384(value0, index, secondHalf, upper);
     const __m512i v1 = lookup384(value1, index, secondHalf, upper);
@@ -271,10 +275,9 @@ struct Table256 {
     // key) each key leads to the next, a round for each key in the longest
     // run that no such character breaks; in text there is hardly ever one
     // to follow, and the first round finds nothing new.
-    const __m512i where = _mm512_permutex2var_epi8(alphabetLow, a0, alphabetHigh);
-    const uint64_t outside = ~bitsOf(_mm512_test_epi8_mask(where, where));
-    const uint64_t firstOnly = bitsOf(_mm512_cmpeq_epi8_mask(where, one));
-    const uint64_t secondOnly = bitsOf(_mm512_cmpeq_epi8_mask(where, three));
+    const uint64_t outside = bitsOf(_mm512_testn_epi8_mask(character, inKey));
+    const uint64_t firstOnly = bitsOf(_mm512_test_epi8_mask(character, classOne));
+    const uint64_t secondOnly = bitsOf(_mm512_test_epi8_mask(character, classThree));
     uint64_t starts = (uint64_t(1) << entry) | outside | (outside << 1) | firstOnly |
                       (secondOnly & ~(pairs << 1 | pairsCarried));
     pairsCarried = pairs >> 63;

@@ -70,6 +70,10 @@ struct alignas(64) RomanTables {
   // character of a two-character consonant or of a key of its own, after
   // the same character every time.
   uint8_t alphabet[128];
+  // The two above in one byte, as the kernel reads them: the consonant's
+  // number in bits 0-4; bit 5 set for a character in some key, bit 6 for
+  // one of class 1, bit 7 for one of class 3.
+  uint8_t character[128];
   uint8_t suffix[128];     // one-character suffix -> its number (1..), else 0
   // What a byte that starts no other key gives: the byte of the key of its
   // own that it is, or itself.

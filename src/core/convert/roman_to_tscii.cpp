@@ -532,12 +532,15 @@ constexpr convert_simd::RomanTables makeVectorTables() {
     pairFound |= t.own[0] == before && t.own[1] == c;
     if (onlySecond && pairFound) t.alphabet[c] = 3;
   }
+  for (int c = 0; c < 128; ++c)
+    t.character[c] = uint8_t(t.consonant[c] | (t.alphabet[c] ? 0x20 : 0) | (t.alphabet[c] == 1 ? 0x40 : 0) |
+                             (t.alphabet[c] == 3 ? 0x80 : 0));
   return t;
 }
 constexpr convert_simd::RomanTables kVectorTables = makeVectorTables();
 
 constexpr bool vectorShapeHolds() {
-  // Consonant numbers fit rows 1..23 of 16; suffixes one row.
+  // Consonant numbers fit rows 1..23 of 16 (and five bits); suffixes one row.
   if (std::size(kConsonants) + 1 > 384 / 16 || std::size(kSuffixes) > 16) return false;
   // Two-character consonants and suffixes: as many as the tables hold, and
   // all keys of one or two characters.
@@ -550,6 +553,8 @@ constexpr bool vectorShapeHolds() {
   }
   for (const auto& s : kSuffixes)
     if (cstrlen(s.text) > 2 || (cstrlen(s.text) == 2 && ++suffixes2 > 2)) return false;
+  // The two-character suffixes begin with the same character.
+  if (kVectorTables.suffix2[0][0] != kVectorTables.suffix2[1][0]) return false;
   // Every vowel alone is a suffix. The other keys of their own: those of
   // one character are in no other key's first place, and there is one
   // longer key, where the key that would otherwise stand has one character
