@@ -212,7 +212,8 @@ struct Table256 {
       consonant = _mm512_mask_mov_epi8(consonant, m, c2[k][2]);
       twoChars |= m;
     }
-    const __mmask64 hasConsonant = _mm512_test_epi8_mask(consonant, numberBits);
+    // (A two-character consonant begins with a one-character one.)
+    const __mmask64 hasConsonant = _mm512_test_epi8_mask(character, numberBits);
     const __m512i s0 = _mm512_mask_blend_epi8(hasConsonant, a0, _mm512_mask_blend_epi8(twoChars, a1, a2));
     const __m512i s1 = _mm512_mask_blend_epi8(hasConsonant, a1, _mm512_mask_blend_epi8(twoChars, a2, x3));
     __m512i suffix = _mm512_permutex2var_epi8(suffixLow, s0, suffixHigh);
@@ -243,7 +244,7 @@ struct Table256 {
     const __m512i index = _mm512_ternarylogic_epi32(_mm512_slli_epi16(consonant, 4), _mm512_set1_epi8(char(0xF0)),
                                                     suffix, 0xEA);  // (a & b) | c
     const __mmask64 upper = _mm512_test_epi8_mask(consonant, _mm512_set1_epi8(16));
-    const __mmask64 secondHalf = _mm512_movepi8_mask(index);
+    const __mmask64 secondHalf = _mm512_test_epi8_mask(consonant, _mm512_set1_epi8(8));
     __m512i v0 = lookup384(value0, index, secondHalf, upper);
     const __m512i v1 = lookup384(value1, index, secondHalf, upper);
     // The third byte comes from the suffix alone (and counts only after a

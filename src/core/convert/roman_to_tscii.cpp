@@ -550,6 +550,8 @@ constexpr bool vectorShapeHolds() {
     if (len < 1 || len > 2) return false;
     // "k" then "S" is never "k" with a suffix, so the longer consonant wins.
     if (len == 2 && (startsSuffix(c.key[1]) || ++consonants2 > 3)) return false;
+    // A two-character consonant begins with a one-character consonant.
+    if (len == 2 && !kVectorTables.consonant[uint8_t(c.key[0])]) return false;
   }
   for (const auto& s : kSuffixes)
     if (cstrlen(s.text) > 2 || (cstrlen(s.text) == 2 && ++suffixes2 > 2)) return false;
