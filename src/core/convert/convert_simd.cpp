@@ -183,7 +183,6 @@ struct Table256 {
   for (int k = 0; k < 2; ++k)
     for (int b = 0; b < 3; ++b) s2[k][b] = _mm512_set1_epi8(char(t.suffix2[k][b]));
   for (int b = 0; b < 4; ++b) own[b] = _mm512_set1_epi8(char(t.own[b]));
-  const bool ownOfThree = t.own[2] != 0;
   asm("" : : "r"(c2), "r"(s2), "r"(own) : "memory");
   uint8_t* const o0 = o;
   size_t i = 0;
@@ -193,7 +192,8 @@ struct Table256 {
   __m512i thirdBefore = _mm512_setzero_si512();
   uint64_t thirdCarried = 0;
   uint64_t pairsCarried = 0;  // whether the last block ended on the first of such a pair
-  for (; i + 67 <= n; i += 64) {
+  const size_t end = n < 67 ? 0 : n - 66;
+  for (; i < end; i += 64) {
     const __m512i x0 = _mm512_loadu_si512(p + i), x3 = _mm512_loadu_si512(p + i + 3);
     const __mmask64 ascii = _mm512_testn_epi8_mask(x0, top);
     // The bytes from 0x80 up, in no key, as 0x7F, also in none: the table
@@ -259,15 +259,11 @@ struct Table256 {
     // Where a two-character consonant or the key of its own has its first
     // two characters.
     const uint64_t pairs = cTwo | bitsOf(ownAt);
-    if (ownOfThree) ownAt = _mm512_mask_cmpeq_epi8_mask(ownAt, a2, own[2]);
+    ownAt = _mm512_mask_cmpeq_epi8_mask(ownAt, a2, own[2]);
     v0 = _mm512_mask_mov_epi8(v0, ownAt, own[3]);
     const uint64_t ownBits = bitsOf(ownAt);
     by1 &= ~ownBits;
-    if (ownOfThree)
-      by3 |= ownBits;
-    else
-      by2 |= ownBits;
-    const uint64_t single = noKey | ownBits;
+    by3 |= ownBits;
 
     // Where keys start: a byte in no key is a key of its own and so is the
     // byte after it; a character found only first in keys starts one, and
@@ -297,9 +293,11 @@ struct Table256 {
     // Two bytes per position, compressed to those that count: a key's first
     // two bytes at its start, and its third (a letter of three bytes has a
     // key of two characters or more) in the first byte of the position
-    // after it, which is inside the same key.
-    const uint64_t second = starts & ~single & bitsOf(_mm512_test_epi8_mask(v1, v1));
-    const uint64_t hasThird = starts & ~single & bitsOf(_mm512_test_epi8_mask(v2, v2));
+    // after it, which is inside the same key. The second and third bytes
+    // looked up for a byte that starts no other key, or for the key of its
+    // own (a consonant without a suffix there), are 0.
+    const uint64_t second = starts & bitsOf(_mm512_test_epi8_mask(v1, v1));
+    const uint64_t hasThird = starts & bitsOf(_mm512_test_epi8_mask(v2, v2));
     const uint64_t thirdAt = hasThird << 1 | thirdCarried;
     v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(thirdAt), _mm512_permutex2var_epi8(thirdBefore, before, v2));
     o = writePairs(v0, v1, starts | thirdAt, second, o);

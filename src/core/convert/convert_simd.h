@@ -84,8 +84,9 @@ struct alignas(64) RomanTables {
   uint8_t third[64];  // by suffix number: a consonant letter's third byte, the same for every consonant
   uint8_t consonant2[3][3];  // two-character consonants: first, second, number
   uint8_t suffix2[2][3];     // two-character suffixes: first, second, number
-  // The key of its own of two or three characters: its characters (0 after),
-  // its byte. The key that would otherwise stand there has one character.
+  // The key of its own of three characters: its characters, its byte. The
+  // key that would otherwise stand there is a consonant without a suffix, or
+  // a byte that starts no other key.
   uint8_t own[4];
 };
 using RomanFn = size_t (*)(const uint8_t* p, size_t n, const RomanTables& t, uint8_t* o, size_t& written);

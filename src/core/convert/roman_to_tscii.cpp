@@ -570,7 +570,7 @@ constexpr bool vectorShapeHolds() {
     ++own;
     if (len == 1 && (startsSuffix(a.key[0]) || kVectorTables.consonant[uint8_t(a.key[0])])) return false;
     if (len > 1) {
-      if (++longOwn > 1 || startsSuffix(a.key[0]) || startsSuffix(a.key[1])) return false;
+      if (len != 3 || ++longOwn > 1 || startsSuffix(a.key[0]) || startsSuffix(a.key[1])) return false;
       for (const auto& pair : kVectorTables.consonant2)
         if (pair[0] == uint8_t(a.key[0]) && pair[1] == uint8_t(a.key[1])) return false;
     }
@@ -578,6 +578,11 @@ constexpr bool vectorShapeHolds() {
   if (longOwn != 1) return false;
   // The vector path reads bytes from 0x80 up as 0x7F, which must be in no key.
   if (kVectorTables.alphabet[0x7F] != 0) return false;
+  // A byte that starts no other key, and a consonant without a suffix, have
+  // no second or third byte.
+  if (kVectorTables.value[1][0] != 0 || kVectorTables.third[0] != 0) return false;
+  for (int c = 0; c < int(std::size(kConsonants)); ++c)
+    if (kVectorTables.value[1][(c + 1) * 16] != 0) return false;
   // A letter's third byte depends on its suffix only; vowels alone and the
   // keys of their own have one byte.
   // A letter of three bytes has a key of two characters or more: the third
