@@ -227,17 +227,16 @@ struct Table256 {
       suffix = _mm512_mask_mov_epi8(suffix, m, s2[k][2]);
       twoCharSuffix |= m;
     }
-    // Key lengths as a bit mask per length, consonant and suffix added up;
-    // one for a byte that starts no key. All the logic on such bit masks is
-    // done in plain registers.
-    const uint64_t cBoth = bitsOf(hasConsonant), sTwo = bitsOf(twoCharSuffix), sOne = bitsOf(oneCharSuffix) & ~sTwo;
-    const uint64_t cTwo = bitsOf(twoChars), cOne = cBoth & ~cTwo, cNone = ~cBoth;
-    const uint64_t sNone = ~(sOne | sTwo);
-    const uint64_t noKey = cNone & sNone;
-    uint64_t by1 = (cOne & sNone) | (cNone & sOne) | noKey;
-    uint64_t by2 = (cTwo & sNone) | (cOne & sOne) | (cNone & sTwo);
-    uint64_t by3 = (cTwo & sOne) | (cOne & sTwo);
-    const uint64_t by4 = cTwo & sTwo;
+    // Key lengths, consonant and suffix added up, one for a byte that starts
+    // no key, as bit masks. All the logic on such bit masks is done in plain
+    // registers.
+    const uint64_t cAny = bitsOf(hasConsonant), cTwo = bitsOf(twoChars), cOne = cAny & ~cTwo;
+    const uint64_t sAny = bitsOf(oneCharSuffix), sTwo = bitsOf(twoCharSuffix), sOne = sAny & ~sTwo;
+    const uint64_t noKey = ~(cAny | sAny);
+    // The key length less one (a byte that starts no key: 0) in two bits:
+    // odd for 2 and 4 characters, two or more for 3 and 4.
+    const uint64_t lengthOdd = (cTwo & ~sOne) | (sTwo & ~cOne) | (cOne & sOne);
+    uint64_t lengthTwo = (cTwo & sAny) | (sTwo & cAny);
 
     // The consonant number's low four bits above the suffix number, and
     // whether the number is 16 or more.
@@ -262,8 +261,9 @@ struct Table256 {
     ownAt = _mm512_mask_cmpeq_epi8_mask(ownAt, a2, own[2]);
     v0 = _mm512_mask_mov_epi8(v0, ownAt, own[3]);
     const uint64_t ownBits = bitsOf(ownAt);
-    by1 &= ~ownBits;
-    by3 |= ownBits;
+    lengthTwo |= ownBits;  // three characters where otherwise one
+    const uint64_t by1 = ~(lengthOdd | lengthTwo), by2 = lengthOdd & ~lengthTwo, by3 = lengthTwo & ~lengthOdd,
+                   by4 = lengthOdd & lengthTwo;
 
     // Where keys start: a byte in no key is a key of its own and so is the
     // byte after it; a character found only first in keys starts one, and
@@ -287,8 +287,7 @@ struct Table256 {
     } while (front);
     // The last key runs past the block by 0 to 3 bytes.
     const unsigned last = 63 - unsigned(__builtin_clzll(starts));
-    entry = last + 1 + unsigned((by2 >> last) & 1) + 2 * unsigned((by3 >> last) & 1) +
-            3 * unsigned((by4 >> last) & 1) - 64;
+    entry = last + 1 + unsigned((lengthOdd >> last) & 1) + 2 * unsigned((lengthTwo >> last) & 1) - 64;
 
     // Two bytes per position, compressed to those that count: a key's first
     // two bytes at its start, and its third (a letter of three bytes has a
