@@ -156,17 +156,17 @@ struct Table256 {
 
 [[gnu::target(TOLVAN_VBMI2)]] size_t romanVbmi2(const uint8_t* p, size_t n, const RomanTables& t, uint8_t* o,
                                                 size_t& written) {
-  __m512i value0[6], value1[6];
-  for (int k = 0; k < 6; ++k) {
-    value0[k] = _mm512_loadu_si512(t.value[0] + 64 * k);
-    value1[k] = _mm512_loadu_si512(t.value[1] + 64 * k);
-  }
+  __m512i value0[6];
+  for (int k = 0; k < 6; ++k) value0[k] = _mm512_loadu_si512(t.value[0] + 64 * k);
   const __m512i characterLow = _mm512_loadu_si512(t.character), characterHigh = _mm512_loadu_si512(t.character + 64);
   const __m512i suffixLow = _mm512_loadu_si512(t.suffix), suffixHigh = _mm512_loadu_si512(t.suffix + 64);
   const __m512i copyLow = _mm512_loadu_si512(t.copy), copyHigh = _mm512_loadu_si512(t.copy + 64);
   const __m512i third = _mm512_loadu_si512(t.third);
+  const __m512i kind = _mm512_loadu_si512(t.kind), live = _mm512_loadu_si512(t.live),
+                afterTable = _mm512_loadu_si512(t.after), firstBefore = _mm512_set1_epi8(char(t.firstBefore));
+  const __mmask64 everywhere = ~__mmask64(0);
   const __m512i del = _mm512_set1_epi8(0x7F), numberBits = _mm512_set1_epi8(0x1F), inKey = _mm512_set1_epi8(0x20),
-                classOne = _mm512_set1_epi8(0x40), classThree = _mm512_set1_epi8(char(0x80)), top = _mm512_set1_epi8(char(0x80));
+                classOne = _mm512_set1_epi8(0x40), classThree = _mm512_set1_epi8(char(0x80)), top = classThree;
   // Byte k of the previous block's vector and this one's, shifted one place:
   // the byte before each position.
   alignas(64) static constexpr uint8_t kBefore[64] = {
@@ -245,7 +245,12 @@ struct Table256 {
     const __mmask64 upper = _mm512_test_epi8_mask(consonant, _mm512_set1_epi8(16));
     const __mmask64 secondHalf = _mm512_test_epi8_mask(consonant, _mm512_set1_epi8(8));
     __m512i v0 = lookup384(value0, index, secondHalf, upper);
-    const __m512i v1 = lookup384(value1, index, secondHalf, upper);
+    // The second byte: the live form where the vowel sign stands before
+    // it, otherwise by the suffix and the kind of consonant.
+    const __m512i after = _mm512_maskz_permutexvar_epi8(
+        everywhere, _mm512_or_si512(_mm512_maskz_permutexvar_epi8(everywhere, consonant, kind), suffix), afterTable);
+    const __m512i v1 = _mm512_mask_permutexvar_epi8(after, _mm512_cmpge_epu8_mask(suffix, firstBefore), consonant,
+                                                    live);
     // The third byte comes from the suffix alone (and counts only after a
     // consonant).
     const __m512i v2 = _mm512_maskz_permutexvar_epi8(hasConsonant, suffix, third);

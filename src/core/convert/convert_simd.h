@@ -82,6 +82,17 @@ struct alignas(64) RomanTables {
   // suffix number, the vowels alone in row 0; their first two bytes (0: none).
   uint8_t value[2][384];
   uint8_t third[64];  // by suffix number: a consonant letter's third byte, the same for every consonant
+  // The second bytes again, as the kernel reads them. A consonant's index is
+  // the low six bits of its character[] byte (a two-character consonant's:
+  // its number). By that index: the consonant's kind times 16 (its second
+  // bytes' row in `after`; row 3 for no consonant), and its live form, the
+  // second byte of the suffixes from number `firstBefore` on, whose vowel
+  // sign stands before the consonant. after[row * 16 + suffix]: the second
+  // byte for the other suffixes.
+  uint8_t kind[64];
+  uint8_t live[64];
+  uint8_t after[64];
+  uint8_t firstBefore;
   uint8_t consonant2[3][3];  // two-character consonants: first, second, number
   uint8_t suffix2[2][3];     // two-character suffixes: first, second, number
   // The key of its own of three characters: its characters, its byte. The

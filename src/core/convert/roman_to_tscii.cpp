@@ -535,6 +535,21 @@ constexpr convert_simd::RomanTables makeVectorTables() {
   for (int c = 0; c < 128; ++c)
     t.character[c] = uint8_t(t.consonant[c] | (t.alphabet[c] ? 0x20 : 0) | (t.alphabet[c] == 1 ? 0x40 : 0) |
                              (t.alphabet[c] == 3 ? 0x80 : 0));
+  // The second bytes by kind of consonant: the suffixes from the first whose
+  // sign stands before the consonant on give its live form; the others
+  // depend on the suffix and on the consonant only through its kind (one
+  // with its own u and uu letters, the one whose i and ii are ligatures, or
+  // a grantha consonant; rows 0, 1, 2).
+  t.firstBefore = uint8_t(Form::E);
+  for (int c = 0; c < 64; ++c) t.kind[c] = 3 * 16;
+  for (int c = 0; c < int(std::size(kConsonants)); ++c) {
+    const Consonant& k = kConsonants[c];
+    const int index = cstrlen(k.key) == 1 ? (c + 1) | 0x20 : c + 1;
+    const int kind = k.u == 0 ? 2 : cstrlen(k.key) == 1 && k.key[0] == kTti ? 1 : 0;
+    t.kind[index] = uint8_t(kind * 16);
+    t.live[index] = k.live;
+    for (int s = 0; s < int(Form::E); ++s) t.after[kind * 16 + s] = t.value[1][(c + 1) * 16 + s];
+  }
   return t;
 }
 constexpr convert_simd::RomanTables kVectorTables = makeVectorTables();
@@ -583,6 +598,24 @@ constexpr bool vectorShapeHolds() {
   if (kVectorTables.value[1][0] != 0 || kVectorTables.third[0] != 0) return false;
   for (int c = 0; c < int(std::size(kConsonants)); ++c)
     if (kVectorTables.value[1][(c + 1) * 16] != 0) return false;
+  // The second bytes by kind of consonant give those of the letter table.
+  for (int c = 0; c < int(std::size(kConsonants)); ++c) {
+    const int index = cstrlen(kConsonants[c].key) == 1 ? (c + 1) | 0x20 : c + 1;
+    if (index >= 64 || kVectorTables.kind[index] > 2 * 16) return false;
+    for (int s = 0; s < int(std::size(kSuffixes)); ++s) {
+      const uint8_t want = kVectorTables.value[1][(c + 1) * 16 + s];
+      const uint8_t got = s >= kVectorTables.firstBefore ? kVectorTables.live[index]
+                                                          : kVectorTables.after[kVectorTables.kind[index] + s];
+      if (want != got) return false;
+    }
+  }
+  // Where no consonant starts, none: the vowels alone have one byte.
+  for (int s = 0; s < 16; ++s)
+    if (kVectorTables.value[1][s] != 0 || kVectorTables.after[3 * 16 + s] != 0) return false;
+  for (int c = 0; c < 128; ++c)
+    if (!kVectorTables.consonant[c] && (kVectorTables.kind[kVectorTables.character[c] & 0x3F] != 3 * 16 ||
+                                        kVectorTables.live[kVectorTables.character[c] & 0x3F] != 0))
+      return false;
   // A letter's third byte depends on its suffix only; vowels alone and the
   // keys of their own have one byte.
   // A letter of three bytes has a key of two characters or more: the third
