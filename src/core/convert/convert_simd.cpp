@@ -136,17 +136,6 @@ struct Table256 {
   return inGpr(_cvtmask64_u64(m));
 }
 
-// t[row * 16 + column] for a 384-byte table in six registers, the index
-// split into its low byte (whose top bit picks the second 128 bytes) and
-// whether the row is 16 or more.
-[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __m512i lookup384(const __m512i (&t)[6], __m512i index,
-                                                                             __mmask64 secondHalf, __mmask64 upper) {
-  const __m512i a = _mm512_permutex2var_epi8(t[0], index, t[1]);
-  const __m512i b = _mm512_permutex2var_epi8(t[2], index, t[3]);
-  const __m512i c = _mm512_permutex2var_epi8(t[4], index, t[5]);
-  return _mm512_mask_blend_epi8(upper, _mm512_mask_blend_epi8(secondHalf, a, b), c);
-}
-
 // Positions where the two bytes c[0], c[1] stand, given the bytes at each
 // position and the bytes one further.
 [[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __mmask64 pairAt(__m512i x0, __m512i x1, __m512i first,
@@ -156,8 +145,8 @@ struct Table256 {
 
 [[gnu::target(TOLVAN_VBMI2)]] size_t romanVbmi2(const uint8_t* p, size_t n, const RomanTables& t, uint8_t* o,
                                                 size_t& written) {
-  __m512i value0[6];
-  for (int k = 0; k < 6; ++k) value0[k] = _mm512_loadu_si512(t.value[0] + 64 * k);
+  const __m512i firstLow = _mm512_loadu_si512(t.first), firstMiddle = _mm512_loadu_si512(t.first + 64),
+                firstHigh = _mm512_loadu_si512(t.first + 128), signTable = _mm512_loadu_si512(t.sign);
   const __m512i characterLow = _mm512_loadu_si512(t.character), characterHigh = _mm512_loadu_si512(t.character + 64);
   const __m512i suffixLow = _mm512_loadu_si512(t.suffix), suffixHigh = _mm512_loadu_si512(t.suffix + 64);
   const __m512i copyLow = _mm512_loadu_si512(t.copy), copyHigh = _mm512_loadu_si512(t.copy + 64);
@@ -238,17 +227,20 @@ struct Table256 {
     const uint64_t lengthOdd = (cTwo & ~sOne) | (sTwo & ~cOne) | (cOne & sOne);
     uint64_t lengthTwo = (cTwo & sAny) | (sTwo & cAny);
 
-    // The consonant number's low four bits above the suffix number, and
-    // whether the number is 16 or more.
-    const __m512i index = _mm512_ternarylogic_epi32(_mm512_slli_epi16(consonant, 4), _mm512_set1_epi8(char(0xF0)),
-                                                    suffix, 0xEA);  // (a & b) | c
-    const __mmask64 upper = _mm512_test_epi8_mask(consonant, _mm512_set1_epi8(16));
-    const __mmask64 secondHalf = _mm512_test_epi8_mask(consonant, _mm512_set1_epi8(8));
-    __m512i v0 = lookup384(value0, index, secondHalf, upper);
+    // The first byte: the vowel sign where it stands before the consonant,
+    // or the vowel alone; otherwise by the consonant's number (times 8,
+    // above the suffix number) from a table of 192.
+    const __m512i kindSuffix = _mm512_or_si512(_mm512_maskz_permutexvar_epi8(everywhere, consonant, kind), suffix);
+    const __m512i sign = _mm512_maskz_permutexvar_epi8(everywhere, kindSuffix, signTable);
+    const __m512i index = _mm512_ternarylogic_epi32(_mm512_slli_epi16(consonant, 3), suffix,
+                                                    _mm512_set1_epi8(char(0xF8)), 0xE4);  // c ? a : b, bit by bit
+    __m512i v0 = _mm512_mask_blend_epi8(
+        _mm512_movepi8_mask(index), _mm512_permutex2var_epi8(firstLow, index, firstMiddle),
+        _mm512_maskz_permutexvar_epi8(everywhere, index, firstHigh));
+    v0 = _mm512_mask_blend_epi8(_mm512_movepi8_mask(sign), v0, sign);
     // The second byte: the live form where the vowel sign stands before
     // it, otherwise by the suffix and the kind of consonant.
-    const __m512i after = _mm512_maskz_permutexvar_epi8(
-        everywhere, _mm512_or_si512(_mm512_maskz_permutexvar_epi8(everywhere, consonant, kind), suffix), afterTable);
+    const __m512i after = _mm512_maskz_permutexvar_epi8(everywhere, kindSuffix, afterTable);
     const __m512i v1 = _mm512_mask_permutexvar_epi8(after, _mm512_cmpge_epu8_mask(suffix, firstBefore), consonant,
                                                     live);
     // The third byte comes from the suffix alone (and counts only after a

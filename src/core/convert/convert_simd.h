@@ -79,7 +79,8 @@ struct alignas(64) RomanTables {
   // own that it is, or itself.
   uint8_t copy[128];
   // The letters in rows of 16 numbered suffixes: consonant number * 16 +
-  // suffix number, the vowels alone in row 0; their first two bytes (0: none).
+  // suffix number, the vowels alone in row 0; their first two bytes (0:
+  // none). The kernel reads them through the smaller tables below.
   uint8_t value[2][384];
   uint8_t third[64];  // by suffix number: a consonant letter's third byte, the same for every consonant
   // The second bytes again, as the kernel reads them. A consonant's index is
@@ -93,6 +94,13 @@ struct alignas(64) RomanTables {
   uint8_t live[64];
   uint8_t after[64];
   uint8_t firstBefore;
+  // The first bytes, as the kernel reads them: first[number * 8 + suffix]
+  // for the suffixes before `firstBefore` (number: the consonant's, its low
+  // five bits), and sign[kind * 16 + suffix] for the others (the vowel sign,
+  // the same for every consonant) and for the vowels alone (kind 3). Every
+  // byte in `sign` that counts is from 0x80 up, and those that do not are 0.
+  uint8_t first[192];
+  uint8_t sign[64];
   uint8_t consonant2[3][3];  // two-character consonants: first, second, number
   uint8_t suffix2[2][3];     // two-character suffixes: first, second, number
   // The key of its own of three characters: its characters, its byte. The

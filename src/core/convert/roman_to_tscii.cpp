@@ -549,7 +549,10 @@ constexpr convert_simd::RomanTables makeVectorTables() {
     t.kind[index] = uint8_t(kind * 16);
     t.live[index] = k.live;
     for (int s = 0; s < int(Form::E); ++s) t.after[kind * 16 + s] = t.value[1][(c + 1) * 16 + s];
+    for (int s = 0; s < int(Form::E); ++s) t.first[(c + 1) * 8 + s] = t.value[0][(c + 1) * 16 + s];
+    for (int s = int(Form::E); s < int(std::size(kSuffixes)); ++s) t.sign[kind * 16 + s] = t.value[0][(c + 1) * 16 + s];
   }
+  for (int s = 0; s < 16; ++s) t.sign[3 * 16 + s] = t.value[0][s];
   return t;
 }
 constexpr convert_simd::RomanTables kVectorTables = makeVectorTables();
@@ -607,11 +610,22 @@ constexpr bool vectorShapeHolds() {
       const uint8_t got = s >= kVectorTables.firstBefore ? kVectorTables.live[index]
                                                           : kVectorTables.after[kVectorTables.kind[index] + s];
       if (want != got) return false;
+      // And the first bytes: a sign from 0x80 up, or none in `sign`.
+      const uint8_t first = kVectorTables.value[0][(c + 1) * 16 + s];
+      const uint8_t sign = kVectorTables.sign[kVectorTables.kind[index] + s];
+      if (s >= kVectorTables.firstBefore ? sign != first || first < 0x80
+                                         : sign != 0 || kVectorTables.first[(c + 1) * 8 + s] != first)
+        return false;
     }
   }
-  // Where no consonant starts, none: the vowels alone have one byte.
+  // Where no consonant starts, none: the vowels alone have one byte, from
+  // 0x80 up.
   for (int s = 0; s < 16; ++s)
-    if (kVectorTables.value[1][s] != 0 || kVectorTables.after[3 * 16 + s] != 0) return false;
+    if (kVectorTables.value[1][s] != 0 || kVectorTables.after[3 * 16 + s] != 0 ||
+        kVectorTables.sign[3 * 16 + s] != kVectorTables.value[0][s] ||
+        (s > 0 && s < int(std::size(kSuffixes)) && kVectorTables.value[0][s] < 0x80))
+      return false;
+  if (std::size(kConsonants) * 8 + 7 >= 192 || kVectorTables.firstBefore > 8) return false;
   for (int c = 0; c < 128; ++c)
     if (!kVectorTables.consonant[c] && (kVectorTables.kind[kVectorTables.character[c] & 0x3F] != 3 * 16 ||
                                         kVectorTables.live[kVectorTables.character[c] & 0x3F] != 0))
