@@ -152,7 +152,7 @@ struct Table256 {
   const __m512i copyLow = _mm512_loadu_si512(t.copy), copyHigh = _mm512_loadu_si512(t.copy + 64);
   const __m512i third = _mm512_loadu_si512(t.third);
   const __m512i kind = _mm512_loadu_si512(t.kind), live = _mm512_loadu_si512(t.live),
-                afterTable = _mm512_loadu_si512(t.after), firstBefore = _mm512_set1_epi8(char(t.firstBefore));
+                afterTable = _mm512_loadu_si512(t.after);
   const __mmask64 everywhere = ~__mmask64(0);
   const __m512i del = _mm512_set1_epi8(0x7F), numberBits = _mm512_set1_epi8(0x1F), inKey = _mm512_set1_epi8(0x20),
                 classOne = _mm512_set1_epi8(0x40), classThree = _mm512_set1_epi8(char(0x80)), top = classThree;
@@ -237,12 +237,13 @@ struct Table256 {
     __m512i v0 = _mm512_mask_blend_epi8(
         _mm512_movepi8_mask(index), _mm512_permutex2var_epi8(firstLow, index, firstMiddle),
         _mm512_maskz_permutexvar_epi8(everywhere, index, firstHigh));
-    v0 = _mm512_mask_blend_epi8(_mm512_movepi8_mask(sign), v0, sign);
+    const __mmask64 signFirst = _mm512_movepi8_mask(sign);
+    v0 = _mm512_mask_blend_epi8(signFirst, v0, sign);
     // The second byte: the live form where the vowel sign stands before
-    // it, otherwise by the suffix and the kind of consonant.
+    // it (a vowel alone, with no consonant, has none), otherwise by the
+    // suffix and the kind of consonant.
     const __m512i after = _mm512_maskz_permutexvar_epi8(everywhere, kindSuffix, afterTable);
-    const __m512i v1 = _mm512_mask_permutexvar_epi8(after, _mm512_cmpge_epu8_mask(suffix, firstBefore), consonant,
-                                                    live);
+    const __m512i v1 = _mm512_mask_permutexvar_epi8(after, signFirst, consonant, live);
     // The third byte comes from the suffix alone (and counts only after a
     // consonant).
     const __m512i v2 = _mm512_maskz_permutexvar_epi8(hasConsonant, suffix, third);
