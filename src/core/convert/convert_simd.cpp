@@ -149,13 +149,13 @@ struct Table256 {
                 firstHigh = _mm512_loadu_si512(t.first + 128), signTable = _mm512_loadu_si512(t.sign);
   const __m512i characterLow = _mm512_loadu_si512(t.character), characterHigh = _mm512_loadu_si512(t.character + 64);
   const __m512i suffixLow = _mm512_loadu_si512(t.suffix), suffixHigh = _mm512_loadu_si512(t.suffix + 64);
-  const __m512i copyLow = _mm512_loadu_si512(t.copy), copyHigh = _mm512_loadu_si512(t.copy + 64);
+  const __m512i ownShort[2] = {_mm512_set1_epi8(char(t.ownShort[0])), _mm512_set1_epi8(char(t.ownShort[1]))};
   const __m512i third = _mm512_loadu_si512(t.third);
   const __m512i kind = _mm512_loadu_si512(t.kind), live = _mm512_loadu_si512(t.live),
                 afterTable = _mm512_loadu_si512(t.after);
   const __mmask64 everywhere = ~__mmask64(0);
   const __m512i del = _mm512_set1_epi8(0x7F), numberBits = _mm512_set1_epi8(0x1F), inKey = _mm512_set1_epi8(0x20),
-                classOne = _mm512_set1_epi8(0x40), classThree = _mm512_set1_epi8(char(0x80)), top = classThree;
+                classOne = _mm512_set1_epi8(0x40), classThree = _mm512_set1_epi8(char(0x80));
   // Byte k of the previous block's vector and this one's, shifted one place:
   // the byte before each position.
   alignas(64) static constexpr uint8_t kBefore[64] = {
@@ -184,7 +184,6 @@ struct Table256 {
   const size_t end = n < 67 ? 0 : n - 66;
   for (; i < end; i += 64) {
     const __m512i x0 = _mm512_loadu_si512(p + i), x3 = _mm512_loadu_si512(p + i + 3);
-    const __mmask64 ascii = _mm512_testn_epi8_mask(x0, top);
     // The bytes from 0x80 up, in no key, as 0x7F, also in none: the table
     // lookups then need no mask, which would wait on a test of each byte.
     const __m512i a0 = _mm512_min_epu8(x0, del), a1 = _mm512_min_epu8(_mm512_loadu_si512(p + i + 1), del),
@@ -250,8 +249,8 @@ struct Table256 {
     // A byte that starts no other key is copied, or gives the byte of the
     // key of one character that it is. The longer key of its own (a
     // ligature) replaces a key of one character.
-    v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(noKey),
-                              _mm512_mask2_permutex2var_epi8(copyLow, x0, ascii, copyHigh));
+    v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(noKey), x0);
+    v0 = _mm512_mask_mov_epi8(v0, _mm512_cmpeq_epi8_mask(x0, ownShort[0]), ownShort[1]);
     __mmask64 ownAt = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a0, own[0]), a1, own[1]);
     // Where a two-character consonant or the key of its own has its first
     // two characters.

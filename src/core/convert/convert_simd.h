@@ -78,6 +78,7 @@ struct alignas(64) RomanTables {
   // What a byte that starts no other key gives: the byte of the key of its
   // own that it is, or itself.
   uint8_t copy[128];
+  uint8_t ownShort[2];  // the one character of copy[] that is not itself, and its byte
   // The letters in rows of 16 numbered suffixes: consonant number * 16 +
   // suffix number, the vowels alone in row 0; their first two bytes (0:
   // none). The kernel reads them through the smaller tables below.

@@ -508,6 +508,7 @@ constexpr convert_simd::RomanTables makeVectorTables() {
       t.value[0][s] = a.tscii;
     } else if (cstrlen(a.key) == 1) {
       t.copy[uint8_t(a.key[0])] = a.tscii;
+      t.ownShort[0] = uint8_t(a.key[0]), t.ownShort[1] = a.tscii;
     } else {
       for (int k = 0; a.key[k]; ++k) t.own[k] = uint8_t(a.key[k]);
       t.own[3] = a.tscii;
@@ -594,6 +595,12 @@ constexpr bool vectorShapeHolds() {
     }
   }
   if (longOwn != 1) return false;
+  // One key of its own has one character.
+  int ownShort = 0;
+  for (int c = 0; c < 128; ++c)
+    if (kVectorTables.copy[c] != c)
+      ownShort += c == kVectorTables.ownShort[0] && kVectorTables.copy[c] == kVectorTables.ownShort[1] ? 1 : 2;
+  if (ownShort != 1) return false;
   // The vector path reads bytes from 0x80 up as 0x7F, which must be in no key.
   if (kVectorTables.alphabet[0x7F] != 0) return false;
   // A byte that starts no other key, and a consonant without a suffix, have
