@@ -156,12 +156,11 @@ struct Table256 {
   const __mmask64 everywhere = ~__mmask64(0);
   const __m512i del = _mm512_set1_epi8(0x7F), numberBits = _mm512_set1_epi8(0x1F), inKey = _mm512_set1_epi8(0x20),
                 classOne = _mm512_set1_epi8(0x40), classThree = _mm512_set1_epi8(char(0x80));
-  // Byte k of the previous block's vector and this one's, shifted one place:
-  // the byte before each position.
+  // Byte k - 1 of a vector at each position k (the first: none).
   alignas(64) static constexpr uint8_t kBefore[64] = {
-      63,  64,  65,  66,  67,  68,  69,  70,  71,  72,  73,  74,  75,  76,  77,  78,  79,  80,  81,  82,  83, 84,
-      85,  86,  87,  88,  89,  90,  91,  92,  93,  94,  95,  96,  97,  98,  99,  100, 101, 102, 103, 104, 105, 106,
-      107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126};
+      0,  0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+      21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42,
+      43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62};
   const __m512i before = _mm512_load_si512(kBefore);
   // The characters compared with, each filling a vector, kept in memory: the
   // loop has more constants than registers, and reading one from memory
@@ -176,10 +175,6 @@ struct Table256 {
   uint8_t* const o0 = o;
   size_t i = 0;
   unsigned entry = 0;  // where the first key of the block starts
-  // The third bytes of the last block's keys, and whether its last key
-  // left its third byte for this block.
-  __m512i thirdBefore = _mm512_setzero_si512();
-  uint64_t thirdCarried = 0;
   uint64_t pairsCarried = 0;  // whether the last block ended on the first of such a pair
   const size_t end = n < 67 ? 0 : n - 66;
   for (; i < end; i += 64) {
@@ -289,22 +284,20 @@ struct Table256 {
     // Two bytes per position, compressed to those that count: a key's first
     // two bytes at its start, and its third (a letter of three bytes has a
     // key of two characters or more) in the first byte of the position
-    // after it, which is inside the same key. The second and third bytes
-    // looked up for a byte that starts no other key, or for the key of its
-    // own (a consonant without a suffix there), are 0.
+    // after it, which is inside the same key (for a key at the block's
+    // last position, written after the block's bytes). The second and third
+    // bytes looked up for a byte that starts no other key, or for the key of
+    // its own (a consonant without a suffix there), are 0.
     const uint64_t second = starts & bitsOf(_mm512_test_epi8_mask(v1, v1));
     const uint64_t hasThird = starts & bitsOf(_mm512_test_epi8_mask(v2, v2));
-    const uint64_t thirdAt = hasThird << 1 | thirdCarried;
-    v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(thirdAt), _mm512_permutex2var_epi8(thirdBefore, before, v2));
+    const uint64_t thirdAt = hasThird << 1;
+    v0 = _mm512_mask_permutexvar_epi8(v0, _cvtu64_mask64(thirdAt), before, v2);
     o = writePairs(v0, v1, starts | thirdAt, second, o);
-    thirdBefore = v2;
-    thirdCarried = hasThird >> 63;
-  }
-  // The last block's last key may still owe its third byte.
-  if (thirdCarried) {
-    alignas(64) uint8_t bytes[64];
-    _mm512_store_si512(bytes, thirdBefore);
-    *o++ = bytes[63];
+    if (hasThird >> 63) [[unlikely]] {
+      alignas(64) uint8_t bytes[64];
+      _mm512_store_si512(bytes, v2);
+      *o++ = bytes[63];
+    }
   }
   written += size_t(o - o0);
   return i + entry;
