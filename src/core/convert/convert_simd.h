@@ -58,8 +58,9 @@ using MylaiFn = size_t (*)(const uint8_t* p, size_t n, const MylaiTables& t, uin
 
 // RomanFn: the Roman scheme, where a key is a consonant (one or two
 // characters) with a vowel suffix (none, one or two characters), a vowel
-// alone (a suffix with no consonant), or a key of its own; the
-// longest key at a position is its consonant with its longest suffix. Starts
+// alone (a suffix with no consonant), or one of two keys of their own (of
+// one and of three characters); the longest key at a position is its
+// consonant with its longest suffix, or the key of its own. Starts
 // at p[0] with nothing pending and converts key by key up to a position
 // where a key starts with nothing pending (past the last whole block it
 // converted), which it returns. Reads three bytes past every block.
