@@ -13,7 +13,7 @@ namespace tolvan::convert_simd {
 namespace {
 
 #ifdef TOLVAN_CONVERT_X86
-#define TOLVAN_VBMI2 "avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt"
+#define TOLVAN_VBMI2 "avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt"
 
 // A 256-entry byte table in four registers.
 struct Table256 {
@@ -125,18 +125,15 @@ struct Table256 {
   return i;
 }
 
-[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __m512i lookup128(const uint8_t* t, __m512i x) {
-  // Bytes from 0x80 up are in no table of ASCII keys.
-  return _mm512_maskz_permutex2var_epi8(~_mm512_movepi8_mask(x), _mm512_loadu_si512(t), x,
-                                        _mm512_loadu_si512(t + 64));
+// A mask's bits in a general register, kept there: left to itself the
+// compiler moves logic on such bits back into mask registers, whose
+// instructions take the same two ports as the vector work.
+[[gnu::always_inline]] inline uint64_t inGpr(uint64_t x) {
+  asm("" : "+r"(x));
+  return x;
 }
-
-// t[row * 16 + column] for a 384-byte table, the index split into its low
-// byte and whether the row is 16 or more.
-[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline __m512i lookup384(const Table256& low, const uint8_t* high,
-                                                                             __m512i index, __mmask64 upper) {
-  const __m512i h = _mm512_permutex2var_epi8(_mm512_loadu_si512(high), index, _mm512_loadu_si512(high + 64));
-  return _mm512_mask_blend_epi8(upper, lookup(low, index), h);
+[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline uint64_t bitsOf(__mmask64 m) {
+  return inGpr(_cvtmask64_u64(m));
 }
 
 // Positions where the two bytes c[0], c[1] stand, given the bytes at each
@@ -146,162 +143,161 @@ struct Table256 {
   return _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x0, first), x1, second);
 }
 
-// Writes the kept bytes of 16 four-byte slots: byte k of slot j where bit j
-// of keep[k] is set (the fourth byte never).
-[[gnu::target(TOLVAN_VBMI2), gnu::always_inline]] inline uint8_t* putSlots(__m512i slots, uint64_t keep0,
-                                                                             uint64_t keep1, uint64_t keep2,
-                                                                             uint8_t* o) {
-  const uint64_t keep = _pdep_u64(keep0, 0x1111111111111111u) | _pdep_u64(keep1, 0x2222222222222222u) |
-                        _pdep_u64(keep2, 0x4444444444444444u);
-  _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(keep, slots));
-  return o + _mm_popcnt_u64(keep);
-}
-
 [[gnu::target(TOLVAN_VBMI2)]] size_t romanVbmi2(const uint8_t* p, size_t n, const RomanTables& t, uint8_t* o,
                                                 size_t& written) {
-  const Table256 value0 = loadTable(t.value[0]), value1 = loadTable(t.value[1]);
+  const __m512i firstLow = _mm512_loadu_si512(t.first), firstMiddle = _mm512_loadu_si512(t.first + 64),
+                firstHigh = _mm512_loadu_si512(t.first + 128), signTable = _mm512_loadu_si512(t.sign);
+  const __m512i characterLow = _mm512_loadu_si512(t.character), characterHigh = _mm512_loadu_si512(t.character + 64);
+  const __m512i suffixLow = _mm512_loadu_si512(t.suffix), suffixHigh = _mm512_loadu_si512(t.suffix + 64);
+  const __m512i ownShort[2] = {_mm512_set1_epi8(char(t.ownShort[0])), _mm512_set1_epi8(char(t.ownShort[1]))};
   const __m512i third = _mm512_loadu_si512(t.third);
-  const __m512i one = _mm512_set1_epi8(1), zero = _mm512_setzero_si512();
-  alignas(64) static constexpr uint8_t kLow[64] = {
-      0,  64, 1,  65, 2,  66, 3,  67, 4,  68, 5,  69, 6,  70, 7,  71, 8,  72, 9,  73, 10, 74,
-      11, 75, 12, 76, 13, 77, 14, 78, 15, 79, 16, 80, 17, 81, 18, 82, 19, 83, 20, 84, 21, 85,
-      22, 86, 23, 87, 24, 88, 25, 89, 26, 90, 27, 91, 28, 92, 29, 93, 30, 94, 31, 95};
-  alignas(64) static constexpr uint16_t kWords[32] = {0, 32, 1, 33, 2,  34, 3,  35, 4,  36, 5,  37, 6,  38, 7,  39,
-                                                      8, 40, 9, 41, 10, 42, 11, 43, 12, 44, 13, 45, 14, 46, 15, 47};
-  const __m512i pairLow = _mm512_load_si512(kLow), pairHigh = _mm512_add_epi8(pairLow, _mm512_set1_epi8(32));
-  const __m512i words0 = _mm512_load_si512(kWords), words1 = _mm512_add_epi16(words0, _mm512_set1_epi16(16));
+  const __m512i kind = _mm512_loadu_si512(t.kind), live = _mm512_loadu_si512(t.live),
+                afterTable = _mm512_loadu_si512(t.after);
+  const __mmask64 everywhere = ~__mmask64(0);
+  const __m512i del = _mm512_set1_epi8(0x7F), numberBits = _mm512_set1_epi8(0x1F), inKey = _mm512_set1_epi8(0x20),
+                classOne = _mm512_set1_epi8(0x40), classThree = _mm512_set1_epi8(char(0x80));
+  // Byte k - 1 of a vector at each position k (the first: none).
+  alignas(64) static constexpr uint8_t kBefore[64] = {
+      0,  0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+      21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42,
+      43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62};
+  const __m512i before = _mm512_load_si512(kBefore);
   // The characters compared with, each filling a vector, kept in memory: the
   // loop has more constants than registers, and reading one from memory
   // costs less than spreading a byte again.
-  alignas(64) __m512i c2[3][3], s2[2][3], own[2][4];
+  alignas(64) __m512i c2[3][3], s2[2][3], own[4];
   for (int k = 0; k < 3; ++k)
     for (int b = 0; b < 3; ++b) c2[k][b] = _mm512_set1_epi8(char(t.consonant2[k][b]));
   for (int k = 0; k < 2; ++k)
     for (int b = 0; b < 3; ++b) s2[k][b] = _mm512_set1_epi8(char(t.suffix2[k][b]));
-  int ownLength[2];
-  for (int k = 0; k < 2; ++k) {
-    for (int b = 0; b < 4; ++b) own[k][b] = _mm512_set1_epi8(char(t.own[k][b]));
-    ownLength[k] = !t.own[k][1] ? 1 : !t.own[k][2] ? 2 : 3;
-  }
+  for (int b = 0; b < 4; ++b) own[b] = _mm512_set1_epi8(char(t.own[b]));
   asm("" : : "r"(c2), "r"(s2), "r"(own) : "memory");
   uint8_t* const o0 = o;
   size_t i = 0;
   unsigned entry = 0;  // where the first key of the block starts
-  for (; i + 67 <= n; i += 64) {
-    const __m512i x0 = _mm512_loadu_si512(p + i), x1 = _mm512_loadu_si512(p + i + 1),
-                  x2 = _mm512_loadu_si512(p + i + 2), x3 = _mm512_loadu_si512(p + i + 3);
+  uint64_t pairsCarried = 0;  // whether the last block ended on the first of such a pair
+  const size_t end = n < 67 ? 0 : n - 66;
+  for (; i < end; i += 64) {
+    const __m512i x0 = _mm512_loadu_si512(p + i), x3 = _mm512_loadu_si512(p + i + 3);
+    // The bytes from 0x80 up, in no key, as 0x7F, also in none: the table
+    // lookups then need no mask, which would wait on a test of each byte.
+    const __m512i a0 = _mm512_min_epu8(x0, del), a1 = _mm512_min_epu8(_mm512_loadu_si512(p + i + 1), del),
+                  a2 = _mm512_min_epu8(_mm512_loadu_si512(p + i + 2), del);
     // The consonant at each position, if any, and then the suffix after it
     // (at the position itself where no consonant starts: a vowel alone).
-    __m512i consonant = lookup128(t.consonant, x0);
+    const __m512i character = _mm512_permutex2var_epi8(characterLow, a0, characterHigh);
+    // The consonant's number, its low five bits.
+    __m512i consonant = character;
     __mmask64 twoChars = 0;
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
-      const __mmask64 m = pairAt(x0, x1, c2[k][0], c2[k][1]);
+      const __mmask64 m = pairAt(a0, a1, c2[k][0], c2[k][1]);
       consonant = _mm512_mask_mov_epi8(consonant, m, c2[k][2]);
       twoChars |= m;
     }
-    const __mmask64 hasConsonant = _mm512_test_epi8_mask(consonant, consonant);
-    const __m512i s0 = _mm512_mask_blend_epi8(hasConsonant, x0, _mm512_mask_blend_epi8(twoChars, x1, x2));
-    const __m512i s1 = _mm512_mask_blend_epi8(hasConsonant, x1, _mm512_mask_blend_epi8(twoChars, x2, x3));
-    __m512i suffix = lookup128(t.suffix, s0);
+    // (A two-character consonant begins with a one-character one.)
+    const __mmask64 hasConsonant = _mm512_test_epi8_mask(character, numberBits);
+    const __m512i s0 = _mm512_mask_blend_epi8(hasConsonant, a0, _mm512_mask_blend_epi8(twoChars, a1, a2));
+    const __m512i s1 = _mm512_mask_blend_epi8(hasConsonant, a1, _mm512_mask_blend_epi8(twoChars, a2, x3));
+    __m512i suffix = _mm512_permutex2var_epi8(suffixLow, s0, suffixHigh);
     const __mmask64 oneCharSuffix = _mm512_test_epi8_mask(suffix, suffix);
+    // The two-character suffixes begin with the same character.
+    const __mmask64 suffixFirst = _mm512_cmpeq_epi8_mask(s0, s2[0][0]);
     __mmask64 twoCharSuffix = 0;
 #pragma GCC unroll 2
     for (int k = 0; k < 2; ++k) {
-      const __mmask64 m = pairAt(s0, s1, s2[k][0], s2[k][1]);
+      const __mmask64 m = _mm512_mask_cmpeq_epi8_mask(suffixFirst, s1, s2[k][1]);
       suffix = _mm512_mask_mov_epi8(suffix, m, s2[k][2]);
       twoCharSuffix |= m;
     }
-    const __mmask64 noKey = ~(hasConsonant | oneCharSuffix | twoCharSuffix);
-    // Key lengths as a bit mask per length, consonant and suffix added up;
-    // one for a byte that starts no key. Worked out in plain registers: the
-    // vector ports are the busy ones here.
-    uint64_t by1, by2, by3, by4;
-    {
-      const uint64_t c2 = _cvtmask64_u64(twoChars), c1 = _cvtmask64_u64(hasConsonant) & ~c2,
-                     c0 = ~_cvtmask64_u64(hasConsonant);
-      const uint64_t s2 = _cvtmask64_u64(twoCharSuffix), s1 = _cvtmask64_u64(oneCharSuffix) & ~s2,
-                     s0 = ~(_cvtmask64_u64(oneCharSuffix) | s2);
-      by1 = (c1 & s0) | (c0 & s1) | (c0 & s0);
-      by2 = (c2 & s0) | (c1 & s1) | (c0 & s2);
-      by3 = (c2 & s1) | (c1 & s2);
-      by4 = c2 & s2;
-    }
+    // Key lengths, consonant and suffix added up, one for a byte that starts
+    // no key, as bit masks. All the logic on such bit masks is done in plain
+    // registers.
+    const uint64_t cAny = bitsOf(hasConsonant), cTwo = bitsOf(twoChars), cOne = cAny & ~cTwo;
+    const uint64_t sAny = bitsOf(oneCharSuffix), sTwo = bitsOf(twoCharSuffix), sOne = sAny & ~sTwo;
+    const uint64_t noKey = ~(cAny | sAny);
+    // The key length less one (a byte that starts no key: 0) in two bits:
+    // odd for 2 and 4 characters, two or more for 3 and 4.
+    const uint64_t lengthOdd = (cTwo & ~sOne) | (sTwo & ~cOne) | (cOne & sOne);
+    uint64_t lengthTwo = (cTwo & sAny) | (sTwo & cAny);
 
-    const __m512i index =
-        _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi16(consonant, 4), _mm512_set1_epi8(char(0xF0))), suffix);
-    const __mmask64 upper = _mm512_cmpge_epu8_mask(consonant, _mm512_set1_epi8(16));
-    __m512i v0 = lookup384(value0, t.value[0] + 256, index, upper);
-    __m512i v1 = lookup384(value1, t.value[1] + 256, index, upper);
-    // The third byte comes from the suffix alone.
-    __m512i v2 = _mm512_maskz_permutexvar_epi8(hasConsonant, suffix, third);
-    // A byte that starts no key is copied. The keys of their own (a letter,
-    // a ligature) are each longer than any other key at the same position.
-    __mmask64 single = noKey;
-    v0 = _mm512_mask_mov_epi8(v0, noKey, x0);
-#pragma GCC unroll 2
-    for (int k = 0; k < 2; ++k) {
-      __mmask64 m = _mm512_cmpeq_epi8_mask(x0, own[k][0]);
-      if (ownLength[k] > 1) m = _mm512_mask_cmpeq_epi8_mask(m, x1, own[k][1]);
-      if (ownLength[k] > 2) m = _mm512_mask_cmpeq_epi8_mask(m, x2, own[k][2]);
-      v0 = _mm512_mask_mov_epi8(v0, m, own[k][3]);
-      const uint64_t bits = _cvtmask64_u64(m);
-      by1 &= ~bits, by2 &= ~bits, by3 &= ~bits, by4 &= ~bits;
-      if (ownLength[k] == 1)
-        by1 |= bits;
-      else if (ownLength[k] == 2)
-        by2 |= bits;
-      else
-        by3 |= bits;
-      single |= m;
-    }
-    v1 = _mm512_mask_mov_epi8(v1, single, zero);
-    v2 = _mm512_mask_mov_epi8(v2, single, zero);
+    // The first byte: the vowel sign where it stands before the consonant,
+    // or the vowel alone; otherwise by the consonant's number (times 8,
+    // above the suffix number) from a table of 192.
+    const __m512i kindSuffix = _mm512_or_si512(_mm512_maskz_permutexvar_epi8(everywhere, consonant, kind), suffix);
+    const __m512i sign = _mm512_maskz_permutexvar_epi8(everywhere, kindSuffix, signTable);
+    const __m512i index = _mm512_ternarylogic_epi32(_mm512_slli_epi16(consonant, 3), suffix,
+                                                    _mm512_set1_epi8(char(0xF8)), 0xE4);  // c ? a : b, bit by bit
+    __m512i v0 = _mm512_mask_blend_epi8(
+        _mm512_movepi8_mask(index), _mm512_permutex2var_epi8(firstLow, index, firstMiddle),
+        _mm512_maskz_permutexvar_epi8(everywhere, index, firstHigh));
+    const __mmask64 signFirst = _mm512_movepi8_mask(sign);
+    v0 = _mm512_mask_blend_epi8(signFirst, v0, sign);
+    // The second byte: the live form where the vowel sign stands before
+    // it (a vowel alone, with no consonant, has none), otherwise by the
+    // suffix and the kind of consonant.
+    const __m512i after = _mm512_maskz_permutexvar_epi8(everywhere, kindSuffix, afterTable);
+    const __m512i v1 = _mm512_mask_permutexvar_epi8(after, signFirst, consonant, live);
+    // The third byte comes from the suffix alone (and counts only after a
+    // consonant).
+    const __m512i v2 = _mm512_maskz_permutexvar_epi8(hasConsonant, suffix, third);
+    // A byte that starts no other key is copied, or gives the byte of the
+    // key of one character that it is. The longer key of its own (a
+    // ligature) replaces a key of one character.
+    v0 = _mm512_mask_mov_epi8(v0, _cvtu64_mask64(noKey), x0);
+    v0 = _mm512_mask_mov_epi8(v0, _mm512_cmpeq_epi8_mask(x0, ownShort[0]), ownShort[1]);
+    __mmask64 ownAt = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a0, own[0]), a1, own[1]);
+    // Where a two-character consonant or the key of its own has its first
+    // two characters.
+    const uint64_t pairs = cTwo | bitsOf(ownAt);
+    ownAt = _mm512_mask_cmpeq_epi8_mask(ownAt, a2, own[2]);
+    v0 = _mm512_mask_mov_epi8(v0, ownAt, own[3]);
+    const uint64_t ownBits = bitsOf(ownAt);
+    lengthTwo |= ownBits;  // three characters where otherwise one
+    const uint64_t by1 = ~(lengthOdd | lengthTwo), by2 = lengthOdd & ~lengthTwo, by3 = lengthTwo & ~lengthOdd,
+                   by4 = lengthOdd & lengthTwo;
 
     // Where keys start: a byte in no key is a key of its own and so is the
-    // byte after it; a character found only first in keys starts one. From
-    // those (and the block's first key) each key leads to the next, a round
-    // for each key in the longest run that no such character breaks.
-    const __m512i where = lookup128(t.alphabet, x0);
-    const uint64_t outside = _cvtmask64_u64(~_mm512_test_epi8_mask(where, where));
-    const uint64_t firstOnly = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(where, one));
-    uint64_t starts = (uint64_t(1) << entry) | outside | (outside << 1) | firstOnly;
-    // Plain registers: the mask registers are slow at this kind of work.
-    asm("" : "+r"(by1), "+r"(by2), "+r"(by3), "+r"(by4), "+r"(starts));
-    // Three rounds settle most blocks of text; doing them without a test
-    // spares a mispredicted branch per block, which would also throw away
-    // the next block's work already under way.
+    // byte after it; a character found only first in keys starts one, and
+    // so does one found elsewhere only second after a given character where
+    // that character is not before it. From those (and the block's first
+    // key) each key leads to the next, a round for each key in the longest
+    // run that no such character breaks; in text there is hardly ever one
+    // to follow, and the first round finds nothing new.
+    const uint64_t outside = bitsOf(_mm512_testn_epi8_mask(character, inKey));
+    const uint64_t firstOnly = bitsOf(_mm512_test_epi8_mask(character, classOne));
+    const uint64_t secondOnly = bitsOf(_mm512_test_epi8_mask(character, classThree));
+    uint64_t starts = (uint64_t(1) << entry) | outside | (outside << 1) | firstOnly |
+                      (secondOnly & ~(pairs << 1 | pairsCarried));
+    pairsCarried = pairs >> 63;
     uint64_t front = starts;
-#pragma GCC unroll 3
-    for (int round = 0; round < 3; ++round) {
+    do {
       const uint64_t next =
-          ((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts;
-      starts |= next;
+          inGpr(((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts);
+      starts = inGpr(starts | next);
       front = next;
-    }
-    while (front) {
-      const uint64_t next =
-          ((front & by1) << 1 | (front & by2) << 2 | (front & by3) << 3 | (front & by4) << 4) & ~starts;
-      starts |= next;
-      front = next;
-    }
+    } while (front);
     // The last key runs past the block by 0 to 3 bytes.
     const unsigned last = 63 - unsigned(__builtin_clzll(starts));
-    entry = last + 1 + unsigned((by2 >> last) & 1) + 2 * unsigned((by3 >> last) & 1) +
-            3 * unsigned((by4 >> last) & 1) - 64;
+    entry = last + 1 + unsigned((lengthOdd >> last) & 1) + 2 * unsigned((lengthTwo >> last) & 1) - 64;
 
-    // Up to three bytes per key start, in four-byte slots: 16 positions per
-    // 64-byte vector, compressed to the bytes that count.
-    const uint64_t keep0 = starts, keep1 = starts & _cvtmask64_u64(_mm512_test_epi8_mask(v1, v1)),
-                   keep2 = starts & _cvtmask64_u64(_mm512_test_epi8_mask(v2, v2));
-    const __m512i p01Low = _mm512_permutex2var_epi8(v0, pairLow, v1),
-                  p01High = _mm512_permutex2var_epi8(v0, pairHigh, v1);
-    const __m512i p2Low = _mm512_permutex2var_epi8(v2, pairLow, zero),
-                  p2High = _mm512_permutex2var_epi8(v2, pairHigh, zero);
-    o = putSlots(_mm512_permutex2var_epi16(p01Low, words0, p2Low), keep0, keep1, keep2, o);
-    o = putSlots(_mm512_permutex2var_epi16(p01Low, words1, p2Low), keep0 >> 16, keep1 >> 16, keep2 >> 16, o);
-    o = putSlots(_mm512_permutex2var_epi16(p01High, words0, p2High), keep0 >> 32, keep1 >> 32, keep2 >> 32, o);
-    o = putSlots(_mm512_permutex2var_epi16(p01High, words1, p2High), keep0 >> 48, keep1 >> 48, keep2 >> 48, o);
+    // Two bytes per position, compressed to those that count: a key's first
+    // two bytes at its start, and its third (a letter of three bytes has a
+    // key of two characters or more) in the first byte of the position
+    // after it, which is inside the same key (for a key at the block's
+    // last position, written after the block's bytes). The second and third
+    // bytes looked up for a byte that starts no other key, or for the key of
+    // its own (a consonant without a suffix there), are 0.
+    const uint64_t second = starts & bitsOf(_mm512_test_epi8_mask(v1, v1));
+    const uint64_t hasThird = starts & bitsOf(_mm512_test_epi8_mask(v2, v2));
+    const uint64_t thirdAt = hasThird << 1;
+    v0 = _mm512_mask_permutexvar_epi8(v0, _cvtu64_mask64(thirdAt), before, v2);
+    o = writePairs(v0, v1, starts | thirdAt, second, o);
+    if (hasThird >> 63) [[unlikely]] {
+      alignas(64) uint8_t bytes[64];
+      _mm512_store_si512(bytes, v2);
+      *o++ = bytes[63];
+    }
   }
   written += size_t(o - o0);
   return i + entry;
@@ -312,7 +308,8 @@ bool detect() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
          __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+         __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+         __builtin_cpu_supports("popcnt");
 }
 #else
 bool detect() { return false; }

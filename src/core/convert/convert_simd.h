@@ -58,22 +58,57 @@ using MylaiFn = size_t (*)(const uint8_t* p, size_t n, const MylaiTables& t, uin
 
 // RomanFn: the Roman scheme, where a key is a consonant (one or two
 // characters) with a vowel suffix (none, one or two characters), a vowel
-// alone (a suffix with no consonant), or one of two keys of their own; the
-// longest key at a position is its consonant with its longest suffix. Starts
+// alone (a suffix with no consonant), or one of two keys of their own (of
+// one and of three characters); the longest key at a position is its
+// consonant with its longest suffix, or the key of its own. Starts
 // at p[0] with nothing pending and converts key by key up to a position
 // where a key starts with nothing pending (past the last whole block it
 // converted), which it returns. Reads three bytes past every block.
 struct alignas(64) RomanTables {
   uint8_t consonant[128];  // one-character consonant -> its number (1..), else 0
-  uint8_t alphabet[128];   // a character found first in keys only 1, elsewhere in keys 2, in none 0
+  // A character in no key 0, found first in keys only 1, elsewhere in keys
+  // 2; 3 where keys hold it after their first character only as the second
+  // character of a two-character consonant or of a key of its own, after
+  // the same character every time.
+  uint8_t alphabet[128];
+  // The two above in one byte, as the kernel reads them: the consonant's
+  // number in bits 0-4; bit 5 set for a character in some key, bit 6 for
+  // one of class 1, bit 7 for one of class 3.
+  uint8_t character[128];
   uint8_t suffix[128];     // one-character suffix -> its number (1..), else 0
+  // What a byte that starts no other key gives: the byte of the key of its
+  // own that it is, or itself.
+  uint8_t copy[128];
+  uint8_t ownShort[2];  // the one character of copy[] that is not itself, and its byte
   // The letters in rows of 16 numbered suffixes: consonant number * 16 +
-  // suffix number, the vowels alone in row 0; their first two bytes (0: none).
+  // suffix number, the vowels alone in row 0; their first two bytes (0:
+  // none). The kernel reads them through the smaller tables below.
   uint8_t value[2][384];
   uint8_t third[64];  // by suffix number: a consonant letter's third byte, the same for every consonant
+  // The second bytes again, as the kernel reads them. A consonant's index is
+  // the low six bits of its character[] byte (a two-character consonant's:
+  // its number). By that index: the consonant's kind times 16 (its second
+  // bytes' row in `after`; row 3 for no consonant), and its live form, the
+  // second byte of the suffixes from number `firstBefore` on, whose vowel
+  // sign stands before the consonant. after[row * 16 + suffix]: the second
+  // byte for the other suffixes.
+  uint8_t kind[64];
+  uint8_t live[64];
+  uint8_t after[64];
+  uint8_t firstBefore;
+  // The first bytes, as the kernel reads them: first[number * 8 + suffix]
+  // for the suffixes before `firstBefore` (number: the consonant's, its low
+  // five bits), and sign[kind * 16 + suffix] for the others (the vowel sign,
+  // the same for every consonant) and for the vowels alone (kind 3). Every
+  // byte in `sign` that counts is from 0x80 up, and those that do not are 0.
+  uint8_t first[192];
+  uint8_t sign[64];
   uint8_t consonant2[3][3];  // two-character consonants: first, second, number
   uint8_t suffix2[2][3];     // two-character suffixes: first, second, number
-  uint8_t own[2][4];         // keys of their own: up to three characters (0 after), byte
+  // The key of its own of three characters: its characters, its byte. The
+  // key that would otherwise stand there is a consonant without a suffix, or
+  // a byte that starts no other key.
+  uint8_t own[4];
 };
 using RomanFn = size_t (*)(const uint8_t* p, size_t n, const RomanTables& t, uint8_t* o, size_t& written);
 

@@ -501,22 +501,65 @@ constexpr convert_simd::RomanTables makeVectorTables() {
       t.suffix2[twoSuffixes][0] = uint8_t(text[0]), t.suffix2[twoSuffixes][1] = uint8_t(text[1]),
       t.suffix2[twoSuffixes++][2] = uint8_t(s);
   }
-  int own = 0;
+  for (int c = 0; c < 128; ++c) t.copy[c] = uint8_t(c);
   for (const auto& a : kStandalone) {
     const int s = suffixNumber(a.key);
     if (s > 0) {
       t.value[0][s] = a.tscii;
+    } else if (cstrlen(a.key) == 1) {
+      t.copy[uint8_t(a.key[0])] = a.tscii;
+      t.ownShort[0] = uint8_t(a.key[0]), t.ownShort[1] = a.tscii;
     } else {
-      for (int k = 0; a.key[k]; ++k) t.own[own][k] = uint8_t(a.key[k]);
-      t.own[own++][3] = a.tscii;
+      for (int k = 0; a.key[k]; ++k) t.own[k] = uint8_t(a.key[k]);
+      t.own[3] = a.tscii;
     }
   }
+  // A character that keys hold after their first character only as the
+  // second character of two-character consonants or keys of their own, all
+  // with the same first character, starts a key wherever that character is
+  // not before it.
+  for (int c = 1; c < 128; ++c) {
+    if (t.alphabet[c] != 2) continue;
+    int before = -1;
+    bool onlySecond = true;
+    for (const auto& e : kRomanTable)
+      for (int i = 1; i < e.klen; ++i)
+        if (uint8_t(e.key[i]) == c) {
+          if (i != 1 || (before >= 0 && before != uint8_t(e.key[0]))) onlySecond = false;
+          before = uint8_t(e.key[0]);
+        }
+    bool pairFound = false;
+    for (const auto& pair : t.consonant2) pairFound |= pair[0] == before && pair[1] == c;
+    pairFound |= t.own[0] == before && t.own[1] == c;
+    if (onlySecond && pairFound) t.alphabet[c] = 3;
+  }
+  for (int c = 0; c < 128; ++c)
+    t.character[c] = uint8_t(t.consonant[c] | (t.alphabet[c] ? 0x20 : 0) | (t.alphabet[c] == 1 ? 0x40 : 0) |
+                             (t.alphabet[c] == 3 ? 0x80 : 0));
+  // The second bytes by kind of consonant: the suffixes from the first whose
+  // sign stands before the consonant on give its live form; the others
+  // depend on the suffix and on the consonant only through its kind (one
+  // with its own u and uu letters, the one whose i and ii are ligatures, or
+  // a grantha consonant; rows 0, 1, 2).
+  t.firstBefore = uint8_t(Form::E);
+  for (int c = 0; c < 64; ++c) t.kind[c] = 3 * 16;
+  for (int c = 0; c < int(std::size(kConsonants)); ++c) {
+    const Consonant& k = kConsonants[c];
+    const int index = cstrlen(k.key) == 1 ? (c + 1) | 0x20 : c + 1;
+    const int kind = k.u == 0 ? 2 : cstrlen(k.key) == 1 && k.key[0] == kTti ? 1 : 0;
+    t.kind[index] = uint8_t(kind * 16);
+    t.live[index] = k.live;
+    for (int s = 0; s < int(Form::E); ++s) t.after[kind * 16 + s] = t.value[1][(c + 1) * 16 + s];
+    for (int s = 0; s < int(Form::E); ++s) t.first[(c + 1) * 8 + s] = t.value[0][(c + 1) * 16 + s];
+    for (int s = int(Form::E); s < int(std::size(kSuffixes)); ++s) t.sign[kind * 16 + s] = t.value[0][(c + 1) * 16 + s];
+  }
+  for (int s = 0; s < 16; ++s) t.sign[3 * 16 + s] = t.value[0][s];
   return t;
 }
 constexpr convert_simd::RomanTables kVectorTables = makeVectorTables();
 
 constexpr bool vectorShapeHolds() {
-  // Consonant numbers fit rows 1..23 of 16; suffixes one row.
+  // Consonant numbers fit rows 1..23 of 16 (and five bits); suffixes one row.
   if (std::size(kConsonants) + 1 > 384 / 16 || std::size(kSuffixes) > 16) return false;
   // Two-character consonants and suffixes: as many as the tables hold, and
   // all keys of one or two characters.
@@ -526,24 +569,83 @@ constexpr bool vectorShapeHolds() {
     if (len < 1 || len > 2) return false;
     // "k" then "S" is never "k" with a suffix, so the longer consonant wins.
     if (len == 2 && (startsSuffix(c.key[1]) || ++consonants2 > 3)) return false;
+    // A two-character consonant begins with a one-character consonant.
+    if (len == 2 && !kVectorTables.consonant[uint8_t(c.key[0])]) return false;
   }
   for (const auto& s : kSuffixes)
     if (cstrlen(s.text) > 2 || (cstrlen(s.text) == 2 && ++suffixes2 > 2)) return false;
-  // Every vowel alone is a suffix; the other keys of their own start no
-  // suffix after their first character, so no other key there is as long.
+  // The two-character suffixes begin with the same character.
+  if (kVectorTables.suffix2[0][0] != kVectorTables.suffix2[1][0]) return false;
+  // Every vowel alone is a suffix. The other keys of their own: those of
+  // one character are in no other key's first place, and there is one
+  // longer key, where the key that would otherwise stand has one character
+  // (it starts no suffix and no two-character consonant, and no suffix
+  // follows its first character).
+  int longOwn = 0;
   for (const auto& a : kStandalone) {
     if (suffixNumber(a.key) > 0) continue;
     const int len = cstrlen(a.key);
-    if (len > 3 || ++own > 2) return false;
-    if (len > 1 && startsSuffix(a.key[1])) return false;
+    if (len > 3) return false;
+    ++own;
     if (len == 1 && (startsSuffix(a.key[0]) || kVectorTables.consonant[uint8_t(a.key[0])])) return false;
+    if (len > 1) {
+      if (len != 3 || ++longOwn > 1 || startsSuffix(a.key[0]) || startsSuffix(a.key[1])) return false;
+      for (const auto& pair : kVectorTables.consonant2)
+        if (pair[0] == uint8_t(a.key[0]) && pair[1] == uint8_t(a.key[1])) return false;
+    }
   }
+  if (longOwn != 1) return false;
+  // One key of its own has one character.
+  int ownShort = 0;
+  for (int c = 0; c < 128; ++c)
+    if (kVectorTables.copy[c] != c)
+      ownShort += c == kVectorTables.ownShort[0] && kVectorTables.copy[c] == kVectorTables.ownShort[1] ? 1 : 2;
+  if (ownShort != 1) return false;
+  // The vector path reads bytes from 0x80 up as 0x7F, which must be in no key.
+  if (kVectorTables.alphabet[0x7F] != 0) return false;
+  // A byte that starts no other key, and a consonant without a suffix, have
+  // no second or third byte.
+  if (kVectorTables.value[1][0] != 0 || kVectorTables.third[0] != 0) return false;
+  for (int c = 0; c < int(std::size(kConsonants)); ++c)
+    if (kVectorTables.value[1][(c + 1) * 16] != 0) return false;
+  // The second bytes by kind of consonant give those of the letter table.
+  for (int c = 0; c < int(std::size(kConsonants)); ++c) {
+    const int index = cstrlen(kConsonants[c].key) == 1 ? (c + 1) | 0x20 : c + 1;
+    if (index >= 64 || kVectorTables.kind[index] > 2 * 16) return false;
+    for (int s = 0; s < int(std::size(kSuffixes)); ++s) {
+      const uint8_t want = kVectorTables.value[1][(c + 1) * 16 + s];
+      const uint8_t got = s >= kVectorTables.firstBefore ? kVectorTables.live[index]
+                                                          : kVectorTables.after[kVectorTables.kind[index] + s];
+      if (want != got) return false;
+      // And the first bytes: a sign from 0x80 up, or none in `sign`.
+      const uint8_t first = kVectorTables.value[0][(c + 1) * 16 + s];
+      const uint8_t sign = kVectorTables.sign[kVectorTables.kind[index] + s];
+      if (s >= kVectorTables.firstBefore ? sign != first || first < 0x80
+                                         : sign != 0 || kVectorTables.first[(c + 1) * 8 + s] != first)
+        return false;
+    }
+  }
+  // Where no consonant starts, none: the vowels alone have one byte, from
+  // 0x80 up.
+  for (int s = 0; s < 16; ++s)
+    if (kVectorTables.value[1][s] != 0 || kVectorTables.after[3 * 16 + s] != 0 ||
+        kVectorTables.sign[3 * 16 + s] != kVectorTables.value[0][s] ||
+        (s > 0 && s < int(std::size(kSuffixes)) && kVectorTables.value[0][s] < 0x80))
+      return false;
+  if (std::size(kConsonants) * 8 + 7 >= 192 || kVectorTables.firstBefore > 8) return false;
+  for (int c = 0; c < 128; ++c)
+    if (!kVectorTables.consonant[c] && (kVectorTables.kind[kVectorTables.character[c] & 0x3F] != 3 * 16 ||
+                                        kVectorTables.live[kVectorTables.character[c] & 0x3F] != 0))
+      return false;
   // A letter's third byte depends on its suffix only; vowels alone and the
   // keys of their own have one byte.
+  // A letter of three bytes has a key of two characters or more: the third
+  // byte goes out with the key's second position.
   for (int c = 0; c < int(std::size(kConsonants)); ++c)
     for (int s = 0; s < int(std::size(kSuffixes)); ++s) {
       const RomanEntry e = consonantEntry(kConsonants[c], kSuffixes[s]);
       if (kVectorTables.third[s] != (e.vlen == 3 ? e.val[2] : 0)) return false;
+      if (e.vlen == 3 && e.klen < 2) return false;
     }
   for (const auto& a : kStandalone)
     if (a.tscii == 0) return false;

@@ -131,6 +131,30 @@ TEST(ConvertSimd, SameBytesAsScalar) {
   }
 }
 
+// Keys whose handling in the vector path looks across positions, at every
+// place in and across the 64-byte blocks and at the end of the part the
+// vector path takes: letters of three bytes (the third goes out with the
+// position after the key's start), and keys whose second character starts
+// a key everywhere else ("jn", "kS", "n2", "SRI"), alone and after the
+// character that could begin them; and bytes from 0x80 up beside keys.
+TEST(ConvertSimd, KeysAtEveryOffset) {
+  if (!simd::VectorAvailable()) GTEST_SKIP() << "no vector path on this processor";
+  const std::string filler = "tamiz vaNakkam ko. ";
+  for (const char* letter : {"ko", "kO", "kau", "jnO", "kSau", "So", "To", "n2au", "jna", "jjnjn", "kSkS", "kkSa",
+                             "n2n2", "nn2", "SRISRI", "SSRI", "SR", "Rn2", "jn2", "aiauaa", "HSRIH",
+                             // Bytes from 0x80 up (read as 0x7F, in no key) and 0x7F beside keys.
+                             "k\xE1", "\xEBkai", "j\xEE", "S\xD2I", "k\x7Fo", "\x7F\xFFn2"})
+    for (size_t pad = 0; pad < 140; ++pad)
+      for (size_t tail : {0, 1, 2, 3, 4, 5, 64, 70}) {
+        std::string text;
+        while (text.size() < pad) text += filler[text.size() % filler.size()];
+        text += letter;
+        while (text.size() < pad + tail + 4) text += filler[text.size() % filler.size()];
+        const auto [scalar, vector] = bothPaths([&] { return tolvan::RomanToTscii(text); });
+        ASSERT_EQ(scalar, vector) << letter << " after " << pad << " bytes: " << show(text);
+      }
+}
+
 TEST(ConvertSimd, StreamCutAtEveryPosition) {
   if (!simd::VectorAvailable()) GTEST_SKIP() << "no vector path on this processor";
   std::mt19937 rng(11);
