@@ -370,7 +370,8 @@ QString tamilToTscii(const std::string& utf8) {
 
 class Parser {
  public:
-  Parser(std::string_view data, bool unicode) : tok_(data), unicode_(unicode) {}
+  Parser(std::string_view data, bool unicode, bool shortcut)
+      : tok_(data), unicode_(unicode), shortcut_(shortcut) {}
 
   ParseResult run(Model& model, std::string& message);
 
@@ -391,6 +392,7 @@ class Parser {
   void emitChar(QChar c);
   void emitString(const QString& s, int fmt);
   void flushTamil();
+  void bodyText();
   void endParagraph();
   void finishLabel();
   int currentFormat();
@@ -400,6 +402,9 @@ class Parser {
   Tokenizer tok_;
   // Reading into a Unicode document: no byte stands for TSCII.
   bool unicode_;
+  // Body text taken straight from the bytes where it can be (bodyText);
+  // off only to check that the shortcut reads what the tokens give.
+  bool shortcut_;
   Model* m_ = nullptr;
   CharState cachedChr_;
   int cachedDeff_ = 0;
@@ -522,6 +527,52 @@ void Parser::flushTamil() {
   RunFormat f = m_->formats[tamilFmt_];
   f.tscii = true;
   emitString(s, m_->formatIndex(f));
+}
+
+// Body text as LibreOffice writes it, \uN characters each with its \'hh
+// fallback among plain bytes, taken straight from the bytes while nothing in
+// it needs the general path: no control word but \u, no Unicode Tamil, no
+// surrogate, no character the document treats as structure. A 13 MB file is
+// mostly such text, and making three tokens for each of its characters was
+// most of the parse. Anything else is left for the tokens, so the text and
+// runs are the ones they give.
+void Parser::bodyText() {
+  if (!shortcut_ || unicode_ || skip_ != 0 || pendingHigh_ != 0 || labelDepth_ > 0 || pendingCellTab_ ||
+      !tamil_.empty())
+    return;
+  GroupState& s = st();
+  if (s.dest != Dest::Body || s.star || (s.chr.flags & kHidden)) return;
+  const int fmt = currentFormat();
+  const size_t fallback = static_cast<size_t>(s.uc);
+  auto startRun = [&] {
+    if (m_->runs.size() == paraRunBegin_ || m_->runs.back().fmt != fmt) m_->runs.push_back({fmt, m_->text.size()});
+  };
+  for (;;) {
+    const std::string_view bytes = tok_.takePlainBytes();
+    if (!bytes.empty()) {
+      startRun();
+      const qsizetype at = m_->text.size();
+      m_->text.resize(at + static_cast<qsizetype>(bytes.size()));
+      QChar* out = m_->text.data() + at;
+      for (const char b : bytes) *out++ = QChar(static_cast<unsigned char>(b));
+    }
+    int32_t n = 0;
+    if (tok_.takeUnicodeChar(fallback, n)) {
+      // As the word gives it: see Kind::Unicode.
+      const int64_t v = n < 0 ? int64_t(n) + 65536 : int64_t(n);
+      const char16_t u = v < 0 || v > 0xFFFF ? char16_t(0xFFFD) : static_cast<char16_t>(v);
+      const char32_t c = mapUnicode(u);
+      if (QChar::isSurrogate(u) || isTamil(u) || c > 0xFFFF || c == '\r' || c == '\n' || c == 0x2029 ||
+          c == 0xFDD0 || c == 0xFDD1) {
+        unicodeUnit(u);  // taken whole, fallback included; the general path goes on
+        return;
+      }
+      startRun();
+      m_->text.append(QChar(static_cast<char16_t>(c)));
+      continue;
+    }
+    if (!tok_.skipLineBreaks()) return;
+  }
 }
 
 // Appends s in format fmt to wherever text currently goes.
@@ -669,6 +720,7 @@ void Parser::text(std::string_view bytes) {
     } else {
       for (size_t k = i; k < bytes.size(); ++k) *out++ = QChar(static_cast<unsigned char>(bytes[k]));
     }
+    bodyText();
     return;
   }
   for (; i < bytes.size(); ++i) emitByte(static_cast<unsigned char>(bytes[i]));
@@ -842,6 +894,7 @@ void Parser::controlWord(const Token& t) {
       // (LibreOffice writes \u2965\'b8 for every character): passed over
       // here, they make no text token. Anything else is counted off as it comes.
       skip_ = s.uc - static_cast<int>(tok_.skipHexEscapes(static_cast<size_t>(s.uc)));
+      bodyText();
       break;
     }
     case Kind::UcSkip: s.uc = std::clamp(p, 0, 64); break;
@@ -940,7 +993,7 @@ int Model::formatIndex(const RunFormat& f) {
   return id;
 }
 
-ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode) {
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode, bool shortcut) {
   if (data.size() > static_cast<size_t>(kMaxInputBytes)) {
     message = "The file is too large for an RTF document (more than " +
               std::to_string(kMaxInputBytes >> 20) + " MiB)";
@@ -952,7 +1005,7 @@ ParseResult parseRtf(std::string_view data, Model& model, std::string& message, 
   while (start < data.size() && (data[start] == ' ' || data[start] == '\t' || data[start] == '\r' ||
                                  data[start] == '\n'))
     ++start;
-  Parser parser(data.substr(start), unicode);
+  Parser parser(data.substr(start), unicode, shortcut);
   return parser.run(model, message);
 }
 

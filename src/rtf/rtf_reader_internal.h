@@ -72,8 +72,11 @@ inline int pixelsToTwips(double px) { return static_cast<int>(px * 15.0 + (px < 
 // before the damage and the message says what is wrong, as a clause
 // ("it ends inside 2 unclosed groups ...").
 // unicode: the text is for a Unicode document (see readRtf).
+// shortcut: body text is taken straight from the bytes where it can be; off,
+// every character goes through the tokens (only to check the shortcut).
 enum class ParseResult { Ok, Damaged, Refused };
-ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode = false);
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode = false,
+                     bool shortcut = true);
 // Replaces doc's content with model.
 void buildDocument(const Model& model, QTextDocument* doc);
 
