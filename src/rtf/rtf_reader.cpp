@@ -18,6 +18,7 @@
 #include <QTextList>
 
 #include <algorithm>
+#include <limits>
 #include <cstring>
 #include <map>
 #include <string>
@@ -1057,7 +1058,7 @@ QTextBlockFormat blockFormat(const ParaProps& p, qreal indentWidth) {
 
 }  // namespace
 
-void buildDocument(const Model& m, QTextDocument* doc) {
+void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, const std::function<void()>& show) {
   const bool undo = doc->isUndoRedoEnabled();
   doc->setUndoRedoEnabled(false);
   doc->clear();
@@ -1101,9 +1102,12 @@ void buildDocument(const Model& m, QTextDocument* doc) {
   constexpr int kMaxListBlocks = 64;
   QTextList* list = nullptr;
   int listBlocks = 0;
+  // Where each paragraph starts in the document.
+  std::vector<int> blockStart(m.paras.size(), 0);
   QTextBlock block = doc->begin();
   for (size_t i = 0; i < m.paras.size() && block.isValid(); ++i, block = block.next()) {
     const Paragraph& p = m.paras[i];
+    blockStart[i] = block.position();
     const int blockFmt = p.runBegin < p.runEnd ? m.runs[p.runBegin].fmt : p.endFmt;
     const bool plain = p.props.align == 0 && p.props.li == 0 && p.props.ri == 0 && p.props.fi == 0 &&
                        !p.props.bullet;
@@ -1124,23 +1128,46 @@ void buildDocument(const Model& m, QTextDocument* doc) {
     } else {
       list = nullptr;
     }
-    const qsizetype offset = block.position() - p.textBegin;
-    for (size_t r = p.runBegin; r < p.runEnd; ++r) {
-      if (m.runs[r].fmt == base) continue;
-      const qsizetype start = m.runs[r].start;
-      const qsizetype end = r + 1 < p.runEnd ? m.runs[r + 1].start : p.textEnd;
-      cur.setPosition(static_cast<int>(start + offset));
-      cur.setPosition(static_cast<int>(end + offset), QTextCursor::KeepAnchor);
-      cur.setCharFormat(cfs[m.runs[r].fmt]);
-    }
   }
+
+  // The runs in another format than the base one, in document order, from
+  // paragraph `para` on; stops before the first run that starts at or after
+  // `until` in the document and says where it stopped.
+  size_t para = 0, run = m.paras.empty() ? 0 : m.paras[0].runBegin;
+  auto formatRuns = [&](qsizetype until) {
+    for (; para < m.paras.size(); ++para) {
+      const Paragraph& p = m.paras[para];
+      if (run < p.runBegin) run = p.runBegin;
+      const qsizetype offset = blockStart[para] - p.textBegin;
+      for (; run < p.runEnd; ++run) {
+        const qsizetype start = m.runs[run].start;
+        if (start + offset >= until) return;
+        if (m.runs[run].fmt == base) continue;
+        const qsizetype end = run + 1 < p.runEnd ? m.runs[run + 1].start : p.textEnd;
+        cur.setPosition(static_cast<int>(start + offset));
+        cur.setPosition(static_cast<int>(end + offset), QTextCursor::KeepAnchor);
+        cur.setCharFormat(cfs[m.runs[run].fmt]);
+      }
+    }
+  };
+  constexpr qsizetype kAll = std::numeric_limits<qsizetype>::max();
+  formatRuns(show ? firstChars : kAll);
   cur.endEditBlock();
+  if (para < m.paras.size()) {
+    // The start is in its formats, the rest of the text in the base format
+    // until the second step below.
+    doc->setModified(false);
+    show();
+    cur.beginEditBlock();
+    formatRuns(kAll);
+    cur.endEditBlock();
+  }
   doc->setUndoRedoEnabled(undo);
   doc->setModified(false);
 }
 
 bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
-             TextEncoding encoding, char16_t softHyphen) {
+             TextEncoding encoding, char16_t softHyphen, const std::function<void()>& show) {
   Model model;
   std::string message;
   const ParseResult r = parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
@@ -1155,7 +1182,7 @@ bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QStrin
   // built document it cost a search and an edit for every one of them.
   if (encoding == TextEncoding::Tscii && softHyphen != 0x00AD)
     model.text.replace(QChar(0x00AD), QChar(softHyphen));
-  buildDocument(model, doc);
+  buildDocument(model, doc, kShownFirstChars, show);
   if (error) error->clear();
   if (r == ParseResult::Damaged) *damage = QString::fromStdString(message);
   return true;

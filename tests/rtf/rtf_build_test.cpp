@@ -6,7 +6,9 @@
 // editor's displayed letter must equal the old way of loading it, reading
 // U+00AD and then swapping each one in the document. The parser's shortcut
 // for body text must give the model every character taken token by token
-// gives.
+// gives. Built in two steps, with a look at the document in between, the
+// document is the same, and what was looked at held all the text, its start
+// in its final formats.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -323,6 +325,62 @@ TEST_F(RtfBuild, TheBodyTextShortcutReadsWhatTheTokensGive) {
       EXPECT_EQ(r, s) << input.name;
       EXPECT_EQ(fastMessage, slowMessage) << input.name;
       EXPECT_EQ(difference(fast, slow), "") << input.name << (unicode ? " (Unicode)" : " (TSCII)");
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Each character's format from position `from` to `to` of a document.
+std::vector<QTextCharFormat> charFormats(const QTextDocument& doc, int from, int to) {
+  std::vector<QTextCharFormat> out;
+  for (QTextBlock b = doc.findBlock(from); b.isValid() && b.position() < to; b = b.next())
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      for (int k = 0; k < f.length(); ++k)
+        if (f.position() + k >= from && f.position() + k < to) out.push_back(f.charFormat());
+    }
+  return out;
+}
+
+TEST_F(RtfBuild, BuiltInTwoStepsTheDocumentIsTheSameAndItsStartFinishedFirst) {
+  for (const Input& input : inputs()) {
+    tolvan::rtf::Model m;
+    std::string message;
+    if (tolvan::rtf::parseRtf(std::string_view(input.bytes.constData(), size_t(input.bytes.size())), m, message) ==
+        tolvan::rtf::ParseResult::Refused)
+      continue;
+    QTextDocument whole;
+    tolvan::rtf::buildDocument(m, &whole);
+    const int length = whole.characterCount() - 1;
+    for (const qsizetype first : {qsizetype(0), qsizetype(1), qsizetype(7), qsizetype(200)}) {
+      const std::string what = input.name + ", first " + std::to_string(first);
+      QTextDocument doc;
+      doc.setUndoRedoEnabled(true);
+      int shows = 0;
+      tolvan::rtf::buildDocument(m, &doc, first, [&] {
+        ++shows;
+        EXPECT_EQ(doc.toRawText(), whole.toRawText()) << what;
+        EXPECT_FALSE(doc.isModified()) << what;
+        EXPECT_FALSE(doc.isUndoAvailable()) << what;
+        const int upTo = int(std::min<qsizetype>(first, length));
+        EXPECT_TRUE(charFormats(doc, 0, upTo) == charFormats(whole, 0, upTo)) << what;
+      });
+      // A run that starts before the first characters' end is finished whole
+      // in the first step; the second is there only for runs after it.
+      bool later = false;
+      for (size_t i = 0; i < m.paras.size(); ++i) {
+        const int at = whole.findBlockByNumber(int(i)).position();
+        for (size_t r = m.paras[i].runBegin; r < m.paras[i].runEnd; ++r)
+          later = later || at + m.runs[r].start - m.paras[i].textBegin >= first;
+      }
+      EXPECT_EQ(shows, later ? 1 : 0) << what;
+      EXPECT_EQ(difference(doc, whole), "") << what;
+      EXPECT_FALSE(doc.isModified()) << what;
+      EXPECT_FALSE(doc.isUndoAvailable()) << what;
+      EXPECT_TRUE(doc.isUndoRedoEnabled()) << what;
     }
   }
 }

@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <unistd.h>
 
 #include "windows/document/document_layout.h"
@@ -1100,6 +1101,60 @@ class EditFormTest : public QObject {
     frame_->resize(frame_->width() - 150, frame_->height());
     QTRY_VERIFY(f->Editor->layoutComplete());
     QApplication::setCursorFlashTime(1000);
+  }
+
+  // A large RTF file's start is painted while it opens, before the reader
+  // formats the rest: that paint sees all the text, its start in its
+  // formats, nothing to undo and no modification; once open, the end is in
+  // its formats too.
+  void aLargeRtfFileIsPaintedFromItsFormattedStart() {
+    QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 ";
+    for (int i = 0; i < 4000; ++i) rtf += "{\\b bold} plain words {\\i italic} more words\\par ";
+    rtf += "{\\b last}}";
+    writeFile(path("large.rtf"), rtf);
+    frame_->show();
+    TEditForm* f = frame_->CreateEditForm();
+    QTextDocument* doc = f->Editor->document();
+    auto boldAt = [doc](int position) {
+      QTextCursor c(doc);
+      c.setPosition(position + 1);  // the format of the character before
+      return c.charFormat().fontWeight() == QFont::Bold;
+    };
+    struct FirstPaint : QObject {
+      std::function<void()> look;
+      bool seen = false;
+      bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint && !seen) look();
+        return false;
+      }
+    } first;
+    QString text;
+    bool startBold = false, endBold = true, modified = true, undo = true;
+    first.look = [&] {
+      if (doc->isEmpty()) return;
+      first.seen = true;
+      text = doc->toRawText();
+      startBold = boldAt(0) && !boldAt(5);
+      endBold = boldAt(doc->lastBlock().position());
+      modified = doc->isModified();
+      undo = doc->isUndoAvailable();
+    };
+    f->Editor->viewport()->installEventFilter(&first);
+    QVERIFY(f->OpenDocumentFile(path("large.rtf")));
+    f->Editor->viewport()->removeEventFilter(&first);
+    QVERIFY(first.seen);
+    QCOMPARE(text, doc->toRawText());
+    QVERIFY(startBold);
+    QVERIFY(!endBold);  // painted before the rest was formatted
+    QVERIFY(!modified);
+    QVERIFY(!undo);
+    const int last = doc->lastBlock().position();
+    QVERIFY(boldAt(last));
+    QVERIFY(!boldAt(last - 4));  // "words"
+    QVERIFY(!doc->isModified());
+    QVERIFY(!doc->isUndoAvailable());
+    QCOMPARE(f->Editor->textCursor().position(), 0);
+    f->Close1Click();
   }
 
   // What the window shows of a file just opened, before anything is typed:
