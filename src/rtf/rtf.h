@@ -79,9 +79,11 @@ inline constexpr int kMaxPointSize = 100;
 // character formats of its first kShownFirstChars characters; show() (the
 // document holds all the text, its start in its final formats, the rest in
 // the most used format, and is not modified); the character formats of the
-// rest. show() is called only when runs start beyond those characters (a
-// run that starts before is formatted whole first), and before readRtf
-// returns, so nothing else ever sees the document part-formatted.
+// rest. show() is called only when at least kShownRestRuns runs to format
+// start beyond those characters (a run that starts before is formatted
+// whole first; fewer are formatted sooner than a second paint and the
+// layout's second pass cost), and before readRtf returns, so nothing else
+// ever sees the document part-formatted.
 bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage = nullptr,
              TextEncoding encoding = TextEncoding::Tscii, char16_t softHyphen = 0x00AD,
              const std::function<void()>& show = nullptr);
@@ -89,6 +91,7 @@ bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QStrin
 // Characters formatted before readRtf's show(): more than the largest window
 // shows at once.
 inline constexpr qsizetype kShownFirstChars = qsizetype(1) << 16;
+inline constexpr size_t kShownRestRuns = 10'000;
 
 // The RTF bytes of doc, a document in the given encoding: TSCII writes
 // characters up to U+00FF as their bytes; Unicode writes every character

@@ -1058,7 +1058,8 @@ QTextBlockFormat blockFormat(const ParaProps& p, qreal indentWidth) {
 
 }  // namespace
 
-void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, const std::function<void()>& show) {
+void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, size_t restRuns,
+                   const std::function<void()>& show) {
   const bool undo = doc->isUndoRedoEnabled();
   doc->setUndoRedoEnabled(false);
   doc->clear();
@@ -1070,20 +1071,30 @@ void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, con
   // goes in with one call in the most used format, and only the runs and
   // paragraphs that differ from it are formatted afterwards.
   std::vector<qsizetype> use(m.formats.size(), 0);
+  // Runs of each format that start after the first characters (in the
+  // document, each paragraph before a run adds its paragraph mark).
+  std::vector<size_t> later(m.formats.size(), 0);
   QString all;
   all.reserve(m.text.size() + static_cast<qsizetype>(m.paras.size()));
   for (size_t i = 0; i < m.paras.size(); ++i) {
     const Paragraph& p = m.paras[i];
     if (i > 0) all.append(QChar(QChar::ParagraphSeparator));
     all.append(QStringView(m.text).mid(p.textBegin, p.textEnd - p.textBegin));
+    const qsizetype offset = all.size() - (p.textEnd - p.textBegin) - p.textBegin;
     for (size_t r = p.runBegin; r < p.runEnd; ++r) {
       const qsizetype end = r + 1 < p.runEnd ? m.runs[r + 1].start : p.textEnd;
       use[m.runs[r].fmt] += end - m.runs[r].start;
+      if (m.runs[r].start + offset >= firstChars) ++later[m.runs[r].fmt];
     }
   }
   int base = 0;
   for (size_t f = 1; f < use.size(); ++f)
     if (use[f] > use[base]) base = static_cast<int>(f);
+  size_t rest = 0;
+  for (size_t f = 0; f < later.size(); ++f)
+    if (static_cast<int>(f) != base) rest += later[f];
+  // Two steps only when the rest is worth a paint in between.
+  const bool twoSteps = show && rest > 0 && rest >= restRuns;
 
   QTextCursor cur(doc);
   cur.beginEditBlock();
@@ -1151,9 +1162,9 @@ void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, con
     }
   };
   constexpr qsizetype kAll = std::numeric_limits<qsizetype>::max();
-  formatRuns(show ? firstChars : kAll);
+  formatRuns(twoSteps ? firstChars : kAll);
   cur.endEditBlock();
-  if (para < m.paras.size()) {
+  if (twoSteps) {
     // The start is in its formats, the rest of the text in the base format
     // until the second step below.
     doc->setModified(false);
@@ -1182,7 +1193,7 @@ bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QStrin
   // built document it cost a search and an edit for every one of them.
   if (encoding == TextEncoding::Tscii && softHyphen != 0x00AD)
     model.text.replace(QChar(0x00AD), QChar(softHyphen));
-  buildDocument(model, doc, kShownFirstChars, show);
+  buildDocument(model, doc, kShownFirstChars, kShownRestRuns, show);
   if (error) error->clear();
   if (r == ParseResult::Damaged) *damage = QString::fromStdString(message);
   return true;

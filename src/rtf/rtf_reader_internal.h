@@ -78,10 +78,11 @@ inline int pixelsToTwips(double px) { return static_cast<int>(px * 15.0 + (px < 
 enum class ParseResult { Ok, Damaged, Refused };
 ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode = false,
                      bool shortcut = true);
-// Replaces doc's content with model. With show given and runs that start
-// beyond the first firstChars characters, it is done in two steps (see
-// readRtf): show() is called in between.
-void buildDocument(const Model& model, QTextDocument* doc, qsizetype firstChars = 0,
+// Replaces doc's content with model. With show given and at least
+// restRuns runs to format (and one at least) that start beyond the first
+// firstChars characters, it is done in two steps (see readRtf): show() is
+// called in between.
+void buildDocument(const Model& model, QTextDocument* doc, qsizetype firstChars = 0, size_t restRuns = 0,
                    const std::function<void()>& show = nullptr);
 
 }  // namespace tolvan::rtf

@@ -1109,7 +1109,7 @@ class EditFormTest : public QObject {
   // its formats too.
   void aLargeRtfFileIsPaintedFromItsFormattedStart() {
     QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 ";
-    for (int i = 0; i < 4000; ++i) rtf += "{\\b bold} plain words {\\i italic} more words\\par ";
+    for (int i = 0; i < 8000; ++i) rtf += "{\\b bold} plain words {\\i italic} more words\\par ";
     rtf += "{\\b last}}";
     writeFile(path("large.rtf"), rtf);
     frame_->show();
