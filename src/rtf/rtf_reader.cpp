@@ -18,8 +18,8 @@
 #include <QTextList>
 
 #include <algorithm>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <string>
 #include <string_view>
