@@ -71,27 +71,26 @@ inline constexpr int kMaxPointSize = 100;
 // editor holds that letter as U+0B87, since text layout hides U+00AD (see
 // platform/byte_text.h). A Unicode document keeps U+00AD whatever is given.
 //
-// show, when given, lets a window paint the document's start before the
-// whole of a large document is formatted: formatting a run costs the
-// document about a microsecond, some 70 ms for a densely formatted 13 MB
-// file, while the first screen needs a few hundred runs. The document is
-// then built in two steps: its text, every paragraph format and the
-// character formats of its first kShownFirstChars characters; show() (the
-// document holds all the text, its start in its final formats, the rest in
-// the most used format, and is not modified); the character formats of the
-// rest. show() is called only when at least kShownRestRuns runs to format
-// start beyond those characters (a run that starts before is formatted
-// whole first; fewer are formatted sooner than a second paint and the
-// layout's second pass cost), and before readRtf returns, so nothing else
-// ever sees the document part-formatted.
+// show, when given with damage, lets a window paint a large document's
+// start long before the whole file is read: the parse and the build cost
+// about 6 and 2 microseconds a run, 130 ms for a densely formatted 13 MB
+// file, while the first screen needs a few hundred runs. A file of
+// kShownFromBytes or more is then read in two steps: once the parse has
+// kShownFirstChars characters in finished paragraphs, those paragraphs are
+// built into doc, in their formats, and show() is called; then the rest is
+// read and its paragraphs added after them. The document is the same as
+// read in one step (if a font or colour table comes after the part shown,
+// it is built again whole), show() is called before readRtf returns, so
+// nothing else ever sees the document part-read, and doc is not modified
+// when show() is called.
 bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage = nullptr,
              TextEncoding encoding = TextEncoding::Tscii, char16_t softHyphen = 0x00AD,
              const std::function<void()>& show = nullptr);
 
-// Characters formatted before readRtf's show(): more than the largest window
+// Characters read before readRtf's show(): more than the largest window
 // shows at once.
 inline constexpr qsizetype kShownFirstChars = qsizetype(1) << 16;
-inline constexpr size_t kShownRestRuns = 10'000;
+inline constexpr qsizetype kShownFromBytes = qsizetype(2) << 20;
 
 // The RTF bytes of doc, a document in the given encoding: TSCII writes
 // characters up to U+00FF as their bytes; Unicode writes every character

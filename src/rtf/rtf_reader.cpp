@@ -371,8 +371,8 @@ QString tamilToTscii(const std::string& utf8) {
 
 class Parser {
  public:
-  Parser(std::string_view data, bool unicode, bool shortcut)
-      : tok_(data), unicode_(unicode), shortcut_(shortcut) {}
+  Parser(std::string_view data, bool unicode, bool shortcut, const PauseHook& pause)
+      : tok_(data), unicode_(unicode), shortcut_(shortcut), pause_(pause) {}
 
   ParseResult run(Model& model, std::string& message);
 
@@ -406,6 +406,8 @@ class Parser {
   // Body text taken straight from the bytes where it can be (bodyText);
   // off only to check that the shortcut reads what the tokens give.
   bool shortcut_;
+  // Called once, between paragraphs, when the text has reached its size.
+  PauseHook pause_;
   Model* m_ = nullptr;
   CharState cachedChr_;
   int cachedDeff_ = 0;
@@ -948,6 +950,14 @@ ParseResult Parser::run(Model& model, std::string& message) {
     return ParseResult::Damaged;
   };
   for (;;) {
+    // Between paragraphs (all that was read is in finished paragraphs): the
+    // caller may look at the model.
+    if (pause_.call && m_->text.size() >= pause_.atChars && paraTextBegin_ == m_->text.size() &&
+        !m_->paras.empty()) {
+      const std::function<void(Model&)> call = std::move(pause_.call);
+      pause_.call = nullptr;
+      call(*m_);
+    }
     if (!tok_.next(t)) return damaged(tok_.error());
     switch (t.type) {
       case TokenType::GroupStart:
@@ -994,7 +1004,8 @@ int Model::formatIndex(const RunFormat& f) {
   return id;
 }
 
-ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode, bool shortcut) {
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode, bool shortcut,
+                     const PauseHook& pause) {
   if (data.size() > static_cast<size_t>(kMaxInputBytes)) {
     message = "The file is too large for an RTF document (more than " +
               std::to_string(kMaxInputBytes >> 20) + " MiB)";
@@ -1006,7 +1017,7 @@ ParseResult parseRtf(std::string_view data, Model& model, std::string& message, 
   while (start < data.size() && (data[start] == ' ' || data[start] == '\t' || data[start] == '\r' ||
                                  data[start] == '\n'))
     ++start;
-  Parser parser(data.substr(start), unicode, shortcut);
+  Parser parser(data.substr(start), unicode, shortcut, pause);
   return parser.run(model, message);
 }
 
@@ -1058,11 +1069,12 @@ QTextBlockFormat blockFormat(const ParaProps& p, qreal indentWidth) {
 
 }  // namespace
 
-void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, size_t restRuns,
-                   const std::function<void()>& show) {
+void buildDocument(const Model& m, QTextDocument* doc, size_t from) {
+  if (from > 0 && from >= m.paras.size()) return;  // nothing after the paragraphs built
   const bool undo = doc->isUndoRedoEnabled();
   doc->setUndoRedoEnabled(false);
-  doc->clear();
+  const bool append = from > 0;
+  if (!append) doc->clear();
   std::vector<QTextCharFormat> cfs;
   cfs.reserve(m.formats.size());
   for (const RunFormat& f : m.formats) cfs.push_back(charFormat(m, f));
@@ -1071,37 +1083,43 @@ void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, siz
   // goes in with one call in the most used format, and only the runs and
   // paragraphs that differ from it are formatted afterwards.
   std::vector<qsizetype> use(m.formats.size(), 0);
-  // Runs of each format that start after the first characters (in the
-  // document, each paragraph before a run adds its paragraph mark).
-  std::vector<size_t> later(m.formats.size(), 0);
   QString all;
   all.reserve(m.text.size() + static_cast<qsizetype>(m.paras.size()));
-  for (size_t i = 0; i < m.paras.size(); ++i) {
+  for (size_t i = from; i < m.paras.size(); ++i) {
     const Paragraph& p = m.paras[i];
-    if (i > 0) all.append(QChar(QChar::ParagraphSeparator));
+    if (i > from) all.append(QChar(QChar::ParagraphSeparator));
     all.append(QStringView(m.text).mid(p.textBegin, p.textEnd - p.textBegin));
-    const qsizetype offset = all.size() - (p.textEnd - p.textBegin) - p.textBegin;
     for (size_t r = p.runBegin; r < p.runEnd; ++r) {
       const qsizetype end = r + 1 < p.runEnd ? m.runs[r + 1].start : p.textEnd;
       use[m.runs[r].fmt] += end - m.runs[r].start;
-      if (m.runs[r].start + offset >= firstChars) ++later[m.runs[r].fmt];
     }
   }
   int base = 0;
   for (size_t f = 1; f < use.size(); ++f)
     if (use[f] > use[base]) base = static_cast<int>(f);
-  size_t rest = 0;
-  for (size_t f = 0; f < later.size(); ++f)
-    if (static_cast<int>(f) != base) rest += later[f];
-  // Two steps only when the rest is worth a paint in between.
-  const bool twoSteps = show && rest > 0 && rest >= restRuns;
 
   QTextCursor cur(doc);
-  cur.beginEditBlock();
   const QTextBlockFormat plainBlock = blockFormat(ParaProps{}, doc->indentWidth());
-  cur.setBlockFormat(plainBlock);
-  if (!cfs.empty()) cur.setBlockCharFormat(cfs[base]);
-  cur.insertText(all, cfs.empty() ? QTextCharFormat() : cfs[base]);
+  const QTextCharFormat baseFormat = cfs.empty() ? QTextCharFormat() : cfs[base];
+  QTextList* list = nullptr;
+  int listBlocks = 0;
+  cur.beginEditBlock();
+  QTextBlock block;
+  if (append) {
+    // After the paragraphs already built: a new paragraph of its own format,
+    // not in the list the last one may be in.
+    const QTextBlock last = doc->lastBlock();
+    list = last.textList();
+    listBlocks = list ? list->count() : 0;
+    cur.movePosition(QTextCursor::End);
+    cur.insertBlock(plainBlock, baseFormat);
+    block = cur.block();
+  } else {
+    cur.setBlockFormat(plainBlock);
+    if (!cfs.empty()) cur.setBlockCharFormat(baseFormat);
+    block = doc->begin();
+  }
+  cur.insertText(all, baseFormat);
 
   QTextListFormat listFormat;
   listFormat.setStyle(QTextListFormat::ListDisc);
@@ -1111,14 +1129,8 @@ void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, siz
   // of bulleted paragraphs is split into lists of at most this many; disc
   // bullets look the same either way.
   constexpr int kMaxListBlocks = 64;
-  QTextList* list = nullptr;
-  int listBlocks = 0;
-  // Where each paragraph starts in the document.
-  std::vector<int> blockStart(m.paras.size(), 0);
-  QTextBlock block = doc->begin();
-  for (size_t i = 0; i < m.paras.size() && block.isValid(); ++i, block = block.next()) {
+  for (size_t i = from; i < m.paras.size() && block.isValid(); ++i, block = block.next()) {
     const Paragraph& p = m.paras[i];
-    blockStart[i] = block.position();
     const int blockFmt = p.runBegin < p.runEnd ? m.runs[p.runBegin].fmt : p.endFmt;
     const bool plain = p.props.align == 0 && p.props.li == 0 && p.props.ri == 0 && p.props.fi == 0 &&
                        !p.props.bullet;
@@ -1139,61 +1151,77 @@ void buildDocument(const Model& m, QTextDocument* doc, qsizetype firstChars, siz
     } else {
       list = nullptr;
     }
-  }
-
-  // The runs in another format than the base one, in document order, from
-  // paragraph `para` on; stops before the first run that starts at or after
-  // `until` in the document and says where it stopped.
-  size_t para = 0, run = m.paras.empty() ? 0 : m.paras[0].runBegin;
-  auto formatRuns = [&](qsizetype until) {
-    for (; para < m.paras.size(); ++para) {
-      const Paragraph& p = m.paras[para];
-      if (run < p.runBegin) run = p.runBegin;
-      const qsizetype offset = blockStart[para] - p.textBegin;
-      for (; run < p.runEnd; ++run) {
-        const qsizetype start = m.runs[run].start;
-        if (start + offset >= until) return;
-        if (m.runs[run].fmt == base) continue;
-        const qsizetype end = run + 1 < p.runEnd ? m.runs[run + 1].start : p.textEnd;
-        cur.setPosition(static_cast<int>(start + offset));
-        cur.setPosition(static_cast<int>(end + offset), QTextCursor::KeepAnchor);
-        cur.setCharFormat(cfs[m.runs[run].fmt]);
-      }
+    const qsizetype offset = block.position() - p.textBegin;
+    for (size_t r = p.runBegin; r < p.runEnd; ++r) {
+      if (m.runs[r].fmt == base) continue;
+      const qsizetype start = m.runs[r].start;
+      const qsizetype end = r + 1 < p.runEnd ? m.runs[r + 1].start : p.textEnd;
+      cur.setPosition(static_cast<int>(start + offset));
+      cur.setPosition(static_cast<int>(end + offset), QTextCursor::KeepAnchor);
+      cur.setCharFormat(cfs[m.runs[r].fmt]);
     }
-  };
-  constexpr qsizetype kAll = std::numeric_limits<qsizetype>::max();
-  formatRuns(twoSteps ? firstChars : kAll);
-  cur.endEditBlock();
-  if (twoSteps) {
-    // The start is in its formats, the rest of the text in the base format
-    // until the second step below.
-    doc->setModified(false);
-    show();
-    cur.beginEditBlock();
-    formatRuns(kAll);
-    cur.endEditBlock();
   }
+  cur.endEditBlock();
   doc->setUndoRedoEnabled(undo);
   doc->setModified(false);
 }
 
 bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
              TextEncoding encoding, char16_t softHyphen, const std::function<void()>& show) {
+  return readRtfShowing(bytes, doc, error, damage, encoding, softHyphen, show, kShownFirstChars, kShownFromBytes);
+}
+
+bool readRtfShowing(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
+                    TextEncoding encoding, char16_t softHyphen, const std::function<void()>& show,
+                    qsizetype firstChars, qsizetype fromBytes) {
   Model model;
   std::string message;
+  // Swapping the character in the model costs a pass over the text; in the
+  // built document it cost a search and an edit for every one of them.
+  const bool swap = encoding == TextEncoding::Tscii && softHyphen != 0x00AD;
+  auto swapFrom = [&](qsizetype at) {
+    if (!swap) return;
+    for (QChar* c = model.text.data() + at; c != model.text.data() + model.text.size(); ++c)
+      if (c->unicode() == 0x00AD) *c = QChar(softHyphen);
+  };
+  // A large file's first paragraphs are built and shown while the rest is
+  // still to be read; only a caller that takes what a damaged file holds
+  // can be shown part of one.
+  PauseHook pause;
+  size_t shownParas = 0;
+  qsizetype shownText = 0;
+  QHash<int, QString> shownFonts;
+  QList<QColor> shownColors;
+  if (show && damage && bytes.size() >= fromBytes) {
+    pause.atChars = firstChars;
+    pause.call = [&](Model& part) {
+      swapFrom(0);
+      buildDocument(part, doc);
+      shownParas = part.paras.size();
+      shownText = part.text.size();
+      shownFonts = part.fonts;
+      shownColors = part.colors;
+      show();
+    };
+  }
   const ParseResult r = parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
-                                 model, message, encoding == TextEncoding::Unicode);
+                                 model, message, encoding == TextEncoding::Unicode, true, pause);
   if (damage) damage->clear();
   if (r == ParseResult::Refused || (r == ParseResult::Damaged && !damage)) {
+    // Never after a pause: a file is refused at its start, and a pause
+    // needs a caller that takes damaged files.
     if (error)
       *error = QString::fromStdString(r == ParseResult::Damaged ? "Damaged RTF file: " + message : message);
     return false;
   }
-  // Swapping the character in the model costs a pass over the text; in the
-  // built document it cost a search and an edit for every one of them.
-  if (encoding == TextEncoding::Tscii && softHyphen != 0x00AD)
-    model.text.replace(QChar(0x00AD), QChar(softHyphen));
-  buildDocument(model, doc, kShownFirstChars, kShownRestRuns, show);
+  swapFrom(shownText);
+  if (shownParas > 0 && model.fonts == shownFonts && model.colors == shownColors) {
+    buildDocument(model, doc, shownParas);
+  } else {
+    // A font or colour table after the text shown (a file out of order)
+    // changes formats already shown: the whole document again.
+    buildDocument(model, doc);
+  }
   if (error) error->clear();
   if (r == ParseResult::Damaged) *damage = QString::fromStdString(message);
   return true;

@@ -6,9 +6,9 @@
 // editor's displayed letter must equal the old way of loading it, reading
 // U+00AD and then swapping each one in the document. The parser's shortcut
 // for body text must give the model every character taken token by token
-// gives. Built in two steps, with a look at the document in between, the
-// document is the same, and what was looked at held all the text, its start
-// in its final formats.
+// gives. Read in two steps, with a look at the document in between, the
+// document is the same, and what was looked at was its first paragraphs,
+// finished.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -333,67 +333,75 @@ TEST_F(RtfBuild, TheBodyTextShortcutReadsWhatTheTokensGive) {
 
 namespace {
 
-// Each character's format from position `from` to `to` of a document.
-std::vector<QTextCharFormat> charFormats(const QTextDocument& doc, int from, int to) {
-  std::vector<QTextCharFormat> out;
-  for (QTextBlock b = doc.findBlock(from); b.isValid() && b.position() < to; b = b.next())
-    for (auto it = b.begin(); !it.atEnd(); ++it) {
-      const QTextFragment f = it.fragment();
-      for (int k = 0; k < f.length(); ++k)
-        if (f.position() + k >= from && f.position() + k < to) out.push_back(f.charFormat());
-    }
-  return out;
-}
-
-TEST_F(RtfBuild, BuiltInTwoStepsTheDocumentIsTheSameAndItsStartFinishedFirst) {
+TEST_F(RtfBuild, ReadInTwoStepsTheDocumentIsTheSameAndItsStartWasShownFinished) {
   for (const Input& input : inputs()) {
-    tolvan::rtf::Model m;
-    std::string message;
-    if (tolvan::rtf::parseRtf(std::string_view(input.bytes.constData(), size_t(input.bytes.size())), m, message) ==
-        tolvan::rtf::ParseResult::Refused)
-      continue;
-    QTextDocument whole;
-    tolvan::rtf::buildDocument(m, &whole);
-    const int length = whole.characterCount() - 1;
-    for (const auto& [first, restRuns] : {std::pair<qsizetype, size_t>{0, 0}, {1, 0}, {7, 0}, {200, 0}, {7, 30}}) {
-      const std::string what = input.name + ", first " + std::to_string(first) + ", at least " +
-                               std::to_string(restRuns) + " runs after";
-      QTextDocument doc;
-      doc.setUndoRedoEnabled(true);
-      int shows = 0;
-      tolvan::rtf::buildDocument(m, &doc, first, restRuns, [&] {
-        ++shows;
-        EXPECT_EQ(doc.toRawText(), whole.toRawText()) << what;
+    for (const TextEncoding e : {TextEncoding::Tscii, TextEncoding::Unicode}) {
+      QTextDocument whole;
+      QString error, damage;
+      if (!tolvan::rtf::readRtf(input.bytes, &whole, &error, &damage, e, tolvan::kDisplayedSoftHyphen)) continue;
+      for (const qsizetype first : {qsizetype(0), qsizetype(1), qsizetype(7), qsizetype(200)}) {
+        const std::string what = input.name + (e == TextEncoding::Unicode ? " (Unicode)" : " (TSCII)") +
+                                 ", first " + std::to_string(first);
+        QTextDocument doc;
+        doc.setUndoRedoEnabled(true);
+        int shows = 0;
+        auto show = [&] {
+          ++shows;
+          EXPECT_FALSE(doc.isModified()) << what;
+          EXPECT_FALSE(doc.isUndoAvailable()) << what;
+          // The paragraphs shown are the document's first ones, finished.
+          ASSERT_GE(doc.characterCount() - 1, std::min(int(first), whole.characterCount() - 1)) << what;
+          QTextBlock a = doc.begin(), b = whole.begin();
+          for (; a.isValid() && b.isValid(); a = a.next(), b = b.next()) {
+            EXPECT_EQ(a.text(), b.text()) << what;
+            EXPECT_TRUE(formatRuns(a) == formatRuns(b)) << what;
+            EXPECT_TRUE(blockFormatOf(a) == blockFormatOf(b)) << what;
+            EXPECT_TRUE(a.charFormat() == b.charFormat()) << what;
+          }
+        };
+        QString error2, damage2;
+        ASSERT_TRUE(tolvan::rtf::readRtfShowing(input.bytes, &doc, &error2, &damage2, e,
+                                                tolvan::kDisplayedSoftHyphen, show, first, 0))
+            << what;
+        EXPECT_LE(shows, 1) << what;
+        EXPECT_EQ(damage2, damage) << what;
+        EXPECT_EQ(difference(doc, whole), "") << what;
         EXPECT_FALSE(doc.isModified()) << what;
         EXPECT_FALSE(doc.isUndoAvailable()) << what;
-        const int upTo = int(std::min<qsizetype>(first, length));
-        EXPECT_TRUE(charFormats(doc, 0, upTo) == charFormats(whole, 0, upTo)) << what;
-      });
-      // A run that starts before the first characters' end is finished whole
-      // in the first step; the second is there only for enough runs after it
-      // in another format than the document's most used one.
-      std::map<int, size_t> later;
-      std::map<int, qsizetype> use;
-      for (size_t i = 0; i < m.paras.size(); ++i) {
-        const int at = whole.findBlockByNumber(int(i)).position();
-        for (size_t r = m.paras[i].runBegin; r < m.paras[i].runEnd; ++r) {
-          const qsizetype end = r + 1 < m.paras[i].runEnd ? m.runs[r + 1].start : m.paras[i].textEnd;
-          use[m.runs[r].fmt] += end - m.runs[r].start;
-          if (at + m.runs[r].start - m.paras[i].textBegin >= first) ++later[m.runs[r].fmt];
-        }
+        EXPECT_TRUE(doc.isUndoRedoEnabled()) << what;
       }
-      int base = 0;
-      for (const auto& [f, n] : use)
-        if (n > use[base]) base = f;
-      size_t rest = 0;
-      for (const auto& [f, n] : later) rest += f == base ? 0 : n;
-      EXPECT_EQ(shows, rest > 0 && rest >= restRuns ? 1 : 0) << what;
-      EXPECT_EQ(difference(doc, whole), "") << what;
-      EXPECT_FALSE(doc.isModified()) << what;
-      EXPECT_FALSE(doc.isUndoAvailable()) << what;
-      EXPECT_TRUE(doc.isUndoRedoEnabled()) << what;
     }
   }
+  // The dense file is read in two steps at any of these sizes.
+  for (const qsizetype first : {qsizetype(0), qsizetype(200), qsizetype(5000)}) {
+    QTextDocument doc;
+    QString error, damage;
+    int shows = 0;
+    ASSERT_TRUE(tolvan::rtf::readRtfShowing(denseRtf(), &doc, &error, &damage, TextEncoding::Tscii,
+                                            tolvan::kDisplayedSoftHyphen, [&] { ++shows; }, first, 0));
+    EXPECT_EQ(shows, 1) << first;
+  }
+  // A font table after the part shown: the formats are the ones read in one step.
+  const QByteArray late = "{\\rtf1 {\\f1 first}\\par second\\par {\\fonttbl{\\f1 Liberation Serif;}}{\\f1 third}\\par}";
+  QTextDocument once, twice;
+  QString error, damage;
+  ASSERT_TRUE(tolvan::rtf::readRtf(late, &once, &error, &damage));
+  int shows = 0;
+  ASSERT_TRUE(tolvan::rtf::readRtfShowing(late, &twice, &error, &damage, TextEncoding::Tscii, 0x00AD,
+                                          [&] { ++shows; }, 1, 0));
+  EXPECT_EQ(shows, 1);
+  EXPECT_EQ(difference(twice, once), "");
+  EXPECT_EQ(once.begin().begin().fragment().charFormat().fontFamilies().toStringList(),
+            QStringList{QStringLiteral("Liberation Serif")});
+  // Without a way to take a damaged file, nothing is shown: such a file is
+  // refused with the document untouched.
+  shows = 0;
+  QTextDocument kept;
+  kept.setPlainText(QStringLiteral("kept"));
+  EXPECT_FALSE(tolvan::rtf::readRtfShowing("{\\rtf1 one\\par two\\par {three", &kept, &error, nullptr,
+                                           TextEncoding::Tscii, 0x00AD, [&] { ++shows; }, 1, 0));
+  EXPECT_EQ(shows, 0);
+  EXPECT_EQ(kept.toPlainText(), QStringLiteral("kept"));
 }
 
 }  // namespace
