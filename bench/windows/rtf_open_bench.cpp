@@ -20,7 +20,7 @@
 // Printed: each pair's wall and thread CPU times, then the medians and the
 // median of the pair-by-pair ratios RTF / plain, twice: until the document's
 // first paint has ended (a large RTF file's start is painted before the
-// reader formats the rest), and until the open has returned and the window
+// rest of the file is read), and until the open has returned and the window
 // is painted (the whole document in its formats, the window ready for input).
 // Run: QT_QPA_PLATFORM=offscreen build/bench/rtf_open_bench
 #include <QApplication>
