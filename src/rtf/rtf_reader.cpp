@@ -1180,8 +1180,9 @@ bool readRtfShowing(const QByteArray& bytes, QTextDocument* doc, QString* error,
   // built document it cost a search and an edit for every one of them.
   const bool swap = encoding == TextEncoding::Tscii && softHyphen != 0x00AD;
   auto swapFrom = [&](qsizetype at) {
-    if (!swap) return;
-    for (QChar* c = model.text.data() + at; c != model.text.data() + model.text.size(); ++c)
+    if (!swap || at >= model.text.size()) return;
+    QChar* const end = model.text.data() + model.text.size();
+    for (QChar* c = end - (model.text.size() - at); c != end; ++c)
       if (c->unicode() == 0x00AD) *c = QChar(softHyphen);
   };
   // A large file's first paragraphs are built and shown while the rest is
