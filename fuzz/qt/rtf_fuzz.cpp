@@ -4,7 +4,9 @@
 // writes out as sound RTF that reads back to the same text with the same
 // formatting: character by character the font, size, style and colours, and
 // paragraph by paragraph the alignment and the bullet. Read for a Unicode
-// document, the same holds with the Unicode writer.
+// document, the same holds with the Unicode writer. Read in two steps, the
+// first paragraphs built and shown before the rest is read (as the window
+// reads a large file), the document is the one read in one step.
 #include <QGuiApplication>
 #include <QTextDocument>
 
@@ -18,6 +20,7 @@
 
 #include "platform/fonts.h"
 #include "rtf/rtf.h"
+#include "rtf/rtf_reader_internal.h"
 
 namespace {
 
@@ -93,6 +96,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!tolvan::rtf::readRtf(bytes, &doc, &error, &damage)) {
     if (error.isEmpty()) std::abort();  // a refusal always says why
     return 0;
+  }
+  {
+    QTextDocument stepped;
+    QString steppedError, steppedDamage;
+    int shows = 0;
+    if (!tolvan::rtf::readRtfShowing(bytes, &stepped, &steppedError, &steppedDamage, tolvan::TextEncoding::Tscii,
+                                     0x00AD, [&] { ++shows; }, 16, 0) ||
+        shows > 1 || steppedDamage != damage || stepped.toRawText() != doc.toRawText())
+      std::abort();
+    const Looks one = looksOf(doc), two = looksOf(stepped);
+    if (one.paragraphs != two.paragraphs || !(one.chars == two.chars)) std::abort();
   }
   const QString text = doc.toRawText();
   for (qsizetype i = 0; i < text.size(); ++i) {

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <string>
 #include <string_view>
@@ -370,7 +371,8 @@ QString tamilToTscii(const std::string& utf8) {
 
 class Parser {
  public:
-  Parser(std::string_view data, bool unicode) : tok_(data), unicode_(unicode) {}
+  Parser(std::string_view data, bool unicode, bool shortcut, const PauseHook& pause)
+      : tok_(data), unicode_(unicode), shortcut_(shortcut), pause_(pause) {}
 
   ParseResult run(Model& model, std::string& message);
 
@@ -391,6 +393,7 @@ class Parser {
   void emitChar(QChar c);
   void emitString(const QString& s, int fmt);
   void flushTamil();
+  void bodyText();
   void endParagraph();
   void finishLabel();
   int currentFormat();
@@ -400,6 +403,11 @@ class Parser {
   Tokenizer tok_;
   // Reading into a Unicode document: no byte stands for TSCII.
   bool unicode_;
+  // Body text taken straight from the bytes where it can be (bodyText);
+  // off only to check that the shortcut reads what the tokens give.
+  bool shortcut_;
+  // Called once, between paragraphs, when the text has reached its size.
+  PauseHook pause_;
   Model* m_ = nullptr;
   CharState cachedChr_;
   int cachedDeff_ = 0;
@@ -522,6 +530,52 @@ void Parser::flushTamil() {
   RunFormat f = m_->formats[tamilFmt_];
   f.tscii = true;
   emitString(s, m_->formatIndex(f));
+}
+
+// Body text as LibreOffice writes it, \uN characters each with its \'hh
+// fallback among plain bytes, taken straight from the bytes while nothing in
+// it needs the general path: no control word but \u, no Unicode Tamil, no
+// surrogate, no character the document treats as structure. A 13 MB file is
+// mostly such text, and making three tokens for each of its characters was
+// most of the parse. Anything else is left for the tokens, so the text and
+// runs are the ones they give.
+void Parser::bodyText() {
+  if (!shortcut_ || unicode_ || skip_ != 0 || pendingHigh_ != 0 || labelDepth_ > 0 || pendingCellTab_ ||
+      !tamil_.empty())
+    return;
+  GroupState& s = st();
+  if (s.dest != Dest::Body || s.star || (s.chr.flags & kHidden)) return;
+  const int fmt = currentFormat();
+  const size_t fallback = static_cast<size_t>(s.uc);
+  auto startRun = [&] {
+    if (m_->runs.size() == paraRunBegin_ || m_->runs.back().fmt != fmt) m_->runs.push_back({fmt, m_->text.size()});
+  };
+  for (;;) {
+    const std::string_view bytes = tok_.takePlainBytes();
+    if (!bytes.empty()) {
+      startRun();
+      const qsizetype at = m_->text.size();
+      m_->text.resize(at + static_cast<qsizetype>(bytes.size()));
+      QChar* out = m_->text.data() + at;
+      for (const char b : bytes) *out++ = QChar(static_cast<unsigned char>(b));
+    }
+    int32_t n = 0;
+    if (tok_.takeUnicodeChar(fallback, n)) {
+      // As the word gives it: see Kind::Unicode.
+      const int64_t v = n < 0 ? int64_t(n) + 65536 : int64_t(n);
+      const char16_t u = v < 0 || v > 0xFFFF ? char16_t(0xFFFD) : static_cast<char16_t>(v);
+      const char32_t c = mapUnicode(u);
+      if (QChar::isSurrogate(u) || isTamil(u) || c > 0xFFFF || c == '\r' || c == '\n' || c == 0x2029 ||
+          c == 0xFDD0 || c == 0xFDD1) {
+        unicodeUnit(u);  // taken whole, fallback included; the general path goes on
+        return;
+      }
+      startRun();
+      m_->text.append(QChar(static_cast<char16_t>(c)));
+      continue;
+    }
+    if (!tok_.skipLineBreaks()) return;
+  }
 }
 
 // Appends s in format fmt to wherever text currently goes.
@@ -669,6 +723,7 @@ void Parser::text(std::string_view bytes) {
     } else {
       for (size_t k = i; k < bytes.size(); ++k) *out++ = QChar(static_cast<unsigned char>(bytes[k]));
     }
+    bodyText();
     return;
   }
   for (; i < bytes.size(); ++i) emitByte(static_cast<unsigned char>(bytes[i]));
@@ -842,6 +897,7 @@ void Parser::controlWord(const Token& t) {
       // (LibreOffice writes \u2965\'b8 for every character): passed over
       // here, they make no text token. Anything else is counted off as it comes.
       skip_ = s.uc - static_cast<int>(tok_.skipHexEscapes(static_cast<size_t>(s.uc)));
+      bodyText();
       break;
     }
     case Kind::UcSkip: s.uc = std::clamp(p, 0, 64); break;
@@ -894,6 +950,14 @@ ParseResult Parser::run(Model& model, std::string& message) {
     return ParseResult::Damaged;
   };
   for (;;) {
+    // Between paragraphs (all that was read is in finished paragraphs): the
+    // caller may look at the model.
+    if (pause_.call && m_->text.size() >= pause_.atChars && paraTextBegin_ == m_->text.size() &&
+        !m_->paras.empty()) {
+      const std::function<void(Model&)> call = std::move(pause_.call);
+      pause_.call = nullptr;
+      call(*m_);
+    }
     if (!tok_.next(t)) return damaged(tok_.error());
     switch (t.type) {
       case TokenType::GroupStart:
@@ -940,7 +1004,8 @@ int Model::formatIndex(const RunFormat& f) {
   return id;
 }
 
-ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode) {
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode, bool shortcut,
+                     const PauseHook& pause) {
   if (data.size() > static_cast<size_t>(kMaxInputBytes)) {
     message = "The file is too large for an RTF document (more than " +
               std::to_string(kMaxInputBytes >> 20) + " MiB)";
@@ -952,7 +1017,7 @@ ParseResult parseRtf(std::string_view data, Model& model, std::string& message, 
   while (start < data.size() && (data[start] == ' ' || data[start] == '\t' || data[start] == '\r' ||
                                  data[start] == '\n'))
     ++start;
-  Parser parser(data.substr(start), unicode);
+  Parser parser(data.substr(start), unicode, shortcut, pause);
   return parser.run(model, message);
 }
 
@@ -1004,10 +1069,12 @@ QTextBlockFormat blockFormat(const ParaProps& p, qreal indentWidth) {
 
 }  // namespace
 
-void buildDocument(const Model& m, QTextDocument* doc) {
+void buildDocument(const Model& m, QTextDocument* doc, size_t from) {
+  if (from > 0 && from >= m.paras.size()) return;  // nothing after the paragraphs built
   const bool undo = doc->isUndoRedoEnabled();
   doc->setUndoRedoEnabled(false);
-  doc->clear();
+  const bool append = from > 0;
+  if (!append) doc->clear();
   std::vector<QTextCharFormat> cfs;
   cfs.reserve(m.formats.size());
   for (const RunFormat& f : m.formats) cfs.push_back(charFormat(m, f));
@@ -1018,9 +1085,9 @@ void buildDocument(const Model& m, QTextDocument* doc) {
   std::vector<qsizetype> use(m.formats.size(), 0);
   QString all;
   all.reserve(m.text.size() + static_cast<qsizetype>(m.paras.size()));
-  for (size_t i = 0; i < m.paras.size(); ++i) {
+  for (size_t i = from; i < m.paras.size(); ++i) {
     const Paragraph& p = m.paras[i];
-    if (i > 0) all.append(QChar(QChar::ParagraphSeparator));
+    if (i > from) all.append(QChar(QChar::ParagraphSeparator));
     all.append(QStringView(m.text).mid(p.textBegin, p.textEnd - p.textBegin));
     for (size_t r = p.runBegin; r < p.runEnd; ++r) {
       const qsizetype end = r + 1 < p.runEnd ? m.runs[r + 1].start : p.textEnd;
@@ -1032,11 +1099,27 @@ void buildDocument(const Model& m, QTextDocument* doc) {
     if (use[f] > use[base]) base = static_cast<int>(f);
 
   QTextCursor cur(doc);
-  cur.beginEditBlock();
   const QTextBlockFormat plainBlock = blockFormat(ParaProps{}, doc->indentWidth());
-  cur.setBlockFormat(plainBlock);
-  if (!cfs.empty()) cur.setBlockCharFormat(cfs[base]);
-  cur.insertText(all, cfs.empty() ? QTextCharFormat() : cfs[base]);
+  const QTextCharFormat baseFormat = cfs.empty() ? QTextCharFormat() : cfs[base];
+  QTextList* list = nullptr;
+  int listBlocks = 0;
+  cur.beginEditBlock();
+  QTextBlock block;
+  if (append) {
+    // After the paragraphs already built: a new paragraph of its own format,
+    // not in the list the last one may be in.
+    const QTextBlock last = doc->lastBlock();
+    list = last.textList();
+    listBlocks = list ? list->count() : 0;
+    cur.movePosition(QTextCursor::End);
+    cur.insertBlock(plainBlock, baseFormat);
+    block = cur.block();
+  } else {
+    cur.setBlockFormat(plainBlock);
+    if (!cfs.empty()) cur.setBlockCharFormat(baseFormat);
+    block = doc->begin();
+  }
+  cur.insertText(all, baseFormat);
 
   QTextListFormat listFormat;
   listFormat.setStyle(QTextListFormat::ListDisc);
@@ -1046,10 +1129,7 @@ void buildDocument(const Model& m, QTextDocument* doc) {
   // of bulleted paragraphs is split into lists of at most this many; disc
   // bullets look the same either way.
   constexpr int kMaxListBlocks = 64;
-  QTextList* list = nullptr;
-  int listBlocks = 0;
-  QTextBlock block = doc->begin();
-  for (size_t i = 0; i < m.paras.size() && block.isValid(); ++i, block = block.next()) {
+  for (size_t i = from; i < m.paras.size() && block.isValid(); ++i, block = block.next()) {
     const Paragraph& p = m.paras[i];
     const int blockFmt = p.runBegin < p.runEnd ? m.runs[p.runBegin].fmt : p.endFmt;
     const bool plain = p.props.align == 0 && p.props.li == 0 && p.props.ri == 0 && p.props.fi == 0 &&
@@ -1087,22 +1167,62 @@ void buildDocument(const Model& m, QTextDocument* doc) {
 }
 
 bool readRtf(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
-             TextEncoding encoding, char16_t softHyphen) {
+             TextEncoding encoding, char16_t softHyphen, const std::function<void()>& show) {
+  return readRtfShowing(bytes, doc, error, damage, encoding, softHyphen, show, kShownFirstChars, kShownFromBytes);
+}
+
+bool readRtfShowing(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
+                    TextEncoding encoding, char16_t softHyphen, const std::function<void()>& show,
+                    qsizetype firstChars, qsizetype fromBytes) {
   Model model;
   std::string message;
+  // Swapping the character in the model costs a pass over the text; in the
+  // built document it cost a search and an edit for every one of them.
+  const bool swap = encoding == TextEncoding::Tscii && softHyphen != 0x00AD;
+  auto swapFrom = [&](qsizetype at) {
+    if (!swap || at >= model.text.size()) return;
+    QChar* const end = model.text.data() + model.text.size();
+    for (QChar* c = end - (model.text.size() - at); c != end; ++c)
+      if (c->unicode() == 0x00AD) *c = QChar(softHyphen);
+  };
+  // A large file's first paragraphs are built and shown while the rest is
+  // still to be read; only a caller that takes what a damaged file holds
+  // can be shown part of one.
+  PauseHook pause;
+  size_t shownParas = 0;
+  qsizetype shownText = 0;
+  QHash<int, QString> shownFonts;
+  QList<QColor> shownColors;
+  if (show && damage && bytes.size() >= fromBytes) {
+    pause.atChars = firstChars;
+    pause.call = [&](Model& part) {
+      swapFrom(0);
+      buildDocument(part, doc);
+      shownParas = part.paras.size();
+      shownText = part.text.size();
+      shownFonts = part.fonts;
+      shownColors = part.colors;
+      show();
+    };
+  }
   const ParseResult r = parseRtf(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
-                                 model, message, encoding == TextEncoding::Unicode);
+                                 model, message, encoding == TextEncoding::Unicode, true, pause);
   if (damage) damage->clear();
   if (r == ParseResult::Refused || (r == ParseResult::Damaged && !damage)) {
+    // Never after a pause: a file is refused at its start, and a pause
+    // needs a caller that takes damaged files.
     if (error)
       *error = QString::fromStdString(r == ParseResult::Damaged ? "Damaged RTF file: " + message : message);
     return false;
   }
-  // Swapping the character in the model costs a pass over the text; in the
-  // built document it cost a search and an edit for every one of them.
-  if (encoding == TextEncoding::Tscii && softHyphen != 0x00AD)
-    model.text.replace(QChar(0x00AD), QChar(softHyphen));
-  buildDocument(model, doc);
+  swapFrom(shownText);
+  if (shownParas > 0 && model.fonts == shownFonts && model.colors == shownColors) {
+    buildDocument(model, doc, shownParas);
+  } else {
+    // A font or colour table after the text shown (a file out of order)
+    // changes formats already shown: the whole document again.
+    buildDocument(model, doc);
+  }
   if (error) error->clear();
   if (r == ParseResult::Damaged) *damage = QString::fromStdString(message);
   return true;

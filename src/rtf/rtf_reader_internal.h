@@ -7,11 +7,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <vector>
+
+#include "core/document/text_encoding.h"
 
 class QTextDocument;
 
@@ -72,9 +75,27 @@ inline int pixelsToTwips(double px) { return static_cast<int>(px * 15.0 + (px < 
 // before the damage and the message says what is wrong, as a clause
 // ("it ends inside 2 unclosed groups ...").
 // unicode: the text is for a Unicode document (see readRtf).
+// shortcut: body text is taken straight from the bytes where it can be; off,
+// every character goes through the tokens (only to check the shortcut).
+// pause: when its call is set, it is called once with the model so far, at
+// the first point between paragraphs where the text holds atChars characters
+// or more (the model then holds only finished paragraphs; the call may
+// change characters of the text, not its size).
 enum class ParseResult { Ok, Damaged, Refused };
-ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode = false);
-// Replaces doc's content with model.
-void buildDocument(const Model& model, QTextDocument* doc);
+struct PauseHook {
+  qsizetype atChars = 0;
+  std::function<void(Model&)> call;
+};
+ParseResult parseRtf(std::string_view data, Model& model, std::string& message, bool unicode = false,
+                     bool shortcut = true, const PauseHook& pause = {});
+// Replaces doc's content with model; with from given, adds model's
+// paragraphs from that one on after doc's last paragraph instead (doc holds
+// the ones before, built from the same model).
+void buildDocument(const Model& model, QTextDocument* doc, size_t from = 0);
+// readRtf with the size of the part shown first and of the smallest file
+// read in two steps given.
+bool readRtfShowing(const QByteArray& bytes, QTextDocument* doc, QString* error, QString* damage,
+                    TextEncoding encoding, char16_t softHyphen, const std::function<void()>& show,
+                    qsizetype firstChars, qsizetype fromBytes);
 
 }  // namespace tolvan::rtf

@@ -44,6 +44,46 @@ size_t Tokenizer::skipHexEscapes(size_t n) {
   return done;
 }
 
+bool Tokenizer::takeUnicodeChar(size_t fallback, int32_t& n) {
+  const size_t size = data_.size();
+  size_t i = pos_;
+  if (i + 2 >= size || data_[i] != '\\' || data_[i + 1] != 'u') return false;
+  i += 2;
+  const bool negative = data_[i] == '-';
+  if (negative) ++i;
+  int32_t v = 0;
+  size_t digits = 0;
+  while (i < size && isDigit(static_cast<unsigned char>(data_[i]))) {
+    if (++digits > 6) return false;  // left to next(), which saturates
+    v = v * 10 + (data_[i] - '0');
+    ++i;
+  }
+  if (digits == 0) return false;  // \uc, \ul, a bare \u ...
+  if (i < size && data_[i] == ' ') ++i;
+  for (size_t k = 0; k < fallback; ++k, i += 4)
+    if (!hexEscapeAt(i)) return false;
+  pos_ = i;
+  n = negative ? -v : v;
+  return true;
+}
+
+std::string_view Tokenizer::takePlainBytes() {
+  const size_t start = pos_;
+  const size_t size = data_.size();
+  while (pos_ < size) {
+    const unsigned char d = static_cast<unsigned char>(data_[pos_]);
+    if (d == '\\' || d == '{' || d == '}' || d == '\r' || d == '\n' || d == 0) break;
+    ++pos_;
+  }
+  return data_.substr(start, pos_ - start);
+}
+
+bool Tokenizer::skipLineBreaks() {
+  const size_t start = pos_;
+  while (pos_ < data_.size() && (data_[pos_] == '\r' || data_[pos_] == '\n' || data_[pos_] == 0)) ++pos_;
+  return pos_ > start;
+}
+
 bool Tokenizer::next(Token& t) {
   t = Token{};
   const size_t n = data_.size();

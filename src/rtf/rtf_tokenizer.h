@@ -40,6 +40,21 @@ class Tokenizer {
   // word's fallback characters, which the reader throws away.
   size_t skipHexEscapes(size_t n);
 
+  // Passes over a \uN word with up to six digits (and its delimiting space)
+  // followed at once by exactly `fallback` \'hh escapes, and gives N; passes
+  // over nothing and returns false when anything else comes next. The
+  // reader's shortcut for LibreOffice's \u2965\'b8 characters, which saves
+  // making three tokens for each.
+  bool takeUnicodeChar(size_t fallback, int32_t& n);
+
+  // Passes over plain text bytes (anything but a backslash, a brace, CR, LF
+  // or NUL) and gives them; empty when none come next.
+  std::string_view takePlainBytes();
+
+  // Passes over source line breaks and NULs, which are never text; returns
+  // whether there were any.
+  bool skipLineBreaks();
+
   const std::string& error() const { return error_; }
   size_t offset() const { return pos_; }
   size_t size() const { return data_.size(); }

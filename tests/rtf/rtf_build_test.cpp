@@ -4,7 +4,11 @@
 // real files in tests/rtf/fixtures, the fuzzing seeds and a dense generated
 // file; and a TSCII document whose byte 0xAD the reader puts in as the
 // editor's displayed letter must equal the old way of loading it, reading
-// U+00AD and then swapping each one in the document.
+// U+00AD and then swapping each one in the document. The parser's shortcut
+// for body text must give the model every character taken token by token
+// gives. Read in two steps, with a look at the document in between, the
+// document is the same, and what was looked at was its first paragraphs,
+// finished.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -17,6 +21,8 @@
 #include <map>
 #include <random>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/byte_text.h"
@@ -26,6 +32,7 @@
 
 namespace {
 
+using namespace std::string_view_literals;
 using tolvan::TextEncoding;
 
 // A block's format without the index of its list object (the same list has
@@ -194,6 +201,68 @@ std::vector<Input> inputs() {
   return in;
 }
 
+// The first difference between two parses, or "" when they are the same.
+std::string difference(const tolvan::rtf::Model& a, const tolvan::rtf::Model& b) {
+  if (a.text != b.text) {
+    qsizetype i = 0;
+    while (i < a.text.size() && i < b.text.size() && a.text[i] == b.text[i]) ++i;
+    return "text differs at " + std::to_string(i) + " of " + std::to_string(a.text.size()) + " / " +
+           std::to_string(b.text.size());
+  }
+  if (a.runs.size() != b.runs.size())
+    return "runs " + std::to_string(a.runs.size()) + " / " + std::to_string(b.runs.size());
+  for (size_t i = 0; i < a.runs.size(); ++i)
+    if (a.runs[i].fmt != b.runs[i].fmt || a.runs[i].start != b.runs[i].start) return "run " + std::to_string(i);
+  if (a.paras.size() != b.paras.size())
+    return "paragraphs " + std::to_string(a.paras.size()) + " / " + std::to_string(b.paras.size());
+  for (size_t i = 0; i < a.paras.size(); ++i) {
+    const auto &x = a.paras[i], &y = b.paras[i];
+    if (x.runBegin != y.runBegin || x.runEnd != y.runEnd || x.textBegin != y.textBegin || x.textEnd != y.textEnd ||
+        x.endFmt != y.endFmt || x.props.align != y.props.align || x.props.li != y.props.li ||
+        x.props.ri != y.props.ri || x.props.fi != y.props.fi || x.props.ls != y.props.ls ||
+        x.props.bullet != y.props.bullet)
+      return "paragraph " + std::to_string(i);
+  }
+  if (a.formats.size() != b.formats.size())
+    return "formats " + std::to_string(a.formats.size()) + " / " + std::to_string(b.formats.size());
+  for (size_t i = 0; i < a.formats.size(); ++i) {
+    const auto &x = a.formats[i], &y = b.formats[i];
+    if (x.font != y.font || x.halfPoints != y.halfPoints || x.flags != y.flags || x.fg != y.fg || x.bg != y.bg ||
+        x.tscii != y.tscii)
+      return "format " + std::to_string(i);
+  }
+  if (a.fonts != b.fonts) return "font table";
+  if (a.colors != b.colors) return "colour table";
+  return "";
+}
+
+// Body text where the shortcut meets its edges: what stops it, what it must
+// hand back to the general path, and what it must not take.
+const std::pair<const char*, std::string_view> kShortcutEdges[] = {
+    {"LibreOffice's characters", "{\\rtf1 {\\loch\n\\u166\\'a6\\u190\\'be 2026, \\u8218\\'82 }x}"},
+    {"a word after the number", "{\\rtf1 \\u166\\'a6\\u12abc\\uc0\\u65abc\\u66 d}"},
+    {"two fallback bytes", "{\\rtf1\\uc2 \\u166\\'a6\\'a7\\u167\\'a7 x\\u168\\'a8\\'a9\\'aa}"},
+    {"no fallback", "{\\rtf1\\uc0 \\u166\\u167 x\\u168\\'a8}"},
+    {"a fallback that is not an escape", "{\\rtf1 \\u166?\\u167\\'a7\\u168\\'zz\\u169\\'a9}"},
+    {"a line break before the fallback", "{\\rtf1 \\u166\\'a6\\u167\r\n\\'a7\\u168\\'a8}"},
+    {"line breaks and NULs between", "{\\rtf1 \\u166\\'a6\r\n\\u167\\'a7\nab\0cd\\u168\\'a8\0\\u169\\'a9}"sv},
+    {"negative and large numbers", "{\\rtf1 \\u-3711\\'81\\u-10\\'3f\\u65535\\'3f\\u999999\\'3f\\u1234567\\'3f\\u-\\'3f}"},
+    {"Unicode Tamil among bytes", "{\\rtf1 \\u166\\'a6\\u2965\\'3f\\u3021\\'3f\\u166\\'a6\\u8205\\'3f\\u167\\'a7}"},
+    {"joiners with no Tamil", "{\\rtf1 \\u166\\'a6\\u8204\\'3f\\u8205\\'3f\\u167\\'a7}"},
+    {"surrogates", "{\\rtf1 \\u166\\'a6\\u-10179\\'3f\\u-8704\\'3f\\u55296\\'3f\\u167\\'a7\\u56320\\'3f}"},
+    {"structure characters", "{\\rtf1 a\\u13\\'3fb\\u10\\'3fc\\u8233\\'3fd\\u64976\\'3fe\\u64977\\'3ff\\u0\\'3fg}"},
+    {"Windows-1252 and private-use bytes", "{\\rtf1 \\u8364\\'80\\u376\\'9f\\u402\\'83\\u61623\\'b7\\u61825\\'81\\u338\\'8c}"},
+    {"hidden text", "{\\rtf1 \\u166\\'a6{\\v \\u167\\'a7 hidden}\\u168\\'a8}"},
+    {"a list label", "{\\rtf1 {\\listtext\\u8226\\'95\\tab}\\ls1 \\u166\\'a6 x\\par}"},
+    {"table cells", "{\\rtf1 \\u166\\'a6\\cell \\u167\\'a7 b\\cell\\row}"},
+    {"tables and skipped groups", "{\\rtf1{\\fonttbl{\\f0 \\u166\\'a6 F;}}{\\*\\x \\u166\\'a6}\\u167\\'a7}"},
+    {"after a star", "{\\rtf1 \\*\\u166\\'a6\\unknownword x}"},
+    {"a format change", "{\\rtf1 \\u166\\'a6{\\b \\u167\\'a7 b}\\u168\\'a8 c}"},
+    {"fallback skipped by a text token", "{\\rtf1\\uc3 \\u166 abc\\u167\\'a7\\'a8\\'a9 d}"},
+    {"truncated", "{\\rtf1 \\u166\\'a6\\u16"},
+    {"truncated in the fallback", "{\\rtf1 \\u166\\'a6\\u167\\'a"},
+};
+
 class RtfBuild : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { rtftest::ensureApp(); }
@@ -237,6 +306,102 @@ TEST_F(RtfBuild, ByteADGoesInAsTheDisplayedLetterAsSwappingItAfterwardsGave) {
                                    tolvan::kDisplayedSoftHyphen));
   EXPECT_FALSE(doc.toRawText().contains(QChar(0xAD)));
   EXPECT_GT(doc.toRawText().count(QChar(tolvan::kDisplayedSoftHyphen)), 300);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfBuild, TheBodyTextShortcutReadsWhatTheTokensGive) {
+  std::vector<Input> all = inputs();
+  for (const auto& [name, bytes] : kShortcutEdges) all.push_back({name, QByteArray(bytes.data(), qsizetype(bytes.size()))});
+  for (const Input& input : all) {
+    for (const bool unicode : {false, true}) {
+      const std::string_view data(input.bytes.constData(), size_t(input.bytes.size()));
+      tolvan::rtf::Model fast, slow;
+      std::string fastMessage, slowMessage;
+      const auto r = tolvan::rtf::parseRtf(data, fast, fastMessage, unicode);
+      const auto s = tolvan::rtf::parseRtf(data, slow, slowMessage, unicode, false);
+      EXPECT_EQ(r, s) << input.name;
+      EXPECT_EQ(fastMessage, slowMessage) << input.name;
+      EXPECT_EQ(difference(fast, slow), "") << input.name << (unicode ? " (Unicode)" : " (TSCII)");
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtfBuild, ReadInTwoStepsTheDocumentIsTheSameAndItsStartWasShownFinished) {
+  for (const Input& input : inputs()) {
+    for (const TextEncoding e : {TextEncoding::Tscii, TextEncoding::Unicode}) {
+      QTextDocument whole;
+      QString error, damage;
+      if (!tolvan::rtf::readRtf(input.bytes, &whole, &error, &damage, e, tolvan::kDisplayedSoftHyphen)) continue;
+      for (const qsizetype first : {qsizetype(0), qsizetype(1), qsizetype(7), qsizetype(200)}) {
+        const std::string what = input.name + (e == TextEncoding::Unicode ? " (Unicode)" : " (TSCII)") +
+                                 ", first " + std::to_string(first);
+        QTextDocument doc;
+        doc.setUndoRedoEnabled(true);
+        int shows = 0;
+        auto show = [&] {
+          ++shows;
+          EXPECT_FALSE(doc.isModified()) << what;
+          EXPECT_FALSE(doc.isUndoAvailable()) << what;
+          // The paragraphs shown are the document's first ones, finished.
+          ASSERT_GE(doc.characterCount() - 1, std::min(int(first), whole.characterCount() - 1)) << what;
+          QTextBlock a = doc.begin(), b = whole.begin();
+          for (; a.isValid() && b.isValid(); a = a.next(), b = b.next()) {
+            EXPECT_EQ(a.text(), b.text()) << what;
+            EXPECT_TRUE(formatRuns(a) == formatRuns(b)) << what;
+            EXPECT_TRUE(blockFormatOf(a) == blockFormatOf(b)) << what;
+            EXPECT_TRUE(a.charFormat() == b.charFormat()) << what;
+          }
+        };
+        QString error2, damage2;
+        ASSERT_TRUE(tolvan::rtf::readRtfShowing(input.bytes, &doc, &error2, &damage2, e,
+                                                tolvan::kDisplayedSoftHyphen, show, first, 0))
+            << what;
+        EXPECT_LE(shows, 1) << what;
+        EXPECT_EQ(damage2, damage) << what;
+        EXPECT_EQ(difference(doc, whole), "") << what;
+        EXPECT_FALSE(doc.isModified()) << what;
+        EXPECT_FALSE(doc.isUndoAvailable()) << what;
+        EXPECT_TRUE(doc.isUndoRedoEnabled()) << what;
+      }
+    }
+  }
+  // The dense file is read in two steps at any of these sizes.
+  for (const qsizetype first : {qsizetype(0), qsizetype(200), qsizetype(5000)}) {
+    QTextDocument doc;
+    QString error, damage;
+    int shows = 0;
+    ASSERT_TRUE(tolvan::rtf::readRtfShowing(denseRtf(), &doc, &error, &damage, TextEncoding::Tscii,
+                                            tolvan::kDisplayedSoftHyphen, [&] { ++shows; }, first, 0));
+    EXPECT_EQ(shows, 1) << first;
+  }
+  // A font table after the part shown: the formats are the ones read in one step.
+  const QByteArray late = "{\\rtf1 {\\f1 first}\\par second\\par {\\fonttbl{\\f1 Liberation Serif;}}{\\f1 third}\\par}";
+  QTextDocument once, twice;
+  QString error, damage;
+  ASSERT_TRUE(tolvan::rtf::readRtf(late, &once, &error, &damage));
+  int shows = 0;
+  ASSERT_TRUE(tolvan::rtf::readRtfShowing(late, &twice, &error, &damage, TextEncoding::Tscii, 0x00AD,
+                                          [&] { ++shows; }, 1, 0));
+  EXPECT_EQ(shows, 1);
+  EXPECT_EQ(difference(twice, once), "");
+  EXPECT_EQ(once.begin().begin().fragment().charFormat().fontFamilies().toStringList(),
+            QStringList{QStringLiteral("Liberation Serif")});
+  // Without a way to take a damaged file, nothing is shown: such a file is
+  // refused with the document untouched.
+  shows = 0;
+  QTextDocument kept;
+  kept.setPlainText(QStringLiteral("kept"));
+  EXPECT_FALSE(tolvan::rtf::readRtfShowing("{\\rtf1 one\\par two\\par {three", &kept, &error, nullptr,
+                                           TextEncoding::Tscii, 0x00AD, [&] { ++shows; }, 1, 0));
+  EXPECT_EQ(shows, 0);
+  EXPECT_EQ(kept.toPlainText(), QStringLiteral("kept"));
 }
 
 }  // namespace

@@ -428,7 +428,18 @@ bool TEditForm::OpenDocumentFile(const QString& name, OpenAs as) {
       QString rtfError;
       // A Unicode document keeps the file's Unicode as it is; a TSCII one
       // takes its bytes, U+00AD held as the letter it is in TSCII.
-      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage, encoding(), tolvan::kDisplayedSoftHyphen))
+      // A large file's start is painted as soon as it is in its formats,
+      // before the reader formats the rest (see readRtf): the window shows
+      // the document sooner, and nothing else runs in between.
+      auto show = [this, doc] {
+        if (!Editor->isVisible()) return;
+        SetEditorMargins();
+        QTextCursor start(doc);
+        start.movePosition(QTextCursor::Start);
+        Editor->setTextCursor(start);
+        Editor->viewport()->repaint();
+      };
+      if (!tolvan::rtf::readRtf(bytes, doc, &rtfError, &damage, encoding(), tolvan::kDisplayedSoftHyphen, show))
         error = rtfError;
     } else if (guess.encoding == tolvan::TextEncoding::Unicode) {
       QString text = decodeUnicode(bytes, guess.form);

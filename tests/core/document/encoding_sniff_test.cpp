@@ -217,6 +217,8 @@ TEST(RtfHoldsUnicodeTamil, AtEveryOffsetOfALongFile) {
   } const cases[] = {
       {"\\u2980?", true},   {"\\u02944?", true}, {"\\u3072?", false}, {"\\\\u2980 ", false},
       {"\\\\\\u2980?", true}, {"\\u0002980?", false},  // seven digits: the first six are 298
+      {"\\u2944?", true},  {"\\u2943?", false}, {"\\u2999 ", true},  {"\\u3000?", true},
+      {"\\u003071?", true}, {"\\u29?", false},   {"\\u30?", false},   {"\\u-2980?", false},
   };
   const std::string filler = "{\\rtf1\\ansi \\u180\\'b4\\u233\\'e9 morning \\ul x\\ulnone\\u2944";
   for (const Case& c : cases) {

@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <unistd.h>
 
 #include "windows/document/document_layout.h"
@@ -1100,6 +1101,62 @@ class EditFormTest : public QObject {
     frame_->resize(frame_->width() - 150, frame_->height());
     QTRY_VERIFY(f->Editor->layoutComplete());
     QApplication::setCursorFlashTime(1000);
+  }
+
+  // A large RTF file's start is painted while it opens, before the rest of
+  // the file is read: that paint sees the document's first paragraphs in
+  // their formats, nothing to undo and no modification; once open, the
+  // document holds the whole file.
+  void aLargeRtfFileIsPaintedFromItsStartWhileItOpens() {
+    const QByteArray words = QByteArray("plain words ").repeated(35);
+    QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 ";
+    for (int i = 0; i < 6000; ++i) rtf += "{\\b bold} " + words + "{\\i italic}\\par ";
+    rtf += "{\\b last}}";
+    QVERIFY(rtf.size() > (3 << 20) / 2);
+    writeFile(path("large.rtf"), rtf);
+    frame_->show();
+    TEditForm* f = frame_->CreateEditForm();
+    QTextDocument* doc = f->Editor->document();
+    auto boldAt = [doc](int position) {
+      QTextCursor c(doc);
+      c.setPosition(position + 1);  // the format of the character before
+      return c.charFormat().fontWeight() == QFont::Bold;
+    };
+    struct FirstPaint : QObject {
+      std::function<void()> look;
+      bool seen = false;
+      bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint && !seen) look();
+        return false;
+      }
+    } first;
+    QString text;
+    bool startBold = false, modified = true, undo = true;
+    first.look = [&] {
+      if (doc->isEmpty()) return;
+      first.seen = true;
+      text = doc->toRawText();
+      startBold = boldAt(0) && !boldAt(5) && !boldAt(text.indexOf(QLatin1String("italic")) + 1);
+      modified = doc->isModified();
+      undo = doc->isUndoAvailable();
+    };
+    f->Editor->viewport()->installEventFilter(&first);
+    QVERIFY(f->OpenDocumentFile(path("large.rtf")));
+    f->Editor->viewport()->removeEventFilter(&first);
+    QVERIFY(first.seen);
+    QVERIFY(text.size() < doc->characterCount() / 2);  // painted before the rest was read
+    QVERIFY(doc->toRawText().startsWith(text));
+    QVERIFY(startBold);
+    QVERIFY(!modified);
+    QVERIFY(!undo);
+    QCOMPARE(doc->blockCount(), 6001);
+    const int last = doc->lastBlock().position();
+    QVERIFY(boldAt(last));
+    QVERIFY(!boldAt(last - 4));  // in "italic"
+    QVERIFY(!doc->isModified());
+    QVERIFY(!doc->isUndoAvailable());
+    QCOMPARE(f->Editor->textCursor().position(), 0);
+    f->Close1Click();
   }
 
   // What the window shows of a file just opened, before anything is typed:
