@@ -172,6 +172,8 @@ qreal TDocumentLayout::breakLines(QTextLayout* tl, const QTextBlock& block, cons
   const int indent = fixed(format.textIndent());
   const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
   bool first = firstLine;
+  const qreal top = y;
+  const qreal usedBefore = usedWidth_;
   tl->beginLayout();
   if (words) words->reuse(tl);
   for (;;) {
@@ -207,7 +209,11 @@ qreal TDocumentLayout::breakLines(QTextLayout* tl, const QTextBlock& block, cons
     y += qMin(line.height(), qreal(qCeil(line.ascent() + line.descent() + line.leading())));
     usedWidth_ = qMax(usedWidth_, real(l) + line.naturalTextWidth() + format.rightMargin());
   }
-  if (words) words->keep(tl);
+  if (words && !words->keep(tl)) {
+    tl->endLayout();
+    usedWidth_ = usedBefore;
+    return breakLines(tl, block, format, top, firstLine, words);
+  }
   tl->endLayout();
   return y;
 }

@@ -10,6 +10,7 @@
 // from its first glyph. Check these again before building with another Qt.
 #include <QtGui/private/qtextengine_p.h>
 
+#include <algorithm>
 #include <cstring>
 
 static_assert(QT_VERSION >= QT_VERSION_CHECK(6, 4, 0) && QT_VERSION < QT_VERSION_CHECK(6, 9, 0),
@@ -59,6 +60,7 @@ bool TShapedWords::suits(const QTextLayout* layout) {
 }
 
 void TShapedWords::clear() {
+  whole_ = false;
   text_.clear();
   runs_.clear();
   data_.clear();
@@ -74,35 +76,58 @@ bool TShapedWords::same(const Run& old, const QString& text, int position, int l
 
 void TShapedWords::reuse(QTextLayout* layout) const {
   QTextEngine* e = layout->engine();
-  if (!e->layoutData || e->layoutData->items.isEmpty() || !suits(layout)) return;
+  if (whole_ || !e->layoutData || e->layoutData->items.isEmpty() || !suits(layout)) return;
   // Where lines may break is found from Qt's own runs, before they are cut
   // (some scripts' rules look along a whole run).
   e->attributes();
   const QString& text = e->layoutData->string;
+  // Where the text first differs from last time: typing goes on there, so
+  // the stretch holding it is cut into words as well, and the next key
+  // shapes one word again rather than the stretch.
+  int hot = -1;
+  if (!runs_.empty()) {
+    const qsizetype common = qMin(text.size(), text_.size());
+    hot = int(std::mismatch(text.constBegin(), text.constBegin() + common, text_.constBegin()).first -
+              text.constBegin());
+  }
   QScriptItemArray& items = e->layoutData->items;
   QScriptItemArray cut;
-  cut.reserve(items.size() + text.size() / kStretch);
+  cut.reserve(items.size() + text.size() / kStretch + 32);
+  // A run may start at k: after the row of spaces before it (word spacing
+  // goes to a row once), at a letter or digit. A vowel sign or other mark
+  // after a space is shaped with the space (alone it would be drawn on a
+  // dotted circle).
+  auto cuttable = [&text](int k) { return text[k - 1] == u' ' && text[k].isLetterOrNumber(); };
+  // Appends si's text from..to as runs: one, or one per word.
+  auto append = [&](const QScriptItem& si, int from, int to, bool words) {
+    for (int k = from + 1; words && k < to; ++k) {
+      if (cuttable(k)) {
+        QScriptItem word = si;
+        word.position = from;
+        cut.append(word);
+        from = k;
+      }
+    }
+    QScriptItem run = si;
+    run.position = from;
+    cut.append(run);
+  };
   for (qsizetype i = 0; i < items.size(); ++i) {
     const QScriptItem& si = items.at(i);
     const int end = i + 1 < items.size() ? items.at(i + 1).position : int(text.size());
-    int start = si.position;
-    if (plainRun(si) && !si.num_glyphs) {
-      for (;;) {
-        // After the row of spaces that follows the stretch's first kStretch
-        // characters (word spacing goes to a row once); no short last one.
-        int k = start + kStretch;
-        while (k < end && text[k] != u' ') ++k;
-        while (k < end && text[k] == u' ') ++k;
-        if (end - k < kStretch / 2) break;
-        QScriptItem stretch = si;
-        stretch.position = start;
-        cut.append(stretch);
-        start = k;
-      }
+    if (!plainRun(si) || si.num_glyphs) {
+      cut.append(si);
+      continue;
     }
-    QScriptItem last = si;
-    last.position = start;
-    cut.append(last);
+    for (int start = si.position; start < end;) {
+      // At the first word that starts after the stretch's first kStretch
+      // characters; no short last one.
+      int k = start + kStretch;
+      while (k < end && !cuttable(k)) ++k;
+      if (end - k < kStretch / 2) k = end;
+      append(si, start, k, hot >= start && hot < k);
+      start = k;
+    }
   }
   items = cut;
   if (runs_.empty()) return;
@@ -147,10 +172,27 @@ void TShapedWords::reuse(QTextLayout* layout) const {
   }
 }
 
-void TShapedWords::keep(QTextLayout* layout) {
+bool TShapedWords::keep(QTextLayout* layout) {
+  const bool whole = whole_;
   clear();
+  whole_ = whole;
   const QTextEngine* e = layout->engine();
-  if (!e->layoutData || !suits(layout)) return;
+  if (whole_ || !e->layoutData || !suits(layout)) return true;
+  // A run with letters from a fallback font takes that font's height and
+  // depth for all its lines: cut into stretches, the lines of stretches
+  // without such letters would stand closer than Qt's. Such a paragraph is
+  // laid out again in whole runs, and stays so while it is typed into.
+  for (const QScriptItem& si : e->layoutData->items) {
+    if (!plainRun(si) || !si.num_glyphs) continue;
+    const QGlyphLayout g = e->shapedGlyphs(&si);
+    for (int k = 0; k < g.numGlyphs; ++k) {
+      if (g.glyphs[k] >> 24) {
+        clear();
+        whole_ = true;
+        return false;
+      }
+    }
+  }
   text_ = e->layoutData->string;
   design_ = e->option.useDesignMetrics();
   const QScriptItemArray& items = e->layoutData->items;
@@ -178,4 +220,5 @@ void TShapedWords::keep(QTextLayout* layout) {
     }
     runs_.push_back(w);
   }
+  return true;
 }

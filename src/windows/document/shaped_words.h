@@ -26,8 +26,10 @@ class TShapedWords {
   // into stretches and gives those kept from last time their glyphs.
   void reuse(QTextLayout* layout) const;
   // After the last line, before endLayout: keeps the layout's stretches and
-  // their glyphs (in place of what was kept before).
-  void keep(QTextLayout* layout);
+  // their glyphs (in place of what was kept before). False when the
+  // paragraph is one that must be laid out again in Qt's whole runs (and
+  // will be from now on: reuse leaves its runs as they are).
+  bool keep(QTextLayout* layout);
   // Lets go of everything kept (a new default font, say, shapes it anew).
   void clear();
 
@@ -50,6 +52,7 @@ class TShapedWords {
             unsigned analysis) const;
   QString text_;
   bool design_ = false;
+  bool whole_ = false;  // the paragraph is laid out in Qt's own runs
   std::vector<Run> runs_;
   std::vector<char> data_;
   std::vector<unsigned short> clusters_;
