@@ -94,10 +94,14 @@ void TShapedWords::reuse(QTextLayout* layout) const {
   QScriptItemArray cut;
   cut.reserve(items.size() + text.size() / kStretch + 32);
   // A run may start at k: after the row of spaces before it (word spacing
-  // goes to a row once), at a letter or digit. A vowel sign or other mark
-  // after a space is shaped with the space (alone it would be drawn on a
-  // dotted circle).
-  auto cuttable = [&text](int k) { return text[k - 1] == u' ' && text[k].isLetterOrNumber(); };
+  // goes to a row once), at a character that starts a letter of its own. A
+  // vowel sign or other mark after a space is shaped with the space (alone
+  // it would be drawn on a dotted circle), and so is a joiner.
+  auto cuttable = [&text](int k) {
+    const QChar c = text[k];
+    return text[k - 1] == u' ' && c != u' ' && !c.isMark() && !c.isLowSurrogate() &&
+           c.category() != QChar::Other_Format;
+  };
   // Appends si's text from..to as runs: one, or one per word.
   auto append = [&](const QScriptItem& si, int from, int to, bool words) {
     for (int k = from + 1; words && k < to; ++k) {
