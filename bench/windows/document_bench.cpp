@@ -213,6 +213,15 @@ void BM_TamilKeyUnicodeVersusTscii(benchmark::State& state) {
   unicode->setEncoding(tolvan::TextEncoding::Unicode);
   const std::string u = tolvan::TsciiToUnicode(std::string_view(bytes.constData(), size_t(bytes.size())));
   unicode->Editor->setPlainText(QString::fromUtf8(u.data(), qsizetype(u.size())));
+  // Windows are shown maximized, and activating one restores the other to
+  // its normal size: switching between them per key would give both a new
+  // width each time, so every key would land in a document being measured
+  // afresh. Both stand at the same place and size instead, not maximized.
+  const QRect place = g_frame->MdiArea()->viewport()->rect();
+  for (TEditForm* f : {tscii, unicode}) {
+    f->subWindow()->showNormal();
+    f->subWindow()->setGeometry(place);
+  }
   for (TEditForm* f : {tscii, unicode}) {
     f->mmAnjalKBClick();
     if (!f->isTamilMode()) f->mmTamilKBClick();

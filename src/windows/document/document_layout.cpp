@@ -156,7 +156,7 @@ QTextOption TDocumentLayout::optionFor(const QTextBlock& block, const QTextBlock
 }
 
 qreal TDocumentLayout::breakLines(QTextLayout* tl, const QTextBlock& block, const QTextBlockFormat& format,
-                                  qreal y, bool firstLine) const {
+                                  qreal y, bool firstLine, TShapedWords* words) const {
   QTextOption option = optionFor(block, format);
   tl->setTextOption(option);
   const Qt::LayoutDirection dir = option.textDirection();
@@ -172,7 +172,10 @@ qreal TDocumentLayout::breakLines(QTextLayout* tl, const QTextBlock& block, cons
   const int indent = fixed(format.textIndent());
   const bool wordOrAnywhere = option.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere;
   bool first = firstLine;
+  const qreal top = y;
+  const qreal usedBefore = usedWidth_;
   tl->beginLayout();
+  if (words) words->reuse(tl);
   for (;;) {
     QTextLine line = tl->createLine();
     if (!line.isValid()) break;
@@ -206,6 +209,11 @@ qreal TDocumentLayout::breakLines(QTextLayout* tl, const QTextBlock& block, cons
     y += qMin(line.height(), qreal(qCeil(line.ascent() + line.descent() + line.leading())));
     usedWidth_ = qMax(usedWidth_, real(l) + line.naturalTextWidth() + format.rightMargin());
   }
+  if (words && !words->keep(tl)) {
+    tl->endLayout();
+    usedWidth_ = usedBefore;
+    return breakLines(tl, block, format, top, firstLine, words);
+  }
   tl->endLayout();
   return y;
 }
@@ -217,7 +225,8 @@ int TDocumentLayout::layoutBlock(const QTextBlock& block) const {
     return ensurePieces(block);
   }
   const QTextBlockFormat format = block.blockFormat();
-  breakLines(block.layout(), block, format, format.topMargin(), true);
+  const bool typedInto = block.blockNumber() == shapedBlock_ && TShapedWords::suits(block.layout());
+  breakLines(block.layout(), block, format, format.topMargin(), true, typedInto ? &words_ : nullptr);
   auto* made = static_cast<LaidOutFor*>(block.userData());
   if (made && !dynamic_cast<Pieces*>(made)) {
     made->width = textWidthFixed();
@@ -569,6 +578,7 @@ void TDocumentLayout::keepShaped(const QTextBlock& block) {
     const QTextBlock old = doc_->findBlockByNumber(shapedBlock_);
     if (old.isValid() && old.layout()) old.layout()->setCacheEnabled(false);
     shapedBlock_ = number;
+    words_.clear();
   }
   // A justified line spreads its spaces when first drawn or asked; with the
   // glyphs kept that would happen to lines already spread.
@@ -634,6 +644,7 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
     width_ = width;
     usedWidth_ = 0;
     metrics_.clear();
+    words_.clear();
     if (!wholeDocument) {
       for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next()) {
         b.clearLayout();

@@ -42,6 +42,8 @@
 #include <utility>
 #include <vector>
 
+#include "windows/document/shaped_words.h"
+
 namespace tolvan::layout {
 struct Piece;
 struct Pieces;
@@ -193,8 +195,10 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   const QTextLayout* pieceLayout(const QTextBlock& block, const PieceAt& at) const;
   bool pieceCurrent(const QTextBlock& block, int index) const;
   // Breaks tl into lines as Qt's layout does; returns the height used below y.
+  // The words of the paragraph being typed into are shaped only when new
+  // (words, when given).
   qreal breakLines(QTextLayout* tl, const QTextBlock& block, const QTextBlockFormat& format, qreal y,
-                   bool firstLine) const;
+                   bool firstLine, TShapedWords* words = nullptr) const;
   QTextOption optionFor(const QTextBlock& block, const QTextBlockFormat& format) const;
 
   // Heights changed outside an edit (while painting or answering a query):
@@ -219,4 +223,5 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   QSizeF reportedSize_;
   mutable QHash<int, Metrics> metrics_;  // per character format, for estimates
   int shapedBlock_ = -1;  // the number of the paragraph keepShaped last kept
+  mutable TShapedWords words_;  // that paragraph's shaped words
 };

@@ -428,19 +428,14 @@ void TEditor::readStretch() {
   int from = std::max(blockStart, pos - kStretch), to = std::min(blockEnd, pos + kStretch);
   if (from > blockStart && doc->characterAt(from).isLowSurrogate()) ++from;
   if (to < blockEnd && doc->characterAt(to).isLowSurrogate()) --to;
-  QString before, after;
-  if (block.length() <= 4 * kStretch) {
-    // An ordinary paragraph is read whole at once.
-    const QString all = block.text();
-    before = all.mid(from - blockStart, pos - from);
-    after = all.mid(pos - blockStart, to - pos);
-  } else {
-    // In a long one only the stretch is read (block.text() copies it all).
-    before.reserve(pos - from);
-    after.reserve(to - pos);
-    for (int i = from; i < pos; ++i) before += doc->characterAt(i);
-    for (int i = pos; i < to; ++i) after += doc->characterAt(i);
-  }
+  // Only the stretch is read, in one go (block.text() copies the whole
+  // paragraph; a character at a time looks each one up in the document).
+  QTextCursor range(doc);
+  range.setPosition(from);
+  range.setPosition(to, QTextCursor::KeepAnchor);
+  const QString both = range.selectedText();
+  const QString before = both.left(pos - from);
+  const QString after = both.mid(pos - from);
   const QByteArray b8 = before.toUtf8();
   const QByteArray a8 = after.toUtf8();
   stretch_.active = true;

@@ -344,6 +344,103 @@ class LayoutRenderingTest : public QObject {
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n"))));
   }
 
+  // Keys typed one by one into the middle of the sample's longest paragraph
+  // (wrapped into many lines), as the editor makes them: each key its own
+  // edit, the paragraph laid out again after each. What the edits before
+  // left shaped is used again for the text that did not change; each step
+  // is compared with Qt's drawing of the same text, around the caret and
+  // at the paragraph's end.
+  void keysTypedIntoALongParagraphDrawAsQtDraws_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("width");
+    for (const char* source : {"tamil", "plain"})
+      for (const int width : {100, 400, 900}) QTest::addRow("%s %d", source, width) << QString::fromLatin1(source) << width;
+  }
+  void keysTypedIntoALongParagraphDrawAsQtDraws() {
+    QFETCH(QString, source);
+    QFETCH(int, width);
+    ours_ = std::make_unique<QTextDocument>();
+    ours_->setDocumentLayout(new TDocumentLayout(ours_.get()));
+    qt_ = std::make_unique<QTextDocument>();
+    const bool unicode = source == QLatin1String("tamil");
+    for (QTextDocument* doc : {ours_.get(), qt_.get()}) {
+      setUpAsTheWindow(doc, width, true, unicode);
+      QVERIFY(open(doc, source));
+    }
+    auto* layout = static_cast<TDocumentLayout*>(ours_->documentLayout());
+    measureAll(ours_.get());
+    QTextBlock longest = ours_->firstBlock();
+    for (QTextBlock b = longest; b.isValid(); b = b.next())
+      if (b.length() > longest.length()) longest = b;
+    QVERIFY(longest.length() > 1'000);
+    QVERIFY(!TDocumentLayout::isLong(longest));
+    const int number = longest.blockNumber();
+    int at = longest.position() + longest.length() / 2;
+    using layoutrender::View;
+    QStringList problems;
+    auto lookAround = [&](const QString& step) {
+      const int h = 120;
+      const QTextBlock b = ours_->findBlockByNumber(number);
+      const int top = layout->blockTop(b);
+      const int caretY = qRound(layout->caretRect(at).y());
+      View near{0, qMax(0, caretY - h / 2), width, h};
+      near.cursor = at;
+      COMPARE_VIEW(step + QStringLiteral(", at the caret"), near);
+      COMPARE_VIEW(step + QStringLiteral(", the paragraph's end"),
+                   (View{0, qMax(top, top + b.lineCount() - h), width, h}));
+    };
+    // A word, a space and a longer word, a key at a time; a word typed into
+    // another (no space before it); then Backspace over some of it.
+    const QString typed = unicode ? QString::fromUtf8("கொக்கு ஒன்று நின்றது") : QStringLiteral("\xb8\xa1\xe0 typed \xa6\xb8\xa1");
+    for (const QChar ch : typed) {
+      edit([&](QTextDocument* doc) {
+        QTextCursor c(doc);
+        c.setPosition(at);
+        c.insertText(QString(ch));
+      });
+      ++at;
+      if (ch == u' ') lookAround(QStringLiteral("typed to %1").arg(at));
+    }
+    lookAround(QStringLiteral("typed"));
+    const int inWord = at - typed.size() - 3;
+    edit([&](QTextDocument* doc) {
+      QTextCursor c(doc);
+      c.setPosition(inWord);
+      c.insertText(unicode ? QString::fromUtf8("ஓ") : QStringLiteral("o"));
+    });
+    ++at;
+    lookAround(QStringLiteral("inside a word"));
+    for (int i = 0; i < 8; ++i) {
+      edit([&](QTextDocument* doc) {
+        QTextCursor c(doc);
+        c.setPosition(at);
+        c.deletePreviousChar();
+      });
+      --at;
+      if (i % 3 == 2) lookAround(QStringLiteral("deleted back to %1").arg(at));
+    }
+    // The same text in another format (the whole paragraph, so its runs
+    // are cut in the same places): shaped anew, not taken for the same.
+    edit([&](QTextDocument* doc) {
+      const QTextBlock b = doc->findBlockByNumber(number);
+      QTextCursor c(doc);
+      c.setPosition(b.position());
+      c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
+      QTextCharFormat bold;
+      bold.setFontWeight(QFont::Bold);
+      c.mergeCharFormat(bold);
+    });
+    lookAround(QStringLiteral("made bold"));
+    edit([&](QTextDocument* doc) {
+      QTextCursor c(doc);
+      c.setPosition(at);
+      c.insertText(QStringLiteral(" "));
+    });
+    ++at;
+    lookAround(QStringLiteral("after the bold"));
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n"))));
+  }
+
   // A long paragraph of Unicode Tamil, with spaces and without (where a
   // piece must be cut inside a word): every line, and so every piece,
   // starts where a caret may stand, never between a letter and its vowel
