@@ -48,7 +48,7 @@ class TEditor : public QTextEdit {
   static constexpr int kLargeDocument = 1 << 20;
   bool isLarge() const { return document()->characterCount() > kLargeDocument; }
   // How long one slice of the background layout may run.
-  static constexpr int kLayoutSliceMs = 8;
+  static constexpr int kLayoutSliceMs = 2;
   // True once every paragraph of the document has been laid out.
   bool layoutComplete() const;
   TDocumentLayout* textLayout() const { return layout_; }
