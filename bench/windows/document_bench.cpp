@@ -322,7 +322,10 @@ double keyArrivingAfterMs(QTextEdit* editor, int delayUs) {
     bool handled = false, painted = false;
     qint64 paintedAt = 0;
     bool eventFilter(QObject* o, QEvent* e) override {
-      if (e->type() == QEvent::KeyRelease && !painted) handled = true;
+      // From the press: the window may paint what it did before the release
+      // is posted (it is posted from the other thread), and the next paint
+      // would be the caret's blink.
+      if (e->type() == QEvent::KeyPress && !painted) handled = true;
       if (e->type() == QEvent::Paint && o == viewport && handled && !painted) {
         painted = true;
         paintedAt = clock->nsecsElapsed();
