@@ -107,8 +107,11 @@ TEditor::TEditor(TKeyDispatch* keys, QWidget* parent)
   connect(this, &QTextEdit::cursorPositionChanged, this, forgetTyping);
   layoutTimer_.setInterval(0);
   connect(&layoutTimer_, &QTimer::timeout, this, &TEditor::layoutSlice);
-  connect(layout_, &TDocumentLayout::measuringNeeded, &layoutTimer_, qOverload<>(&QTimer::start));
+  connect(layout_, &TDocumentLayout::measuringNeeded, this, &TEditor::wakeLayout);
   layoutTimer_.start();
+  layoutHoldTimer_.setSingleShot(true);
+  layoutHoldTimer_.setInterval(kPaintWaitMs);
+  connect(&layoutHoldTimer_, &QTimer::timeout, this, &TEditor::resumeLayout);
   // What a scroll brings into view is laid out before it is painted, with the
   // line at the top of the view kept where it is on screen.
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { settleView(); });
@@ -378,6 +381,34 @@ void TEditor::layoutSlice() {
   keepAnchor(a);
 }
 
+void TEditor::wakeLayout() {
+  if (layoutHeld_)
+    layoutWanted_ = true;
+  else
+    layoutTimer_.start();
+}
+
+void TEditor::holdLayoutForPaint() {
+  if (!layoutHeld_) layoutWanted_ = layoutTimer_.isActive();
+  layoutHeld_ = true;
+  layoutTimer_.stop();
+  layoutHoldTimer_.start();
+}
+
+void TEditor::resumeLayout() {
+  if (!layoutHeld_) return;
+  layoutHeld_ = false;
+  layoutHoldTimer_.stop();
+  if (layoutWanted_) layoutTimer_.start();
+  layoutWanted_ = false;
+}
+
+void TEditor::paintEvent(QPaintEvent* e) {
+  QTextEdit::paintEvent(e);
+  // The slices go on once this paint is on its way to the screen.
+  resumeLayout();
+}
+
 // Edits go through a copy of the editor's cursor: the editor's own cursor
 // moves with the text, and nothing is laid out or scrolled until the whole key
 // is done (setTextCursor would do both for every character an engine sends).
@@ -511,6 +542,7 @@ bool TEditor::typeUnicode(unsigned char op) {
 }
 
 void TEditor::keyPressEvent(QKeyEvent* e) {
+  holdLayoutForPaint();
   const bool command = e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
   const int key = e->key();
   const QString text = e->text();
@@ -662,6 +694,7 @@ void TEditor::insertPlainBytesText(const QString& text) {
 }
 
 void TEditor::inputMethodEvent(QInputMethodEvent* e) {
+  holdLayoutForPaint();
   // A Unicode document takes what the input method commits as it is.
   if (isUnicode()) {
     QTextEdit::inputMethodEvent(e);

@@ -48,7 +48,7 @@ class TEditor : public QTextEdit {
   static constexpr int kLargeDocument = 1 << 20;
   bool isLarge() const { return document()->characterCount() > kLargeDocument; }
   // How long one slice of the background layout may run.
-  static constexpr int kLayoutSliceMs = 8;
+  static constexpr int kLayoutSliceMs = 2;
   // True once every paragraph of the document has been laid out.
   bool layoutComplete() const;
   TDocumentLayout* textLayout() const { return layout_; }
@@ -70,6 +70,7 @@ class TEditor : public QTextEdit {
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dropEvent(QDropEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
 
  private:
   void insertByte(unsigned char b, bool paragraph);
@@ -97,6 +98,16 @@ class TEditor : public QTextEdit {
 
  private:
   void layoutSlice();
+  // The background pass waits from a key (or input-method text) until the
+  // view has painted what it did, so a slice never runs between the two;
+  // without a paint it goes on after kPaintWaitMs.
+  void holdLayoutForPaint();
+  void resumeLayout();
+  void wakeLayout();
+  static constexpr int kPaintWaitMs = 50;
+  bool layoutHeld_ = false;    // a key's paint is awaited
+  bool layoutWanted_ = false;  // the pass has work left once it resumes
+  QTimer layoutHoldTimer_;
   struct ViewAnchor {
     bool atEnd = false;
     QTextBlock block;

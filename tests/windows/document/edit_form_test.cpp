@@ -952,6 +952,60 @@ class EditFormTest : public QObject {
     QCOMPARE(layout->documentSize().height(), y);
   }
 
+  // A key typed while the document is being measured is painted before the
+  // measuring takes its next slice (a slice runs for milliseconds, the key
+  // would wait for it), and the measuring goes on after the paint.
+  void keyIsPaintedBeforeTheMeasuringGoesOn() {
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < (1 << 20); ++i)
+      bytes += "\xA7\xB8\xA1 \xC0\xA1\xCE paragraph " + QByteArray::number(i) + "\n";
+    writeFile(path("paint-first.txt"), bytes);
+    frame_->show();
+    TEditForm* f = openDocument(path("paint-first.txt"));
+    QVERIFY(f);
+    setLayout(f, tolvan::Layout::Anjal, false);
+    TEditor* e = f->Editor;
+    QTest::qWait(20);
+    QVERIFY(!e->layoutComplete());
+    // How far the measuring has got: the first position not known measured.
+    auto measuredTo = [e] {
+      int lo = 0, hi = e->document()->characterCount();
+      while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (e->textLayout()->measuredBefore(mid)) lo = mid; else hi = mid - 1;
+      }
+      return lo;
+    };
+    struct Watch : QObject {
+      std::function<int()> progress;
+      QObject* viewport = nullptr;
+      int atKey = -1, atPaint = -1;
+      bool eventFilter(QObject* o, QEvent* ev) override {
+        if (ev->type() == QEvent::KeyRelease && atPaint < 0) atKey = progress();
+        if (ev->type() == QEvent::Paint && o == viewport && atKey >= 0 && atPaint < 0) atPaint = progress();
+        return false;
+      }
+    } watch;
+    watch.progress = measuredTo;
+    watch.viewport = e->viewport();
+    e->installEventFilter(&watch);
+    e->viewport()->installEventFilter(&watch);
+    for (int k = 0; k < 5; ++k) {
+      watch.atKey = watch.atPaint = -1;
+      QCoreApplication::postEvent(e, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+      QCoreApplication::postEvent(e, new QKeyEvent(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+      QTRY_VERIFY(watch.atPaint >= 0);
+      QCOMPARE(watch.atPaint, watch.atKey);
+      QTest::qWait(10);
+    }
+    e->removeEventFilter(&watch);
+    e->viewport()->removeEventFilter(&watch);
+    QTRY_VERIFY_WITH_TIMEOUT(e->layoutComplete(), 60000);
+    QCOMPARE(e->document()->firstBlock().text().left(5), QStringLiteral("xxxxx"));
+    e->document()->setModified(false);
+    f->Close1Click();
+  }
+
   // A large document is measured only where it is shown or asked about.
   // These open a small one the same way: paragraphs of wide letters and of
   // narrow ones, in stretches, so that every estimate is well off the real
