@@ -74,6 +74,10 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   // holding position (INT_MAX: the whole document); measured is emitted once
   // done.
   void measureUpTo(int position);
+  // The line count of the caret at position needs the paragraphs before it
+  // measured. Unlike measureUpTo, each call replaces the one before: a caret
+  // moved back up withdraws what it had asked for further down.
+  void measureForCaret(int position);
   // Documents of up to this many characters are measured in full.
   static constexpr int kMeasureAllChars = 2 << 20;
   int measureAllLimit() const { return measureAllChars_; }
@@ -217,6 +221,7 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   bool textChanged_ = false;   // the text changed since the layout was last told
   int measuredTo_ = -1;        // background pass position; -1 when complete
   int askedTo_ = -1;           // what measureUpTo asked for (larger documents)
+  int caretAsked_ = -1;        // what measureForCaret asks for now
   int measureAllChars_ = kMeasureAllChars;
   mutable qreal usedWidth_ = 0;  // widest line seen (for documents not wrapped)
   mutable bool sizeReportPending_ = false;

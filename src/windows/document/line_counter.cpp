@@ -85,7 +85,9 @@ int TLineCounter::lineAt(int position, int* lineStart) {
   auto* layout = qobject_cast<TDocumentLayout*>(doc_->documentLayout());
   // Heights before the position still estimated: the count is made from
   // them for now, and the layout is asked to measure them (it says when).
-  if (layout && !layout->measuredBefore(position)) layout->measureUpTo(position);
+  // Asked for the caret alone: a caret moved back up (Ctrl+End, then
+  // Ctrl+Home) withdraws the measuring of the text it no longer counts.
+  if (layout) layout->measureForCaret(position);
   int line = linesBefore(block);
   int start = block.position();
   if (layout && TDocumentLayout::isLong(block)) {

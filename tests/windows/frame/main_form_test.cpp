@@ -737,6 +737,46 @@ class MainFormTest : public QObject {
     }
   }
 
+  // In a document measured on demand, the caret's line count asks for the
+  // text before it to be measured; a caret moved back up before that is done
+  // (Ctrl+End, then Ctrl+Home) withdraws the request, and moved down again
+  // gets an exact count.
+  void caretMovedBackUpWithdrawsTheMeasuring() {
+    TMainForm* f = makeFrame();
+    f->resize(700, 500);
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f->New1Click();
+    auto* editor = static_cast<TEditor*>(f->ActiveEditForm()->Editor);
+    editor->textLayout()->setMeasureAllLimit(0);
+    const QString paragraph = QStringLiteral("word ").repeated(40);
+    QStringList all;
+    for (int i = 0; i < 3000; ++i) all << paragraph;
+    editor->setPlainText(all.join(u'\n'));
+    QTextDocument* doc = editor->document();
+    auto caretAt = [&](int position) {
+      QTextCursor c(doc);
+      c.setPosition(position);
+      editor->setTextCursor(c);
+    };
+    const int end = doc->characterCount() - 1;
+    caretAt(end);
+    caretAt(0);
+    QTest::qWait(1500);
+    QVERIFY(!editor->textLayout()->measuredBefore(end));
+    caretAt(end);
+    QTRY_VERIFY_WITH_TIMEOUT(editor->textLayout()->measuredBefore(end), 60000);
+    // Each paragraph wraps alike: the last line's number from the first's.
+    const QTextBlock first = doc->firstBlock();
+    editor->textLayout()->measureSpan(0, 1);
+    const int k = first.layout()->lineCount();
+    QVERIFY(k >= 2);
+    const QTextBlock last = doc->lastBlock();
+    editor->textLayout()->blockBoundingRect(last);
+    const int lastLineStart = last.position() + last.layout()->lineAt(k - 1).textStart();
+    QTRY_COMPARE(f->PanelText(1), TMainForm::FormatLineCol(3000 * k, end - lastLineStart + 1));
+  }
+
   // A status message longer than the hint panel is shortened with an
   // ellipsis where it is cut (the whole text in its tooltip), and never
   // makes the frame wider: the frame can still be made as narrow as before.
