@@ -156,6 +156,39 @@ void BM_TamilKeyVersusPlainKey(benchmark::State& state) {
 }
 BENCHMARK(BM_TamilKeyVersusPlainKey)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
 
+// Watches an editor for a key's event (its press or release: keyEvent) and
+// then for the first paint of its view, noting when each came on clock.
+struct KeyPaintWatch : QObject {
+  KeyPaintWatch(QTextEdit* editor, const QElapsedTimer& clock, QEvent::Type keyEvent)
+      : editor_(editor), viewport_(editor->viewport()), clock_(clock), keyEvent_(keyEvent) {
+    viewport_->installEventFilter(this);
+    editor_->installEventFilter(this);
+  }
+  ~KeyPaintWatch() override {
+    viewport_->removeEventFilter(this);
+    editor_->removeEventFilter(this);
+  }
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == keyEvent_ && !painted) {
+      handled = true;
+      handledAt = clock_.nsecsElapsed();
+    }
+    if (e->type() == QEvent::Paint && o == viewport_ && handled && !painted) {
+      painted = true;
+      paintedAt = clock_.nsecsElapsed();
+    }
+    return false;
+  }
+  bool handled = false, painted = false;
+  qint64 handledAt = 0, paintedAt = 0;
+
+ private:
+  QTextEdit* editor_;
+  QWidget* viewport_;
+  const QElapsedTimer& clock_;
+  QEvent::Type keyEvent_;
+};
+
 // Time from a key reaching the event loop until the editor has handled it and
 // painted, with everything else the event loop has queued (timers included)
 // running meanwhile, as a user's key would. The key counts as handled when
@@ -165,30 +198,9 @@ double keyToPaintMs(QTextEdit* editor, char c, double* handledMs = nullptr) {
   // The time is taken when the paint arrives: the event loop may go on with
   // other work (the background layout) before it returns to this loop.
   QElapsedTimer t;
-  struct Watch : QObject {
-    QElapsedTimer* clock = nullptr;
-    QObject* viewport = nullptr;
-    bool handled = false, painted = false;
-    qint64 paintedAt = 0, handledAt = 0;
-    bool eventFilter(QObject* o, QEvent* e) override {
-      // Keys an engine sends back into the editor arrive (and are released)
-      // within the press; the last release seen is the posted one.
-      if (e->type() == QEvent::KeyRelease && !painted) {
-        handled = true;
-        handledAt = clock->nsecsElapsed();
-      }
-      if (e->type() == QEvent::Paint && o == viewport && handled && !painted) {
-        painted = true;
-        paintedAt = clock->nsecsElapsed();
-      }
-      return false;
-    }
-  } watch;
-  watch.clock = &t;
-  QWidget* vp = editor->viewport();
-  watch.viewport = vp;
-  vp->installEventFilter(&watch);
-  editor->installEventFilter(&watch);
+  // Keys an engine sends back into the editor arrive (and are released)
+  // within the press; the last release seen is the posted one.
+  KeyPaintWatch watch(editor, t, QEvent::KeyRelease);
   t.start();
   const int key = (c >= 'a' && c <= 'z') ? Qt::Key_A + (c - 'a') : c;
   QCoreApplication::postEvent(editor, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(c))));
@@ -197,8 +209,6 @@ double keyToPaintMs(QTextEdit* editor, char c, double* handledMs = nullptr) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   const double ms = (watch.painted ? watch.paintedAt : t.nsecsElapsed()) / 1e6;
   if (handledMs) *handledMs = watch.handledAt / 1e6;
-  vp->removeEventFilter(&watch);
-  editor->removeEventFilter(&watch);
   return ms;
 }
 
@@ -325,28 +335,10 @@ QByteArray shortLines(qsizetype size);
 // painted it.
 double keyArrivingAfterMs(QTextEdit* editor, int delayUs) {
   QElapsedTimer t;
-  struct Watch : QObject {
-    QElapsedTimer* clock = nullptr;
-    QObject* viewport = nullptr;
-    bool handled = false, painted = false;
-    qint64 paintedAt = 0;
-    bool eventFilter(QObject* o, QEvent* e) override {
-      // From the press: the window may paint what it did before the release
-      // is posted (it is posted from the other thread), and the next paint
-      // would be the caret's blink.
-      if (e->type() == QEvent::KeyPress && !painted) handled = true;
-      if (e->type() == QEvent::Paint && o == viewport && handled && !painted) {
-        painted = true;
-        paintedAt = clock->nsecsElapsed();
-      }
-      return false;
-    }
-  } watch;
-  watch.clock = &t;
-  QWidget* vp = editor->viewport();
-  watch.viewport = vp;
-  vp->installEventFilter(&watch);
-  editor->installEventFilter(&watch);
+  // From the press: the window may paint what it did before the release is
+  // posted (it is posted from the other thread), and the next paint would be
+  // the caret's blink.
+  KeyPaintWatch watch(editor, t, QEvent::KeyPress);
   std::atomic<qint64> postedAt{-1};
   t.start();
   std::thread poster([&] {
@@ -357,8 +349,6 @@ double keyArrivingAfterMs(QTextEdit* editor, int delayUs) {
   });
   while (!watch.painted && t.elapsed() < 600000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   poster.join();
-  vp->removeEventFilter(&watch);
-  editor->removeEventFilter(&watch);
   return (watch.paintedAt - postedAt) / 1e6;
 }
 
@@ -383,10 +373,10 @@ void BM_KeyAfterOpening50MiB(benchmark::State& state) {
     form->OpenDocumentFile(file);
     form->Editor->viewport()->repaint();
     openMs = t.nsecsElapsed() / 1e6;
-    // A document this large is measured only as far as asked: asked here for
-    // all of it (as the line count at its end would), to time keys while the
+    // A document this large is measured only as far as asked: all of it here
+    // (as the line count at its end would ask), to time keys while the
     // background pass runs.
-    form->Editor->textLayout()->measureUpTo(std::numeric_limits<int>::max());
+    form->Editor->textLayout()->setMeasureAllLimit(std::numeric_limits<int>::max());
     // Keys straight after the open, then every 200 ms while the layout goes
     // on in the background, then once it is complete.
     for (int i = 0; i < 5; ++i) {

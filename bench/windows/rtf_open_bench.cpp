@@ -299,8 +299,16 @@ int main(int argc, char** argv) {
 
   const int asked = qEnvironmentVariableIntValue("TOLVAN_RTF_OPEN_PAIRS");
   const int pairs = asked > 0 ? asked : 5;
-  std::vector<double> rtfWall, rtfCpu, plainWall, plainCpu, ratioWall, ratioCpu;
-  std::vector<double> rtfFirstWall, rtfFirstCpu, plainFirstWall, plainFirstCpu, ratioFirstWall, ratioFirstCpu;
+  // One measure of both opens over the pairs, and their ratio pair by pair.
+  struct Paired {
+    std::vector<double> rtf, plain, ratio;
+    void add(double r, double p) {
+      rtf.push_back(r);
+      plain.push_back(p);
+      ratio.push_back(r / p);
+    }
+  };
+  Paired wall, cpu, firstWall, firstCpu;
   for (int i = 0; i < pairs; ++i) {
     Opened r, p;
     if (i % 2 == 0) {
@@ -310,29 +318,21 @@ int main(int argc, char** argv) {
       p = openToPainted(&frame, plainFile, false);
       r = openToPainted(&frame, sameFolderRtf, false);
     }
-    rtfWall.push_back(r.wallMs);
-    rtfCpu.push_back(r.cpuMs);
-    plainWall.push_back(p.wallMs);
-    plainCpu.push_back(p.cpuMs);
-    ratioWall.push_back(r.wallMs / p.wallMs);
-    ratioCpu.push_back(r.cpuMs / p.cpuMs);
-    rtfFirstWall.push_back(r.paintedWallMs);
-    rtfFirstCpu.push_back(r.paintedCpuMs);
-    plainFirstWall.push_back(p.paintedWallMs);
-    plainFirstCpu.push_back(p.paintedCpuMs);
-    ratioFirstWall.push_back(r.paintedWallMs / p.paintedWallMs);
-    ratioFirstCpu.push_back(r.paintedCpuMs / p.paintedCpuMs);
+    wall.add(r.wallMs, p.wallMs);
+    cpu.add(r.cpuMs, p.cpuMs);
+    firstWall.add(r.paintedWallMs, p.paintedWallMs);
+    firstCpu.add(r.paintedCpuMs, p.paintedCpuMs);
     std::printf("pair %d: first paint: RTF %.0f ms (CPU %.0f), plain %.0f ms (CPU %.0f), ratio %.2f (CPU %.2f); "
                 "opened and painted: RTF %.0f ms (CPU %.0f), plain %.0f ms (CPU %.0f), ratio %.2f (CPU %.2f)\n",
-                i + 1, r.paintedWallMs, r.paintedCpuMs, p.paintedWallMs, p.paintedCpuMs, ratioFirstWall.back(),
-                ratioFirstCpu.back(), r.wallMs, r.cpuMs, p.wallMs, p.cpuMs, ratioWall.back(), ratioCpu.back());
+                i + 1, r.paintedWallMs, r.paintedCpuMs, p.paintedWallMs, p.paintedCpuMs, firstWall.ratio.back(),
+                firstCpu.ratio.back(), r.wallMs, r.cpuMs, p.wallMs, p.cpuMs, wall.ratio.back(), cpu.ratio.back());
   }
-  std::printf("median, first paint: RTF %.0f ms (CPU %.0f), plain %.0f ms (CPU %.0f), ratio %.2f (CPU %.2f)\n",
-              median(rtfFirstWall), median(rtfFirstCpu), median(plainFirstWall), median(plainFirstCpu),
-              median(ratioFirstWall), median(ratioFirstCpu));
-  std::printf("median, opened and painted: RTF %.0f ms (CPU %.0f), plain %.0f ms (CPU %.0f), ratio %.2f (CPU %.2f)\n",
-              median(rtfWall), median(rtfCpu), median(plainWall), median(plainCpu), median(ratioWall),
-              median(ratioCpu));
+  auto printMedians = [](const char* what, const Paired& w, const Paired& c) {
+    std::printf("median, %s: RTF %.0f ms (CPU %.0f), plain %.0f ms (CPU %.0f), ratio %.2f (CPU %.2f)\n", what,
+                median(w.rtf), median(c.rtf), median(w.plain), median(c.plain), median(w.ratio), median(c.ratio));
+  };
+  printMedians("first paint", firstWall, firstCpu);
+  printMedians("opened and painted", wall, cpu);
   tolvan::Prompts::setInstance(nullptr);
   return 0;
 }

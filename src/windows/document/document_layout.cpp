@@ -616,13 +616,10 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
   const qreal width = textWidth();
   const bool wholeDocument = from == 0 && charsAdded >= length - 1;
   // What was asked to be measured moves with the text; a new text asks nothing.
-  if (wholeDocument && edited) {
-    askedTo_ = caretAsked_ = -1;
-  } else {
-    if (from < askedTo_ && askedTo_ != std::numeric_limits<int>::max())
-      askedTo_ = qMax(from, askedTo_ + charsAdded - charsRemoved);
-    if (from < caretAsked_) caretAsked_ = qMax(from, caretAsked_ + charsAdded - charsRemoved);
-  }
+  if (wholeDocument && edited)
+    caretAsked_ = -1;
+  else if (from < caretAsked_)
+    caretAsked_ = qMax(from, caretAsked_ + charsAdded - charsRemoved);
   // What the document sends when its page width, default font or options
   // change: the whole text as if newly added, with no edit behind it.
   const bool relayout = !edited && from == 0 && charsRemoved == 0 && charsAdded == length;
@@ -718,14 +715,7 @@ void TDocumentLayout::documentChanged(int from, int charsRemoved, int charsAdded
 }
 
 int TDocumentLayout::wantedTo() const {
-  return doc_->characterCount() <= measureAllChars_ ? std::numeric_limits<int>::max()
-                                                    : qMax(askedTo_, caretAsked_);
-}
-
-void TDocumentLayout::measureUpTo(int position) {
-  if (position <= askedTo_) return;
-  askedTo_ = position;
-  emit measuringNeeded();
+  return doc_->characterCount() <= measureAllChars_ ? std::numeric_limits<int>::max() : caretAsked_;
 }
 
 void TDocumentLayout::measureForCaret(int position) {

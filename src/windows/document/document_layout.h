@@ -13,8 +13,8 @@
 // font's average width). A background pass, run in short slices by the
 // editor (measureSome), replaces the estimates with real heights: in a
 // document of up to measureAllLimit() characters all of them, in a larger one
-// only up to where a real height has been asked for (measureUpTo: the line
-// count of a place far down, say). Laying out megabytes only to learn their
+// only up to where a real height has been asked for (measureForCaret: the
+// line count of a place far down, say). Laying out megabytes only to learn their
 // heights costs seconds of the processor for nothing anyone sees; what is
 // shown, hit or scrolled to is laid out where it is (measureSpan), and the
 // editor keeps what is on screen in place while heights around it change.
@@ -70,13 +70,10 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   bool complete() const { return measuredTo_ < 0; }
   // True when every paragraph before position has its real height.
   bool measuredBefore(int position) const { return measuredTo_ < 0 || position <= measuredTo_; }
-  // Asks the background pass to measure every paragraph up to the one
-  // holding position (INT_MAX: the whole document); measured is emitted once
-  // done.
-  void measureUpTo(int position);
   // The line count of the caret at position needs the paragraphs before it
-  // measured. Unlike measureUpTo, each call replaces the one before: a caret
-  // moved back up withdraws what it had asked for further down.
+  // measured: asks the background pass for them (measured is emitted once
+  // done). Each call replaces the one before: a caret moved back up
+  // withdraws what it had asked for further down.
   void measureForCaret(int position);
   // Documents of up to this many characters are measured in full.
   static constexpr int kMeasureAllChars = 2 << 20;
@@ -220,8 +217,7 @@ class TDocumentLayout : public QAbstractTextDocumentLayout {
   int revision_ = -1;          // the document revision last seen
   bool textChanged_ = false;   // the text changed since the layout was last told
   int measuredTo_ = -1;        // background pass position; -1 when complete
-  int askedTo_ = -1;           // what measureUpTo asked for (larger documents)
-  int caretAsked_ = -1;        // what measureForCaret asks for now
+  int caretAsked_ = -1;        // what measureForCaret asks for now (larger documents)
   int measureAllChars_ = kMeasureAllChars;
   mutable qreal usedWidth_ = 0;  // widest line seen (for documents not wrapped)
   mutable bool sizeReportPending_ = false;
